@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/foundation/ArchiveValue.h"
+#include "platform/foundation/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace lq {
+
+class KeyedUnarchiver;
+
+// Makes an object of one class from its archived keys; answers null (or calls
+// KeyedUnarchiver::failWithReason) when they are unusable.
+using ArchiveDecoder = std::function<ArchivablePtr(KeyedUnarchiver &coder)>;
+
+// Makes a class name known to every unarchiver. A name not registered fails the decoding.
+void registerArchiveClass(const QString &className, ArchiveDecoder decoder);
+
+// Reads what KeyedArchiver writes. Every type, reference and bound is checked: a damaged or
+// hostile archive answers an error in bounded time and memory, never a crash.
+class KeyedUnarchiver
+{
+public:
+    KeyedUnarchiver(const KeyedUnarchiver &) = delete;
+    KeyedUnarchiver &operator=(const KeyedUnarchiver &) = delete;
+    ~KeyedUnarchiver();
+
+    // The value under "root"; nullopt and an error when the archive is unusable.
+    static std::optional<ArchiveValue> unarchive(const QByteArray &data, Error *error = nullptr);
+
+    // The root when it is an object of class T; null and an error otherwise.
+    template<class T>
+    static std::shared_ptr<T> unarchiveObject(const QByteArray &data, Error *error = nullptr)
+    {
+        const std::optional<ArchiveValue> root = unarchive(data, error);
+        if (!root)
+            return nullptr;
+        std::shared_ptr<T> object = root->objectAs<T>();
+        if (!object)
+            setError(error, wrongRootClassError());
+        return object;
+    }
+
+    // Called from an ArchiveDecoder; each reads from the object being decoded. An absent key
+    // answers zero (or null); a value of the wrong type or out of range fails the decoding.
+    bool containsValue(const QString &key) const;
+    bool decodeBool(const QString &key);
+    int32_t decodeInt32(const QString &key);
+    int64_t decodeInt64(const QString &key);
+    float decodeFloat(const QString &key);
+    double decodeDouble(const QString &key);
+    ArchiveValue decodeObject(const QString &key);
+
+    // Marks the whole decoding as failed; unarchive then answers an error with this reason.
+    void failWithReason(const QString &reason);
+    bool hasFailed() const;
+
+private:
+    KeyedUnarchiver();
+    static Error wrongRootClassError();
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace lq

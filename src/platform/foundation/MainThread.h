@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <type_traits>
+
+namespace lq {
+
+bool isMainThread();
+
+// Runs work on the main thread and waits for its result; runs it inline when already there.
+template<class Work>
+auto runOnMainThread(Work &&work) -> std::invoke_result_t<Work>
+{
+    if (isMainThread())
+        return work();
+    using Result = std::invoke_result_t<Work>;
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::forward<Work>(work),
+                                  Qt::BlockingQueuedConnection);
+    } else {
+        Result result{};
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { result = work(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}
+
+// A call posted to the main thread; cancel() stops it if it has not started yet.
+class PostedCall
+{
+public:
+    PostedCall() = default;
+    void cancel();
+    bool isPending() const;
+
+private:
+    friend PostedCall postToMainThread(std::function<void()>, std::chrono::milliseconds);
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+// Runs work on the main thread later: on the next pass of its event loop, or after delay.
+PostedCall postToMainThread(std::function<void()> work,
+                            std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+
+// Processes events of the current thread until done() holds or the time limit passes; answers
+// whether done() held.
+bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseconds timeLimit);
+
+} // namespace lq

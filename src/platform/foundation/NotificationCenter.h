@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace lq {
+
+struct Notification
+{
+    QString name;
+    const void *sender = nullptr;
+    QVariantMap userInfo;
+};
+
+// Named notifications between objects that do not know each other. Delivery is synchronous,
+// on the posting thread; observers may add and remove observers while being notified.
+class NotificationCenter
+{
+public:
+    using Handler = std::function<void(const Notification &notification)>;
+    using ObserverId = uint64_t;
+
+    NotificationCenter();
+    ~NotificationCenter();
+    NotificationCenter(const NotificationCenter &) = delete;
+    NotificationCenter &operator=(const NotificationCenter &) = delete;
+
+    static NotificationCenter &defaultCenter();
+
+    // Observes name (every name when empty) from sender (any sender when null). The owner
+    // identifies the observer for removeObserver(owner).
+    ObserverId addObserver(const void *owner, const QString &name, const void *sender,
+                           Handler handler);
+    void removeObserver(ObserverId id);
+    // Removes every observation made for owner.
+    void removeObserver(const void *owner);
+
+    void post(const QString &name, const void *sender = nullptr, const QVariantMap &userInfo = {});
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace lq

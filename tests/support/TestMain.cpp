@@ -1,0 +1,37 @@
+// Shared main of every test program: a QApplication on the offscreen platform, with the XDG
+// folders in a temporary place and log lines kept out of the system log.
+
+#include "platform/foundation/Log.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        std::fprintf(stderr, "Could not create a temporary folder for the tests.\n");
+        return 1;
+    }
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        qputenv(name, path.toUtf8());
+    }
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+
+    // Lines not captured by a test go to standard error only.
+    lq::setLogSink([](const QString &text) { std::fprintf(stderr, "%s", qPrintable(text)); });
+
+    testing::InitGoogleMock(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Luma Quill"));
+    return RUN_ALL_TESTS();
+}
