@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace lq {
+
+struct AlertRequest
+{
+    QString messageText;
+    QString informativeText;
+    QStringList buttons{QStringLiteral("OK")}; // first is the default button
+    bool showsSuppressionButton = false;
+    QString suppressionTitle; // "Do not show this message again" when empty
+};
+
+struct AlertResponse
+{
+    int buttonIndex = 0; // position in AlertRequest::buttons
+    bool suppressed = false;
+};
+
+// Shows alerts: application-modal, or as a sheet on a window. Main thread only; callers on
+// other threads hop there first.
+class AlertPresenter
+{
+public:
+    virtual ~AlertPresenter() = default;
+
+    virtual AlertResponse runModal(const AlertRequest &request) = 0;
+    // Shows the alert attached to window and calls done when it is answered.
+    virtual void beginSheet(const AlertRequest &request, QWidget *window,
+                            std::function<void(const AlertResponse &)> done) = 0;
+
+    // The presenter every caller uses: message boxes unless a test installed a scripted one.
+    static AlertPresenter &current();
+    static AlertPresenter *setCurrent(AlertPresenter *presenter);
+};
+
+} // namespace lq
