@@ -104,19 +104,6 @@ TEST_F(FileReplacementTest, EndsReplacedOrUntouchedWhicheverMoveFails)
     }
 }
 
-TEST_F(FileReplacementTest, TemporaryNamesAreHiddenFreeAndInTheSameFolder)
-{
-    const QString first = FileReplacement::temporaryPathNextTo(pathOf("slides.pdf"));
-    const QString second = FileReplacement::temporaryPathNextTo(pathOf("slides.pdf"));
-    EXPECT_NE(first, second);
-    for (const QString &path : {first, second}) {
-        const QFileInfo info(path);
-        EXPECT_EQ(info.absolutePath(), QDir(folder.path()).absolutePath());
-        EXPECT_TRUE(info.fileName().startsWith(".slides.pdf.")) << qPrintable(path);
-        EXPECT_FALSE(info.exists());
-    }
-}
-
 TEST_F(FileReplacementTest, TemporaryOutputFileAppearsOnlyWhenCommitted)
 {
     const QString target = pathOf("out.bin");
@@ -142,14 +129,6 @@ TEST_F(FileReplacementTest, TemporaryOutputFileAppearsOnlyWhenCommitted)
     struct stat info;
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
-}
-
-TEST_F(FileReplacementTest, TemporaryOutputFileNeedsAnExistingFolder)
-{
-    TemporaryOutputFile output(pathOf("missing/out.bin"));
-    Error error;
-    EXPECT_FALSE(output.open(&error));
-    EXPECT_TRUE(error.localizedDescription().contains("missing/out.bin"));
 }
 
 } // namespace

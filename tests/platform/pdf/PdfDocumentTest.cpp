@@ -18,7 +18,6 @@ using test::pageSizesOf;
 using test::writeContents;
 using test::writePdf;
 using testing::ElementsAre;
-using testing::IsEmpty;
 
 class PdfDocumentTest : public testing::Test
 {
@@ -106,12 +105,25 @@ protected:
     std::unique_ptr<PdfDocument> document;
 };
 
-TEST_F(PdfSearchTest, CountsMatchesIgnoringCase)
+TEST_F(PdfSearchTest, CountsAndFindsIgnoringCase)
 {
     EXPECT_EQ(document->countMatches(QStringLiteral("alpha")), 3);
     EXPECT_EQ(document->countMatches(QStringLiteral("NOTHING")), 1);
     EXPECT_EQ(document->countMatches(QStringLiteral("omega")), 0);
     EXPECT_EQ(document->countMatches(QString()), 0);
+    for (const auto direction :
+         {PdfDocument::SearchDirection::Forwards, PdfDocument::SearchDirection::Backwards}) {
+        EXPECT_FALSE(document->find(QString(), direction));
+        EXPECT_FALSE(document->find(QStringLiteral("omega"), direction));
+    }
+
+    const auto match =
+        document->find(QStringLiteral("third"), PdfDocument::SearchDirection::Forwards);
+    ASSERT_TRUE(match);
+    EXPECT_EQ(match->position, (PdfTextPosition{2, 0}));
+    EXPECT_FALSE(match->bounds.isEmpty());
+    EXPECT_TRUE(QRectF(0, 0, 420, 300).contains(match->bounds));
+    EXPECT_LT(match->bounds.top(), 60); // the text sits at the page's top
 }
 
 TEST_F(PdfSearchTest, WalksForwardsAndBackwardsWithoutWrapping)
@@ -145,26 +157,6 @@ TEST_F(PdfSearchTest, StartsFromAnyPosition)
         const auto match = document->find(QStringLiteral("alpha"), c.direction, c.from);
         EXPECT_EQ(match ? std::optional(match->position) : std::nullopt, c.expected)
             << "from page " << c.from.page << " match " << c.from.matchOnPage;
-    }
-}
-
-TEST_F(PdfSearchTest, GivesTheBoundsOfAMatchOnItsPage)
-{
-    const auto match =
-        document->find(QStringLiteral("third"), PdfDocument::SearchDirection::Forwards);
-    ASSERT_TRUE(match);
-    EXPECT_EQ(match->position, (PdfTextPosition{2, 0}));
-    EXPECT_FALSE(match->bounds.isEmpty());
-    EXPECT_TRUE(QRectF(0, 0, 420, 300).contains(match->bounds));
-    EXPECT_LT(match->bounds.top(), 60); // the text sits at the page's top
-}
-
-TEST_F(PdfSearchTest, FindsNothingForAnEmptyOrMissingText)
-{
-    for (const auto direction :
-         {PdfDocument::SearchDirection::Forwards, PdfDocument::SearchDirection::Backwards}) {
-        EXPECT_FALSE(document->find(QString(), direction));
-        EXPECT_FALSE(document->find(QStringLiteral("omega"), direction));
     }
 }
 
@@ -294,16 +286,6 @@ TEST_F(PdfMergeTest, MergesADocumentWithItselfOrWithNoPages)
     ASSERT_TRUE(empty->writeWithPagesOf(*added, PdfDocument::Placement::InFront, pathOf("one.pdf"),
                                         nullptr));
     EXPECT_THAT(pageSizesOf(pathOf("one.pdf")), ElementsAre(QSize(400, 500), QSize(410, 500)));
-}
-
-TEST_F(PdfMergeTest, ReplacesTheDestinationWhole)
-{
-    ASSERT_TRUE(writeContents(pathOf("target.pdf"), QByteArray(100000, 'x')));
-    ASSERT_TRUE(base->writeWithPagesOf(*added, PdfDocument::Placement::After, pathOf("target.pdf"),
-                                       nullptr));
-    EXPECT_EQ(pageSizesOf(pathOf("target.pdf")).size(), 5);
-    EXPECT_THAT(filesInFolder(),
-                testing::UnorderedElementsAre("base.pdf", "added.pdf", "target.pdf"));
 }
 
 TEST_F(PdfMergeTest, AFailedWriteLeavesTheDestinationUntouched)
