@@ -2,7 +2,7 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
-#include "platform/pdf/FileReplacement.h"
+#include "platform/pdf/TemporaryOutputFile.h"
 #include "platform/pdf/PdfDocument.h"
 #include "platform/ui/AlertPresenter.h"
 #include "shared/FileKinds.h"
@@ -63,9 +63,9 @@ bool WrenSlides::addSlides(const QString &newPath, int mode)
 bool WrenSlides::replaceSlides(const QString &newPath)
 {
     lq::FileOperations &files = lq::FileOperations::current();
-    const QString copy = lq::FileReplacement::temporaryPathNextTo(m_path);
+    const QString copy = lq::TemporaryOutputFile::pathNextTo(m_path);
     lq::Error error;
-    if (files.copy(newPath, copy, &error) && lq::FileReplacement::moveOnto(copy, m_path, &error))
+    if (files.copy(newPath, copy, &error) && files.replace(copy, m_path, &error))
         return true;
     if (files.exists(copy))
         files.remove(copy, nullptr);

@@ -188,11 +188,11 @@ TEST_F(WrenSlidesTest, FailedFileOperationsLeaveTheSlidesUntouched)
     const QString slidesPath = pathOf("slides.pdf");
     const Case cases[] = {
         {"copy of the replacement", 1, "copy", {}, {}, true},
-        {"move onto the slides", 1, "move", slidesPath, {}, true},
+        {"replace of the slides", 1, "replace", slidesPath, {}, true},
         {"copy of the old slides", 2, "copy", slidesPath + ".old",
          "Failed to copy old slides file, ", false},
         {"copy of the new file", 2, "copy", slidesPath + ".new", {}, true},
-        {"move of the merged file", 3, "move", slidesPath, "Failed to write merged slides, ",
+        {"replace by the merged file", 3, "replace", slidesPath, "Failed to write merged slides, ",
          false},
     };
     for (const Case &c : cases) {

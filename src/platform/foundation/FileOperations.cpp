@@ -214,6 +214,14 @@ bool LocalFileOperations::move(const QString &source, const QString &destination
     return false;
 }
 
+bool LocalFileOperations::replace(const QString &source, const QString &destination, Error *error)
+{
+    const QString action =
+        QStringLiteral("The file “%1” could not replace “%2”").arg(source, destination);
+    return checked(::rename(nativePath(source).constData(), nativePath(destination).constData()),
+                   error, action);
+}
+
 bool LocalFileOperations::exists(const QString &path)
 {
     struct stat info;
@@ -282,6 +290,13 @@ bool FailingFileOperations::move(const QString &source, const QString &destinati
 {
     return !injectFailure(QStringLiteral("move"), destination, error) &&
            LocalFileOperations::move(source, destination, error);
+}
+
+bool FailingFileOperations::replace(const QString &source, const QString &destination,
+                                    Error *error)
+{
+    return !injectFailure(QStringLiteral("replace"), destination, error) &&
+           LocalFileOperations::replace(source, destination, error);
 }
 
 } // namespace lq

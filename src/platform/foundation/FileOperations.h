@@ -23,8 +23,12 @@ public:
     virtual QString readLink(const QString &path, Error *error) = 0;
     // Removes a file, a link (not its target) or a folder with everything in it.
     virtual bool remove(const QString &path, Error *error) = 0;
-    // Renames within a file system, or copies and removes across file systems.
+    // Renames within a file system, or copies and removes across file systems; fails when
+    // destination exists.
     virtual bool move(const QString &source, const QString &destination, Error *error) = 0;
+    // Renames source over destination in one step (both in one file system): afterwards the
+    // destination is either wholly the old file or wholly the new one.
+    virtual bool replace(const QString &source, const QString &destination, Error *error) = 0;
     // Whether something is there; a dangling link counts.
     virtual bool exists(const QString &path) = 0;
     // Whether both name the same file (same device and inode).
@@ -45,6 +49,7 @@ public:
     QString readLink(const QString &path, Error *error) override;
     bool remove(const QString &path, Error *error) override;
     bool move(const QString &source, const QString &destination, Error *error) override;
+    bool replace(const QString &source, const QString &destination, Error *error) override;
     bool exists(const QString &path) override;
     bool isSameFile(const QString &first, const QString &second) override;
 };
@@ -54,7 +59,7 @@ public:
 class FailingFileOperations final : public LocalFileOperations
 {
 public:
-    // operation is "copy", "hardLink", "symbolicLink", "readLink", "remove" or "move";
+    // operation is "copy", "hardLink", "symbolicLink", "readLink", "remove", "move" or "replace";
     // path is the path the call writes (its destination, or the removed path).
     using FailurePredicate = std::function<bool(const QString &operation, const QString &path)>;
     explicit FailingFileOperations(FailurePredicate shouldFail);
@@ -65,6 +70,7 @@ public:
     QString readLink(const QString &path, Error *error) override;
     bool remove(const QString &path, Error *error) override;
     bool move(const QString &source, const QString &destination, Error *error) override;
+    bool replace(const QString &source, const QString &destination, Error *error) override;
 
 private:
     bool injectFailure(const QString &operation, const QString &path, Error *error) const;

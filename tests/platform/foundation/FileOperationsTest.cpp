@@ -94,6 +94,8 @@ bool run(FileOperations &files, const char *operation, const QString &from, cons
         return !files.readLink(to, error).isEmpty();
     if (name == "remove"_L1)
         return files.remove(to, error);
+    if (name == "replace"_L1)
+        return files.replace(from, to, error);
     return files.move(from, to, error);
 }
 
@@ -121,6 +123,8 @@ TEST_F(FileOperationsTest, FailuresAnswerAnErrnoAndASentenceAndChangeNothing)
         {"remove", "", "nothing", ENOENT},
         {"move", "file.txt", "folder/a.txt", EEXIST},
         {"move", "nothing", "new", ENOENT},
+        {"replace", "nothing", "file.txt", ENOENT},
+        {"replace", "file.txt", "none/new", ENOENT},
     };
     const QStringList before = treeOf(root);
     for (const Failure &row : table) {
@@ -183,6 +187,17 @@ TEST_F(FileOperationsTest, MoveRenamesWithinAFileSystem)
     EXPECT_EQ(treeOf(at(u"moved"_s)), folder);
 }
 
+TEST_F(FileOperationsTest, ReplaceTakesThePlaceOfAnExistingFile)
+{
+    ASSERT_TRUE(local.copy(at(u"file.txt"_s), at(u"copy.txt"_s), nullptr));
+    EXPECT_TRUE(local.replace(at(u"copy.txt"_s), at(u"folder/a.txt"_s), nullptr));
+    EXPECT_FALSE(local.exists(at(u"copy.txt"_s)));
+    QFile replaced(at(u"folder/a.txt"_s));
+    QFile original(at(u"file.txt"_s));
+    ASSERT_TRUE(replaced.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(replaced.readAll(), original.readAll());
+}
+
 TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesThenRemoves)
 {
     QTemporaryDir other(u"/dev/shm/lq-move-XXXXXX"_s);
@@ -205,7 +220,7 @@ TEST_F(FileOperationsTest, InjectedFailuresChangeNothingAndSpareOtherPaths)
         [&](const QString &, const QString &path) { return path == target; });
     const QStringList before = treeOf(root);
     for (const char *operation :
-         {"copy", "hardLink", "symbolicLink", "readLink", "remove", "move"}) {
+         {"copy", "hardLink", "symbolicLink", "readLink", "remove", "move", "replace"}) {
         Error error;
         EXPECT_FALSE(run(failing, operation, at(u"file.txt"_s), target, &error)) << operation;
         EXPECT_TRUE(error.localizedDescription().contains(u"injected failure"_s)) << operation;

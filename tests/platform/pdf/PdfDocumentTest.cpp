@@ -295,7 +295,7 @@ TEST_F(PdfMergeTest, AFailedWriteLeavesTheDestinationUntouched)
     const QStringList filesBefore = filesInFolder();
 
     FailingFileOperations failing(
-        [](const QString &operation, const QString &) { return operation == "move"; });
+        [](const QString &operation, const QString &) { return operation == "replace"; });
     FileOperations *previous = FileOperations::setCurrent(&failing);
     Error moveError;
     const bool written = base->writeWithPagesOf(*added, PdfDocument::Placement::After,
