@@ -2,50 +2,16 @@
 
 #include "platform/foundation/ArchiveKeys.h"
 #include "platform/foundation/ArchivePlistWriter.h"
+#include "platform/foundation/ArchiveRecentStrings.h"
 
 #include <QHash>
 
-#include <array>
 #include <vector>
 
 namespace lq {
 
 using namespace archive_keys;
 using Ref = ArchivePlistWriter::Ref;
-
-namespace {
-
-// Remembers a value per string, found by the string's storage: keys and class names mostly come
-// from literals, so a lookup compares an address instead of hashing the text. Each slot holds a
-// copy of its string, which keeps the storage alive and unchanged, so an address never stands
-// for other text.
-template <class Value>
-class RecentStrings
-{
-public:
-    template <class Make>
-    Value value(const QString &text, Make make)
-    {
-        const auto address = static_cast<uint64_t>(reinterpret_cast<quintptr>(text.constData()));
-        Slot &slot = m_slots[(address * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
-        if (!slot.filled || slot.text.constData() != text.constData() ||
-            slot.text.size() != text.size())
-            slot = {text, make(), true};
-        return slot.value;
-    }
-
-private:
-    struct Slot
-    {
-        QString text;
-        Value value{};
-        bool filled = false;
-    };
-    static constexpr int kSlotBits = 6;
-    std::array<Slot, 1 << kSlotBits> m_slots;
-};
-
-} // namespace
 
 class KeyedArchiver::Private
 {
@@ -80,9 +46,9 @@ private:
     std::vector<Ref> m_objects{writer.string(kNullObject)};
     const Ref m_classKey = writer.string(kClassReference);
     QHash<const void *, uint64_t> m_sharedUids;
-    RecentStrings<Ref> m_keyRefs; // the objects' keys, as written
+    ArchiveRecentStrings<Ref> m_keyRefs; // the objects' keys, as written
     QHash<QString, uint64_t> m_classUids;
-    RecentStrings<uint64_t> m_recentClassUids;
+    ArchiveRecentStrings<uint64_t> m_recentClassUids;
     // The entries of the objects being encoded, innermost last.
     std::vector<ArchivePlistWriter::Entry> m_entries;
 };
@@ -133,14 +99,14 @@ uint64_t KeyedArchiver::Private::appendObject(Ref ref)
 
 void KeyedArchiver::Private::addEntry(const QString &key, Ref value)
 {
-    const Ref keyRef = m_keyRefs.value(key, [&] { return writer.string(escapedKey(key)); });
+    const Ref keyRef = m_keyRefs.value(key, 0, [&] { return writer.string(escapedKey(key)); });
     m_entries.emplace_back(keyRef, value);
 }
 
 uint64_t KeyedArchiver::Private::classUid(const QStringList &classNames)
 {
     const QString name = classNames.isEmpty() ? kRootClass.toString() : classNames.first();
-    return m_recentClassUids.value(name, [&] {
+    return m_recentClassUids.value(name, 0, [&] {
         const uint64_t known = m_classUids.value(name);
         return known != 0 ? known : writeClassRecord(name, classNames);
     });
