@@ -20,7 +20,18 @@ struct PdfTextPosition
     int page = 0;
     int matchOnPage = 0;
 
-    auto operator<=>(const PdfTextPosition &) const = default;
+    // Spelled out rather than defaulted: the qpdf headers do not build with clang 14 in C++20,
+    // so under clang this library's sources are compiled as C++17.
+    bool operator==(const PdfTextPosition &other) const
+    {
+        return page == other.page && matchOnPage == other.matchOnPage;
+    }
+    bool operator!=(const PdfTextPosition &other) const { return !(*this == other); }
+    bool operator<(const PdfTextPosition &other) const
+    {
+        return page != other.page ? page < other.page : matchOnPage < other.matchOnPage;
+    }
+    bool operator>(const PdfTextPosition &other) const { return other < *this; }
 };
 
 struct PdfTextMatch
