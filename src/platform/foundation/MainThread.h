@@ -11,13 +11,15 @@
 
 namespace lq {
 
+// Whether the caller runs on the application's thread; false while no application object exists.
 bool isMainThread();
 
-// Runs work on the main thread and waits for its result; runs it inline when already there.
-template<class Work>
+// Runs work on the main thread and waits for its result; runs it inline when already there, or
+// when no application object exists to run it.
+template <class Work>
 auto runOnMainThread(Work &&work) -> std::invoke_result_t<Work>
 {
-    if (isMainThread())
+    if (!QCoreApplication::instance() || isMainThread())
         return work();
     using Result = std::invoke_result_t<Work>;
     if constexpr (std::is_void_v<Result>) {
@@ -45,12 +47,14 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// Runs work on the main thread later: on the next pass of its event loop, or after delay.
+// Runs work on the main thread later: on the next pass of its event loop, or after delay
+// (counted from the call). Without an application object the work is dropped and logged.
 PostedCall postToMainThread(std::function<void()> work,
                             std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
 // Processes events of the current thread until done() holds or the time limit passes; answers
-// whether done() held.
+// whether done() held. done() is also checked every few milliseconds, so it may watch state
+// that other threads change.
 bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseconds timeLimit);
 
 } // namespace lq

@@ -17,7 +17,9 @@ struct Notification
 };
 
 // Named notifications between objects that do not know each other. Delivery is synchronous,
-// on the posting thread; observers may add and remove observers while being notified.
+// on the posting thread, in registration order; observers may add and remove observers while
+// being notified: a removed observer is not called afterwards, an added one only from the next
+// post on. Removing from one thread does not wait for a delivery running on another.
 class NotificationCenter
 {
 public:
@@ -32,7 +34,7 @@ public:
     static NotificationCenter &defaultCenter();
 
     // Observes name (every name when empty) from sender (any sender when null). The owner
-    // identifies the observer for removeObserver(owner).
+    // identifies the observer for removeObserver(owner). An empty handler is refused (id 0).
     ObserverId addObserver(const void *owner, const QString &name, const void *sender,
                            Handler handler);
     void removeObserver(ObserverId id);

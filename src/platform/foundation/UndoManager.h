@@ -28,12 +28,13 @@ public:
     void setActionName(const QString &name);
     QString undoActionName() const;
     QString redoActionName() const;
-    QString undoMenuItemTitle() const; // "Undo %@", or "Undo" without a name
-    QString redoMenuItemTitle() const; // "Redo %@", or "Redo" without a name
+    QString undoMenuItemTitle() const; // "Undo <name>", or "Undo" without a name
+    QString redoMenuItemTitle() const; // "Redo <name>", or "Redo" without a name
 
     bool canUndo() const;
     bool canRedo() const;
     // Closes the open group first, then runs the last group's actions in reverse order.
+    // Refused (and logged) while undoing or redoing, or while groups it does not close are open.
     void undo();
     void redo();
     bool isUndoing() const;
@@ -52,6 +53,7 @@ public:
     bool isUndoRegistrationEnabled() const;
 
     void removeAllActions();
+    // Also drops the target's actions that an undo or redo under way has not run yet.
     void removeAllActions(Target target);
 
 Q_SIGNALS:

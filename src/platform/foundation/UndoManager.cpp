@@ -1,0 +1,363 @@
+#include "platform/foundation/UndoManager.h"
+
+#include "platform/foundation/Log.h"
+
+#include <QMetaObject>
+
+#include <utility>
+#include <vector>
+
+namespace lq {
+namespace {
+
+struct Action
+{
+    UndoManager::Target target = nullptr;
+    std::function<void()> call;
+};
+
+// One entry of a stack: what a single undo or redo runs. Nested groups are flattened into it.
+struct Group
+{
+    QString name;
+    std::vector<Action> actions;
+};
+
+const Group *top(const std::vector<Group> &stack)
+{
+    return stack.empty() ? nullptr : &stack.back();
+}
+
+// What menus show; stateChanged is emitted whenever it changes.
+struct VisibleState
+{
+    bool canUndo = false;
+    bool canRedo = false;
+    QString undoName;
+    QString redoName;
+
+    bool operator==(const VisibleState &) const = default;
+};
+
+} // namespace
+
+class UndoManager::Private
+{
+public:
+    explicit Private(UndoManager *q) : q(q) {}
+
+    bool isRunningActions() const { return undoing || redoing; }
+
+    // Whether undo() and redo() close the open group before they start.
+    bool closesOpenGroupFirst() const { return groupsByEvent && level == 1 && !isRunningActions(); }
+
+    bool mayUndoOrRedoNow() const { return level == 0 || closesOpenGroupFirst(); }
+
+    const Group *nextUndoGroup() const
+    {
+        if (!mayUndoOrRedoNow())
+            return nullptr;
+        if (level != 0 && !openGroup.actions.empty())
+            return &openGroup;
+        return top(undoStack);
+    }
+
+    // A non-empty open group implies an empty redo stack: its registrations cleared it.
+    const Group *nextRedoGroup() const { return mayUndoOrRedoNow() ? top(redoStack) : nullptr; }
+
+    void openAutoGroup()
+    {
+        level = 1;
+        autoGroup = true;
+        openGroup = Group{};
+        scheduleAutoClose();
+    }
+
+    void scheduleAutoClose()
+    {
+        if (autoClosePending)
+            return;
+        autoClosePending = true;
+        QMetaObject::invokeMethod(
+            q,
+            [this] {
+                autoClosePending = false;
+                closeAutoGroup();
+            },
+            Qt::QueuedConnection);
+    }
+
+    // At the end of the event-loop pass in which the group was opened, unless an explicit
+    // group nested inside it is still open; endUndoGrouping schedules this again then.
+    void closeAutoGroup()
+    {
+        if (!autoGroup || level != 1)
+            return;
+        level = 0;
+        closeOpenGroup();
+        notifyIfChanged();
+    }
+
+    // Puts the open top-level group on the stack being filled, unless it is empty.
+    void closeOpenGroup()
+    {
+        autoGroup = false;
+        Group group = std::exchange(openGroup, Group{});
+        if (group.actions.empty())
+            return;
+        std::vector<Group> &stack = undoing ? redoStack : undoStack;
+        stack.push_back(std::move(group));
+    }
+
+    // Closes an open auto group; answers whether the stacks may be walked now.
+    bool prepareToWalk(const char *what)
+    {
+        if (isRunningActions()) {
+            log(QStringLiteral("UndoManager: %1 called while undoing or redoing; ignored")
+                    .arg(QLatin1String(what)));
+            return false;
+        }
+        if (closesOpenGroupFirst()) {
+            level = 0;
+            closeOpenGroup();
+        }
+        if (level != 0) {
+            log(QStringLiteral("UndoManager: %1 called inside an open undo group; ignored")
+                    .arg(QLatin1String(what)));
+            return false;
+        }
+        return true;
+    }
+
+    // Runs the top group of `from` backwards inside a group that collects what its actions
+    // register; that group lands on the other stack under the same name.
+    void walk(std::vector<Group> &from, bool &runningFlag)
+    {
+        if (from.empty())
+            return;
+        Group group = std::move(from.back());
+        from.pop_back();
+        runningFlag = true;
+        floor = level = 1;
+        openGroup = Group{group.name, {}};
+        running = std::move(group.actions);
+        while (!running.empty()) {
+            Action action = std::move(running.back());
+            running.pop_back();
+            action.call();
+        }
+        if (level != 1)
+            log(QStringLiteral("UndoManager: an action left %1 undo group(s) open; closed them")
+                    .arg(level - 1));
+        floor = level = 0;
+        closeOpenGroup();
+        runningFlag = false;
+    }
+
+    void notifyIfChanged()
+    {
+        if (isRunningActions())
+            return;
+        VisibleState now{q->canUndo(), q->canRedo(), q->undoActionName(), q->redoActionName()};
+        if (now == shown)
+            return;
+        shown = std::move(now);
+        Q_EMIT q->stateChanged();
+    }
+
+    UndoManager *q;
+    std::vector<Group> undoStack;
+    std::vector<Group> redoStack;
+    Group openGroup; // the open top-level group, meaningful while level > 0
+    int level = 0;
+    int floor = 0; // 1 while undo() or redo() hold their own group open
+    bool autoGroup = false;
+    bool autoClosePending = false;
+    bool groupsByEvent = true;
+    bool undoing = false;
+    bool redoing = false;
+    int disableCount = 0;
+    std::vector<Action> running; // actions of the group being undone or redone, not yet run
+    VisibleState shown;
+};
+
+UndoManager::UndoManager(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this))
+{}
+
+UndoManager::~UndoManager() = default;
+
+void UndoManager::registerUndo(Target target, std::function<void()> action)
+{
+    if (!action) {
+        log(QStringLiteral("UndoManager: ignored an empty undo action"));
+        return;
+    }
+    if (d->disableCount > 0)
+        return;
+    if (d->level == 0) {
+        if (!d->groupsByEvent) {
+            log(QStringLiteral("UndoManager: undo registered outside any group; dropped"));
+            return;
+        }
+        d->openAutoGroup();
+    }
+    if (!d->isRunningActions())
+        d->redoStack.clear();
+    d->openGroup.actions.push_back(Action{target, std::move(action)});
+    d->notifyIfChanged();
+}
+
+void UndoManager::setActionName(const QString &name)
+{
+    if (d->level > 0)
+        d->openGroup.name = name;
+    else if (!d->undoStack.empty())
+        d->undoStack.back().name = name;
+    d->notifyIfChanged();
+}
+
+QString UndoManager::undoActionName() const
+{
+    const Group *group = d->nextUndoGroup();
+    return group ? group->name : QString();
+}
+
+QString UndoManager::redoActionName() const
+{
+    const Group *group = d->nextRedoGroup();
+    return group ? group->name : QString();
+}
+
+QString UndoManager::undoMenuItemTitle() const
+{
+    const QString name = undoActionName();
+    return name.isEmpty() ? tr("Undo") : tr("Undo %1").arg(name);
+}
+
+QString UndoManager::redoMenuItemTitle() const
+{
+    const QString name = redoActionName();
+    return name.isEmpty() ? tr("Redo") : tr("Redo %1").arg(name);
+}
+
+bool UndoManager::canUndo() const
+{
+    return d->nextUndoGroup() != nullptr;
+}
+
+bool UndoManager::canRedo() const
+{
+    return d->nextRedoGroup() != nullptr;
+}
+
+void UndoManager::undo()
+{
+    if (!d->prepareToWalk("undo"))
+        return;
+    d->walk(d->undoStack, d->undoing);
+    d->notifyIfChanged();
+}
+
+void UndoManager::redo()
+{
+    if (!d->prepareToWalk("redo"))
+        return;
+    d->walk(d->redoStack, d->redoing);
+    d->notifyIfChanged();
+}
+
+bool UndoManager::isUndoing() const
+{
+    return d->undoing;
+}
+
+bool UndoManager::isRedoing() const
+{
+    return d->redoing;
+}
+
+void UndoManager::beginUndoGrouping()
+{
+    if (d->level == 0) {
+        d->openGroup = Group{};
+        d->autoGroup = false;
+    }
+    ++d->level;
+    d->notifyIfChanged();
+}
+
+void UndoManager::endUndoGrouping()
+{
+    if (d->level <= d->floor) {
+        log(QStringLiteral("UndoManager: endUndoGrouping without beginUndoGrouping; ignored"));
+        return;
+    }
+    --d->level;
+    if (d->level == 0)
+        d->closeOpenGroup();
+    else if (d->level == 1 && d->autoGroup)
+        d->scheduleAutoClose();
+    d->notifyIfChanged();
+}
+
+int UndoManager::groupingLevel() const
+{
+    return d->level;
+}
+
+void UndoManager::setGroupsByEvent(bool groupsByEvent)
+{
+    d->groupsByEvent = groupsByEvent;
+    d->notifyIfChanged();
+}
+
+bool UndoManager::groupsByEvent() const
+{
+    return d->groupsByEvent;
+}
+
+void UndoManager::disableUndoRegistration()
+{
+    ++d->disableCount;
+}
+
+void UndoManager::enableUndoRegistration()
+{
+    if (d->disableCount == 0) {
+        log(QStringLiteral("UndoManager: enableUndoRegistration without a disable; ignored"));
+        return;
+    }
+    --d->disableCount;
+}
+
+bool UndoManager::isUndoRegistrationEnabled() const
+{
+    return d->disableCount == 0;
+}
+
+void UndoManager::removeAllActions()
+{
+    d->undoStack.clear();
+    d->redoStack.clear();
+    d->openGroup = Group{};
+    d->level = d->floor;
+    d->autoGroup = false;
+    d->notifyIfChanged();
+}
+
+void UndoManager::removeAllActions(Target target)
+{
+    const auto hasTarget = [target](const Action &action) { return action.target == target; };
+    for (std::vector<Group> *stack : {&d->undoStack, &d->redoStack}) {
+        for (Group &group : *stack)
+            std::erase_if(group.actions, hasTarget);
+        std::erase_if(*stack, [](const Group &group) { return group.actions.empty(); });
+    }
+    std::erase_if(d->openGroup.actions, hasTarget);
+    std::erase_if(d->running, hasTarget);
+    d->notifyIfChanged();
+}
+
+} // namespace lq
+
+#include "moc_UndoManager.cpp"
