@@ -2,9 +2,8 @@
 
 #include "platform/foundation/ClockSource.h"
 
-
+#include <algorithm>
 #include <cmath>
-
 
 namespace lq {
 
@@ -30,8 +29,8 @@ double Date::secondsSince1970() const
 
 QDateTime Date::toQDateTime() const
 {
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(secondsSince1970() * 1000.0)),
-                                          Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(std::llround(secondsSince1970() * 1000.0)), Qt::UTC);
 }
 
 QString Date::description() const
@@ -46,7 +45,15 @@ Date clockEpoch()
 
 QString formatClockTime(Date date, bool remaining)
 {
-    const QString text = date.toQDateTime().toLocalTime().toString(QStringLiteral("H:mm:ss"));
+    // Counted from the epoch rather than read as a time of day, so that hours go on past a day
+    // and a date before the epoch shows as zero instead of the evening before.
+    const qint64 milliseconds = std::llround(date.timeIntervalSince(clockEpoch()) * 1000.0);
+    const qint64 seconds = std::max<qint64>(milliseconds, 0) / 1000;
+    const QLatin1Char zero('0');
+    const QString text = QStringLiteral("%1:%2:%3")
+                             .arg(seconds / 3600)
+                             .arg(seconds / 60 % 60, 2, 10, zero)
+                             .arg(seconds % 60, 2, 10, zero);
     return remaining ? QLatin1Char('-') + text : text;
 }
 

@@ -1,0 +1,92 @@
+#include "platform/ui/QtPanelPresenter.h"
+
+#include "platform/ui/FilePanel.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+
+namespace lq {
+namespace {
+
+QString nameFilterFor(const QStringList &extensions)
+{
+    if (extensions.isEmpty())
+        return QStringLiteral("*");
+    QStringList patterns;
+    for (const QString &extension : extensions)
+        patterns.append(QStringLiteral("*.") + extension);
+    return patterns.join(QLatin1Char(' '));
+}
+
+// A file dialog that shows a panel, keeps its file filter in step with the panel's allowed
+// extensions, and completes a typed save name before the overwrite check sees it.
+class PanelDialog : public QFileDialog
+{
+public:
+    explicit PanelDialog(FilePanel &panel) : m_panel(panel)
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        const bool saving = panel.kind() == FilePanel::Kind::Save;
+        setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        setOption(QFileDialog::ReadOnly, !panel.canCreateFolders());
+        setWindowTitle(panel.title());
+        if (!panel.prompt().isEmpty())
+            setLabelText(QFileDialog::Accept, panel.prompt());
+        if (!panel.nameFieldLabel().isEmpty())
+            setLabelText(QFileDialog::FileName, panel.nameFieldLabel());
+        if (!panel.directory().isEmpty())
+            setDirectory(panel.directory());
+        applyExtensions(panel.allowedExtensions());
+        connect(&panel, &FilePanel::allowedExtensionsChanged, this, &PanelDialog::applyExtensions);
+        if (QWidget *accessory = panel.accessoryView()) {
+            auto *grid = qobject_cast<QGridLayout *>(layout());
+            grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+            accessory->show();
+        }
+    }
+
+    ~PanelDialog() override
+    {
+        // The accessory belongs to the panel and outlives the dialog.
+        if (QWidget *accessory = m_panel.accessoryView()) {
+            layout()->removeWidget(accessory);
+            accessory->setParent(nullptr);
+        }
+    }
+
+    void accept() override
+    {
+        if (acceptMode() == QFileDialog::AcceptSave) {
+            const QString typed = selectedFiles().value(0);
+            const QString completed = m_panel.completedPath(typed);
+            if (!typed.isEmpty() && completed != typed)
+                selectFile(completed);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    void applyExtensions(const QStringList &extensions)
+    {
+        setNameFilter(nameFilterFor(extensions));
+        setDefaultSuffix(extensions.value(0));
+    }
+
+    FilePanel &m_panel;
+};
+
+} // namespace
+
+std::optional<QString> QtPanelPresenter::choosePath(FilePanel &panel)
+{
+    PanelDialog dialog(panel);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen.first();
+}
+
+} // namespace lq

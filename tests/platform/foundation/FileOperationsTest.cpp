@@ -1,0 +1,229 @@
+#include "platform/foundation/FileOperations.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace lq {
+namespace {
+
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+
+// Every entry under root with its kind and contents or link target, to compare whole trees.
+QStringList treeOf(const QString &root)
+{
+    QStringList entries;
+    const fs::path base(root.toStdString());
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(base)) {
+        const QString name = QString::fromStdString(entry.path().lexically_relative(base).string());
+        if (entry.is_symlink()) {
+            entries.append(name + u" -> "_s +
+                           QString::fromStdString(fs::read_symlink(entry).string()));
+        } else if (entry.is_directory()) {
+            entries.append(name + u'/');
+        } else {
+            QFile file(QString::fromStdString(entry.path().string()));
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+            entries.append(name + u": "_s + QString::fromUtf8(file.readAll()));
+        }
+    }
+    entries.sort();
+    return entries;
+}
+
+class FileOperationsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir(root).mkpath(u"folder/inner"_s));
+        write(u"file.txt"_s, "file");
+        write(u"folder/a.txt"_s, "a");
+        write(u"folder/inner/b.txt"_s, "b");
+        ASSERT_TRUE(local.symbolicLink(u"a.txt"_s, at(u"folder/link"_s), nullptr));
+        ASSERT_TRUE(local.symbolicLink(u"missing"_s, at(u"folder/dangling"_s), nullptr));
+    }
+
+    QString at(const QString &name) const { return tmp.filePath(name); }
+    void write(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(at(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path();
+    LocalFileOperations local;
+};
+
+TEST_F(FileOperationsTest, CopyFileAndFolderWithLinksInside)
+{
+    ASSERT_TRUE(local.copy(at(u"file.txt"_s), at(u"copy.txt"_s), nullptr));
+    ASSERT_TRUE(local.copy(at(u"folder"_s), at(u"copy"_s), nullptr));
+    const QStringList tree = treeOf(root);
+    EXPECT_TRUE(tree.contains(u"copy.txt: file"_s));
+    for (const QString &entry : treeOf(at(u"folder"_s)))
+        EXPECT_TRUE(tree.contains(u"copy/"_s + entry)) << qPrintable(entry);
+    EXPECT_FALSE(local.isSameFile(at(u"file.txt"_s), at(u"copy.txt"_s)));
+}
+
+// Runs an operation by name on from and to; the one-path calls take to. A link read counts as
+// done when it answers a target.
+bool run(FileOperations &files, const char *operation, const QString &from, const QString &to,
+         Error *error)
+{
+    const QLatin1StringView name(operation);
+    if (name == "copy"_L1)
+        return files.copy(from, to, error);
+    if (name == "hardLink"_L1)
+        return files.hardLink(from, to, error);
+    if (name == "symbolicLink"_L1)
+        return files.symbolicLink(from, to, error);
+    if (name == "readLink"_L1)
+        return !files.readLink(to, error).isEmpty();
+    if (name == "remove"_L1)
+        return files.remove(to, error);
+    return files.move(from, to, error);
+}
+
+struct Failure
+{
+    const char *operation;
+    const char *from;
+    const char *to; // named in the message
+    int code;
+};
+
+TEST_F(FileOperationsTest, FailuresAnswerAnErrnoAndASentenceAndChangeNothing)
+{
+    const std::vector<Failure> table{
+        {"copy", "file.txt", "folder/a.txt", EEXIST},
+        {"copy", "file.txt", "folder/dangling", EEXIST},
+        {"copy", "nothing", "new", ENOENT},
+        {"copy", "folder", "none/new", ENOENT},
+        {"copy", "folder", "folder/inner/again", EINVAL}, // into itself
+        {"hardLink", "file.txt", "folder/a.txt", EEXIST},
+        {"hardLink", "nothing", "new", ENOENT},
+        {"symbolicLink", "x", "folder/link", EEXIST},
+        {"readLink", "", "file.txt", EINVAL},
+        {"readLink", "", "nothing", ENOENT},
+        {"remove", "", "nothing", ENOENT},
+        {"move", "file.txt", "folder/a.txt", EEXIST},
+        {"move", "nothing", "new", ENOENT},
+    };
+    const QStringList before = treeOf(root);
+    for (const Failure &row : table) {
+        SCOPED_TRACE(std::string(row.operation) + ' ' + row.from + ' ' + row.to);
+        Error error;
+        EXPECT_FALSE(run(local, row.operation, at(QString::fromUtf8(row.from)),
+                         at(QString::fromUtf8(row.to)), &error));
+        EXPECT_EQ(error.domain(), u"file"_s);
+        EXPECT_EQ(error.code(), row.code);
+        const QString sentence = error.localizedDescription();
+        EXPECT_TRUE((sentence.startsWith(u"The ") || sentence.startsWith(u"A ")) &&
+                    sentence.endsWith(u'.') && sentence.contains(at(QString::fromUtf8(row.to))))
+            << sentence.toStdString();
+        EXPECT_EQ(treeOf(root), before);
+    }
+    Error error;
+    local.copy(at(u"file.txt"_s), at(u"folder/a.txt"_s), &error);
+    EXPECT_EQ(error.localizedDescription(),
+              u"The file “%1” could not be copied to “%2” because it already exists."_s.arg(
+                  at(u"file.txt"_s), at(u"folder/a.txt"_s)));
+}
+
+TEST_F(FileOperationsTest, LinksAndIdentity)
+{
+    EXPECT_TRUE(local.hardLink(at(u"file.txt"_s), at(u"hard"_s), nullptr));
+    EXPECT_TRUE(local.isSameFile(at(u"file.txt"_s), at(u"hard"_s)));
+    EXPECT_TRUE(
+        local.isSameFile(at(u"folder/a.txt"_s), at(u"folder/link"_s))); // links are followed
+    EXPECT_FALSE(local.isSameFile(at(u"file.txt"_s), at(u"nothing"_s)));
+
+    EXPECT_TRUE(local.symbolicLink(u"../x/ünïcode"_s, at(u"relative"_s), nullptr));
+    EXPECT_EQ(local.readLink(at(u"relative"_s), nullptr), u"../x/ünïcode"_s);
+    const QString longTarget(1000, u'n');
+    EXPECT_TRUE(local.symbolicLink(longTarget, at(u"long"_s), nullptr));
+    EXPECT_EQ(local.readLink(at(u"long"_s), nullptr), longTarget);
+
+    EXPECT_TRUE(local.exists(at(u"folder/dangling"_s)));
+    EXPECT_TRUE(local.exists(at(u"folder"_s)));
+    EXPECT_FALSE(local.exists(at(u"nothing"_s)));
+}
+
+TEST_F(FileOperationsTest, RemoveTakesTheLinkNotItsTargetAndFoldersWhole)
+{
+    ASSERT_TRUE(local.symbolicLink(at(u"folder"_s), at(u"folderLink"_s), nullptr));
+    ASSERT_TRUE(local.symbolicLink(at(u"file.txt"_s), at(u"folder/inner/out"_s), nullptr));
+    EXPECT_TRUE(local.remove(at(u"folderLink"_s), nullptr));
+    EXPECT_TRUE(local.remove(at(u"folder/link"_s), nullptr));
+    EXPECT_TRUE(local.exists(at(u"folder/a.txt"_s)));
+    EXPECT_TRUE(local.remove(at(u"folder"_s), nullptr));
+    EXPECT_EQ(treeOf(root), QStringList{u"file.txt: file"_s});
+    EXPECT_TRUE(local.remove(at(u"file.txt"_s), nullptr));
+    EXPECT_TRUE(treeOf(root).isEmpty());
+}
+
+TEST_F(FileOperationsTest, MoveRenamesWithinAFileSystem)
+{
+    const QStringList folder = treeOf(at(u"folder"_s));
+    EXPECT_TRUE(local.move(at(u"folder"_s), at(u"moved"_s), nullptr));
+    EXPECT_FALSE(local.exists(at(u"folder"_s)));
+    EXPECT_EQ(treeOf(at(u"moved"_s)), folder);
+}
+
+TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesThenRemoves)
+{
+    QTemporaryDir other(u"/dev/shm/lq-move-XXXXXX"_s);
+    struct stat here, there;
+    if (!other.isValid() || ::stat(qPrintable(root), &here) != 0 ||
+        ::stat(qPrintable(other.path()), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const QStringList folder = treeOf(at(u"folder"_s));
+    const QString destination = other.filePath(u"moved"_s);
+    EXPECT_TRUE(local.move(at(u"folder"_s), destination, nullptr));
+    EXPECT_FALSE(local.exists(at(u"folder"_s)));
+    EXPECT_EQ(treeOf(destination), folder);
+}
+
+TEST_F(FileOperationsTest, InjectedFailuresChangeNothingAndSpareOtherPaths)
+{
+    const QString target = at(u"target"_s);
+    ASSERT_TRUE(local.symbolicLink(u"file.txt"_s, target, nullptr)); // for readLink and remove
+    FailingFileOperations failing(
+        [&](const QString &, const QString &path) { return path == target; });
+    const QStringList before = treeOf(root);
+    for (const char *operation :
+         {"copy", "hardLink", "symbolicLink", "readLink", "remove", "move"}) {
+        Error error;
+        EXPECT_FALSE(run(failing, operation, at(u"file.txt"_s), target, &error)) << operation;
+        EXPECT_TRUE(error.localizedDescription().contains(u"injected failure"_s)) << operation;
+        EXPECT_EQ(treeOf(root), before) << operation;
+    }
+    EXPECT_EQ(failing.readLink(at(u"folder/link"_s), nullptr), u"a.txt"_s);
+    EXPECT_TRUE(failing.move(at(u"file.txt"_s), at(u"elsewhere"_s), nullptr));
+}
+
+TEST(FileOperationsCurrentTest, InstalledOperationsAnswerUntilRestored)
+{
+    EXPECT_NE(dynamic_cast<LocalFileOperations *>(&FileOperations::current()), nullptr);
+    FailingFileOperations failing([](const QString &, const QString &) { return true; });
+    FileOperations *previous = FileOperations::setCurrent(&failing);
+    EXPECT_EQ(&FileOperations::current(), &failing);
+    EXPECT_EQ(FileOperations::setCurrent(previous), &failing);
+    EXPECT_NE(&FileOperations::current(), &failing);
+}
+
+} // namespace
+} // namespace lq
