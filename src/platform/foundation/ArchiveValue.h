@@ -73,6 +73,11 @@ public:
     }
 
 private:
+    friend class KeyedArchiver;
+
+    // The address of the shared storage of an array, dictionary or object; null otherwise.
+    const void *sharedIdentity() const;
+
     using Storage = std::variant<std::monostate, bool, int64_t, double, QString, QByteArray, Date,
                                  std::shared_ptr<const ArchiveArray>,
                                  std::shared_ptr<const ArchiveDictionary>, ArchivablePtr>;
