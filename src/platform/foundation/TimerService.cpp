@@ -76,10 +76,14 @@ public:
     }
 
 private:
+    // Directly when already there, so that re-arming from a tick makes no call object.
     template <class Work>
     void onTimerThread(Work work)
     {
-        QMetaObject::invokeMethod(m_timer, std::move(work), Qt::AutoConnection);
+        if (QThread::currentThread() == m_timer->thread())
+            work();
+        else
+            QMetaObject::invokeMethod(m_timer, std::move(work), Qt::QueuedConnection);
     }
 
     std::shared_ptr<TimerState> m_state;
