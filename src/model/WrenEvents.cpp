@@ -1,0 +1,505 @@
+#include "model/WrenEvents.h"
+
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Log.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace {
+
+const QString kEventsKey = QStringLiteral("events");
+const QString kSessionsKey = QStringLiteral("sessions");
+
+// Session numbers come from archives too: the last one stays where it is instead of overflowing.
+int32_t nextSession(int32_t session)
+{
+    return session == std::numeric_limits<int32_t>::max() ? session : session + 1;
+}
+
+// Lengths are kept in single precision; a value beyond its range is held at its end.
+float toLength(double seconds)
+{
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(seconds, -kLargest, kLargest));
+}
+
+} // namespace
+
+WrenEvents::~WrenEvents()
+{
+    if (m_um)
+        m_um->removeAllActions(this);
+}
+
+void WrenEvents::setUm(lq::UndoManager *um)
+{
+    // Actions left with a manager the store no longer uses could outlive the store.
+    if (m_um && m_um != um)
+        m_um->removeAllActions(this);
+    m_um = um;
+}
+
+void WrenEvents::registerUndo(std::function<void()> action)
+{
+    if (m_um)
+        m_um->registerUndo(this, std::move(action));
+}
+
+// Per-character list
+
+void WrenEvents::fillKeyEventsTo(uint32_t index)
+{
+    while (m_keyEvents.size() < index)
+        m_keyEvents.push_back(WrenTimeStamp::emptyKey(static_cast<uint32_t>(m_keyEvents.size())));
+}
+
+void WrenEvents::renumberKeyEventsFrom(size_t position)
+{
+    for (size_t i = position; i < m_keyEvents.size(); ++i)
+        m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
+}
+
+void WrenEvents::replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
+{
+    WrenTimeStampPtr old = std::exchange(m_keyEvents[index], stamp);
+    if (!old->isEmpty())
+        m_events.removeLast(old.get());
+    registerUndo([this, old] { insertEvent(old, true); });
+}
+
+void WrenEvents::insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
+{
+    m_keyEvents.insert(m_keyEvents.begin() + index, stamp);
+    renumberKeyEventsFrom(size_t(index) + 1);
+}
+
+void WrenEvents::placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
+{
+    const uint32_t index = stamp->index();
+    fillKeyEventsTo(index);
+    // A character past the end of the list has no entry to replace: it gets a new one.
+    if (replaceChar && index < m_keyEvents.size()) {
+        replaceKeyEntry(index, stamp);
+        return;
+    }
+    insertKeyEntry(index, stamp);
+    registerUndo([this, stamp] { removeEvent(stamp); });
+}
+
+void WrenEvents::placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
+{
+    if (stamp->type() == WrenTimeStampTypeKey)
+        placeKeyStamp(stamp, replaceChar);
+    else if (stamp->type() == WrenTimeStampTypeSlide)
+        registerUndo([this, stamp] { removeEvent(stamp); });
+}
+
+void WrenEvents::rebuildKeyEvents()
+{
+    m_keyEvents.clear();
+    size_t implausible = 0;
+    uint32_t firstImplausibleIndex = 0;
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        if (stamp->type() != WrenTimeStampTypeKey)
+            continue;
+        const uint32_t index = stamp->index();
+        if (index >= kMaxCharacterCount) {
+            if (implausible++ == 0)
+                firstImplausibleIndex = index;
+            continue;
+        }
+        fillKeyEventsTo(index);
+        if (index == m_keyEvents.size())
+            m_keyEvents.push_back(stamp);
+        else
+            m_keyEvents[index] = stamp;
+    }
+    if (implausible > 0) {
+        lq::log(QString::asprintf("Program error, %zu key stamps have a character index beyond any "
+                                  "text (the first %u); they stay out of the character list.\n",
+                                  implausible, firstImplausibleIndex));
+    }
+}
+
+// Changes
+
+void WrenEvents::addEvent(const WrenTimeStampPtr &stamp, bool replaceChar)
+{
+    placeStamp(stamp, replaceChar);
+    if (!stamp->isEmpty())
+        m_events.append(stamp);
+}
+
+void WrenEvents::insertEvent(const WrenTimeStampPtr &stamp, bool replaceChar)
+{
+    placeStamp(stamp, replaceChar);
+    if (!stamp->isEmpty())
+        m_events.insertInOrder(stamp);
+}
+
+void WrenEvents::removeEvent(const WrenTimeStampPtr &stamp)
+{
+    if (stamp->type() == WrenTimeStampTypeKey) {
+        const auto found = std::find(m_keyEvents.rbegin(), m_keyEvents.rend(), stamp);
+        if (found != m_keyEvents.rend()) {
+            const auto position = std::prev(found.base());
+            const auto from = static_cast<size_t>(position - m_keyEvents.begin());
+            m_keyEvents.erase(position);
+            renumberKeyEventsFrom(from);
+        }
+    }
+    m_events.removeLast(stamp.get());
+    registerUndo([this, stamp] { insertEvent(stamp, false); });
+}
+
+bool WrenEvents::removeEventForCharacter(uint32_t index)
+{
+    if (index >= m_keyEvents.size())
+        return false;
+    const WrenTimeStampPtr entry = m_keyEvents[index];
+    if (!entry->isEmpty())
+        m_events.removeLast(entry.get());
+    m_keyEvents.erase(m_keyEvents.begin() + index);
+    renumberKeyEventsFrom(index);
+    registerUndo([this, entry] { insertEvent(entry, false); });
+    return true;
+}
+
+bool WrenEvents::addNullChar(uint32_t index, bool replaceChar)
+{
+    const WrenTimeStampPtr empty = WrenTimeStamp::emptyKey(index);
+    fillKeyEventsTo(index);
+    if (replaceChar && index < m_keyEvents.size()) {
+        replaceKeyEntry(index, empty);
+        return true;
+    }
+    insertKeyEntry(index, empty);
+    registerUndo([this, index] { removeEventForCharacter(index); });
+    return true;
+}
+
+void WrenEvents::removeAllSlidesEvents()
+{
+    const std::vector<WrenTimeStampPtr> slides = m_events.slideStamps();
+    for (const WrenTimeStampPtr &slide : slides)
+        removeEvent(slide);
+    if (!slides.empty() && m_um)
+        m_um->setActionName(QStringLiteral("Forget All Slide Changes"));
+}
+
+// Sessions
+
+void WrenEvents::insertSession(int32_t session, double length)
+{
+    SessionChanges moved;
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        if (stamp->session() >= session) {
+            moved.emplace_back(stamp, stamp->session());
+            stamp->setSession(nextSession(stamp->session()));
+        }
+    }
+    if (!moved.empty())
+        registerUndo([this, moved = std::move(moved)] { restoreSessions(moved); });
+
+    SessionLengths shifted;
+    for (auto it = m_sessionLengths.cbegin(); it != m_sessionLengths.cend(); ++it)
+        shifted.insert(it.key() >= session ? nextSession(it.key()) : it.key(), it.value());
+    shifted.insert(session, toLength(length));
+    restoreSessionLengths(shifted);
+}
+
+void WrenEvents::restoreSessions(const SessionChanges &changes)
+{
+    SessionChanges current;
+    current.reserve(changes.size());
+    for (const auto &[stamp, session] : changes) {
+        current.emplace_back(stamp, stamp->session());
+        stamp->setSession(session);
+    }
+    registerUndo([this, current = std::move(current)] { restoreSessions(current); });
+}
+
+void WrenEvents::restoreSessionLengths(const SessionLengths &lengths)
+{
+    registerUndo([this, previous = m_sessionLengths] { restoreSessionLengths(previous); });
+    m_sessionLengths = lengths;
+}
+
+void WrenEvents::addSessionLength(float length, int32_t session)
+{
+    m_sessionLengths.insert(session, length);
+    m_hasSessionLengths = true;
+}
+
+void WrenEvents::resetSessionLengthTo(double length)
+{
+    restoreSessionLengths(SessionLengths{{0, toLength(length)}});
+}
+
+void WrenEvents::resetEventsToFirstSessionWithSessionLengths(const QList<double> &lengths)
+{
+    auto saved = std::make_shared<SavedEventArrays>();
+    saved->oldKeyEvents = m_keyEvents;
+    std::vector<SavedEventArrays::Timing> timings;
+    timings.reserve(m_events.size());
+    for (const WrenTimeStampPtr &stamp : m_events.stamps())
+        timings.push_back({stamp, stamp->session(), stamp->offset()});
+    saved->oldEvents = std::move(timings);
+    saved->lengths = lengths;
+
+    // lengthsBefore[n]: the sessions before session n together, for n up to the known sessions.
+    std::vector<double> lengthsBefore(size_t(lengths.size()) + 1, 0.0);
+    for (qsizetype i = 0; i < lengths.size(); ++i)
+        lengthsBefore[size_t(i) + 1] = lengthsBefore[size_t(i)] + lengths[i];
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        const auto before =
+            static_cast<size_t>(std::clamp<int64_t>(stamp->session(), 0, lengths.size()));
+        stamp->setOffset(stamp->offset() + lengthsBefore[before]);
+        stamp->setSession(0);
+    }
+    registerUndo([this, saved] { restoreEventArrays(*saved); });
+}
+
+void WrenEvents::restoreEventArrays(const SavedEventArrays &saved)
+{
+    if (!saved.oldKeyEvents || !saved.oldEvents)
+        return;
+    StampList events;
+    events.reserve(saved.oldEvents->size());
+    for (const SavedEventArrays::Timing &timing : *saved.oldEvents) {
+        timing.stamp->setSession(timing.session);
+        timing.stamp->setOffset(timing.offset);
+        events.push_back(timing.stamp);
+    }
+    m_events.assign(std::move(events));
+    m_keyEvents = *saved.oldKeyEvents;
+    if (saved.lengths) {
+        registerUndo([this, lengths = *saved.lengths] {
+            resetEventsToFirstSessionWithSessionLengths(lengths);
+        });
+    }
+}
+
+// Queries
+
+WrenTimeStampPtr WrenEvents::getEvent(size_t i) const
+{
+    return i < m_events.size() ? m_events.stamps()[i] : nullptr;
+}
+
+std::optional<size_t> WrenEvents::indexOfEvent(const WrenTimeStampPtr &stamp) const
+{
+    return stamp ? m_events.indexOf(stamp.get()) : std::nullopt;
+}
+
+WrenTimeStampPtr WrenEvents::getEventForCharacter(uint32_t index, bool includeEmpties) const
+{
+    size_t position = index;
+    if (position == m_keyEvents.size() && !m_keyEvents.empty())
+        --position;
+    if (position >= m_keyEvents.size())
+        return nullptr;
+    const WrenTimeStampPtr &entry = m_keyEvents[position];
+    return entry->isEmpty() && !includeEmpties ? nullptr : entry;
+}
+
+WrenTimeStampPtr WrenEvents::lastKeyEvent() const
+{
+    return m_keyEvents.empty() ? nullptr : m_events.last(WrenTimeStampTypeKey);
+}
+
+WrenTimeStampPtr WrenEvents::lastSlideEvent() const
+{
+    return m_events.last(WrenTimeStampTypeSlide);
+}
+
+WrenTimeStampPtr WrenEvents::lastEventBeforeOffset(double offset, int32_t session,
+                                                   int32_t type) const
+{
+    return m_events.lastAtOrBefore(session, offset, type);
+}
+
+WrenTimeStampPtr WrenEvents::lastEventBeforeEvent(const WrenTimeStampPtr &stamp, int32_t type) const
+{
+    return stamp ? m_events.lastBefore(stamp.get(), type) : nullptr;
+}
+
+double WrenEvents::durationOfSlideShowing(const WrenTimeStamp &slide,
+                                          const WrenTimeStamp *next) const
+{
+    if (next) {
+        double between = 0.0;
+        for (auto it = m_sessionLengths.lowerBound(slide.session());
+             it != m_sessionLengths.cend() && it.key() < next->session(); ++it)
+            between += it.value();
+        return next->offset() - slide.offset() + between;
+    }
+    // The last slide change lasts to the end of the recording.
+    double toEnd = m_sessionLengths.value(slide.session(), 0.0f);
+    for (int32_t session = slide.session();
+         session < std::numeric_limits<int32_t>::max() && m_sessionLengths.contains(session + 1);
+         ++session)
+        toEnd += m_sessionLengths.value(session + 1);
+    return toEnd - slide.offset();
+}
+
+WrenTimeStampPtr WrenEvents::getEventForSlide(uint32_t slide) const
+{
+    const std::vector<WrenTimeStampPtr> slides = m_events.slideStamps();
+    WrenTimeStampPtr longest;
+    double longestDuration = -1.0;
+    for (size_t i = 0; i < slides.size(); ++i) {
+        if (slides[i]->index() != slide)
+            continue;
+        const WrenTimeStamp *next = i + 1 < slides.size() ? slides[i + 1].get() : nullptr;
+        const double duration = durationOfSlideShowing(*slides[i], next);
+        if (duration > longestDuration) {
+            longest = slides[i];
+            longestDuration = duration;
+        }
+    }
+    return longest;
+}
+
+double WrenEvents::recordedLengthsBelow(int64_t session) const
+{
+    // Counts sessions only up to the number of recorded lengths; a missing one counts 0.
+    const int64_t end = std::min<int64_t>(session, m_sessionLengths.size());
+    double sum = 0.0;
+    for (int32_t j = 0; j < end; ++j)
+        sum += m_sessionLengths.value(j, 0.0f);
+    return sum;
+}
+
+std::unique_ptr<WrenEvents> WrenEvents::eventsWithMergedSessions() const
+{
+    auto merged = std::make_unique<WrenEvents>();
+    int32_t lastSession = 0;
+    double shift = 0.0;
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        if (stamp->session() > lastSession) {
+            shift = recordedLengthsBelow(stamp->session());
+            lastSession = stamp->session();
+        }
+        const double offset = stamp->offset() + shift;
+        if (stamp->type() == WrenTimeStampTypeKey)
+            merged->m_events.append(WrenTimeStamp::initWithKey(stamp->index(), 0, offset));
+        else if (stamp->type() == WrenTimeStampTypeSlide)
+            merged->m_events.append(WrenTimeStamp::initWithSlide(stamp->index(), 0, offset));
+        else
+            lq::log(QStringLiteral("Program error, trying to add an unknown event type.\n"));
+    }
+    merged->addSessionLength(toLength(recordedLengthsBelow(m_sessionLengths.size())), 0);
+    merged->rebuildKeyEvents();
+    return merged;
+}
+
+void WrenEvents::printEvents() const
+{
+    printEventsWithString(nullptr);
+}
+
+void WrenEvents::printEventsWithString(const QString *text) const
+{
+    const QString characters =
+        text ? QStringLiteral(" and %1 characters").arg(text->size()) : QString();
+    lq::log(QStringLiteral("There are %1 events%2\n").arg(QString::number(count()), characters));
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        const char *typeWord = stamp->type() == WrenTimeStampTypeKey     ? "Key"
+                               : stamp->type() == WrenTimeStampTypeSlide ? "Slide"
+                                                                         : "None";
+        QString line =
+            QString::asprintf("Session = %d, offset = %f, type = %s, index = %u", stamp->session(),
+                              stamp->offset(), typeWord, stamp->index());
+        if (text && stamp->index() < text->size())
+            line += QStringLiteral(", char = ") + text->at(stamp->index());
+        lq::log(line + QLatin1Char('\n'));
+    }
+}
+
+// Archive
+
+QStringList WrenEvents::archiveClassNames() const
+{
+    static const QStringList names{QLatin1String(kArchiveClassName), QStringLiteral("NSObject")};
+    return names;
+}
+
+void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const
+{
+    lq::ArchiveArray stamps;
+    stamps.reserve(qsizetype(m_events.size()));
+    for (const WrenTimeStampPtr &stamp : m_events.stamps())
+        stamps.append(lq::ArchiveValue::object(stamp));
+    lq::ArchiveDictionary lengths;
+    for (auto it = m_sessionLengths.cbegin(); it != m_sessionLengths.cend(); ++it)
+        lengths.append({lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::real(it.value())});
+
+    // Both values live until both are written: the archiver tells values apart by their storage.
+    const lq::ArchiveValue events = lq::ArchiveValue::array(std::move(stamps));
+    const lq::ArchiveValue sessions = lq::ArchiveValue::dictionary(std::move(lengths));
+    coder.encodeObject(kEventsKey, events);
+    coder.encodeObject(kSessionsKey, sessions);
+}
+
+lq::ArchivablePtr WrenEvents::initWithCoder(lq::KeyedUnarchiver &coder)
+{
+    auto events = std::make_shared<WrenEvents>();
+    if (!events->decodeEvents(coder) || !events->decodeSessionLengths(coder))
+        return nullptr;
+    return events;
+}
+
+bool WrenEvents::decodeEvents(lq::KeyedUnarchiver &coder)
+{
+    const lq::ArchiveValue value = coder.decodeObject(kEventsKey);
+    if (coder.hasFailed())
+        return false;
+    if (value.isNull())
+        return true;
+    if (value.kind() != lq::ArchiveValue::Kind::Array) {
+        coder.failWithReason(QStringLiteral("The events of a recording are not a list."));
+        return false;
+    }
+    StampList stamps;
+    stamps.reserve(size_t(value.toArray().size()));
+    for (const lq::ArchiveValue &item : value.toArray()) {
+        WrenTimeStampPtr stamp = item.objectAs<WrenTimeStamp>();
+        if (!stamp) {
+            coder.failWithReason(QStringLiteral("An event of a recording is not a time stamp."));
+            return false;
+        }
+        stamps.push_back(std::move(stamp));
+    }
+    m_events.assign(std::move(stamps));
+    rebuildKeyEvents();
+    return true;
+}
+
+bool WrenEvents::decodeSessionLengths(lq::KeyedUnarchiver &coder)
+{
+    const lq::ArchiveValue value = coder.decodeObject(kSessionsKey);
+    if (coder.hasFailed())
+        return false;
+    if (!value.isNull() && value.kind() != lq::ArchiveValue::Kind::Dictionary) {
+        coder.failWithReason(QStringLiteral("The session lengths of a recording are not a table."));
+        return false;
+    }
+    for (const auto &[session, length] : value.toDictionary()) {
+        const bool sessionFits = session.kind() == lq::ArchiveValue::Kind::Integer &&
+                                 session.toInteger() >= std::numeric_limits<int32_t>::min() &&
+                                 session.toInteger() <= std::numeric_limits<int32_t>::max();
+        if (!sessionFits || !length.isNumber()) {
+            coder.failWithReason(
+                QStringLiteral("A session length of a recording is not a number of seconds."));
+            return false;
+        }
+        m_sessionLengths.insert(static_cast<int32_t>(session.toInteger()),
+                                toLength(length.toReal()));
+    }
+    m_hasSessionLengths = !m_sessionLengths.isEmpty();
+    return true;
+}
