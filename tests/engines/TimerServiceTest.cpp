@@ -116,16 +116,6 @@ TEST(QtTimerServiceTest, RestartFromTheCallbackRearmsTheTimer)
     EXPECT_DOUBLE_EQ(timer->interval(), 0.002);
 }
 
-TEST(ManualTimerServiceTest, InstallsItselfWhileItLives)
-{
-    lq::TimerService *before = &lq::TimerService::current();
-    {
-        ManualTimerService manual;
-        EXPECT_EQ(&lq::TimerService::current(), &manual);
-    }
-    EXPECT_EQ(&lq::TimerService::current(), before);
-}
-
 TEST(ManualTimerServiceTest, FiresSoonestDueFirstAndMovesTheClockToIt)
 {
     lq::ManualClockSource clock;
