@@ -50,16 +50,11 @@ bool ArchivePlistReader::open(const QByteArray &bytes)
     return true;
 }
 
-uint64_t ArchivePlistReader::refAt(const Refs &refs, uint64_t position) const
-{
-    return readBigEndian(refs.bytes + position * m_refSize, m_refSize);
-}
-
 std::optional<ArchivePlistReader::Header> ArchivePlistReader::header(uint64_t object) const
 {
     if (object >= m_objectCount)
         return std::nullopt;
-    const uint64_t offset = readBigEndian(m_offsetTable + object * m_offsetSize, m_offsetSize);
+    const uint64_t offset = readTableNumber(m_offsetTable + object * m_offsetSize, m_offsetSize);
     if (offset < kMagicSize || offset >= static_cast<uint64_t>(m_objectsEnd - m_begin))
         return std::nullopt;
     const unsigned char *start = m_begin + offset;
@@ -220,21 +215,18 @@ std::optional<ArchivePlistReader::Dictionary> ArchivePlistReader::dictionary(uin
 
 bool ArchivePlistReader::stringEquals(uint64_t object, QStringView text) const
 {
-    const auto length = static_cast<uint64_t>(text.size());
-    if (const std::optional<Header> ascii = sizedHeader(object, kAsciiString, 1)) {
-        if (ascii->size != length)
-            return false;
-        for (uint64_t i = 0; i < length; ++i) {
-            if (ascii->payload[i] != text[static_cast<qsizetype>(i)].unicode())
-                return false;
-        }
-        return true;
-    }
-    const std::optional<Header> utf16 = sizedHeader(object, kUtf16String, 2);
-    if (!utf16 || utf16->size != length)
+    const std::optional<Header> string = header(object);
+    if (!string || string->size != static_cast<uint64_t>(text.size()))
         return false;
-    for (uint64_t i = 0; i < length; ++i) {
-        if (readBigEndian(utf16->payload + 2 * i, 2) != text[static_cast<qsizetype>(i)].unicode())
+    const uint8_t kind = string->marker & kKindMask;
+    const uint64_t unitSize = kind == kUtf16String ? 2 : 1;
+    if ((kind != kAsciiString && kind != kUtf16String) ||
+        string->size > static_cast<uint64_t>(m_objectsEnd - string->payload) / unitSize)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const uint64_t unit =
+            kind == kAsciiString ? string->payload[i] : readBigEndian(string->payload + 2 * i, 2);
+        if (unit != text[i].unicode())
             return false;
     }
     return true;

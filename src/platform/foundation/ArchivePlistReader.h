@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <QtEndian>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace lq {
@@ -35,7 +37,10 @@ public:
     uint64_t rootObject() const { return m_rootObject; }
 
     // The object number of a reference; its validity is checked when it is read.
-    uint64_t refAt(const Refs &refs, uint64_t position) const;
+    uint64_t refAt(const Refs &refs, uint64_t position) const
+    {
+        return readTableNumber(refs.bytes + position * m_refSize, m_refSize);
+    }
 
     Type type(uint64_t object) const;
     std::optional<bool> boolean(uint64_t object) const;
@@ -53,6 +58,15 @@ public:
     std::optional<uint64_t> valueForKey(const Dictionary &dictionary, QStringView text) const;
 
 private:
+    // A reference or an offset of size bytes. Both lie before the 32-byte trailer, so reading
+    // eight bytes from where they start stays inside the data.
+    static uint64_t readTableNumber(const unsigned char *bytes, int size)
+    {
+        uint64_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        return qFromBigEndian(word) >> (8 * (8 - size));
+    }
+
     // The marker, the size and the first byte after the size of an object.
     struct Header
     {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace lq {
 
@@ -12,29 +13,17 @@ using namespace archive_plist;
 
 namespace {
 
-void appendBigEndian(std::string &out, uint64_t value, int size)
-{
-    char bytes[8];
-    writeBigEndian(bytes, value, size);
-    out.append(bytes, static_cast<size_t>(size));
-}
-
-void appendInteger(std::string &out, int64_t value)
-{
-    const auto bits = static_cast<uint64_t>(value);
-    const int size = value < 0 ? 8 : unsignedByteCount(bits);
-    out.push_back(static_cast<char>(kInteger | sizeExponent(size)));
-    appendBigEndian(out, bits, size);
-}
-
 void appendMarker(std::string &out, uint8_t marker, uint64_t count)
 {
     if (count < kInlineSizeLimit) {
         out.push_back(static_cast<char>(marker | count));
         return;
     }
-    out.push_back(static_cast<char>(marker | kInlineSizeLimit));
-    appendInteger(out, static_cast<int64_t>(count));
+    const int size = unsignedByteCount(count);
+    char bytes[10] = {static_cast<char>(marker | kInlineSizeLimit),
+                      static_cast<char>(kInteger | sizeExponent(size))};
+    writeBigEndian(bytes + 2, count, size);
+    out.append(bytes, static_cast<size_t>(2 + size));
 }
 
 // The fewest bytes, 1 to 4 or 8, that hold an offset or a reference.
@@ -66,62 +55,114 @@ char *writeMarker(char *out, uint8_t marker, uint64_t count)
     return out + 2 + size;
 }
 
+// The size of a scalar as written here, from its marker.
+size_t scalarSize(const char *scalar)
+{
+    const auto marker = static_cast<uint8_t>(scalar[0]);
+    const int low = marker & 0x0F;
+    switch (marker & 0xF0) {
+    case kInteger:
+    case kReal:
+        return 1 + (size_t(1) << low);
+    case kDate & 0xF0:
+        return 9;
+    case kUid:
+        return 2 + low;
+    case kData:
+    case kAsciiString:
+    case kUtf16String: {
+        uint64_t count = low;
+        size_t header = 1;
+        if (low == kInlineSizeLimit) {
+            const int size = 1 << (scalar[1] & 0x0F);
+            count = readBigEndian(reinterpret_cast<const unsigned char *>(scalar) + 2, size);
+            header = 2 + size;
+        }
+        return header + count * ((marker & 0xF0) == kUtf16String ? 2 : 1);
+    }
+    default: // false, true
+        return 1;
+    }
+}
+
 uint64_t hashBytes(const char *bytes, size_t size)
 {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (size_t i = 0; i < size; ++i) {
-        hash ^= static_cast<unsigned char>(bytes[i]);
-        hash *= 1099511628211ull;
+    auto mix = [](uint64_t hash, uint64_t word) {
+        hash = (hash ^ word) * 0xff51afd7ed558ccdull;
+        return hash ^ (hash >> 32);
+    };
+    uint64_t hash = size * 0x9E3779B97F4A7C15ull;
+    for (; size >= 8; bytes += 8, size -= 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes, 8);
+        hash = mix(hash, word);
     }
-    // Mixes the high bits into the low ones, which pick the slot.
-    hash ^= hash >> 33;
-    hash *= 0xff51afd7ed558ccdull;
-    hash ^= hash >> 33;
-    return hash;
+    uint64_t tail = 0;
+    for (size_t i = 0; i < size; ++i)
+        tail |= uint64_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    return mix(hash, tail);
+}
+
+// Runs body with the size as a constant, so that loops writing numbers of that size unroll.
+template <class Body>
+void withConstantSize(int size, Body body)
+{
+    switch (size) {
+    case 1:
+        return body(std::integral_constant<int, 1>());
+    case 2:
+        return body(std::integral_constant<int, 2>());
+    case 3:
+        return body(std::integral_constant<int, 3>());
+    case 4:
+        return body(std::integral_constant<int, 4>());
+    default:
+        return body(std::integral_constant<int, 8>());
+    }
 }
 
 } // namespace
 
+ArchivePlistWriter::Ref ArchivePlistWriter::fixedScalar(uint8_t marker, uint64_t value, int size)
+{
+    char bytes[9];
+    bytes[0] = static_cast<char>(marker);
+    writeBigEndian(bytes + 1, value, size);
+    return internScalar(std::string_view(bytes, static_cast<size_t>(1 + size)));
+}
+
 ArchivePlistWriter::Ref ArchivePlistWriter::boolean(bool value)
 {
-    const size_t start = m_scalarBytes.size();
-    m_scalarBytes.push_back(static_cast<char>(value ? kTrue : kFalse));
-    return internScalar(start);
+    return fixedScalar(value ? kTrue : kFalse, 0, 0);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::integer(int64_t value)
 {
-    const size_t start = m_scalarBytes.size();
-    appendInteger(m_scalarBytes, value);
-    return internScalar(start);
+    const auto bits = static_cast<uint64_t>(value);
+    const int size = value < 0 ? 8 : unsignedByteCount(bits);
+    return fixedScalar(kInteger | sizeExponent(size), bits, size);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::real(double value)
 {
-    const size_t start = m_scalarBytes.size();
-    m_scalarBytes.push_back(static_cast<char>(kReal | 3));
-    appendBigEndian(m_scalarBytes, std::bit_cast<uint64_t>(value), 8);
-    return internScalar(start);
+    return fixedScalar(kReal | 3, std::bit_cast<uint64_t>(value), 8);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::real32(float value)
 {
-    const size_t start = m_scalarBytes.size();
-    m_scalarBytes.push_back(static_cast<char>(kReal | 2));
-    appendBigEndian(m_scalarBytes, std::bit_cast<uint32_t>(value), 4);
-    return internScalar(start);
+    return fixedScalar(kReal | 2, std::bit_cast<uint32_t>(value), 4);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::string(QStringView value)
 {
-    const size_t start = m_scalarBytes.size();
     const auto count = static_cast<uint64_t>(value.size());
     const bool ascii =
         std::all_of(value.begin(), value.end(), [](QChar c) { return c.unicode() < 0x80; });
-    appendMarker(m_scalarBytes, ascii ? kAsciiString : kUtf16String, count);
-    const size_t payload = m_scalarBytes.size();
-    m_scalarBytes.resize(payload + count * (ascii ? 1 : 2));
-    char *out = m_scalarBytes.data() + payload;
+    m_scratch.clear();
+    appendMarker(m_scratch, ascii ? kAsciiString : kUtf16String, count);
+    const size_t payload = m_scratch.size();
+    m_scratch.resize(payload + count * (ascii ? 1 : 2));
+    char *out = m_scratch.data() + payload;
     for (QChar c : value) {
         if (ascii) {
             *out++ = static_cast<char>(c.unicode());
@@ -130,15 +171,15 @@ ArchivePlistWriter::Ref ArchivePlistWriter::string(QStringView value)
             out += 2;
         }
     }
-    return internScalar(start);
+    return internScalar(m_scratch);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::data(QByteArrayView value)
 {
-    const size_t start = m_scalarBytes.size();
-    appendMarker(m_scalarBytes, kData, static_cast<uint64_t>(value.size()));
-    m_scalarBytes.append(value.data(), static_cast<size_t>(value.size()));
-    return internScalar(start);
+    m_scratch.clear();
+    appendMarker(m_scratch, kData, static_cast<uint64_t>(value.size()));
+    m_scratch.append(value.data(), static_cast<size_t>(value.size()));
+    return internScalar(m_scratch);
 }
 
 ArchivePlistWriter::Ref ArchivePlistWriter::uid(uint64_t value)
@@ -147,11 +188,8 @@ ArchivePlistWriter::Ref ArchivePlistWriter::uid(uint64_t value)
     const bool indexed = value < kIndexedUidLimit;
     if (indexed && value < m_uidRefs.size() && m_uidRefs[value] != 0)
         return m_uidRefs[value] - 1;
-    const size_t start = m_scalarBytes.size();
     const int size = unsignedByteCount(value);
-    m_scalarBytes.push_back(static_cast<char>(kUid | (size - 1)));
-    appendBigEndian(m_scalarBytes, value, size);
-    const Ref ref = internScalar(start);
+    const Ref ref = fixedScalar(kUid | (size - 1), value, size);
     if (indexed) {
         if (value >= m_uidRefs.size())
             m_uidRefs.resize(value + 1);
@@ -177,26 +215,16 @@ ArchivePlistWriter::Ref ArchivePlistWriter::dictionary(std::span<const Entry> en
     return kContainerBit | static_cast<Ref>(m_containerStarts.size() - 1);
 }
 
-ArchivePlistWriter::Ref ArchivePlistWriter::internScalar(size_t start)
+ArchivePlistWriter::Ref ArchivePlistWriter::internScalar(std::string_view bytes)
 {
-    const char *bytes = m_scalarBytes.data() + start;
-    const size_t size = m_scalarBytes.size() - start;
-    const auto hash = static_cast<uint32_t>(hashBytes(bytes, size));
+    const auto hash = static_cast<uint32_t>(hashBytes(bytes.data(), bytes.size()));
     ScalarSlot &slot = m_recentScalars[hash & (kRecentScalarSlots - 1)];
-    if (slot.refPlusOne != 0 && slot.hash == hash) {
-        // The scalar being added lies at the end, after every kept one.
-        const Ref other = slot.refPlusOne - 1;
-        const uint64_t otherStart = m_scalarStarts[other];
-        const uint64_t otherEnd =
-            other + 1 < m_scalarStarts.size() ? m_scalarStarts[other + 1] : start;
-        if (otherEnd - otherStart == size &&
-            std::memcmp(m_scalarBytes.data() + otherStart, bytes, size) == 0) {
-            m_scalarBytes.resize(start);
-            return other;
-        }
-    }
-    m_scalarStarts.push_back(start);
-    slot = {static_cast<Ref>(m_scalarStarts.size()), hash};
+    if (slot.refPlusOne != 0 && slot.hash == hash && slot.size == bytes.size() &&
+        std::memcmp(m_scalarBytes.data() + slot.start, bytes.data(), bytes.size()) == 0)
+        return slot.refPlusOne - 1;
+    slot = {m_scalarBytes.size(), static_cast<uint32_t>(bytes.size()), hash,
+            static_cast<Ref>(++m_scalarCount)};
+    m_scalarBytes.append(bytes);
     return slot.refPlusOne - 1;
 }
 
@@ -212,7 +240,7 @@ ArchivePlistWriter::Container ArchivePlistWriter::container(size_t index) const
 QByteArray ArchivePlistWriter::finish(Ref root) const
 {
     // The scalars come first, as written; then the containers.
-    const uint64_t scalarCount = m_scalarStarts.size();
+    const uint64_t scalarCount = m_scalarCount;
     const uint64_t objectCount = scalarCount + m_containerStarts.size();
     const int refSize = byteCount(objectCount);
     auto objectNumber = [scalarCount](Ref ref) -> uint64_t {
@@ -223,7 +251,7 @@ QByteArray ArchivePlistWriter::finish(Ref root) const
     };
 
     const uint64_t containersOffset = kMagicSize + m_scalarBytes.size();
-    uint64_t lastOffset = kMagicSize + (scalarCount ? m_scalarStarts.back() : 0);
+    uint64_t lastOffset = containersOffset;
     uint64_t offsetTableOffset = containersOffset;
     for (size_t i = 0; i < m_containerStarts.size(); ++i) {
         lastOffset = offsetTableOffset;
@@ -239,24 +267,29 @@ QByteArray ArchivePlistWriter::finish(Ref root) const
     out += kMagicSize;
     std::memcpy(out, m_scalarBytes.data(), m_scalarBytes.size());
     out += m_scalarBytes.size();
-    for (size_t i = 0; i < m_containerStarts.size(); ++i) {
-        const Container items = container(i);
-        out = writeMarker(out, items.isDictionary ? kDictionary : kArray, items.itemCount());
-        for (uint64_t ref = items.firstRef; ref < items.firstRef + items.refCount; ++ref) {
-            writeBigEndian(out, objectNumber(m_refs[ref]), refSize);
-            out += refSize;
+    withConstantSize(refSize, [&](auto size) {
+        for (size_t i = 0; i < m_containerStarts.size(); ++i) {
+            const Container items = container(i);
+            out = writeMarker(out, items.isDictionary ? kDictionary : kArray, items.itemCount());
+            for (uint64_t ref = items.firstRef; ref < items.firstRef + items.refCount; ++ref) {
+                writeBigEndian(out, objectNumber(m_refs[ref]), size);
+                out += size;
+            }
         }
-    }
-    for (uint64_t start : m_scalarStarts) {
-        writeBigEndian(out, kMagicSize + start, offsetSize);
-        out += offsetSize;
-    }
-    uint64_t offset = containersOffset;
-    for (size_t i = 0; i < m_containerStarts.size(); ++i) {
-        writeBigEndian(out, offset, offsetSize);
-        out += offsetSize;
-        offset += containerSize(container(i));
-    }
+    });
+    withConstantSize(offsetSize, [&](auto size) {
+        for (size_t start = 0; start < m_scalarBytes.size();
+             start += scalarSize(m_scalarBytes.data() + start)) {
+            writeBigEndian(out, kMagicSize + start, size);
+            out += size;
+        }
+        uint64_t offset = containersOffset;
+        for (size_t i = 0; i < m_containerStarts.size(); ++i) {
+            writeBigEndian(out, offset, size);
+            out += size;
+            offset += containerSize(container(i));
+        }
+    });
     std::memset(out, 0, 6);
     out[6] = static_cast<char>(offsetSize);
     out[7] = static_cast<char>(refSize);

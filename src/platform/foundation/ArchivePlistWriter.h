@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,18 +50,21 @@ private:
     };
     struct ScalarSlot
     {
-        Ref refPlusOne = 0; // 0: free
+        uint64_t start = 0;
+        uint32_t size = 0;
         uint32_t hash = 0;
+        Ref refPlusOne = 0; // 0: free
     };
 
     Container container(size_t index) const;
-    // Keeps the scalar just written at the end of m_scalarBytes, or drops it for an equal one
-    // still remembered among the recent scalars.
-    Ref internScalar(size_t start);
+    Ref fixedScalar(uint8_t marker, uint64_t value, int size);
+    // Adds a scalar unless an equal one is still remembered among the recent scalars.
+    Ref internScalar(std::string_view bytes);
 
-    std::string m_scalarBytes;
-    std::vector<uint64_t> m_scalarStarts; // by scalar number; a scalar ends where the next starts
-    std::vector<Ref> m_refs;              // of a dictionary: its keys, then its values
+    std::string m_scalarBytes; // the scalars in the order of their numbers
+    std::string m_scratch;     // a string or data scalar being made
+    uint64_t m_scalarCount = 0;
+    std::vector<Ref> m_refs;                 // of a dictionary: its keys, then its values
     std::vector<uint64_t> m_containerStarts; // in m_refs, with kDictionaryFlag for a dictionary
     // The last scalar seen per hash slot: a fixed table that finds repeated values (keys, class
     // references, common numbers) without growing with the archive.

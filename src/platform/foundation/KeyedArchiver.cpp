@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ArchiveKeys.h"
 #include "platform/foundation/ArchivePlistWriter.h"
+#include "platform/foundation/ArchiveRecentStrings.h"
 
 #include <QHash>
 
@@ -17,8 +18,7 @@ class KeyedArchiver::Private
 public:
     explicit Private(KeyedArchiver &coder) : m_coder(coder) {}
 
-    // The number of a value in "$objects"; a value seen before by its shared storage is written
-    // once.
+    // The number of a value in "$objects", written there first if needed.
     uint64_t uidOf(const ArchiveValue &value);
     QByteArray finish(uint64_t rootUid);
 
@@ -29,13 +29,15 @@ public:
 
 private:
     uint64_t appendObject(Ref ref);
-    uint64_t reserveObject(const void *identity);
+    // The number of the class record of the first name; one record per class name.
     uint64_t classUid(const QStringList &classNames);
+    uint64_t writeClassRecord(const QString &name, const QStringList &classNames);
     // Writes the entries gathered since start and "$class" as the dictionary of object uid.
     void finishObject(uint64_t uid, size_t start, const QStringList &classNames);
-    uint64_t encodeArchivable(const Archivable &object);
-    uint64_t encodeArray(const ArchiveArray &values);
-    uint64_t encodeDictionary(const ArchiveDictionary &entries);
+    // Each writes the object of number uid.
+    void encodeArchivable(uint64_t uid, const Archivable &object);
+    void encodeArray(uint64_t uid, const ArchiveArray &values);
+    void encodeDictionary(uint64_t uid, const ArchiveDictionary &entries);
     uint64_t encodeDate(Date date);
     Ref uidRef(const ArchiveValue &value) { return writer.uid(uidOf(value)); }
 
@@ -44,18 +46,22 @@ private:
     std::vector<Ref> m_objects{writer.string(kNullObject)};
     const Ref m_classKey = writer.string(kClassReference);
     QHash<const void *, uint64_t> m_sharedUids;
-    QHash<QString, Ref> m_keyRefs; // the objects' keys, as written
+    ArchiveRecentStrings<Ref> m_keyRefs; // the objects' keys, as written
     QHash<QString, uint64_t> m_classUids;
+    ArchiveRecentStrings<uint64_t> m_recentClassUids;
     // The entries of the objects being encoded, innermost last.
     std::vector<ArchivePlistWriter::Entry> m_entries;
 };
 
 uint64_t KeyedArchiver::Private::uidOf(const ArchiveValue &value)
 {
+    uint64_t uid = 0;
     if (const void *identity = value.sharedIdentity()) {
-        const auto found = m_sharedUids.constFind(identity);
-        if (found != m_sharedUids.cend())
-            return *found;
+        // Arrays, dictionaries and objects are written once, however often they appear.
+        uint64_t &known = m_sharedUids[identity]; // 0 ("$null") until written
+        if (known != 0)
+            return known;
+        uid = known = appendObject(0);
     }
     switch (value.kind()) {
     case ArchiveValue::Kind::Null:
@@ -73,11 +79,14 @@ uint64_t KeyedArchiver::Private::uidOf(const ArchiveValue &value)
     case ArchiveValue::Kind::Date:
         return encodeDate(value.toDate());
     case ArchiveValue::Kind::Array:
-        return encodeArray(value.toArray());
+        encodeArray(uid, value.toArray());
+        return uid;
     case ArchiveValue::Kind::Dictionary:
-        return encodeDictionary(value.toDictionary());
+        encodeDictionary(uid, value.toDictionary());
+        return uid;
     case ArchiveValue::Kind::Object:
-        return encodeArchivable(*value.toObject());
+        encodeArchivable(uid, *value.toObject());
+        return uid;
     }
     return 0;
 }
@@ -88,27 +97,24 @@ uint64_t KeyedArchiver::Private::appendObject(Ref ref)
     return m_objects.size() - 1;
 }
 
-uint64_t KeyedArchiver::Private::reserveObject(const void *identity)
-{
-    const uint64_t uid = appendObject(0);
-    m_sharedUids.insert(identity, uid);
-    return uid;
-}
-
 void KeyedArchiver::Private::addEntry(const QString &key, Ref value)
 {
-    auto found = m_keyRefs.constFind(key);
-    if (found == m_keyRefs.cend())
-        found = m_keyRefs.insert(key, writer.string(escapedKey(key)));
-    m_entries.emplace_back(*found, value);
+    const Ref keyRef = m_keyRefs.value(key, 0, [&] { return writer.string(escapedKey(key)); });
+    m_entries.emplace_back(keyRef, value);
 }
 
 uint64_t KeyedArchiver::Private::classUid(const QStringList &classNames)
 {
     const QString name = classNames.isEmpty() ? kRootClass.toString() : classNames.first();
-    const auto found = m_classUids.constFind(name);
-    if (found != m_classUids.cend())
-        return *found;
+    return m_recentClassUids.value(name, 0, [&] {
+        const uint64_t known = m_classUids.value(name);
+        return known != 0 ? known : writeClassRecord(name, classNames);
+    });
+}
+
+uint64_t KeyedArchiver::Private::writeClassRecord(const QString &name,
+                                                  const QStringList &classNames)
+{
     QStringList chain = classNames;
     if (chain.isEmpty() || chain.last() != kRootClass)
         chain.append(kRootClass.toString());
@@ -133,18 +139,15 @@ void KeyedArchiver::Private::finishObject(uint64_t uid, size_t start, const QStr
     m_entries.resize(start);
 }
 
-uint64_t KeyedArchiver::Private::encodeArchivable(const Archivable &object)
+void KeyedArchiver::Private::encodeArchivable(uint64_t uid, const Archivable &object)
 {
-    const uint64_t uid = reserveObject(&object);
     const size_t start = m_entries.size();
     object.encodeWithCoder(m_coder);
     finishObject(uid, start, object.archiveClassNames());
-    return uid;
 }
 
-uint64_t KeyedArchiver::Private::encodeArray(const ArchiveArray &values)
+void KeyedArchiver::Private::encodeArray(uint64_t uid, const ArchiveArray &values)
 {
-    const uint64_t uid = reserveObject(&values);
     std::vector<Ref> items;
     items.reserve(static_cast<size_t>(values.size()));
     for (const ArchiveValue &value : values)
@@ -152,12 +155,10 @@ uint64_t KeyedArchiver::Private::encodeArray(const ArchiveArray &values)
     const size_t start = m_entries.size();
     m_entries.emplace_back(writer.string(kObjects), writer.array(items));
     finishObject(uid, start, {kArrayClass.toString()});
-    return uid;
 }
 
-uint64_t KeyedArchiver::Private::encodeDictionary(const ArchiveDictionary &entries)
+void KeyedArchiver::Private::encodeDictionary(uint64_t uid, const ArchiveDictionary &entries)
 {
-    const uint64_t uid = reserveObject(&entries);
     std::vector<Ref> keys;
     std::vector<Ref> values;
     keys.reserve(static_cast<size_t>(entries.size()));
@@ -170,7 +171,6 @@ uint64_t KeyedArchiver::Private::encodeDictionary(const ArchiveDictionary &entri
     m_entries.emplace_back(writer.string(kKeys), writer.array(keys));
     m_entries.emplace_back(writer.string(kObjects), writer.array(values));
     finishObject(uid, start, {kDictionaryClass.toString()});
-    return uid;
 }
 
 uint64_t KeyedArchiver::Private::encodeDate(Date date)

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ArchiveKeys.h"
 #include "platform/foundation/ArchivePlistReader.h"
+#include "platform/foundation/ArchiveRecentStrings.h"
 
 #include <QHash>
 
@@ -108,6 +109,8 @@ private:
     // The values of a list of references, each decoded.
     std::optional<ArchiveArray> decodeUidList(const Reader::Dictionary &object, QStringView key);
     ArchiveValue failDamaged(const QString &className);
+    // The value of the last entry of an archived object under key.
+    std::optional<uint64_t> objectValue(const Reader::Dictionary &object, const QString &key) const;
 
     KeyedUnarchiver &m_coder;
     Reader::Refs m_objectList;
@@ -116,6 +119,7 @@ private:
     std::vector<uint32_t> m_state;
     std::vector<ArchiveValue> m_values;
     std::unordered_map<uint64_t, ArchiveClass> m_classes; // by class record object
+    mutable ArchiveRecentStrings<bool> m_keyMatches;      // by key text and key object
     // The objects whose decoders run, innermost last.
     std::vector<Reader::Dictionary> m_frames;
     int m_depth = 0;
@@ -264,7 +268,8 @@ ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
     const std::optional<Reader::Dictionary> entries = reader.dictionary(object);
     if (!entries)
         return failDamaged({});
-    const std::optional<uint64_t> classRef = reader.valueForKey(*entries, kClassReference);
+    static const QString classKey = kClassReference.toString();
+    const std::optional<uint64_t> classRef = objectValue(*entries, classKey);
     const std::optional<uint64_t> classUid = classRef ? reader.uid(*classRef) : std::nullopt;
     if (!classUid) {
         fail(QStringLiteral("An object in the archive has no class."));
@@ -402,11 +407,23 @@ ArchiveValue KeyedUnarchiver::Private::decodeRegistered(const Reader::Dictionary
     return ArchiveValue::object(decoded);
 }
 
+std::optional<uint64_t> KeyedUnarchiver::Private::objectValue(const Reader::Dictionary &object,
+                                                              const QString &key) const
+{
+    // Objects of one class share their key objects: most comparisons are remembered ones.
+    for (uint64_t i = object.keys.count; i > 0; --i) {
+        const uint64_t keyObject = reader.refAt(object.keys, i - 1);
+        if (m_keyMatches.value(key, keyObject, [&] { return reader.stringEquals(keyObject, key); }))
+            return reader.refAt(object.values, i - 1);
+    }
+    return std::nullopt;
+}
+
 std::optional<uint64_t> KeyedUnarchiver::Private::valueFor(const QString &key) const
 {
     if (m_failed || m_frames.empty())
         return std::nullopt;
-    return reader.valueForKey(m_frames.back(), escapedKey(key));
+    return objectValue(m_frames.back(), escapedKey(key));
 }
 
 std::optional<int64_t> KeyedUnarchiver::Private::integerFor(uint64_t object, const QString &key)

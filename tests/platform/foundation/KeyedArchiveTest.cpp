@@ -236,6 +236,19 @@ TEST_F(KeyedArchiveTest, SharedObjectsAreWrittenOnceAndDecodeToOneObject)
     EXPECT_EQ(&items[4].toArray(), &items[5].toArray());
 }
 
+TEST_F(KeyedArchiveTest, RepeatedKeysClassesAndValuesAreStoredOnce)
+{
+    ArchiveArray notes;
+    for (int i = 0; i < 1000; ++i)
+        notes.append(ArchiveValue::object(makeNote(i % 3, str(u"shared text"))));
+    const QByteArray bytes = KeyedArchiver::archivedData(ArchiveValue::array(notes));
+    EXPECT_EQ(bytes.count("number"), 1);
+    EXPECT_EQ(bytes.count("TestNote"), 1);
+    EXPECT_EQ(bytes.count("shared text"), 1);
+    EXPECT_EQ(bytes.count("NSObject"), 1); // ends the chains of TestNote and NSArray
+    EXPECT_TRUE(KeyedUnarchiver::unarchive(bytes));
+}
+
 TEST_F(KeyedArchiveTest, AbsentAndNullKeysReadAsZeroWithoutFailing)
 {
     // A link's dictionary has only "target": every other key of a note is absent.
