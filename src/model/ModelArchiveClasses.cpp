@@ -2,6 +2,7 @@
 
 #include "model/WrenEvents.h"
 #include "model/WrenTimeStamp.h"
+#include "model/WrenTimerSession.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 
 #include <mutex>
@@ -14,5 +15,6 @@ void registerModelArchiveClasses()
                                  &WrenTimeStamp::initWithCoder);
         lq::registerArchiveClass(QLatin1String(WrenEvents::kArchiveClassName),
                                  &WrenEvents::initWithCoder);
+        WrenTimerSession::registerArchiveClass();
     });
 }
