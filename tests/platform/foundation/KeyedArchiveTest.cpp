@@ -89,7 +89,9 @@ void expectSameValue(const ArchiveValue &expected, const ArchiveValue &actual,
         const auto expectedNote = expected.objectAs<ArchiveTestNote>();
         const auto actualNote = actual.objectAs<ArchiveTestNote>();
         ASSERT_TRUE(expectedNote && actualNote);
-        EXPECT_EQ(typeid(*expectedNote), typeid(*actualNote));
+        const ArchiveTestNote &expectedObject = *expectedNote;
+        const ArchiveTestNote &actualObject = *actualNote;
+        EXPECT_EQ(typeid(expectedObject), typeid(actualObject));
         EXPECT_EQ(expectedNote->number, actualNote->number);
         EXPECT_EQ(expectedNote->wide, actualNote->wide);
         EXPECT_EQ(expectedNote->ratio, actualNote->ratio);
