@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint8_t kKindMask = 0xF0;
 constexpr uint8_t kSizeMask = 0x0F;
+constexpr uint8_t kDateKind = kDate & kKindMask;
 
 bool hasCountedSize(uint8_t kind)
 {
@@ -95,7 +96,7 @@ ArchivePlistReader::Type ArchivePlistReader::type(uint64_t object) const
         return Type::Integer;
     case kReal:
         return Type::Real;
-    case kDate &kKindMask:
+    case kDateKind:
         return result->marker == kDate ? Type::Date : Type::Invalid;
     case kData:
         return Type::Data;

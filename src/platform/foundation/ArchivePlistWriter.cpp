@@ -64,8 +64,6 @@ size_t scalarSize(const char *scalar)
     case kInteger:
     case kReal:
         return 1 + (size_t(1) << low);
-    case kDate & 0xF0:
-        return 9;
     case kUid:
         return 2 + low;
     case kData:
@@ -251,7 +249,7 @@ QByteArray ArchivePlistWriter::finish(Ref root) const
     };
 
     const uint64_t containersOffset = kMagicSize + m_scalarBytes.size();
-    uint64_t lastOffset = containersOffset;
+    uint64_t lastOffset = containersOffset; // the largest, which sets the size of the offsets
     uint64_t offsetTableOffset = containersOffset;
     for (size_t i = 0; i < m_containerStarts.size(); ++i) {
         lastOffset = offsetTableOffset;

@@ -9,11 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <limits>
-#include <thread>
-#include <vector>
 
 using namespace lq;
 using lq::test::ArchiveTestDerivedNote;
@@ -92,7 +89,9 @@ void expectSameValue(const ArchiveValue &expected, const ArchiveValue &actual,
         const auto expectedNote = expected.objectAs<ArchiveTestNote>();
         const auto actualNote = actual.objectAs<ArchiveTestNote>();
         ASSERT_TRUE(expectedNote && actualNote);
-        EXPECT_EQ(typeid(*expectedNote), typeid(*actualNote));
+        const ArchiveTestNote &expectedObject = *expectedNote;
+        const ArchiveTestNote &actualObject = *actualNote;
+        EXPECT_EQ(typeid(expectedObject), typeid(actualObject));
         EXPECT_EQ(expectedNote->number, actualNote->number);
         EXPECT_EQ(expectedNote->wide, actualNote->wide);
         EXPECT_EQ(expectedNote->ratio, actualNote->ratio);
@@ -462,27 +461,6 @@ TEST_F(KeyedArchiveTest, UnarchiveObjectRefusesAnotherRootClass)
     EXPECT_TRUE(error.localizedDescription().endsWith(u'.'));
     EXPECT_TRUE(KeyedUnarchiver::unarchiveObject<ArchiveTestNote>(
         KeyedArchiver::archivedData(ArchiveValue::object(makeNote(1)))));
-}
-
-TEST_F(KeyedArchiveTest, ClassesRegisterAndDecodeFromManyThreads)
-{
-    const QByteArray bytes = KeyedArchiver::archivedData(ArchiveValue::array(
-        {ArchiveValue::object(makeNote(3)), ArchiveValue::object(makeNote(4))}));
-    std::vector<std::thread> threads;
-    std::atomic<int> decoded = 0;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 50; ++i) {
-                registerArchiveClass(QStringLiteral("TestThread%1").arg(t),
-                                     ArchiveTestNote::decode<ArchiveTestNote>);
-                const std::optional<ArchiveValue> value = KeyedUnarchiver::unarchive(bytes);
-                decoded += value && value->toArray().size() == 2;
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    EXPECT_EQ(decoded, 200);
 }
 
 } // namespace
