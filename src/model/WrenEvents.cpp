@@ -437,12 +437,8 @@ void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const
     lq::ArchiveDictionary lengths;
     for (auto it = m_sessionLengths.cbegin(); it != m_sessionLengths.cend(); ++it)
         lengths.append({lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::real(it.value())});
-
-    // Both values live until both are written: the archiver tells values apart by their storage.
-    const lq::ArchiveValue events = lq::ArchiveValue::array(std::move(stamps));
-    const lq::ArchiveValue sessions = lq::ArchiveValue::dictionary(std::move(lengths));
-    coder.encodeObject(kEventsKey, events);
-    coder.encodeObject(kSessionsKey, sessions);
+    coder.encodeObject(kEventsKey, lq::ArchiveValue::array(std::move(stamps)));
+    coder.encodeObject(kSessionsKey, lq::ArchiveValue::dictionary(std::move(lengths)));
 }
 
 lq::ArchivablePtr WrenEvents::initWithCoder(lq::KeyedUnarchiver &coder)

@@ -46,6 +46,8 @@ private:
     std::vector<Ref> m_objects{writer.string(kNullObject)};
     const Ref m_classKey = writer.string(kClassReference);
     QHash<const void *, uint64_t> m_sharedUids;
+    // Keeps every value in m_sharedUids alive, so that no address is reused by a later value.
+    std::vector<ArchiveValue> m_sharedValues;
     ArchiveRecentStrings<Ref> m_keyRefs; // the objects' keys, as written
     QHash<QString, uint64_t> m_classUids;
     ArchiveRecentStrings<uint64_t> m_recentClassUids;
@@ -62,6 +64,7 @@ uint64_t KeyedArchiver::Private::uidOf(const ArchiveValue &value)
         if (known != 0)
             return known;
         uid = known = appendObject(0);
+        m_sharedValues.push_back(value);
     }
     switch (value.kind()) {
     case ArchiveValue::Kind::Null:

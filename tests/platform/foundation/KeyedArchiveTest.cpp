@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -233,6 +234,38 @@ TEST_F(KeyedArchiveTest, SharedObjectsAreWrittenOnceAndDecodeToOneObject)
     EXPECT_EQ(items[2].objectAs<ArchiveTestLink>()->target.toObject(), note);
     EXPECT_NE(items[3].toObject(), note);
     EXPECT_EQ(&items[4].toArray(), &items[5].toArray());
+}
+
+// Encodes two arrays that live only while each is written.
+class TemporaryArrays : public Archivable
+{
+public:
+    QStringList archiveClassNames() const override { return {QStringLiteral("TestLink")}; }
+    void encodeWithCoder(KeyedArchiver &coder) const override
+    {
+        coder.encodeObject(QStringLiteral("target"),
+                           ArchiveValue::array({ArchiveValue::integer(1)}));
+        coder.encodeObject(QStringLiteral("other"), ArchiveValue::array({ArchiveValue::integer(2)}));
+    }
+};
+
+TEST_F(KeyedArchiveTest, TemporaryValuesAtOneAddressStayDistinct)
+{
+    const QByteArray bytes =
+        KeyedArchiver::archivedData(ArchiveValue::object(std::make_shared<TemporaryArrays>()));
+    const PlistPtr plist = plistFromBinary(bytes);
+    ASSERT_TRUE(plist);
+    plist_t objects = plist_dict_get_item(plist.get(), "$objects");
+    std::vector<uint64_t> integers;
+    for (uint32_t i = 0; i < plist_array_get_size(objects); ++i) {
+        plist_t item = plist_array_get_item(objects, i);
+        if (plist_get_node_type(item) == PLIST_UINT) {
+            uint64_t value = 0;
+            plist_get_uint_val(item, &value);
+            integers.push_back(value);
+        }
+    }
+    EXPECT_THAT(integers, testing::UnorderedElementsAre(1u, 2u));
 }
 
 TEST_F(KeyedArchiveTest, RepeatedKeysClassesAndValuesAreStoredOnce)
