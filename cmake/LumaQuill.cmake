@@ -8,8 +8,10 @@ endif()
 if(LQ_SANITIZE)
   add_compile_options(-fsanitize=${LQ_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${LQ_SANITIZE})
-  # The instrumentation makes gcc see uninitialised reads that cannot happen.
-  add_compile_options(-Wno-maybe-uninitialized)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # The instrumentation makes gcc see uninitialised reads that cannot happen.
+    add_compile_options(-Wno-maybe-uninitialized)
+  endif()
 endif()
 
 # lq_add_library(<name> DIR <folder under src> DEPS <libraries>)

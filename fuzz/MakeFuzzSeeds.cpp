@@ -45,9 +45,9 @@ int main(int argc, char *argv[])
     sessions->addSessionLength(10.0f, 0);
     sessions->addSessionLength(20.0f, 1);
 
-    const bool written = writeSeed(folder, QStringLiteral("empty"), empty)
-                         && writeSeed(folder, QStringLiteral("typed"), typed)
-                         && writeSeed(folder, QStringLiteral("sessions"), sessions);
+    const bool written = writeSeed(folder, QStringLiteral("empty"), empty) &&
+                         writeSeed(folder, QStringLiteral("typed"), typed) &&
+                         writeSeed(folder, QStringLiteral("sessions"), sessions);
     if (!written) {
         std::fprintf(stderr, "Could not write the seeds into %s.\n", argv[1]);
         return 1;

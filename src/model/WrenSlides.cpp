@@ -2,8 +2,8 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
-#include "platform/pdf/TemporaryOutputFile.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/TemporaryOutputFile.h"
 #include "platform/ui/AlertPresenter.h"
 #include "shared/FileKinds.h"
 

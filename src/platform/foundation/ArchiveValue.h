@@ -66,7 +66,7 @@ public:
     const ArchiveDictionary &toDictionary() const;
     ArchivablePtr toObject() const;
 
-    template<class T>
+    template <class T>
     std::shared_ptr<T> objectAs() const
     {
         return std::dynamic_pointer_cast<T>(toObject());

@@ -12,8 +12,7 @@ class Date
 public:
     constexpr Date() = default;
     constexpr explicit Date(double secondsSinceReferenceDate) : m_seconds(secondsSinceReferenceDate)
-    {
-    }
+    {}
 
     static Date now(); // the wall clock of the current ClockSource
     static Date fromQDateTime(const QDateTime &dateTime);

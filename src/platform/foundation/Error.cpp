@@ -4,8 +4,7 @@ namespace lq {
 
 Error::Error(QString domain, int code, QString localizedDescription)
     : m_domain(std::move(domain)), m_code(code), m_description(std::move(localizedDescription))
-{
-}
+{}
 
 Error Error::withUnderlyingError(const Error &underlying) const
 {

@@ -292,8 +292,7 @@ bool FailingFileOperations::move(const QString &source, const QString &destinati
            LocalFileOperations::move(source, destination, error);
 }
 
-bool FailingFileOperations::replace(const QString &source, const QString &destination,
-                                    Error *error)
+bool FailingFileOperations::replace(const QString &source, const QString &destination, Error *error)
 {
     return !injectFailure(QStringLiteral("replace"), destination, error) &&
            LocalFileOperations::replace(source, destination, error);

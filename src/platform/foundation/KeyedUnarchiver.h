@@ -34,7 +34,7 @@ public:
     static std::optional<ArchiveValue> unarchive(const QByteArray &data, Error *error = nullptr);
 
     // The root when it is an object of class T; null and an error otherwise.
-    template<class T>
+    template <class T>
     static std::shared_ptr<T> unarchiveObject(const QByteArray &data, Error *error = nullptr)
     {
         const std::optional<ArchiveValue> root = unarchive(data, error);

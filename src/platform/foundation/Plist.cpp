@@ -18,7 +18,8 @@ QByteArray plistToBinary(plist_t root)
 
 PlistPtr plistFromBinary(const QByteArray &bytes)
 {
-    if (bytes.size() < 8 || static_cast<quint64>(bytes.size()) > std::numeric_limits<uint32_t>::max())
+    if (bytes.size() < 8 ||
+        static_cast<quint64>(bytes.size()) > std::numeric_limits<uint32_t>::max())
         return nullptr;
     if (!plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())))
         return nullptr;

@@ -245,7 +245,8 @@ public:
     {
         coder.encodeObject(QStringLiteral("target"),
                            ArchiveValue::array({ArchiveValue::integer(1)}));
-        coder.encodeObject(QStringLiteral("other"), ArchiveValue::array({ArchiveValue::integer(2)}));
+        coder.encodeObject(QStringLiteral("other"),
+                           ArchiveValue::array({ArchiveValue::integer(2)}));
     }
 };
 

@@ -1,6 +1,7 @@
+#include "platform/pdf/TemporaryOutputFile.h"
+
 #include "platform/foundation/FileOperations.h"
 #include "platform/pdf/PdfTestFiles.h"
-#include "platform/pdf/TemporaryOutputFile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
