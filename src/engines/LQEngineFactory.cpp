@@ -1,8 +1,7 @@
 #include "engines/LQEngineFactory.h"
 
 #include "platform/foundation/Bundle.h"
-
-#include <atomic>
+#include "platform/foundation/ReplaceableService.h"
 
 namespace {
 
@@ -13,7 +12,7 @@ private:
     std::unique_ptr<LQPlaySession> createPlaybackEngine(Family) override { return nullptr; }
 };
 
-std::atomic<LQEngineFactory *> installedFactory{nullptr};
+lq::ReplaceableService<LQEngineFactory> installedFactory;
 
 } // namespace
 
@@ -25,11 +24,10 @@ LQEngineFactory::Family LQEngineFactory::runTimeFamily() const
 LQEngineFactory &LQEngineFactory::current()
 {
     static NoEngineFactory noEngines;
-    LQEngineFactory *factory = installedFactory.load(std::memory_order_acquire);
-    return factory ? *factory : noEngines;
+    return installedFactory.current(noEngines);
 }
 
 LQEngineFactory *LQEngineFactory::setCurrent(LQEngineFactory *factory)
 {
-    return installedFactory.exchange(factory, std::memory_order_acq_rel);
+    return installedFactory.install(factory);
 }

@@ -1,6 +1,7 @@
 #include "platform/foundation/ClockSource.h"
 
-#include <atomic>
+#include "platform/foundation/ReplaceableService.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -13,19 +14,18 @@ const SystemClockSource &systemClock()
     return clock;
 }
 
-std::atomic<const ClockSource *> installedClock{nullptr};
+ReplaceableService<const ClockSource> installedClock;
 
 } // namespace
 
 const ClockSource &ClockSource::current()
 {
-    const ClockSource *clock = installedClock.load(std::memory_order_acquire);
-    return clock ? *clock : systemClock();
+    return installedClock.current(systemClock());
 }
 
 const ClockSource *ClockSource::setCurrent(const ClockSource *clock)
 {
-    return installedClock.exchange(clock, std::memory_order_acq_rel);
+    return installedClock.install(clock);
 }
 
 Date SystemClockSource::wallNow() const

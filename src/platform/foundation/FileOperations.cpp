@@ -1,12 +1,13 @@
 #include "platform/foundation/FileOperations.h"
 
+#include "platform/foundation/ReplaceableService.h"
+
 #include <QByteArray>
 #include <QFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -110,19 +111,18 @@ LocalFileOperations &localOperations()
     return operations;
 }
 
-std::atomic<FileOperations *> installedOperations{nullptr};
+ReplaceableService<FileOperations> installedOperations;
 
 } // namespace
 
 FileOperations &FileOperations::current()
 {
-    FileOperations *operations = installedOperations.load(std::memory_order_acquire);
-    return operations ? *operations : localOperations();
+    return installedOperations.current(localOperations());
 }
 
 FileOperations *FileOperations::setCurrent(FileOperations *operations)
 {
-    return installedOperations.exchange(operations, std::memory_order_acq_rel);
+    return installedOperations.install(operations);
 }
 
 bool LocalFileOperations::copy(const QString &source, const QString &destination, Error *error)

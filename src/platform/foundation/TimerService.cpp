@@ -1,5 +1,7 @@
 #include "platform/foundation/TimerService.h"
 
+#include "platform/foundation/ReplaceableService.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -90,20 +92,19 @@ private:
     QTimer *m_timer;
 };
 
-std::atomic<TimerService *> installedService{nullptr};
+ReplaceableService<TimerService> installedService;
 
 } // namespace
 
 TimerService &TimerService::current()
 {
     static QtTimerService qtTimers;
-    TimerService *service = installedService.load(std::memory_order_acquire);
-    return service ? *service : qtTimers;
+    return installedService.current(qtTimers);
 }
 
 TimerService *TimerService::setCurrent(TimerService *service)
 {
-    return installedService.exchange(service, std::memory_order_acq_rel);
+    return installedService.install(service);
 }
 
 std::unique_ptr<Timer> QtTimerService::schedule(double seconds, bool repeats,

@@ -1,27 +1,24 @@
 #include "platform/ui/AlertPresenter.h"
 
+#include "platform/foundation/ReplaceableService.h"
 #include "platform/ui/QtAlertPresenter.h"
-
-#include <atomic>
 
 namespace lq {
 namespace {
 
-std::atomic<AlertPresenter *> installedPresenter{nullptr};
+ReplaceableService<AlertPresenter> installedPresenter;
 
 } // namespace
 
 AlertPresenter &AlertPresenter::current()
 {
-    if (AlertPresenter *installed = installedPresenter.load())
-        return *installed;
     static QtAlertPresenter messageBoxes;
-    return messageBoxes;
+    return installedPresenter.current(messageBoxes);
 }
 
 AlertPresenter *AlertPresenter::setCurrent(AlertPresenter *presenter)
 {
-    return installedPresenter.exchange(presenter);
+    return installedPresenter.install(presenter);
 }
 
 } // namespace lq

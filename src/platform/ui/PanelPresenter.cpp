@@ -1,14 +1,13 @@
 #include "platform/ui/PanelPresenter.h"
 
+#include "platform/foundation/ReplaceableService.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/QtPanelPresenter.h"
-
-#include <atomic>
 
 namespace lq {
 namespace {
 
-std::atomic<PanelPresenter *> installedPresenter{nullptr};
+ReplaceableService<PanelPresenter> installedPresenter;
 
 } // namespace
 
@@ -22,15 +21,13 @@ std::optional<QString> PanelPresenter::runModal(FilePanel &panel)
 
 PanelPresenter &PanelPresenter::current()
 {
-    if (PanelPresenter *installed = installedPresenter.load())
-        return *installed;
     static QtPanelPresenter fileDialogs;
-    return fileDialogs;
+    return installedPresenter.current(fileDialogs);
 }
 
 PanelPresenter *PanelPresenter::setCurrent(PanelPresenter *presenter)
 {
-    return installedPresenter.exchange(presenter);
+    return installedPresenter.install(presenter);
 }
 
 } // namespace lq
