@@ -16,10 +16,12 @@ fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLQ_WERROR=ON \
     -DLQ_SANITIZE="$sanitize" > /dev/null
 cmake --build "$build_dir" -j "$jobs"
-export QT_QPA_PLATFORM=offscreen
-(cd "$build_dir" && ctest -j "$jobs" --output-on-failure)
 
 # The lock under ThreadSanitizer and the archive reader under the fuzzer need clang.
 if command -v clang++ > /dev/null; then
     scripts/check-with-clang.sh
 fi
+
+# Last, so that its summary closes the output.
+export QT_QPA_PLATFORM=offscreen
+(cd "$build_dir" && ctest -j "$jobs" --output-on-failure)
