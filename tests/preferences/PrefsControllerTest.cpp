@@ -7,6 +7,7 @@
 #include "shared/ScopedEnvironment.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeUpdater.h"
+#include "support/TestLeakSuppressions.h"
 #include "support/TestUserDefaults.h"
 
 #include <QThread>

@@ -2,6 +2,7 @@
 #include "platform/media/GstCaptureDevices.h"
 #include "shared/ScopedEnvironment.h"
 #include "support/FakeCaptureDevices.h"
+#include "support/TestLeakSuppressions.h"
 
 #include <QSet>
 
