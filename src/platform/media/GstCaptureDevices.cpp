@@ -1,0 +1,213 @@
+#include "platform/media/GstCaptureDevices.h"
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/media/GStreamer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+
+#include <gst/gst.h>
+
+namespace lq {
+
+const QString GstCaptureDevices::kTestMicrophoneId = QStringLiteral("test:audiotestsrc");
+const QString GstCaptureDevices::kTestCameraHDId = QStringLiteral("test:videotestsrc:hd");
+const QString GstCaptureDevices::kTestCameraId = QStringLiteral("test:videotestsrc");
+
+namespace {
+
+QString stringProperty(const GstStructure *properties, const char *name)
+{
+    const gchar *value = properties ? gst_structure_get_string(properties, name) : nullptr;
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+// The /dev/v4l/by-id link of a video node, which survives re-plugging; the node itself when
+// there is none.
+QString stableVideoPath(const QString &devicePath)
+{
+    const QDir byId(QStringLiteral("/dev/v4l/by-id"));
+    const QString target = QFileInfo(devicePath).canonicalFilePath();
+    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files)) {
+        if (!target.isEmpty() && link.canonicalFilePath() == target)
+            return link.absoluteFilePath();
+    }
+    return devicePath;
+}
+
+QString uniqueIdOf(GstDevice *device, const GstStructure *properties, const QString &name)
+{
+    for (const char *key : {"node.name", "api.v4l2.path", "device.path"}) {
+        const QString value = stringProperty(properties, key);
+        if (value.isEmpty())
+            continue;
+        return value.startsWith(QLatin1String("/dev/video")) ? stableVideoPath(value) : value;
+    }
+    // The pulse provider keeps the source name in a property of the device object.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(device), "internal-name")) {
+        gchar *internalName = nullptr;
+        g_object_get(device, "internal-name", &internalName, nullptr);
+        const QString id = QString::fromUtf8(internalName);
+        g_free(internalName);
+        if (!id.isEmpty())
+            return id;
+    }
+    const QString deviceName = stringProperty(properties, "device.name");
+    return deviceName.isEmpty() ? name : deviceName;
+}
+
+bool capsOffer1280x720(GstCaps *caps)
+{
+    if (!caps)
+        return false;
+    GstCaps *hd = gst_caps_from_string("video/x-raw, width=(int)1280, height=(int)720; "
+                                       "image/jpeg, width=(int)1280, height=(int)720");
+    const bool offered = gst_caps_can_intersect(caps, hd);
+    gst_caps_unref(hd);
+    return offered;
+}
+
+CaptureDevice describe(GstDevice *device)
+{
+    CaptureDevice described;
+    gchar *displayName = gst_device_get_display_name(device);
+    described.displayName = QString::fromUtf8(displayName);
+    g_free(displayName);
+    described.kind = gst_device_has_classes(device, "Video/Source") ? CaptureDeviceKind::Video
+                                                                    : CaptureDeviceKind::Audio;
+    GstStructure *properties = gst_device_get_properties(device);
+    described.uniqueId = uniqueIdOf(device, properties, described.displayName);
+    gboolean isDefault = FALSE;
+    if (properties && gst_structure_get_boolean(properties, "is-default", &isDefault))
+        described.isDefault = isDefault;
+    if (properties)
+        gst_structure_free(properties);
+    if (described.kind == CaptureDeviceKind::Video) {
+        GstCaps *caps = gst_device_get_caps(device);
+        described.supports1280x720 = capsOffer1280x720(caps);
+        if (caps)
+            gst_caps_unref(caps);
+    }
+    return described;
+}
+
+QList<CaptureDevice> testDevices()
+{
+    QList<CaptureDevice> devices;
+    if (qEnvironmentVariable("LUMAQUILL_TEST_DEVICES") != QLatin1String("1"))
+        return devices;
+    if (GStreamer::hasElement(QStringLiteral("audiotestsrc"))) {
+        devices.append({GstCaptureDevices::kTestMicrophoneId, QStringLiteral("Test Microphone"),
+                        CaptureDeviceKind::Audio, false, false});
+    }
+    if (GStreamer::hasElement(QStringLiteral("videotestsrc"))) {
+        devices.append({GstCaptureDevices::kTestCameraHDId, QStringLiteral("Test Camera HD"),
+                        CaptureDeviceKind::Video, false, true});
+        devices.append({GstCaptureDevices::kTestCameraId, QStringLiteral("Test Camera"),
+                        CaptureDeviceKind::Video, false, false});
+    }
+    return devices;
+}
+
+} // namespace
+
+// Owns the GStreamer monitor; its bus handler runs on GStreamer's threads and only posts to
+// the main thread.
+class GstCaptureDevices::Monitor
+{
+public:
+    explicit Monitor(GstCaptureDevices *owner) : m_owner(owner)
+    {
+        Error error;
+        if (!GStreamer::initialize(&error)) {
+            log(error.localizedDescription());
+            return;
+        }
+        m_monitor = gst_device_monitor_new();
+        gst_device_monitor_add_filter(m_monitor, "Audio/Source", nullptr);
+        gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
+        GstBus *bus = gst_device_monitor_get_bus(m_monitor);
+        gst_bus_set_sync_handler(bus, &Monitor::onBusMessage, this, nullptr);
+        gst_object_unref(bus);
+        m_started = gst_device_monitor_start(m_monitor);
+        if (!m_started)
+            log(QStringLiteral("No capture device provider could be started."));
+    }
+
+    ~Monitor()
+    {
+        if (!m_monitor)
+            return;
+        GstBus *bus = gst_device_monitor_get_bus(m_monitor);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+        if (m_started)
+            gst_device_monitor_stop(m_monitor);
+        gst_object_unref(m_monitor);
+    }
+
+    QList<CaptureDevice> devices() const
+    {
+        QList<CaptureDevice> found;
+        if (!m_monitor)
+            return found;
+        GList *devices = gst_device_monitor_get_devices(m_monitor);
+        for (GList *item = devices; item; item = item->next)
+            found.append(describe(GST_DEVICE(item->data)));
+        g_list_free_full(devices, gst_object_unref);
+        return found;
+    }
+
+private:
+    static GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
+    {
+        const GstMessageType type = GST_MESSAGE_TYPE(message);
+        if (type == GST_MESSAGE_DEVICE_ADDED || type == GST_MESSAGE_DEVICE_REMOVED ||
+            type == GST_MESSAGE_DEVICE_CHANGED) {
+            QPointer<GstCaptureDevices> owner = static_cast<Monitor *>(data)->m_owner;
+            postToMainThread([owner] {
+                if (owner)
+                    owner->reload();
+            });
+        }
+        gst_message_unref(message);
+        return GST_BUS_DROP;
+    }
+
+    GstCaptureDevices *m_owner;
+    GstDeviceMonitor *m_monitor = nullptr;
+    bool m_started = false;
+};
+
+GstCaptureDevices::GstCaptureDevices(QObject *parent)
+    : CaptureDevices(parent), m_monitor(std::make_unique<Monitor>(this))
+{
+    m_devices = m_monitor->devices() + testDevices();
+}
+
+GstCaptureDevices::~GstCaptureDevices() = default;
+
+QList<CaptureDevice> GstCaptureDevices::devices(CaptureDeviceKind kind) const
+{
+    QList<CaptureDevice> ofKind;
+    std::lock_guard lock(m_mutex);
+    for (const CaptureDevice &device : m_devices) {
+        if (device.kind == kind)
+            ofKind.append(device);
+    }
+    return ofKind;
+}
+
+void GstCaptureDevices::reload()
+{
+    QList<CaptureDevice> found = m_monitor->devices() + testDevices();
+    {
+        std::lock_guard lock(m_mutex);
+        m_devices = std::move(found);
+    }
+    Q_EMIT devicesChanged();
+}
+
+} // namespace lq
