@@ -1,5 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
 
+#include "platform/foundation/BoolValue.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Plist.h"
@@ -271,25 +272,6 @@ int64_t truncatedInteger(double real)
     return static_cast<int64_t>(real);
 }
 
-bool boolFrom(const QVariant &value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-        return value.toBool();
-    case QMetaType::LongLong:
-        return value.toLongLong() != 0;
-    case QMetaType::Double:
-        return value.toDouble() != 0.0;
-    case QMetaType::QString: {
-        const QString text = value.toString().trimmed();
-        return text.compare(u"yes", Qt::CaseInsensitive) == 0 ||
-               text.compare(u"true", Qt::CaseInsensitive) == 0 || realFromString(text) != 0.0;
-    }
-    default:
-        return false;
-    }
-}
-
 int64_t integerFrom(const QVariant &value)
 {
     switch (value.metaType().id()) {
@@ -531,7 +513,7 @@ bool UserDefaults::contains(const QString &key) const
 
 bool UserDefaults::boolForKey(const QString &key) const
 {
-    return boolFrom(object(key));
+    return boolValue(object(key));
 }
 
 int64_t UserDefaults::integerForKey(const QString &key) const
