@@ -67,41 +67,38 @@ bool eventually(const RWLock &lock, const std::function<bool(const RWLock::State
     return false;
 }
 
-// The order in which threads reached their steps.
-class StepLog
+void expectState(const RWLock &lock, uint32_t readers, uint32_t writers, uint32_t waitingWriters)
 {
-public:
-    void add(const std::string &step)
-    {
-        std::lock_guard lock(m_mutex);
-        m_steps.push_back(step);
-    }
-    std::vector<std::string> steps() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_steps;
-    }
+    const RWLock::State state = lock.state();
+    EXPECT_EQ(state.readers, readers);
+    EXPECT_EQ(state.writers, writers);
+    EXPECT_EQ(state.waitingWriters, waitingWriters);
+}
 
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_steps;
+// The order in which threads reached their steps.
+struct StepLog
+{
+    void add(std::string step)
+    {
+        std::lock_guard lock(mutex);
+        steps.push_back(std::move(step));
+    }
+    std::mutex mutex;
+    std::vector<std::string> steps;
 };
 
-TEST(RWLockTest, ReadersShareTheLock)
+TEST(RWLockTest, ReadersShareTheLockAndAWriterExcludesEveryone)
 {
     auto lock = std::make_shared<RWLock>();
     lock->acquireReader();
-    BackgroundCall second([lock] { lock->acquireReader(); });
-    ASSERT_TRUE(second.finishedWithin(kLimit));
-    EXPECT_EQ(lock->state().readers, 2u);
+    {
+        BackgroundCall second([lock] { lock->acquireReader(); });
+        ASSERT_TRUE(second.finishedWithin(kLimit));
+    }
+    expectState(*lock, 2, 0, 0);
     lock->releaseReader();
     lock->releaseReader();
-    EXPECT_EQ(lock->state().readers, 0u);
-}
 
-TEST(RWLockTest, WriterExcludesReadersAndWriters)
-{
-    auto lock = std::make_shared<RWLock>();
     lock->acquireWriter();
     BackgroundCall reader([lock] {
         lock->acquireReader();
@@ -116,10 +113,7 @@ TEST(RWLockTest, WriterExcludesReadersAndWriters)
     lock->releaseWriter();
     EXPECT_TRUE(reader.finishedWithin(kLimit));
     EXPECT_TRUE(writer.finishedWithin(kLimit));
-    const RWLock::State state = lock->state();
-    EXPECT_EQ(state.readers, 0u);
-    EXPECT_EQ(state.writers, 0u);
-    EXPECT_EQ(state.waitingWriters, 0u);
+    expectState(*lock, 0, 0, 0);
 }
 
 TEST(RWLockTest, ReaderArrivingWhileWriterWaitsWaitsForThatWriter)
@@ -151,38 +145,32 @@ TEST(RWLockTest, ReaderArrivingWhileWriterWaitsWaitsForThatWriter)
     releaseWriter->set_value();
     ASSERT_TRUE(writer.finishedWithin(kLimit));
     ASSERT_TRUE(reader.finishedWithin(kLimit));
-    EXPECT_EQ(log->steps(),
+    std::lock_guard guard(log->mutex);
+    EXPECT_EQ(log->steps,
               (std::vector<std::string>{"writer acquired", "writer releasing", "reader acquired"}));
 }
 
-TEST(RWLockTest, SoleReaderUpgradesAtOnce)
+TEST(RWLockTest, UpgradeWaitsOnlyForOtherReaders)
 {
     auto lock = std::make_shared<RWLock>();
-    BackgroundCall upgrade([lock] {
+    const auto upgrade = [lock] {
         lock->acquireReader();
         lock->upgradeToWriter();
-    });
-    ASSERT_TRUE(upgrade.finishedWithin(kLimit));
-    const RWLock::State state = lock->state();
-    EXPECT_EQ(state.readers, 0u);
-    EXPECT_EQ(state.writers, 1u);
-    EXPECT_EQ(state.waitingWriters, 0u);
-}
+    };
+    {
+        BackgroundCall sole(upgrade);
+        ASSERT_TRUE(sole.finishedWithin(kLimit));
+    }
+    expectState(*lock, 0, 1, 0);
+    lock->releaseWriter();
 
-TEST(RWLockTest, UpgradeWaitsUntilTheOtherReaderReleases)
-{
-    auto lock = std::make_shared<RWLock>();
     lock->acquireReader();
-    BackgroundCall upgrade([lock] {
-        lock->acquireReader();
-        lock->upgradeToWriter();
-    });
+    BackgroundCall waiting(upgrade);
     ASSERT_TRUE(eventually(*lock, [](const RWLock::State &s) { return s.waitingWriters == 1; }));
-    EXPECT_FALSE(upgrade.finishedWithin(kBlocked));
+    EXPECT_FALSE(waiting.finishedWithin(kBlocked));
     lock->releaseReader();
-    ASSERT_TRUE(upgrade.finishedWithin(kLimit));
-    EXPECT_EQ(lock->state().writers, 1u);
-    EXPECT_EQ(lock->state().readers, 0u);
+    ASSERT_TRUE(waiting.finishedWithin(kLimit));
+    expectState(*lock, 0, 1, 0);
 }
 
 TEST(RWLockTest, DowngradeLetsReadersInAndKeepsWritersOut)

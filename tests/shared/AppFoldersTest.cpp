@@ -2,7 +2,6 @@
 
 #include "ScopedEnvironment.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -10,12 +9,7 @@
 
 namespace {
 
-TEST(AppFoldersTest, NameIsTheBundleName)
-{
-    EXPECT_EQ(appName(), QStringLiteral("Luma Quill"));
-}
-
-TEST(AppFoldersTest, SupportPathsFollowTheXdgDataFolders)
+TEST(AppFoldersTest, SupportAndCachePathsFollowTheXdgFolders)
 {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
@@ -23,9 +17,9 @@ TEST(AppFoldersTest, SupportPathsFollowTheXdgDataFolders)
     environment.set("XDG_DATA_HOME", root.filePath(QStringLiteral("home data")));
     environment.set("XDG_DATA_DIRS", root.filePath(QStringLiteral("one")) + QLatin1Char(':') +
                                          root.filePath(QStringLiteral("two")));
+    environment.set("XDG_CACHE_HOME", root.path());
 
     const QMap<uint, QStringList> paths = appSupportPaths();
-
     EXPECT_EQ(paths.keys(), QList<uint>({UserDomain, LocalDomain, NetworkDomain}));
     EXPECT_EQ(paths.value(UserDomain),
               QStringList{root.filePath(QStringLiteral("home data/Luma Quill"))});
@@ -33,15 +27,6 @@ TEST(AppFoldersTest, SupportPathsFollowTheXdgDataFolders)
               QStringList({root.filePath(QStringLiteral("one/Luma Quill")),
                            root.filePath(QStringLiteral("two/Luma Quill"))}));
     EXPECT_TRUE(paths.value(NetworkDomain).isEmpty());
-}
-
-TEST(AppFoldersTest, CachePathFollowsXdgCacheHome)
-{
-    QTemporaryDir root;
-    ASSERT_TRUE(root.isValid());
-    ScopedEnvironment environment;
-    environment.set("XDG_CACHE_HOME", root.path());
-
     EXPECT_EQ(appCachePath(), root.filePath(QStringLiteral("Luma Quill")));
 }
 

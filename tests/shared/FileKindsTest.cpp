@@ -36,28 +36,20 @@ protected:
     QTemporaryDir m_dir;
 };
 
+// Relative targets count from the link's own folder.
 TEST_F(FileKindsTest, ResolvesLinkChainsToTheirFinalTarget)
 {
-    const QString plain = makeFile(QStringLiteral("c"));
-    makeLink(QStringLiteral("b"), plain);
-    const QString start = makeLink(QStringLiteral("a"), path(QStringLiteral("b")));
-
-    EXPECT_EQ(resolveSymlinks(start), plain);
-    EXPECT_EQ(resolveSymlinks(plain), plain);
-}
-
-TEST_F(FileKindsTest, RelativeTargetsCountFromTheLinksOwnFolder)
-{
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("sub")));
-    makeFile(QStringLiteral("x"));
+    const QString plain = makeFile(QStringLiteral("x"));
     makeLink(QStringLiteral("sub/b"), QStringLiteral("../x"));
-    const QString start = makeLink(QStringLiteral("sub/a"), QStringLiteral("b"));
+    makeLink(QStringLiteral("sub/a"), QStringLiteral("b"));
+    const QString start = makeLink(QStringLiteral("a"), path(QStringLiteral("sub/a")));
 
     const std::optional<QString> target = resolveSymlinks(start);
     ASSERT_TRUE(target);
     EXPECT_EQ(*target, path(QStringLiteral("sub/../x")));
-    EXPECT_EQ(QFileInfo(*target).canonicalFilePath(),
-              QFileInfo(path(QStringLiteral("x"))).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(*target).canonicalFilePath(), QFileInfo(plain).canonicalFilePath());
+    EXPECT_EQ(resolveSymlinks(plain), plain);
 }
 
 TEST_F(FileKindsTest, LoopsMissingPathsAndDanglingLinksResolveToNothing)
@@ -87,6 +79,7 @@ TEST_F(FileKindsTest, OverlongChainsCountAsLoops)
 TEST_F(FileKindsTest, KindsFollowTheExactExtensionOfTheTarget)
 {
     makeFile(QStringLiteral("s.pdf"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("d.pdf")));
     struct Case
     {
         QString name;
@@ -97,6 +90,7 @@ TEST_F(FileKindsTest, KindsFollowTheExactExtensionOfTheTarget)
         {makeFile(QStringLiteral("X.PDF")), false, false},
         {makeFile(QStringLiteral("x.Pdf")), false, false},
         {makeLink(QStringLiteral("slides-link"), QStringLiteral("s.pdf")), true, false},
+        {path(QStringLiteral("d.pdf")), true, false}, // a folder named like a PDF
         {makeFile(QStringLiteral("m.mov")), false, true},
         {makeFile(QStringLiteral("CLIP.MOV")), false, true},
         {makeFile(QStringLiteral("voice.m4a")), false, true},
@@ -109,12 +103,6 @@ TEST_F(FileKindsTest, KindsFollowTheExactExtensionOfTheTarget)
         EXPECT_EQ(isSlidesFile(c.name), c.slides) << qPrintable(c.name);
         EXPECT_EQ(isQTFile(c.name), c.media) << qPrintable(c.name);
     }
-}
-
-TEST_F(FileKindsTest, AFolderNamedLikeAPdfCountsAsSlides)
-{
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("d.pdf")));
-    EXPECT_TRUE(isSlidesFile(path(QStringLiteral("d.pdf"))));
 }
 
 TEST_F(FileKindsTest, UnresolvablePathsAreLoggedAndNeitherKind)

@@ -72,6 +72,12 @@ QByteArray archive(std::vector<plist_t> objects, plist_t top = dict({{"root", ui
                          {"$objects", list}}));
 }
 
+// An archive of one test note with the given field added or replaced.
+QByteArray noteWith(const char *key, plist_t value)
+{
+    return archive({note(2, {{key, value}}), classRecord("TestNote")});
+}
+
 // Objects 1 to count are arrays, each holding the next; the last is empty.
 QByteArray nestedArrays(int count)
 {
@@ -169,6 +175,31 @@ class KeyedArchiveHostileTest : public testing::Test
 protected:
     static void SetUpTestSuite() { test::registerArchiveTestClasses(); }
 };
+
+TEST_F(KeyedArchiveHostileTest, ReadsTheMutableCollectionClassesOfOtherWriters)
+{
+    const QByteArray bytes = archive({
+        dict({{"NS.objects", array({uid(3), uid(6), uid(8)})}, {"$class", uid(2)}}),
+        classRecord("NSMutableArray"),
+        dict({{"NS.keys", array({uid(5)})}, {"NS.objects", array({uid(0)})}, {"$class", uid(4)}}),
+        classRecord("NSMutableDictionary"),
+        plist_new_uint(42),
+        dict({{"NS.string", plist_new_string("mutable")}, {"$class", uid(7)}}),
+        classRecord("NSMutableString"),
+        dict({{"NS.data", plist_new_data("\x01\x02", 2)}, {"$class", uid(9)}}),
+        classRecord("NSMutableData"),
+    });
+    Error error;
+    const std::optional<ArchiveValue> decoded = KeyedUnarchiver::unarchive(bytes, &error);
+    ASSERT_TRUE(decoded) << qPrintable(error.localizedDescription());
+    const ArchiveArray &items = decoded->toArray();
+    ASSERT_EQ(items.size(), 3);
+    ASSERT_EQ(items[0].toDictionary().size(), 1);
+    EXPECT_EQ(items[0].toDictionary()[0].first.toInteger(), 42);
+    EXPECT_TRUE(items[0].toDictionary()[0].second.isNull());
+    EXPECT_EQ(items[1].toString(), "mutable");
+    EXPECT_EQ(items[2].toData(), QByteArray("\x01\x02"));
+}
 
 TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
 {
@@ -270,33 +301,20 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
          archive({dict({{"NS.time", plist_new_string("noon")}, {"$class", uid(2)}}),
                   classRecord("NSDate")}),
          "not a number"},
-        {"int32 out of range",
-         archive({note(2, {{"number", plist_new_uint(1u << 31)}}), classRecord("TestNote")}),
+        {"int32 out of range", noteWith("number", plist_new_uint(1u << 31)),
          "does not fit in 32 bits"},
-        {"int32 below range",
-         archive({note(2, {{"number", plist_new_uint(uint64_t(INT64_C(-2147483649)))}}),
-                  classRecord("TestNote")}),
+        {"int32 below range", noteWith("number", plist_new_uint(uint64_t(INT64_C(-2147483649)))),
          "does not fit in 32 bits"},
-        {"int32 from a string",
-         archive({note(2, {{"number", plist_new_string("1")}}), classRecord("TestNote")}),
+        {"int32 from a string", noteWith("number", plist_new_string("1")),
          "“number” is not an integer"},
-        {"int64 from a real",
-         archive({note(2, {{"wide", plist_new_real(1.0)}}), classRecord("TestNote")}),
-         "“wide” is not an integer"},
-        {"bool from a number",
-         archive({note(2, {{"flag", plist_new_uint(1)}}), classRecord("TestNote")}),
-         "“flag” is not a boolean"},
-        {"float out of range",
-         archive({note(2, {{"ratio", plist_new_real(1e300)}}), classRecord("TestNote")}),
-         "single-precision"},
-        {"double from data",
-         archive({note(2, {{"weight", plist_new_data("x", 1)}}), classRecord("TestNote")}),
+        {"int64 from a real", noteWith("wide", plist_new_real(1.0)), "“wide” is not an integer"},
+        {"bool from a number", noteWith("flag", plist_new_uint(1)), "“flag” is not a boolean"},
+        {"float out of range", noteWith("ratio", plist_new_real(1e300)), "single-precision"},
+        {"double from data", noteWith("weight", plist_new_data("x", 1)),
          "“weight” is not a number"},
-        {"object from an inline number",
-         archive({note(2, {{"attachment", plist_new_uint(3)}}), classRecord("TestNote")}),
+        {"object from an inline number", noteWith("attachment", plist_new_uint(3)),
          "“attachment” is not an object reference"},
-        {"dangling object reference",
-         archive({note(2, {{"attachment", uid(40)}}), classRecord("TestNote")}), "past the end"},
+        {"dangling object reference", noteWith("attachment", uid(40)), "past the end"},
         {"decoder fails with a reason", archive({note(2), classRecord("TestRefusing")}),
          "refuses to be read"},
         {"decoder answers null", archive({note(2), classRecord("TestNull")}),

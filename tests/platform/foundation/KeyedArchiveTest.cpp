@@ -35,75 +35,54 @@ protected:
     }
 };
 
-QString describe(ArchiveValue::Kind kind)
+QString number(double value)
 {
-    return QString::number(static_cast<int>(kind));
+    return QString::number(value, 'g', 17);
 }
 
-// Compares two values field by field; objects by the fields of the test classes.
-void expectSameValue(const ArchiveValue &expected, const ArchiveValue &actual,
-                     const QString &path = QStringLiteral("root"))
+// Kind and value all the way down, objects by the fields of the test classes, so that two values
+// compare as text and a difference shows where it lies.
+QString dump(const ArchiveValue &value)
 {
-    SCOPED_TRACE(path.toStdString());
-    ASSERT_EQ(describe(expected.kind()), describe(actual.kind()));
-    switch (expected.kind()) {
+    QStringList parts;
+    switch (value.kind()) {
     case ArchiveValue::Kind::Null:
-        return;
+        return QStringLiteral("null");
     case ArchiveValue::Kind::Bool:
-        EXPECT_EQ(expected.toBool(), actual.toBool());
-        return;
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case ArchiveValue::Kind::Integer:
-        EXPECT_EQ(expected.toInteger(), actual.toInteger());
-        return;
+        return QStringLiteral("int ") + QString::number(value.toInteger());
     case ArchiveValue::Kind::Real:
-        if (std::isnan(expected.toReal()))
-            EXPECT_TRUE(std::isnan(actual.toReal()));
-        else
-            EXPECT_EQ(expected.toReal(), actual.toReal());
-        return;
+        return QStringLiteral("real ") + number(value.toReal());
     case ArchiveValue::Kind::String:
-        EXPECT_EQ(expected.toString(), actual.toString());
-        return;
+        return QStringLiteral("\"%1\"").arg(value.toString());
     case ArchiveValue::Kind::Data:
-        EXPECT_EQ(expected.toData(), actual.toData());
-        return;
+        return QStringLiteral("data ") + QString::fromLatin1(value.toData().toHex());
     case ArchiveValue::Kind::Date:
-        EXPECT_EQ(expected.toDate(), actual.toDate());
-        return;
+        return QStringLiteral("date ") + number(value.toDate().secondsSinceReferenceDate());
     case ArchiveValue::Kind::Array:
-        ASSERT_EQ(expected.toArray().size(), actual.toArray().size());
-        for (qsizetype i = 0; i < expected.toArray().size(); ++i)
-            expectSameValue(expected.toArray()[i], actual.toArray()[i],
-                            path + QStringLiteral("[%1]").arg(i));
-        return;
+        for (const ArchiveValue &item : value.toArray())
+            parts.append(dump(item));
+        return u'[' + parts.join(u',') + u']';
     case ArchiveValue::Kind::Dictionary:
-        ASSERT_EQ(expected.toDictionary().size(), actual.toDictionary().size());
-        for (qsizetype i = 0; i < expected.toDictionary().size(); ++i) {
-            const QString entry = path + QStringLiteral("{%1}").arg(i);
-            expectSameValue(expected.toDictionary()[i].first, actual.toDictionary()[i].first,
-                            entry);
-            expectSameValue(expected.toDictionary()[i].second, actual.toDictionary()[i].second,
-                            entry);
+        for (const auto &[key, item] : value.toDictionary())
+            parts.append(dump(key) + u':' + dump(item));
+        return u'{' + parts.join(u',') + u'}';
+    case ArchiveValue::Kind::Object:
+        if (const auto note = value.objectAs<ArchiveTestNote>()) {
+            const ArchiveTestNote &object = *note;
+            parts = {QString::fromLatin1(typeid(object).name()),
+                     QString::number(note->number),
+                     QString::number(note->wide),
+                     number(note->ratio),
+                     number(note->weight),
+                     QString::number(note->flag),
+                     QString::number(note->dollar),
+                     dump(note->attachment)};
         }
-        return;
-    case ArchiveValue::Kind::Object: {
-        const auto expectedNote = expected.objectAs<ArchiveTestNote>();
-        const auto actualNote = actual.objectAs<ArchiveTestNote>();
-        ASSERT_TRUE(expectedNote && actualNote);
-        const ArchiveTestNote &expectedObject = *expectedNote;
-        const ArchiveTestNote &actualObject = *actualNote;
-        EXPECT_EQ(typeid(expectedObject), typeid(actualObject));
-        EXPECT_EQ(expectedNote->number, actualNote->number);
-        EXPECT_EQ(expectedNote->wide, actualNote->wide);
-        EXPECT_EQ(expectedNote->ratio, actualNote->ratio);
-        EXPECT_EQ(expectedNote->weight, actualNote->weight);
-        EXPECT_EQ(expectedNote->flag, actualNote->flag);
-        EXPECT_EQ(expectedNote->dollar, actualNote->dollar);
-        expectSameValue(expectedNote->attachment, actualNote->attachment,
-                        path + QStringLiteral(".attachment"));
-        return;
+        return u'<' + parts.join(u',') + u'>';
     }
-    }
+    return {};
 }
 
 ArchiveValue str(const char16_t *text)
@@ -128,6 +107,16 @@ TEST_F(KeyedArchiveTest, EveryKindOfValueSurvivesARoundTrip)
 {
     const QString withNul = QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b");
     const QByteArray binary("\0\x01\xff\x7f\x80", 5);
+    auto extremes = makeNote(static_cast<int32_t>(0x80000001u));
+    extremes->wide = std::numeric_limits<int64_t>::max();
+    extremes->ratio = std::numeric_limits<float>::max();
+    extremes->weight = std::numeric_limits<double>::denorm_min();
+    extremes->flag = false;
+    extremes->dollar = std::numeric_limits<int32_t>::min();
+    // More than 2^16 objects: references and offsets of three bytes.
+    ArchiveArray many;
+    for (int i = 0; i < 70000; ++i)
+        many.append(i % 2 ? ArchiveValue::integer(i) : ArchiveValue::object(makeNote(i)));
     const struct
     {
         const char *name;
@@ -168,38 +157,16 @@ TEST_F(KeyedArchiveTest, EveryKindOfValueSurvivesARoundTrip)
                                    {ArchiveValue::real(0.5), str(u"half")},
                                    {str(u"name"), ArchiveValue::array({str(u"v")})}})},
         {"object", ArchiveValue::object(makeNote(-1, ArchiveValue::data(binary)))},
+        {"object with extreme fields", ArchiveValue::object(extremes)},
         {"derived object", ArchiveValue::object(std::make_shared<ArchiveTestDerivedNote>())},
         {"objects in collections",
          ArchiveValue::dictionary(
              {{str(u"notes"), ArchiveValue::array({ArchiveValue::object(makeNote(1)),
                                                    ArchiveValue::object(makeNote(2))})}})},
+        {"more than 2^16 objects", ArchiveValue::array(many)},
     };
-    for (const auto &testCase : cases) {
-        SCOPED_TRACE(testCase.name);
-        expectSameValue(testCase.value, roundTrip(testCase.value));
-    }
-}
-
-TEST_F(KeyedArchiveTest, ObjectFieldsKeepTheirRangesAndTypes)
-{
-    auto note = makeNote(static_cast<int32_t>(0x80000001u));
-    note->wide = std::numeric_limits<int64_t>::max();
-    note->ratio = std::numeric_limits<float>::max();
-    note->weight = std::numeric_limits<double>::denorm_min();
-    note->flag = false;
-    note->dollar = std::numeric_limits<int32_t>::min();
-
-    const auto decoded = KeyedUnarchiver::unarchiveObject<ArchiveTestNote>(
-        KeyedArchiver::archivedData(ArchiveValue::object(note)));
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->number, -2147483647);
-    EXPECT_EQ(static_cast<uint32_t>(decoded->number), 0x80000001u);
-    EXPECT_EQ(decoded->wide, std::numeric_limits<int64_t>::max());
-    EXPECT_EQ(decoded->ratio, std::numeric_limits<float>::max());
-    EXPECT_EQ(decoded->weight, std::numeric_limits<double>::denorm_min());
-    EXPECT_FALSE(decoded->flag);
-    EXPECT_EQ(decoded->dollar, std::numeric_limits<int32_t>::min());
-    EXPECT_TRUE(decoded->attachment.isNull());
+    for (const auto &testCase : cases)
+        EXPECT_EQ(dump(roundTrip(testCase.value)), dump(testCase.value)) << testCase.name;
 }
 
 TEST_F(KeyedArchiveTest, SharedObjectsAreWrittenOnceAndDecodeToOneObject)
@@ -419,71 +386,6 @@ TEST_F(KeyedArchiveTest, NegativeIntegersAndNulCharactersReadCorrectlyElsewhere)
     EXPECT_TRUE(xml.contains(QStringLiteral("<integer>-1</integer>"))) << xml.toStdString();
     EXPECT_TRUE(xml.contains(QStringLiteral("<integer>-2147483647</integer>")))
         << xml.toStdString();
-}
-
-TEST_F(KeyedArchiveTest, ReadsArchivesWithMutableClassNamesAndWideReferences)
-{
-    // An archive written by libplist: mutable collection classes, string-class forms.
-    auto uid = [](uint64_t value) { return plist_new_uid(value); };
-    auto classRecord = [](const char *name) {
-        plist_t record = plist_new_dict();
-        plist_dict_set_item(record, "$classname", plist_new_string(name));
-        plist_t chain = plist_new_array();
-        plist_array_append_item(chain, plist_new_string(name));
-        plist_array_append_item(chain, plist_new_string("NSObject"));
-        plist_dict_set_item(record, "$classes", chain);
-        return record;
-    };
-    auto classed = [&](uint64_t classUid,
-                       std::initializer_list<std::pair<const char *, plist_t>> entries) {
-        plist_t dict = plist_new_dict();
-        for (const auto &[key, value] : entries)
-            plist_dict_set_item(dict, key, value);
-        plist_dict_set_item(dict, "$class", uid(classUid));
-        return dict;
-    };
-    auto uids = [&](std::initializer_list<uint64_t> values) {
-        plist_t array = plist_new_array();
-        for (uint64_t value : values)
-            plist_array_append_item(array, uid(value));
-        return array;
-    };
-    plist_t objects = plist_new_array();
-    for (plist_t item : {
-             plist_new_string("$null"),
-             classed(2, {{"NS.objects", uids({3, 6, 8})}}),
-             classRecord("NSMutableArray"),
-             classed(4, {{"NS.keys", uids({5})}, {"NS.objects", uids({0})}}),
-             classRecord("NSMutableDictionary"),
-             plist_new_uint(42),
-             classed(7, {{"NS.string", plist_new_string("mutable")}}),
-             classRecord("NSMutableString"),
-             classed(9, {{"NS.data", plist_new_data("\x01\x02", 2)}}),
-             classRecord("NSMutableData"),
-         })
-        plist_array_append_item(objects, item);
-    const PlistPtr archive(plist_new_dict());
-    plist_dict_set_item(archive.get(), "$archiver", plist_new_string("NSKeyedArchiver"));
-    plist_dict_set_item(archive.get(), "$version", plist_new_uint(100000));
-    plist_t top = plist_new_dict();
-    plist_dict_set_item(top, "root", uid(1));
-    plist_dict_set_item(archive.get(), "$top", top);
-    plist_dict_set_item(archive.get(), "$objects", objects);
-
-    Error error;
-    const std::optional<ArchiveValue> decoded =
-        KeyedUnarchiver::unarchive(plistToBinary(archive.get()), &error);
-    ASSERT_TRUE(decoded) << qPrintable(error.localizedDescription());
-    expectSameValue(ArchiveValue::array(
-                        {ArchiveValue::dictionary({{ArchiveValue::integer(42), ArchiveValue()}}),
-                         str(u"mutable"), ArchiveValue::data("\x01\x02")}),
-                    *decoded);
-
-    // More than 2^16 objects: references and offsets of three bytes.
-    ArchiveArray many;
-    for (int i = 0; i < 70000; ++i)
-        many.append(i % 2 ? ArchiveValue::integer(i) : ArchiveValue::object(makeNote(i)));
-    expectSameValue(ArchiveValue::array(many), roundTrip(ArchiveValue::array(many)));
 }
 
 TEST_F(KeyedArchiveTest, UnarchiveObjectRefusesAnotherRootClass)

@@ -57,29 +57,20 @@ TEST(MainThreadTest, PostedCallsRunInOrderOfTheirDelays)
     EXPECT_FALSE(lq::PostedCall().isPending());
 }
 
-TEST(MainThreadTest, CancelFromAWorkerBeforeTheCallRuns)
+TEST(MainThreadTest, WorkersPostToTheMainThreadAndCancelWhatIsPosted)
 {
-    bool ran = false;
-    lq::PostedCall call = lq::postToMainThread([&] { ran = true; }, 1ms);
-    std::thread([&] { call.cancel(); }).join();
-    bool marker = false;
-    lq::postToMainThread([&] { marker = true; }, 5ms);
-    EXPECT_TRUE(lq::runEventLoopUntil([&] { return marker; }, patience));
-    EXPECT_FALSE(ran);
-}
-
-TEST(MainThreadTest, PostFromAWorkerRunsOnTheMainThread)
-{
-    std::atomic<bool> ranOnMain{false};
-    std::atomic<bool> ran{false};
+    bool cancelledRan = false;
+    lq::PostedCall call = lq::postToMainThread([&] { cancelledRan = true; }, 1ms);
+    std::atomic<int> onMain{-1};
+    std::atomic<bool> markerRan{false};
     std::thread([&] {
-        lq::postToMainThread([&] {
-            ranOnMain = lq::isMainThread();
-            ran = true;
-        });
+        call.cancel();
+        lq::postToMainThread([&] { onMain = lq::isMainThread() ? 1 : 0; });
+        lq::postToMainThread([&] { markerRan = true; }, 5ms);
     }).join();
-    EXPECT_TRUE(lq::runEventLoopUntil([&] { return ran.load(); }, patience));
-    EXPECT_TRUE(ranOnMain);
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return markerRan && onMain >= 0; }, patience));
+    EXPECT_EQ(onMain, 1);
+    EXPECT_FALSE(cancelledRan);
 }
 
 TEST(MainThreadTest, RunEventLoopUntilAnswersWhetherThePredicateHeld)
@@ -96,16 +87,13 @@ TEST(MainThreadTest, RunEventLoopUntilAnswersWhetherThePredicateHeld)
     });
     EXPECT_TRUE(lq::runEventLoopUntil([&] { return flag.load(); }, patience));
     setter.join();
-}
 
-TEST(MainThreadTest, RunEventLoopUntilWorksOnAWorkerThread)
-{
-    bool held = false;
+    bool heldOnWorker = false;
     std::thread([&] {
         int passes = 0;
-        held = lq::runEventLoopUntil([&] { return ++passes > 3; }, patience);
+        heldOnWorker = lq::runEventLoopUntil([&] { return ++passes > 3; }, patience);
     }).join();
-    EXPECT_TRUE(held);
+    EXPECT_TRUE(heldOnWorker);
 }
 
 } // namespace

@@ -77,7 +77,7 @@ TEST(NotificationCenterTest, ObserversMayChangeTheListWhileNotified)
     EXPECT_EQ(calls, QStringList({"remover", "added"}));
 }
 
-TEST(NotificationCenterTest, RemovesByOwnerAndById)
+TEST(NotificationCenterTest, RemovesByOwnerAndByIdAndRefusesAnEmptyHandler)
 {
     NotificationCenter center;
     const int ownerA = 0;
@@ -94,13 +94,9 @@ TEST(NotificationCenterTest, RemovesByOwnerAndById)
     center.removeObserver(b);
     center.post("N");
     EXPECT_EQ(calls, QStringList({"b"}));
-}
 
-TEST(NotificationCenterTest, RefusesAnEmptyHandler)
-{
     lq::test::LogCapture log;
-    NotificationCenter center;
-    EXPECT_EQ(center.addObserver(nullptr, "N", nullptr, {}), 0u);
+    EXPECT_EQ(center.addObserver(nullptr, "N", nullptr, {}), 0u); // no handler: refused
     EXPECT_TRUE(log.contains("without a handler"));
     center.post("N");
 }

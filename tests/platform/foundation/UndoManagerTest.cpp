@@ -233,7 +233,7 @@ TEST_F(UndoManagerTest, DisablingRegistrationNests)
     EXPECT_FALSE(undo.isUndoRegistrationEnabled());
 }
 
-TEST_F(UndoManagerTest, RemoveAllActionsWithTargetKeepsTheOthers)
+TEST_F(UndoManagerTest, RemoveAllActionsWithTargetKeepsTheOthersAndWithoutClearsAll)
 {
     ListModel other(undo);
     undo.setGroupsByEvent(false);
@@ -254,6 +254,17 @@ TEST_F(UndoManagerTest, RemoveAllActionsWithTargetKeepsTheOthers)
     undo.undo();
     EXPECT_TRUE(list.items.isEmpty());
     EXPECT_FALSE(undo.canUndo());
+
+    // Without a target: both stacks and any open group go.
+    edit("5", [&] { list.append("c"); });
+    edit("6", [&] { list.append("d"); });
+    undo.undo();
+    undo.beginUndoGrouping();
+    list.append("e");
+    undo.removeAllActions();
+    EXPECT_EQ(undo.groupingLevel(), 0);
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_FALSE(undo.canRedo());
 }
 
 TEST_F(UndoManagerTest, RemovingATargetDuringUndoSkipsItsPendingActions)
@@ -265,19 +276,6 @@ TEST_F(UndoManagerTest, RemovingATargetDuringUndoSkipsItsPendingActions)
     });
     undo.undo();
     EXPECT_EQ(other.items, QStringList({"x"}));
-    EXPECT_FALSE(undo.canRedo());
-}
-
-TEST_F(UndoManagerTest, RemoveAllActionsClearsStacksAndOpenGroups)
-{
-    edit("1", [&] { list.append("a"); });
-    edit("2", [&] { list.append("b"); });
-    undo.undo();
-    undo.beginUndoGrouping();
-    list.append("c");
-    undo.removeAllActions();
-    EXPECT_EQ(undo.groupingLevel(), 0);
-    EXPECT_FALSE(undo.canUndo());
     EXPECT_FALSE(undo.canRedo());
 }
 
