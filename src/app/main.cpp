@@ -1,3 +1,5 @@
+#include "platform/foundation/Bundle.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -5,8 +7,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Luma Quill"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(LQ_VERSION));
-    QTextStream(stdout) << QCoreApplication::applicationName() << ' '
-                        << QCoreApplication::applicationVersion() << '\n';
+    QCoreApplication::setApplicationVersion(lq::Bundle::shortVersion());
+    QTextStream(stdout) << lq::Bundle::name() << ' ' << lq::Bundle::shortVersion() << '\n';
     return 0;
 }

@@ -60,7 +60,7 @@ QString name()
 
 QString shortVersion()
 {
-    return QStringLiteral("3.1");
+    return QStringLiteral(LQ_SHORT_VERSION);
 }
 
 QString buildRevision()
