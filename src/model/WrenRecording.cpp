@@ -928,30 +928,29 @@ WrenTimeStampPtr WrenRecording::getCurrentTSofType(int32_t type, uint32_t index)
                                         : WrenTimeStamp::initWithSlide(index, current, *offset);
 }
 
-void WrenRecording::stampIdleCharacter(uint32_t position, bool replacing)
+WrenTimeStampPtr WrenRecording::idleEntry(uint32_t location, uint32_t position, bool replacing,
+                                          const WrenEvents::StampList &entries) const
 {
+    const WrenEvents::StampList &keys = m_events->keyEvents();
     if (replacing) {
-        // A character past the end of the list has no stamp to keep.
-        const WrenTimeStampPtr old = position < m_events->keyEvents().size()
-                                         ? m_events->getEventForCharacter(position)
-                                         : nullptr;
-        if (WrenTimeStampPtr kept = old ? old->copy() : nullptr) {
+        // The new character keeps the moment of the one it replaces.
+        const WrenTimeStampPtr old = position < keys.size() ? keys[position] : nullptr;
+        if (old && !old->isEmpty()) {
+            WrenTimeStampPtr kept = old->copy();
             kept->setIndex(position);
-            m_events->insertEvent(kept, true);
-        } else {
-            m_events->addNullChar(position, true);
+            return kept;
         }
-        return;
+        return WrenTimeStamp::emptyKey(position);
     }
-    if (position > 0) {
-        const WrenTimeStampPtr before = m_events->getEventForCharacter(position - 1, true);
-        if (before && !before->isEmpty()) {
-            m_events->insertEvent(
-                WrenTimeStamp::initWithKey(position, before->session(), before->offset()), false);
-            return;
-        }
-    }
-    m_events->addNullChar(position, false);
+    // An inserted character takes the moment of the one before it.
+    WrenTimeStampPtr before;
+    if (position > location)
+        before = entries[position - location - 1];
+    else if (position > 0 && position - 1 < keys.size())
+        before = keys[position - 1];
+    if (before && !before->isEmpty())
+        return WrenTimeStamp::initWithKey(position, before->session(), before->offset());
+    return WrenTimeStamp::emptyKey(position);
 }
 
 bool WrenRecording::recordKeyEventsForRange(uint32_t location, uint32_t length,
@@ -963,22 +962,20 @@ bool WrenRecording::recordKeyEventsForRange(uint32_t location, uint32_t length,
         return false;
     if (sessionCurrent && isPlaying && m_eventTimer)
         m_eventTimer->invalidate();
-    const uint32_t count = static_cast<uint32_t>(replacement.size());
+    const auto count = static_cast<uint32_t>(replacement.size());
+    WrenEvents::StampList entries;
+    entries.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t position = location + i;
-        const bool replacing = i < length;
         WrenTimeStampPtr stamp;
         if (sessionCurrent) {
             stamp = getCurrentTSofType(WrenTimeStampTypeKey, position);
+            // A session stopped meanwhile: the rest is stamped as with none current.
             sessionCurrent = stamp != nullptr;
         }
-        if (stamp)
-            m_events->insertEvent(stamp, replacing);
-        else
-            stampIdleCharacter(position, replacing);
+        entries.push_back(stamp ? stamp : idleEntry(location, position, i < length, entries));
     }
-    for (uint32_t position = location + length; position-- > location + count;)
-        m_events->removeEventForCharacter(position);
+    m_events->replaceCharacters(location, length, entries);
     if (isPlaying)
         resetEventTimer();
     return true;

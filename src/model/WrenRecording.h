@@ -194,7 +194,9 @@ private:
     void adoptSession(const SessionPtr &session);
     void observeSessionClock(const SessionPtr &session);
     void updateWorkspaceObservation();
-    void stampIdleCharacter(uint32_t position, bool replacing);
+    // The entry of a character typed with no session current.
+    WrenTimeStampPtr idleEntry(uint32_t location, uint32_t position, bool replacing,
+                               const std::vector<WrenTimeStampPtr> &entries) const;
     std::optional<double> currentOffset(WrenTimerSession &session);
     bool sessionHasMedia(const WrenTimerSession &session) const;
     QString mediaPathLocked(int32_t session, bool forceTemp) const;
