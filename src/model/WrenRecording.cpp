@@ -321,7 +321,10 @@ void WrenRecording::close()
 {
     m_closing = true;
     m_delayedPlay.cancel();
-    m_reloadAfterReset.cancel();
+    {
+        std::lock_guard lock(m_modelMutex);
+        m_reloadAfterReset.cancel();
+    }
     if (playing())
         stopPlayback();
     const int32_t current = currentSession();
@@ -677,8 +680,10 @@ void WrenRecording::resetExistingSessions()
         }
         m_countsAtSave.clear();
     }
-    if (currentSession() >= 0)
+    if (currentSession() >= 0) {
+        std::lock_guard lock(m_modelMutex);
         m_reloadAfterReset = lq::postToMainThread([this] { reloadAfterReset(); });
+    }
 }
 
 void WrenRecording::reloadAfterReset()

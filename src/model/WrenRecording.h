@@ -210,7 +210,8 @@ private:
     static bool decodeRecordingFiles(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeEvents(lq::KeyedUnarchiver &coder, WrenRecording &recording);
 
-    mutable std::mutex m_modelMutex; // guards m_timerSessions, m_recordingFiles, m_changeCounts
+    // Guards m_timerSessions, m_recordingFiles, the change counts and m_reloadAfterReset.
+    mutable std::mutex m_modelMutex;
     std::vector<SessionPtr> m_timerSessions;
     RecordingFiles m_recordingFiles;
     std::map<const WrenTimerSession *, uint64_t> m_changeCounts;
