@@ -327,6 +327,10 @@ void WrenRecording::close()
     }
     if (playing())
         stopPlayback();
+    if (m_recordingSession) {
+        m_recordingSession->stopVideoPreview();
+        m_recordingSession->stopAudioPreview();
+    }
     const int32_t current = currentSession();
     if (SessionPtr s = session(current)) {
         if (recording()) {

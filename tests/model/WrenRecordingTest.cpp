@@ -319,12 +319,15 @@ TEST_F(WrenRecordingTest, LoadControllerObservesAndCloseLetsGo)
     recording->setClockTime(lq::clockEpoch());
     recording->setSelectedPlaybackSpeed(2.0f);
     recording->timerSessions()[1]->setClockTime(lq::clockEpoch());
+    recording->setRecordingFiles(QStringList{QStringLiteral("r1.mov")}, 1);
     EXPECT_EQ(controller.observed,
               (QStringList{QStringLiteral("clockTime"), QStringLiteral("selectedPlaybackSpeed"),
-                           QStringLiteral("sessionClockTime")}));
+                           QStringLiteral("sessionClockTime"), QStringLiteral("percentageDone")}));
 
     recording->close();
     EXPECT_EQ(controller.calls.last(), QStringLiteral("close"));
+    EXPECT_EQ(recording->windowController(), nullptr);
+    EXPECT_TRUE(engines.lastRecordingEngine->calls.contains(QStringLiteral("stopVideoPreview")));
     controller.observed.clear();
     recording->setClockTime(lq::clockEpoch());
     recording->timerSessions()[0]->setClockTime(lq::clockEpoch());
