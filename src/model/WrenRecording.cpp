@@ -274,8 +274,16 @@ void WrenRecording::observeSessionClock(const SessionPtr &session)
         Qt::DirectConnection));
 }
 
+void WrenRecording::removeControllerObservations()
+{
+    for (const QMetaObject::Connection &connection : m_controllerConnections)
+        disconnect(connection);
+    m_controllerConnections.clear();
+}
+
 void WrenRecording::loadController(RecordingWindowController *controller)
 {
+    removeControllerObservations();
     m_controller = controller;
     const std::vector<SessionPtr> sessions = timerSessions();
     if (!sessions.empty())
@@ -306,6 +314,7 @@ void WrenRecording::loadController(RecordingWindowController *controller)
         [controller](float speed) { controller->selectedPlaybackSpeedChanged(speed); },
         Qt::DirectConnection));
     m_loadingComplete = true;
+    m_delayedPlay.cancel();
     if (hasVideo()) {
         // Shows the first picture of the recording.
         m_delayedPlay = lq::postToMainThread(
@@ -340,9 +349,7 @@ void WrenRecording::close()
         }
     }
     if (m_controller) {
-        for (const QMetaObject::Connection &connection : m_controllerConnections)
-            disconnect(connection);
-        m_controllerConnections.clear();
+        removeControllerObservations();
         RecordingWindowController *controller = std::exchange(m_controller, nullptr);
         controller->close();
     }

@@ -193,6 +193,7 @@ private:
     lq::UndoManager *ownerUndoManager() const;
     void adoptSession(const SessionPtr &session);
     void observeSessionClock(const SessionPtr &session);
+    void removeControllerObservations();
     void updateWorkspaceObservation();
     // The entry of a character typed with no session current.
     WrenTimeStampPtr idleEntry(uint32_t location, uint32_t position, bool replacing,

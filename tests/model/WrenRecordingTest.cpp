@@ -310,6 +310,9 @@ TEST_F(WrenRecordingTest, LoadControllerObservesAndCloseLetsGo)
     auto recording = threeSessions();
     recording->timerSessions()[2]->setHasVideo(true);
     recording->setVideoRecorded(true);
+    lq::test::FakeWindowController earlier;
+    recording->loadController(&earlier);
+    earlier.observed.clear();
     recording->loadController(&controller);
     EXPECT_EQ(controller.calls, (QStringList{QStringLiteral("setRecordingExists"),
                                              QStringLiteral("expandVideoSection")}));
@@ -324,6 +327,7 @@ TEST_F(WrenRecordingTest, LoadControllerObservesAndCloseLetsGo)
               (QStringList{QStringLiteral("clockTime"), QStringLiteral("selectedPlaybackSpeed"),
                            QStringLiteral("sessionClockTime"), QStringLiteral("percentageDone")}));
 
+    EXPECT_TRUE(earlier.observed.isEmpty());
     recording->close();
     EXPECT_EQ(controller.calls.last(), QStringLiteral("close"));
     EXPECT_EQ(recording->windowController(), nullptr);
