@@ -218,22 +218,21 @@ bool WrenRecording::decodeEvents(lq::KeyedUnarchiver &coder, WrenRecording &reco
 
 // Wiring
 
-bool WrenRecording::ownerAnswers(int callback) const
+bool WrenRecording::ownerAnswers(RecordingOwner::Callback callback) const
 {
-    return m_owner && m_owner->answers(static_cast<RecordingOwner::Callback>(callback));
+    return m_owner && m_owner->answers(callback);
 }
 
 lq::UndoManager *WrenRecording::ownerUndoManager() const
 {
-    return ownerAnswers(int(RecordingOwner::Callback::UndoManager)) ? m_owner->undoManager()
-                                                                    : nullptr;
+    return ownerAnswers(RecordingOwner::Callback::UndoManager) ? m_owner->undoManager() : nullptr;
 }
 
 void WrenRecording::adoptSession(const SessionPtr &session)
 {
     session->setOwner(this);
     session->setErrorHandler(m_errorHandler);
-    if (ownerAnswers(int(RecordingOwner::Callback::UndoManager)))
+    if (ownerAnswers(RecordingOwner::Callback::UndoManager))
         session->setUm(m_owner->undoManager());
 }
 
@@ -241,7 +240,7 @@ void WrenRecording::setOwner(RecordingOwner *owner)
 {
     m_owner = owner;
     lq::UndoManager *undoManager = ownerUndoManager();
-    if (ownerAnswers(int(RecordingOwner::Callback::UndoManager))) {
+    if (ownerAnswers(RecordingOwner::Callback::UndoManager)) {
         for (const SessionPtr &session : timerSessions())
             session->setUm(undoManager);
     }
@@ -642,7 +641,7 @@ bool WrenRecording::convertOneFile(int32_t session, const QString &name)
 
 void WrenRecording::addChange()
 {
-    if (ownerAnswers(int(RecordingOwner::Callback::UpdateChangeCount)))
+    if (ownerAnswers(RecordingOwner::Callback::UpdateChangeCount))
         m_owner->updateChangeCount(0);
 }
 
@@ -811,7 +810,7 @@ void WrenRecording::stopPlayback()
     if (m_playerSession)
         m_playerSession->stopPlaying();
     setPlaying(false);
-    if (ownerAnswers(int(RecordingOwner::Callback::PlaybackStopped)))
+    if (ownerAnswers(RecordingOwner::Callback::PlaybackStopped))
         m_owner->playbackStopped();
     if (m_controller)
         m_controller->playbackStopped();
@@ -904,7 +903,7 @@ void WrenRecording::didStartRecordingToOutputFile(const QUrl &)
 
 void WrenRecording::sessionRecordingCompleted(LQRecSession *)
 {
-    if (ownerAnswers(int(RecordingOwner::Callback::SetFinishedRecordingToFile)))
+    if (ownerAnswers(RecordingOwner::Callback::SetFinishedRecordingToFile))
         m_owner->setFinishedRecordingToFile(true);
 }
 
@@ -1064,7 +1063,7 @@ void WrenRecording::resetEventTimer()
 void WrenRecording::eventTimerFired(const WrenTimeStampPtr &stamp)
 {
     if (stamp->type() == WrenTimeStampTypeKey) {
-        if (ownerAnswers(int(RecordingOwner::Callback::HighlightChar)))
+        if (ownerAnswers(RecordingOwner::Callback::HighlightChar))
             m_owner->highlightChar(stamp->index());
     } else if (m_controller) {
         m_controller->gotoSlide(stamp->index());

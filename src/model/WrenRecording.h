@@ -2,6 +2,7 @@
 
 #include "engines/GapEntry.h"
 #include "engines/LQRecSessionOwner.h"
+#include "model/RecordingOwner.h"
 #include "model/WrenSlides.h"
 #include "model/WrenTimeStamp.h"
 #include "model/WrenTimerSession.h"
@@ -30,7 +31,6 @@ class LQPlaySession;
 class LQRecSession;
 class MediaPlayabilityCheck;
 class OldMediaConversion;
-class RecordingOwner;
 class RecordingWindowController;
 class WrenEvents;
 
@@ -189,7 +189,7 @@ Q_SIGNALS:
     void selectedPlaybackSpeedChanged(float speed);
 
 private:
-    bool ownerAnswers(int callback) const;
+    bool ownerAnswers(RecordingOwner::Callback callback) const;
     lq::UndoManager *ownerUndoManager() const;
     void adoptSession(const SessionPtr &session);
     void observeSessionClock(const SessionPtr &session);
