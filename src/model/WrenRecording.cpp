@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <chrono>
 #include <cmath>
@@ -581,7 +582,10 @@ void WrenRecording::checkRecordingFiles()
         return;
     if (m_conversion && convertOldMedia(failed)) {
         setAVFPlayable(true);
-        lq::postToMainThread([this] { addChange(); });
+        lq::postToMainThread([self = QPointer<WrenRecording>(this)] {
+            if (self)
+                self->addChange();
+        });
         return;
     }
     lq::AlertRequest failure;
