@@ -1,6 +1,7 @@
 #include "model/ModelArchiveClasses.h"
 
 #include "model/WrenEvents.h"
+#include "model/WrenRecording.h"
 #include "model/WrenTimeStamp.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -16,5 +17,7 @@ void registerModelArchiveClasses()
         lq::registerArchiveClass(QLatin1String(WrenEvents::kArchiveClassName),
                                  &WrenEvents::initWithCoder);
         WrenTimerSession::registerArchiveClass();
+        lq::registerArchiveClass(QLatin1String(WrenRecording::kArchiveClassName),
+                                 &WrenRecording::initWithCoder);
     });
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -179,6 +180,83 @@ bool WrenEvents::addNullChar(uint32_t index, bool replaceChar)
     insertKeyEntry(index, empty);
     registerUndo([this, index] { removeEventForCharacter(index); });
     return true;
+}
+
+void WrenEvents::placeEntry(const WrenTimeStampPtr &entry, bool replaceChar)
+{
+    if (entry->isEmpty())
+        addNullChar(entry->index(), replaceChar);
+    else
+        insertEvent(entry, replaceChar);
+}
+
+void WrenEvents::removeFromEvents(const std::vector<const WrenTimeStamp *> &stamps)
+{
+    // Each removal scans and shifts the list: past a few, one filtering pass is cheaper.
+    constexpr size_t kSingleRemovals = 8;
+    if (stamps.size() <= kSingleRemovals) {
+        for (const WrenTimeStamp *stamp : stamps)
+            m_events.removeLast(stamp);
+        return;
+    }
+    std::unordered_set<const WrenTimeStamp *> removed(stamps.begin(), stamps.end());
+    StampList kept;
+    kept.reserve(m_events.size());
+    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+        if (removed.count(stamp.get()) == 0)
+            kept.push_back(stamp);
+    }
+    m_events.assign(std::move(kept));
+}
+
+void WrenEvents::replaceCharacters(uint32_t location, uint32_t oldLength, const StampList &entries)
+{
+    const size_t newLength = entries.size();
+    if (size_t(location) + oldLength > m_keyEvents.size()) {
+        // Characters beyond the list: the single operations fill the gap as they go.
+        for (size_t i = 0; i < newLength; ++i)
+            placeEntry(entries[i], i < oldLength);
+        for (uint32_t p = location + oldLength; p-- > location + newLength;)
+            removeEventForCharacter(p);
+        return;
+    }
+    const size_t replaced = std::min<size_t>(oldLength, newLength);
+    const auto first = m_keyEvents.begin() + location;
+    std::vector<const WrenTimeStamp *> leaving;
+    for (auto it = first; it != first + oldLength; ++it) {
+        if (!(*it)->isEmpty())
+            leaving.push_back(it->get());
+    }
+    for (size_t i = 0; i < replaced; ++i) {
+        const WrenTimeStampPtr old = first[std::ptrdiff_t(i)];
+        registerUndo([this, old] { insertEvent(old, true); });
+    }
+    for (size_t i = replaced; i < newLength; ++i) {
+        const WrenTimeStampPtr entry = entries[i];
+        const auto index = static_cast<uint32_t>(location + i);
+        if (entry->isEmpty())
+            registerUndo([this, index] { removeEventForCharacter(index); });
+        else
+            registerUndo([this, entry] { removeEvent(entry); });
+    }
+    for (size_t i = oldLength; i-- > newLength;) {
+        const WrenTimeStampPtr entry = first[std::ptrdiff_t(i)];
+        registerUndo([this, entry] { insertEvent(entry, false); });
+    }
+    removeFromEvents(leaving);
+
+    std::copy(entries.begin(), entries.begin() + std::ptrdiff_t(replaced), first);
+    if (newLength > oldLength)
+        m_keyEvents.insert(first + std::ptrdiff_t(oldLength),
+                           entries.begin() + std::ptrdiff_t(oldLength), entries.end());
+    else if (oldLength > newLength)
+        m_keyEvents.erase(first + std::ptrdiff_t(newLength), first + std::ptrdiff_t(oldLength));
+    if (newLength != oldLength)
+        renumberKeyEventsFrom(location);
+    for (const WrenTimeStampPtr &entry : entries) {
+        if (!entry->isEmpty())
+            m_events.insertInOrder(entry);
+    }
 }
 
 void WrenEvents::removeAllSlidesEvents()

@@ -66,6 +66,12 @@ public:
     void removeEvent(const WrenTimeStampPtr &stamp);
     bool removeEventForCharacter(uint32_t index);
     bool addNullChar(uint32_t index, bool replaceChar);
+    // A text change in one step: entries (key stamps indexed location onwards, or empty stamps)
+    // take the places of the oldLength characters at location. The same result and undo steps
+    // as placing each entry in turn (replacing while old characters last, insertEvent or
+    // addNullChar) and then removing the surplus old characters from the highest down, but the
+    // per-character list is renumbered once.
+    void replaceCharacters(uint32_t location, uint32_t oldLength, const StampList &entries);
     void removeAllSlidesEvents();
     // Makes room for a new session before session.
     void insertSession(int32_t session, double length);
@@ -117,6 +123,8 @@ private:
     void insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp);
     void placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
+    void placeEntry(const WrenTimeStampPtr &entry, bool replaceChar);
+    void removeFromEvents(const std::vector<const WrenTimeStamp *> &stamps);
     void rebuildKeyEvents();
     void restoreSessions(const SessionChanges &changes);
     void restoreSessionLengths(const SessionLengths &lengths);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engines/LQRecordingController.h"
+#include "platform/foundation/Date.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class WrenTimerSession;
+
+// The document window's controller as the recording object drives it. The recording object
+// sends these unconditionally; the observed values arrive through the *Changed calls, on the
+// thread that changed them.
+class RecordingWindowController : public LQRecordingController
+{
+public:
+    virtual void setRecordingExists() = 0;
+    virtual void setRecordingGone() = 0;
+    virtual void setSlidesPath(const QString &path) = 0;
+    virtual void gotoSlide(uint32_t slide) = 0;
+    virtual void expandSlidesSection() = 0;
+    virtual void expandVideoSection() = 0;
+    virtual void playbackStopped() = 0;
+    virtual void close() = 0;
+
+    virtual void clockTimeChanged(lq::Date clockTime) = 0;
+    virtual void percentageDoneChanged(float percentage) = 0;
+    virtual void selectedPlaybackSpeedChanged(float speed) = 0;
+    virtual void sessionClockTimeChanged(WrenTimerSession *session, lq::Date clockTime) = 0;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/RecordingWindowController.h"
+
+#include <QStringList>
+
+namespace lq::test {
+
+// Logs every message and observed value by name ("gotoSlide:1", "clockTime", ...).
+class FakeWindowController final : public RecordingWindowController
+{
+public:
+    void setRecordingExists() override { calls.append(QStringLiteral("setRecordingExists")); }
+    void setRecordingGone() override { calls.append(QStringLiteral("setRecordingGone")); }
+    void setSlidesPath(const QString &path) override
+    {
+        calls.append(QStringLiteral("setSlidesPath:") + path);
+    }
+    void gotoSlide(uint32_t slide) override
+    {
+        calls.append(QStringLiteral("gotoSlide:%1").arg(slide));
+    }
+    void expandSlidesSection() override { calls.append(QStringLiteral("expandSlidesSection")); }
+    void expandVideoSection() override { calls.append(QStringLiteral("expandVideoSection")); }
+    void playbackStopped() override { calls.append(QStringLiteral("playbackStopped")); }
+    void close() override { calls.append(QStringLiteral("close")); }
+    void stopRecording() override { calls.append(QStringLiteral("stopRecording")); }
+
+    void clockTimeChanged(lq::Date) override { observed.append(QStringLiteral("clockTime")); }
+    void percentageDoneChanged(float) override
+    {
+        observed.append(QStringLiteral("percentageDone"));
+    }
+    void selectedPlaybackSpeedChanged(float) override
+    {
+        observed.append(QStringLiteral("selectedPlaybackSpeed"));
+    }
+    void sessionClockTimeChanged(WrenTimerSession *, lq::Date) override
+    {
+        observed.append(QStringLiteral("sessionClockTime"));
+    }
+
+    QStringList calls;
+    QStringList observed;
+};
+
+} // namespace lq::test
