@@ -70,6 +70,34 @@ void EventTimeline::assign(StampList stamps)
     rebuild();
 }
 
+void EventTimeline::removeAll(const std::unordered_set<const WrenTimeStamp *> &removed)
+{
+    refresh();
+    const auto isRemoved = [&removed](const WrenTimeStamp *stamp) {
+        return removed.count(stamp) > 0;
+    };
+    size_t kept = 0;
+    for (size_t i = 0; i < m_stamps.size(); ++i) {
+        if (isRemoved(m_stamps[i].get()))
+            continue;
+        if (kept != i) {
+            m_stamps[kept] = std::move(m_stamps[i]);
+            m_moments[kept] = m_moments[i];
+        }
+        ++kept;
+    }
+    m_stamps.resize(kept);
+    m_moments.resize(kept);
+    for (Subsequence *entries : {&m_keys, &m_slides})
+        std::erase_if(*entries,
+                      [&](const TypedEntry &entry) { return isRemoved(entry.stamp.get()); });
+    m_disorder = 0;
+    for (size_t i = 1; i < m_moments.size(); ++i) {
+        if (!inOrder(m_moments[i - 1], m_moments[i]))
+            ++m_disorder;
+    }
+}
+
 void EventTimeline::append(const WrenTimeStampPtr &stamp)
 {
     refresh();

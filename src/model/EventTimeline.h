@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 // The chronological list of an event store: stamps in (session, offset) order, stamps of equal
@@ -28,6 +29,8 @@ public:
     void insertInOrder(const WrenTimeStampPtr &stamp);
     // Removes the last occurrence of stamp; false when it is not in the list.
     bool removeLast(const WrenTimeStamp *stamp);
+    // Removes every occurrence of the given stamps in one pass.
+    void removeAll(const std::unordered_set<const WrenTimeStamp *> &removed);
 
     // The position of the first occurrence of stamp.
     std::optional<size_t> indexOf(const WrenTimeStamp *stamp) const;

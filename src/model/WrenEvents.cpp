@@ -199,14 +199,7 @@ void WrenEvents::removeFromEvents(const std::vector<const WrenTimeStamp *> &stam
             m_events.removeLast(stamp);
         return;
     }
-    std::unordered_set<const WrenTimeStamp *> removed(stamps.begin(), stamps.end());
-    StampList kept;
-    kept.reserve(m_events.size());
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
-        if (removed.count(stamp.get()) == 0)
-            kept.push_back(stamp);
-    }
-    m_events.assign(std::move(kept));
+    m_events.removeAll({stamps.begin(), stamps.end()});
 }
 
 void WrenEvents::replaceCharacters(uint32_t location, uint32_t oldLength, const StampList &entries)
