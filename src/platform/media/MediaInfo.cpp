@@ -1,0 +1,217 @@
+#include "platform/media/MediaInfo.h"
+
+#include "platform/media/GStreamer.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <gst/pbutils/pbutils.h>
+
+namespace lq {
+namespace {
+
+const QString kErrorDomain = QStringLiteral("media");
+
+enum ErrorCode { MissingFile = 10, NotMedia, TimedOut };
+
+struct CodecMapping
+{
+    const char *capsName;
+    const char *field; // nullptr: the caps name alone decides
+    int value;
+    const QString &id;
+};
+
+const QString kAc3 = QStringLiteral("ac-3");
+const QString kOpus = QStringLiteral("Opus");
+const QString kHevc = QStringLiteral("hvc1");
+const QString kJpeg = QStringLiteral("jpeg");
+
+const CodecMapping kCodecMappings[] = {
+    {"audio/mpeg", "mpegversion", 4, CodecId::kAac},
+    {"audio/mpeg", "mpegversion", 2, CodecId::kAac},
+    {"audio/mpeg", "layer", 3, CodecId::kMp3},
+    {"audio/x-alac", nullptr, 0, CodecId::kAlac},
+    {"audio/x-raw", nullptr, 0, CodecId::kLinearPcm},
+    // The discoverer names uncompressed WAV and AIFF sound by its file format.
+    {"audio/x-wav", nullptr, 0, CodecId::kLinearPcm},
+    {"audio/x-aiff", nullptr, 0, CodecId::kLinearPcm},
+    {"audio/x-ac3", nullptr, 0, kAc3},
+    {"audio/x-opus", nullptr, 0, kOpus},
+    {"video/x-h264", nullptr, 0, CodecId::kH264},
+    {"video/x-h265", nullptr, 0, kHevc},
+    {"video/mpeg", "mpegversion", 4, CodecId::kMpeg4Video},
+    {"image/jpeg", nullptr, 0, kJpeg},
+};
+
+QString codecIdForStructure(const GstStructure *structure)
+{
+    for (const CodecMapping &mapping : kCodecMappings) {
+        if (!gst_structure_has_name(structure, mapping.capsName))
+            continue;
+        int value = 0;
+        if (!mapping.field ||
+            (gst_structure_get_int(structure, mapping.field, &value) && value == mapping.value))
+            return mapping.id;
+    }
+    return {};
+}
+
+QString capsString(GstCaps *caps)
+{
+    gchar *text = gst_caps_to_string(caps);
+    const QString result = QString::fromUtf8(text);
+    g_free(text);
+    return result;
+}
+
+QString outermostFormat(GstDiscovererInfo *info)
+{
+    GstDiscovererStreamInfo *top = gst_discoverer_info_get_stream_info(info);
+    if (!top)
+        return {};
+    GstCaps *caps = gst_discoverer_stream_info_get_caps(top);
+    QString name;
+    if (caps && !gst_caps_is_empty(caps))
+        name = QString::fromUtf8(gst_structure_get_name(gst_caps_get_structure(caps, 0)));
+    if (caps)
+        gst_caps_unref(caps);
+    gst_discoverer_stream_info_unref(top);
+    return name;
+}
+
+// The stream's caps with its first structure; nullptr when it has none.
+GstCaps *streamCaps(GstDiscovererStreamInfo *stream)
+{
+    GstCaps *caps = gst_discoverer_stream_info_get_caps(stream);
+    if (caps && gst_caps_is_empty(caps)) {
+        gst_caps_unref(caps);
+        return nullptr;
+    }
+    return caps;
+}
+
+template <class Info>
+QList<Info> readStreams(GList *streams, void (*fill)(Info &, GstDiscovererStreamInfo *))
+{
+    QList<Info> result;
+    for (GList *item = streams; item; item = item->next) {
+        auto *stream = GST_DISCOVERER_STREAM_INFO(item->data);
+        GstCaps *caps = streamCaps(stream);
+        Info info;
+        if (caps) {
+            const GstStructure *structure = gst_caps_get_structure(caps, 0);
+            info.codec = codecIdForStructure(structure);
+            info.caps = capsString(caps);
+            gst_caps_unref(caps);
+        }
+        fill(info, stream);
+        result.append(info);
+    }
+    gst_discoverer_stream_info_list_free(streams);
+    return result;
+}
+
+void fillAudio(AudioStreamInfo &info, GstDiscovererStreamInfo *stream)
+{
+    auto *audio = GST_DISCOVERER_AUDIO_INFO(stream);
+    info.channels = int(gst_discoverer_audio_info_get_channels(audio));
+    info.sampleRate = int(gst_discoverer_audio_info_get_sample_rate(audio));
+}
+
+void fillVideo(VideoStreamInfo &info, GstDiscovererStreamInfo *stream)
+{
+    auto *video = GST_DISCOVERER_VIDEO_INFO(stream);
+    info.width = int(gst_discoverer_video_info_get_width(video));
+    info.height = int(gst_discoverer_video_info_get_height(video));
+}
+
+Error probeError(int code, const QString &message)
+{
+    return Error(kErrorDomain, code, message);
+}
+
+Error resultError(GstDiscovererResult result, const QString &path, const GError *failure)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (result == GST_DISCOVERER_TIMEOUT)
+        return probeError(TimedOut,
+                          QStringLiteral("Reading the media file “%1” took too long.").arg(name));
+    const QString reason = failure ? QString::fromUtf8(failure->message).trimmed() : QString();
+    QString message = QStringLiteral("The file “%1” could not be read as audio or video").arg(name);
+    if (!reason.isEmpty())
+        message += QStringLiteral(": ") + reason;
+    if (!message.endsWith(QLatin1Char('.')))
+        message += QLatin1Char('.');
+    return probeError(NotMedia, message);
+}
+
+} // namespace
+
+QString MediaInfo::codecIdForCaps(const QString &caps)
+{
+    if (!GStreamer::initialize())
+        return {};
+    GstCaps *parsed = gst_caps_from_string(caps.toUtf8().constData());
+    if (!parsed)
+        return {};
+    QString id;
+    if (!gst_caps_is_empty(parsed) && !gst_caps_is_any(parsed))
+        id = codecIdForStructure(gst_caps_get_structure(parsed, 0));
+    gst_caps_unref(parsed);
+    return id;
+}
+
+std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::milliseconds timeLimit,
+                                          Error *error)
+{
+    if (!GStreamer::initialize(error))
+        return std::nullopt;
+    const QFileInfo file(path);
+    if (!file.isFile()) {
+        setError(
+            error,
+            probeError(MissingFile,
+                       QStringLiteral("The media file “%1” does not exist.").arg(file.fileName())));
+        return std::nullopt;
+    }
+
+    GError *failure = nullptr;
+    GstDiscoverer *discoverer =
+        gst_discoverer_new(GstClockTime(std::chrono::nanoseconds(timeLimit).count()), &failure);
+    if (!discoverer) {
+        setError(error, resultError(GST_DISCOVERER_ERROR, path, failure));
+        g_clear_error(&failure);
+        return std::nullopt;
+    }
+    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded();
+    GstDiscovererInfo *discovered =
+        gst_discoverer_discover_uri(discoverer, uri.constData(), &failure);
+    g_object_unref(discoverer);
+
+    const GstDiscovererResult result =
+        discovered ? gst_discoverer_info_get_result(discovered) : GST_DISCOVERER_ERROR;
+    std::optional<MediaInfo> info;
+    if (result == GST_DISCOVERER_OK || result == GST_DISCOVERER_MISSING_PLUGINS) {
+        info.emplace();
+        info->duration = double(gst_discoverer_info_get_duration(discovered)) / GST_SECOND;
+        info->container = outermostFormat(discovered);
+        info->audioStreams = readStreams<AudioStreamInfo>(
+            gst_discoverer_info_get_audio_streams(discovered), fillAudio);
+        info->videoStreams = readStreams<VideoStreamInfo>(
+            gst_discoverer_info_get_video_streams(discovered), fillVideo);
+        info->missingPlugins = result == GST_DISCOVERER_MISSING_PLUGINS;
+        if (info->audioStreams.isEmpty() && info->videoStreams.isEmpty() && !info->missingPlugins) {
+            info.reset();
+            setError(error, resultError(GST_DISCOVERER_ERROR, path, nullptr));
+        }
+    } else {
+        setError(error, resultError(result, path, failure));
+    }
+    g_clear_error(&failure);
+    if (discovered)
+        gst_discoverer_info_unref(discovered);
+    return info;
+}
+
+} // namespace lq
