@@ -114,12 +114,10 @@ GstElement *makeBranch(const QString &description, Error *error)
     return branch;
 }
 
-// Links one demuxed stream into the muxer, copied or encoded.
-bool addBranch(Flattening *flattening, GstPad *pad, const GstCaps *caps, Error *error)
+// Links one demuxed sound or video stream into the muxer, copied or encoded.
+bool addBranch(Flattening *flattening, GstPad *pad, const GstCaps *caps, const char *templateName,
+               Error *error)
 {
-    const char *templateName = muxPadTemplate(caps);
-    if (!templateName)
-        return true; // subtitles, timecodes and the like stay out of the movie
     const bool audio = templateName[0] == 'a';
     const bool copied = muxTakes(flattening->mux, templateName, caps);
     if (!copied && !GStreamer::hasElement(
@@ -154,13 +152,16 @@ void onPadAdded(GstElement *, GstPad *pad, gpointer data)
     GstCaps *caps = gst_pad_get_current_caps(pad);
     if (!caps)
         caps = gst_pad_query_caps(pad, nullptr);
-    if (gst_caps_is_empty(caps) || gst_caps_is_any(caps)) {
+    // Subtitles, timecodes and the like stay out of the movie.
+    const char *templateName =
+        gst_caps_is_empty(caps) || gst_caps_is_any(caps) ? nullptr : muxPadTemplate(caps);
+    if (!templateName) {
         gst_caps_unref(caps);
         return;
     }
     const std::lock_guard lock(flattening->mutex);
     Error error;
-    if (addBranch(flattening, pad, caps, &error)) {
+    if (addBranch(flattening, pad, caps, templateName, &error)) {
         ++flattening->branches;
     } else {
         postFailure(flattening, error.localizedDescription());
