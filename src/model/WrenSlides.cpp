@@ -3,7 +3,6 @@
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
 #include "platform/pdf/PdfDocument.h"
-#include "platform/pdf/TemporaryOutputFile.h"
 #include "platform/ui/AlertPresenter.h"
 #include "shared/FileKinds.h"
 
@@ -63,7 +62,7 @@ bool WrenSlides::addSlides(const QString &newPath, int mode)
 bool WrenSlides::replaceSlides(const QString &newPath)
 {
     lq::FileOperations &files = lq::FileOperations::current();
-    const QString copy = lq::TemporaryOutputFile::pathNextTo(m_path);
+    const QString copy = lq::temporaryPathBeside(m_path);
     lq::Error error;
     if (files.copy(newPath, copy, &error) && files.replace(copy, m_path, &error))
         return true;

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -296,6 +298,18 @@ bool FailingFileOperations::replace(const QString &source, const QString &destin
 {
     return !injectFailure(QStringLiteral("replace"), destination, error) &&
            LocalFileOperations::replace(source, destination, error);
+}
+
+QString temporaryPathBeside(const QString &destination)
+{
+    const QFileInfo info(destination);
+    const QString prefix = info.absolutePath() + QLatin1String("/.") + info.fileName();
+    QString candidate;
+    do {
+        const QString suffix = QString::number(QRandomGenerator::global()->generate(), 36);
+        candidate = prefix + QLatin1Char('.') + suffix + QLatin1String(".tmp");
+    } while (FileOperations::current().exists(candidate));
+    return candidate;
 }
 
 } // namespace lq

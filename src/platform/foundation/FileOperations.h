@@ -54,6 +54,10 @@ public:
     bool isSameFile(const QString &first, const QString &second) override;
 };
 
+// A hidden name beside destination, in its folder, that nothing uses yet: where a file is written
+// before it replaces destination.
+QString temporaryPathBeside(const QString &destination);
+
 // Real operations, except that calls the predicate picks fail (tests run as root, so
 // permissions cannot make a write fail).
 class FailingFileOperations final : public LocalFileOperations

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <gst/gst.h>
 
@@ -35,18 +34,6 @@ struct Flattening
     std::mutex mutex;
     int branches = 0;
 };
-
-QString temporaryPathBeside(const QString &destination)
-{
-    const QFileInfo info(destination);
-    const QString prefix = info.absolutePath() + QLatin1String("/.") + info.fileName();
-    QString candidate;
-    do {
-        const QString suffix = QString::number(QRandomGenerator::global()->generate(), 36);
-        candidate = prefix + QLatin1Char('.') + suffix + QLatin1String(".tmp");
-    } while (FileOperations::current().exists(candidate));
-    return candidate;
-}
 
 void postFailure(Flattening *flattening, const QString &message)
 {

@@ -3,8 +3,6 @@
 #include "platform/foundation/FileOperations.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,18 +24,6 @@ Error systemError(const QString &action, const QString &path, int errorNumber)
 
 } // namespace
 
-QString TemporaryOutputFile::pathNextTo(const QString &destination)
-{
-    const QFileInfo info(destination);
-    const QString prefix = info.absolutePath() + QLatin1String("/.") + info.fileName();
-    QString candidate;
-    do {
-        const QString suffix = QString::number(QRandomGenerator::global()->generate(), 36);
-        candidate = prefix + QLatin1Char('.') + suffix + QLatin1String(".tmp");
-    } while (FileOperations::current().exists(candidate));
-    return candidate;
-}
-
 TemporaryOutputFile::TemporaryOutputFile(QString destination)
     : m_destination(std::move(destination))
 {}
@@ -52,7 +38,7 @@ TemporaryOutputFile::~TemporaryOutputFile()
 bool TemporaryOutputFile::open(Error *error)
 {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const QString candidate = pathNextTo(m_destination);
+        const QString candidate = temporaryPathBeside(m_destination);
         // Another writer may take the name first; 0666 lets the umask decide, as for any new file.
         const int descriptor = ::open(QFile::encodeName(candidate).constData(),
                                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -14,9 +14,6 @@ namespace lq {
 class TemporaryOutputFile
 {
 public:
-    // A hidden name in destination's folder that nothing uses yet.
-    static QString pathNextTo(const QString &destination);
-
     explicit TemporaryOutputFile(QString destination);
     ~TemporaryOutputFile();
     TemporaryOutputFile(const TemporaryOutputFile &) = delete;
