@@ -49,6 +49,10 @@ QString packageForElement(const QString &factoryName)
         {QStringLiteral("audioconvert"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("videoconvert"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("playbin"), QStringLiteral("gstreamer1.0-plugins-base")},
+        {QStringLiteral("parsebin"), QStringLiteral("gstreamer1.0-plugins-base")},
+        {QStringLiteral("decodebin"), QStringLiteral("gstreamer1.0-plugins-base")},
+        {QStringLiteral("filesrc"), QStringLiteral("libgstreamer1.0-0")},
+        {QStringLiteral("filesink"), QStringLiteral("libgstreamer1.0-0")},
         {QStringLiteral("pulsesrc"), QStringLiteral("gstreamer1.0-pulseaudio")},
         {QStringLiteral("v4l2src"), QStringLiteral("gstreamer1.0-plugins-good")},
         {QStringLiteral("qtmux"), QStringLiteral("gstreamer1.0-plugins-good")},
@@ -58,6 +62,7 @@ QString packageForElement(const QString &factoryName)
         {QStringLiteral("x264enc"), QStringLiteral("gstreamer1.0-plugins-ugly")},
         {QStringLiteral("avenc_aac"), QStringLiteral("gstreamer1.0-libav")},
         {QStringLiteral("avenc_alac"), QStringLiteral("gstreamer1.0-libav")},
+        {QStringLiteral("avenc_mpeg4"), QStringLiteral("gstreamer1.0-libav")},
         {QStringLiteral("pipewiresrc"), QStringLiteral("gstreamer1.0-pipewire")},
     };
     return packages.value(factoryName);
