@@ -18,5 +18,7 @@ seeds=build/fuzz/seeds
 rm -rf "$seeds" build/fuzz/corpus
 mkdir -p "$seeds" build/fuzz/corpus
 build/fuzz/fuzz/make_fuzz_seeds "$seeds"
+# A hostile index may make the store fill up to 2^24 empty entries: bounded, but slow under the
+# sanitizers, hence the generous time limit per input.
 build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="${LQ_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 \
-    -timeout=10 -print_final_stats=1 build/fuzz/corpus "$seeds"
+    -timeout=60 -artifact_prefix=build/fuzz/ -print_final_stats=1 build/fuzz/corpus "$seeds"
