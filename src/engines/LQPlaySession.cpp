@@ -6,36 +6,30 @@ LQPlaySession::~LQPlaySession() = default;
 
 QList<double> LQPlaySession::subSessionLengths() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_subSessionLengths;
+    return m_subSessionLengths.get();
 }
 
 void LQPlaySession::setSubSessionLengths(const QList<double> &lengths)
 {
-    std::lock_guard lock(m_mutex);
-    m_subSessionLengths = lengths;
+    m_subSessionLengths.set(lengths);
 }
 
 QString LQPlaySession::path() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_path;
+    return m_path.get();
 }
 
 void LQPlaySession::setPath(const QString &path)
 {
-    std::lock_guard lock(m_mutex);
-    m_path = path;
+    m_path.set(path);
 }
 
 QString LQPlaySession::tempDir() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_tempDir;
+    return m_tempDir.get();
 }
 
 void LQPlaySession::setTempDir(const QString &folder)
 {
-    std::lock_guard lock(m_mutex);
-    m_tempDir = folder;
+    m_tempDir.set(folder);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "engines/GapEntry.h"
+#include "platform/foundation/Guarded.h"
 
 #include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
-#include <mutex>
 #include <optional>
 
 class LQExportProgress;
@@ -62,8 +62,7 @@ public:
     void setTempDir(const QString &folder);
 
 private:
-    mutable std::mutex m_mutex;
-    QList<double> m_subSessionLengths;
-    QString m_path;
-    QString m_tempDir;
+    lq::Guarded<QList<double>> m_subSessionLengths;
+    lq::Guarded<QString> m_path;
+    lq::Guarded<QString> m_tempDir;
 };

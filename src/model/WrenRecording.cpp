@@ -361,27 +361,23 @@ bool WrenRecording::setURL(const QUrl &url)
 {
     if (url.isEmpty())
         return false;
-    std::lock_guard lock(m_pathMutex);
-    m_packageURL = url;
+    m_packageURL.set(url);
     return true;
 }
 
 QUrl WrenRecording::packageURL() const
 {
-    std::lock_guard lock(m_pathMutex);
-    return m_packageURL;
+    return m_packageURL.get();
 }
 
 QString WrenRecording::tempDir() const
 {
-    std::lock_guard lock(m_pathMutex);
-    return m_tempDir;
+    return m_tempDir.get();
 }
 
 void WrenRecording::setTempDir(const QString &folder)
 {
-    std::lock_guard lock(m_pathMutex);
-    m_tempDir = folder;
+    m_tempDir.set(folder);
 }
 
 QString WrenRecording::mediaPathLocked(int32_t session, bool forceTemp) const

@@ -8,6 +8,7 @@
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/ArchiveValue.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -218,9 +219,8 @@ private:
     std::map<const WrenTimerSession *, uint64_t> m_changeCounts;
     std::map<const WrenTimerSession *, uint64_t> m_countsAtSave;
 
-    mutable std::mutex m_pathMutex; // guards m_packageURL and m_tempDir
-    QUrl m_packageURL;
-    QString m_tempDir;
+    lq::Guarded<QUrl> m_packageURL;
+    lq::Guarded<QString> m_tempDir;
 
     std::unique_ptr<LQRecSession> m_recordingSession;
     std::unique_ptr<LQPlaySession> m_playerSession;

@@ -359,5 +359,3 @@ void UndoManager::removeAllActions(Target target)
 }
 
 } // namespace lq
-
-#include "moc_UndoManager.cpp"

@@ -603,5 +603,3 @@ bool UserDefaults::synchronize(Error *error)
 }
 
 } // namespace lq
-
-#include "moc_UserDefaults.cpp"
