@@ -1,0 +1,303 @@
+#include "engines/avf/LQPlayerSession.h"
+
+#include "engines/avf/isAVAssetPlayable.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/media/Letterbox.h"
+#include "platform/media/NaturalSizeHolder.h"
+#include "platform/media/VideoSurface.h"
+#include "platform/ui/AlertPresenter.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::chrono::seconds kProbeTimeLimit = 10s;
+
+const QString kDidEndPlaying = QStringLiteral("LQPlayerDidEndPlaying");
+const QString kAudioBoostChanged = QStringLiteral("audioBootChanged");
+const QString kAudioBoostKey = QStringLiteral("audioBoost");
+
+} // namespace
+
+LQPlayerSession::LQPlayerSession() = default;
+
+LQPlayerSession::~LQPlayerSession()
+{
+    lq::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+const lq::MediaComposition *LQPlayerSession::composition() const
+{
+    return m_composition ? &*m_composition : nullptr;
+}
+
+void LQPlayerSession::appendFile(lq::MediaComposition &composition, const QString &path) const
+{
+    lq::Error error;
+    const std::optional<lq::MediaInfo> info = lq::MediaInfo::probe(path, kProbeTimeLimit, &error);
+    if (!info || !isAVAssetPlayable(*info)) {
+        lq::log(QStringLiteral("Error loading %1, media asset does not appear to be playable.")
+                    .arg(path));
+    }
+    if (!info) {
+        lq::log(QStringLiteral("Failed to insert asset from %1, %2\n")
+                    .arg(path, error.localizedDescription()));
+        return;
+    }
+    composition.appendFile(path, *info);
+}
+
+void LQPlayerSession::appendGap(lq::MediaComposition &composition, const GapEntry &gap)
+{
+    double seconds = 0.0;
+    if (!gap.length(&seconds)) {
+        lq::log(QStringLiteral("A gap entry has failed to return a length. This should not "
+                               "happen."));
+        return;
+    }
+    const QString silencePath = lq::Bundle::resourcePath(QStringLiteral("silence.wav"));
+    if (!m_silence) {
+        lq::Error error;
+        m_silence = lq::MediaInfo::probe(silencePath, kProbeTimeLimit, &error);
+        if (!m_silence) {
+            lq::log(QStringLiteral("Failed to insert asset from %1, %2\n")
+                        .arg(silencePath.isEmpty() ? QStringLiteral("silence.wav") : silencePath,
+                             error.localizedDescription()));
+            return;
+        }
+    }
+    composition.appendGap(seconds, silencePath, *m_silence);
+}
+
+bool LQPlayerSession::addMediaPaths(const QList<LQMediaElement> &elements)
+{
+    lq::MediaComposition composition;
+    bool namesFiles = false;
+    for (const LQMediaElement &element : elements) {
+        if (const QString *path = std::get_if<QString>(&element)) {
+            namesFiles = true;
+            appendFile(composition, *path);
+        } else if (const auto &gap = std::get<std::shared_ptr<GapEntry>>(element)) {
+            appendGap(composition, *gap);
+        }
+    }
+    m_player.reset();
+    m_surface = nullptr;
+    m_initialVolume.reset();
+    if (namesFiles && composition.isEmpty()) {
+        m_composition.reset();
+        lq::log(QStringLiteral("None of the media files could be loaded for playing.\n"));
+        return false;
+    }
+    m_composition = std::move(composition);
+    createPlayerLayer();
+    openPlayer();
+    return true;
+}
+
+void LQPlayerSession::openPlayer()
+{
+    lq::Error error;
+    const QStringList files = m_composition->playbackFiles(&error);
+    if (!files.isEmpty())
+        m_player = lq::MediaPlayer::open(files, m_surface, &error);
+    if (!m_player) {
+        lq::log(QStringLiteral("The timeline cannot be played: %1\n")
+                    .arg(error.localizedDescription()));
+        return;
+    }
+    m_player->setEndHandler([this] { itemDidReachEnd(); });
+    m_player->setFailureHandler(
+        [this](const lq::Error &failure) { itemFailedToReachEnd(failure); });
+}
+
+bool LQPlayerSession::addMediaFiles(const QStringList &names, const QString &folder)
+{
+    if (folder.isNull() || m_playing)
+        return false;
+    if (m_composition && path() == folder && m_movieFiles == names)
+        return true;
+    m_composition.reset();
+    QList<LQMediaElement> paths;
+    for (const QString &name : names)
+        paths.append(QDir(folder).filePath(name));
+    if (!addMediaPaths(paths)) {
+        m_movieFiles.clear();
+        return false;
+    }
+    setPath(folder);
+    m_movieFiles = names;
+    return true;
+}
+
+void LQPlayerSession::setVideoView(QWidget *view)
+{
+    m_view = view;
+    createPlayerLayer();
+}
+
+void LQPlayerSession::createPlayerLayer()
+{
+    if (!m_view)
+        return;
+    const QList<QWidget *> children = m_view->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    if (m_surface && !children.isEmpty() && children.first() == m_surface)
+        return;
+
+    auto *surface = new lq::VideoSurface(m_view);
+    surface->setGravity(lq::VideoSurface::Gravity::ResizeAspectFill);
+    const QSizeF natural = m_composition ? m_composition->naturalSize() : QSizeF(0.0, 0.0);
+    const double ratio = natural.height() > 0.0 ? natural.width() / natural.height() : 0.0;
+    surface->setGeometry(lq::letterboxFrame(ratio, m_view->size()).toRect());
+    for (QWidget *child : children)
+        delete child;
+    surface->show();
+    if (auto *holder = dynamic_cast<lq::NaturalSizeHolder *>(m_view.data()))
+        holder->setNaturalSize(natural);
+    m_surface = surface;
+
+    lq::Error error;
+    if (m_player && !m_player->setVideoSurface(surface, &error)) {
+        lq::log(QStringLiteral("The picture could not be attached: %1\n")
+                    .arg(error.localizedDescription()));
+        m_player.reset();
+    }
+}
+
+bool LQPlayerSession::startPlaying(std::optional<double> offset, bool backwards)
+{
+    if (!m_composition || !m_player)
+        return false;
+    m_playing = true;
+    if (!m_initialVolume)
+        m_initialVolume = m_player->volume();
+    applyVolume();
+    lq::NotificationCenter::defaultCenter().removeObserver(this);
+    lq::NotificationCenter::defaultCenter().addObserver(
+        this, kAudioBoostChanged, nullptr, [this](const lq::Notification &) { applyVolume(); });
+
+    lq::Error error;
+    bool started = false;
+    if (offset) {
+        started = m_player->seek(*offset, &error) && m_player->setRate(1.0, &error);
+    } else if (backwards) {
+        started = m_player->playFrom(m_composition->duration(), -1.0, &error);
+        m_rateAsSet = -1.0f;
+    } else {
+        started = m_player->setRate(1.0, &error);
+    }
+    if (!started) {
+        lq::log(QStringLiteral("Playback could not start: %1\n").arg(error.localizedDescription()));
+        playbackStopped();
+    }
+    return started;
+}
+
+void LQPlayerSession::applyVolume()
+{
+    if (!m_playing || !m_player || !m_initialVolume)
+        return;
+    const QVariant boost = lq::UserDefaults::standard().object(kAudioBoostKey);
+    const float factor = lq::UserDefaults::standard().floatForKey(kAudioBoostKey);
+    m_player->setVolume(boost.isValid() && factor >= 0.0f ? factor * *m_initialVolume
+                                                          : *m_initialVolume);
+}
+
+bool LQPlayerSession::stopPlaying()
+{
+    if (!m_composition || !m_playing)
+        return false;
+    if (m_player)
+        m_player->pause();
+    playbackStopped();
+    return true;
+}
+
+void LQPlayerSession::playbackStopped()
+{
+    m_playing = false;
+    lq::NotificationCenter::defaultCenter().removeObserver(this);
+    lq::NotificationCenter::defaultCenter().post(kDidEndPlaying, this);
+}
+
+void LQPlayerSession::itemDidReachEnd()
+{
+    if (!m_playing)
+        return;
+    playbackStopped();
+    if (m_rateAsSet < 0.0f)
+        setCurrentTime(0.0);
+}
+
+void LQPlayerSession::itemFailedToReachEnd(const lq::Error &error)
+{
+    lq::log(
+        QStringLiteral("Player item failed to reach end: %1\n").arg(error.localizedDescription()));
+    if (m_playing)
+        playbackStopped();
+}
+
+bool LQPlayerSession::setRate(float rate)
+{
+    if (!m_playing || !m_composition || !m_player)
+        return false;
+    lq::Error error;
+    if (!m_player->setRate(rate, &error)) {
+        lq::log(QStringLiteral("The playback rate could not change: %1\n")
+                    .arg(error.localizedDescription()));
+        return false;
+    }
+    m_rateAsSet = rate;
+    return true;
+}
+
+bool LQPlayerSession::currentTime(double *seconds)
+{
+    if (!m_playing || !m_player)
+        return false;
+    const std::optional<double> position = m_player->position();
+    if (position && seconds)
+        *seconds = *position;
+    return position.has_value();
+}
+
+bool LQPlayerSession::length(double *seconds)
+{
+    if (!m_composition)
+        return false;
+    if (seconds)
+        *seconds = m_composition->duration();
+    return true;
+}
+
+void LQPlayerSession::setCurrentTime(double seconds)
+{
+    lq::Error error;
+    if (m_player && !m_player->seek(seconds, &error))
+        lq::log(error.localizedDescription());
+}
+
+bool LQPlayerSession::trimFrom(std::optional<double>, QStringList *)
+{
+    return false;
+}
+
+bool LQPlayerSession::exportMedia(const QString &destination, const QString &, LQExportProgress &,
+                                  std::optional<QSize>)
+{
+    lq::AlertRequest alert;
+    alert.messageText = QStringLiteral("The media could not be exported to “%1”.")
+                            .arg(QFileInfo(destination).fileName());
+    alert.informativeText = QStringLiteral("This player cannot export media yet.");
+    lq::AlertPresenter::current().runModal(alert);
+    return false;
+}
+
+void LQPlayerSession::cancelExporting()
+{}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engines/LQPlaySession.h"
+#include "platform/foundation/Error.h"
+#include "platform/media/MediaComposition.h"
+#include "platform/media/MediaPlayer.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace lq {
+class VideoSurface;
+}
+
+// The playback engine of today's media stack: joins media files and gaps into one timeline,
+// plays it at any rate with the pitch kept, seeks exactly and applies the user's audio boost
+// ("audioBoost"; re-applied on "audioBootChanged"). It posts "LQPlayerDidEndPlaying" whenever
+// playback stops. It cannot trim, and it does not export yet. Main thread only.
+//
+// The picture goes into a video view given with setVideoView(): the engine puts one
+// lq::VideoSurface into it, in place of every other child widget, and when the view is an
+// lq::NaturalSizeHolder tells it the timeline's natural size, so that the view keeps the picture
+// letterboxed.
+class LQPlayerSession : public LQPlaySession
+{
+public:
+    LQPlayerSession();
+    ~LQPlayerSession() override;
+
+    // Answers false when the list names media files and none of them could be loaded, so that
+    // the caller treats the session as having no media; a list of gaps alone loads.
+    bool addMediaPaths(const QList<LQMediaElement> &elements) override;
+    bool addMediaFiles(const QStringList &names, const QString &folder) override;
+    // Plays at rate 1, or at rate -1 from the end when backwards without an offset.
+    bool startPlaying(std::optional<double> offset, bool backwards) override;
+    bool stopPlaying() override;
+    bool setRate(float rate) override;
+    bool currentTime(double *seconds) override;
+    bool length(double *seconds) override;
+    void setCurrentTime(double seconds) override;
+    // Only the legacy engines trim: always false.
+    bool trimFrom(std::optional<double> offset, QStringList *newFiles) override;
+    // Not available in this engine yet: shows an error alert and answers false.
+    bool exportMedia(const QString &destination, const QString &type, LQExportProgress &progress,
+                     std::optional<QSize> size) override;
+    void cancelExporting() override;
+    bool currentlyPlaying() const override { return m_playing; }
+
+    QWidget *videoView() const { return m_view; }
+    // Shows the picture in view from now on (none: the picture is not shown).
+    void setVideoView(QWidget *view);
+
+    // The loaded timeline (null when none), the player of it (null when it cannot be played)
+    // and the last rate set.
+    const lq::MediaComposition *composition() const;
+    lq::MediaPlayer *player() const { return m_player.get(); }
+    float rateAsSet() const { return m_rateAsSet; }
+
+private:
+    void appendFile(lq::MediaComposition &composition, const QString &path) const;
+    void appendGap(lq::MediaComposition &composition, const GapEntry &gap);
+    void openPlayer();
+    void createPlayerLayer();
+    void applyVolume();
+    void playbackStopped();
+    void itemDidReachEnd();
+    void itemFailedToReachEnd(const lq::Error &error);
+
+    std::optional<lq::MediaComposition> m_composition;
+    std::unique_ptr<lq::MediaPlayer> m_player;
+    QPointer<QWidget> m_view;
+    QPointer<lq::VideoSurface> m_surface;
+    QStringList m_movieFiles;
+    std::optional<lq::MediaInfo> m_silence;
+    bool m_playing = false;
+    float m_rateAsSet = 0.0f;
+    std::optional<double> m_initialVolume; // the player's own volume, the base of the boost
+};

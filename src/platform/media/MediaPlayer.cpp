@@ -1,0 +1,312 @@
+#include "platform/media/MediaPlayer.h"
+
+#include "platform/media/AudioOutput.h"
+#include "platform/media/BusWatch.h"
+#include "platform/media/GStreamer.h"
+#include "platform/media/VideoSurface.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lq {
+namespace {
+
+constexpr GstClockTime kStateChangeTimeLimit = 10 * GST_SECOND;
+
+// playbin's flags.
+constexpr int kPlayVideo = 0x1;
+constexpr int kPlayAudio = 0x2;
+constexpr int kSoftVolume = 0x10;
+
+constexpr double kMaximumVolume = 10.0;
+
+enum ErrorCode { NoFiles = 60, OpenFailed, SeekFailed, PlayFailed, PlaybackFailed };
+
+Error playerError(int code, const QString &message)
+{
+    return Error(QStringLiteral("media"), code, message);
+}
+
+QString reasonOf(GstMessage *message)
+{
+    GError *failure = nullptr;
+    gst_message_parse_error(message, &failure, nullptr);
+    QString reason = failure ? QString::fromUtf8(failure->message).trimmed() : QString();
+    g_clear_error(&failure);
+    if (reason.isEmpty())
+        reason = QStringLiteral("unknown reason");
+    if (!reason.endsWith(QLatin1Char('.')))
+        reason += QLatin1Char('.');
+    return reason;
+}
+
+GstClockTime toClockTime(double seconds)
+{
+    return GstClockTime(std::llround(std::max(seconds, 0.0) * GST_SECOND));
+}
+
+} // namespace
+
+// The files of the timeline, shared with the splitting source, which asks for them whenever it
+// starts.
+struct MediaPlayer::Files
+{
+    QStringList paths;
+
+    static gchar **listFor(GstElement *, gpointer data)
+    {
+        const QStringList &paths = (*static_cast<std::shared_ptr<Files> *>(data))->paths;
+        auto **list = g_new0(gchar *, paths.size() + 1);
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            list[i] = g_strdup(paths[i].toUtf8().constData());
+        return list;
+    }
+
+    static void setUpSource(GstElement *, GstElement *source, gpointer data)
+    {
+        if (!g_signal_lookup("format-location", G_OBJECT_TYPE(source)))
+            return;
+        auto *files = new std::shared_ptr<Files>(*static_cast<std::shared_ptr<Files> *>(data));
+        g_signal_connect_data(source, "format-location", G_CALLBACK(listFor), files,
+                              &Files::release, GConnectFlags(0));
+    }
+
+    static void release(gpointer data, GClosure *)
+    {
+        delete static_cast<std::shared_ptr<Files> *>(data);
+    }
+};
+
+MediaPlayer::MediaPlayer() : m_files(std::make_shared<Files>())
+{}
+
+MediaPlayer::~MediaPlayer()
+{
+    tearDown();
+}
+
+std::unique_ptr<MediaPlayer> MediaPlayer::open(const QStringList &files, VideoSurface *surface,
+                                               Error *error)
+{
+    if (files.isEmpty()) {
+        setError(error, playerError(NoFiles, QStringLiteral("There is no media file to play.")));
+        return nullptr;
+    }
+    std::unique_ptr<MediaPlayer> player(new MediaPlayer);
+    player->m_files->paths = files;
+    if (!player->build(surface, error))
+        return nullptr;
+    return player;
+}
+
+bool MediaPlayer::build(VideoSurface *surface, Error *error)
+{
+    const bool several = m_files->paths.size() > 1;
+    QStringList elements{QStringLiteral("playbin"), QStringLiteral("scaletempo")};
+    if (several)
+        elements.append(QStringLiteral("splitmuxsrc"));
+    for (const QString &element : elements) {
+        if (!GStreamer::hasElement(element, error))
+            return false;
+    }
+    GstElement *audioSink = AudioOutput::makeSink(error);
+    if (!audioSink)
+        return false;
+    GstElement *videoSink = surface ? VideoSurface::makeSink(surface, error) : nullptr;
+    if (surface && !videoSink) {
+        gst_object_unref(gst_object_ref_sink(audioSink));
+        return false;
+    }
+
+    QByteArray uri =
+        QUrl::fromLocalFile(QFileInfo(m_files->paths.first()).absoluteFilePath()).toEncoded();
+    if (several)
+        uri.replace(0, int(qstrlen("file")), "splitmux");
+    m_pipeline = gst_element_factory_make("playbin", nullptr);
+    g_object_set(m_pipeline, "uri", uri.constData(), "audio-sink", audioSink, "audio-filter",
+                 gst_element_factory_make("scaletempo", nullptr), "flags",
+                 kPlayAudio | kSoftVolume | (videoSink ? kPlayVideo : 0), nullptr);
+    // playbin makes a window-system sink even when told to leave video out: a silent one instead.
+    g_object_set(m_pipeline, "video-sink",
+                 videoSink ? videoSink : gst_element_factory_make("fakesink", nullptr), nullptr);
+    if (several) {
+        g_signal_connect_data(m_pipeline, "source-setup", G_CALLBACK(&Files::setUpSource),
+                              new std::shared_ptr<Files>(m_files), &Files::release,
+                              GConnectFlags(0));
+    }
+
+    // Waits for the first picture and sound on the calling thread; the bus is read directly
+    // until the watch takes it over.
+    const QString name = QFileInfo(m_files->paths.first()).fileName();
+    GstBus *bus = gst_element_get_bus(m_pipeline);
+    const GstStateChangeReturn change = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    GstMessage *message = nullptr;
+    if (change == GST_STATE_CHANGE_ASYNC || change == GST_STATE_CHANGE_FAILURE) {
+        message = gst_bus_timed_pop_filtered(
+            bus, change == GST_STATE_CHANGE_ASYNC ? kStateChangeTimeLimit : 0,
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE));
+    }
+    bool ready = change != GST_STATE_CHANGE_FAILURE;
+    if (change == GST_STATE_CHANGE_ASYNC)
+        ready = message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
+    if (!ready) {
+        const QString reason = message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR
+                                   ? reasonOf(message)
+                                   : QStringLiteral("it did not get ready in time.");
+        setError(error, playerError(OpenFailed, QStringLiteral("The media file “%1” could not be "
+                                                               "opened for playing: %2")
+                                                    .arg(name, reason)));
+    }
+    if (message)
+        gst_message_unref(message);
+    gst_bus_set_flushing(bus, TRUE); // drops what was read while opening
+    gst_bus_set_flushing(bus, FALSE);
+    gst_object_unref(bus);
+    if (!ready) {
+        tearDown();
+        return false;
+    }
+
+    gint64 duration = 0;
+    m_duration = gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0
+                     ? double(duration) / GST_SECOND
+                     : 0.0;
+    m_rate = 0.0;
+    m_segmentRate = 1.0;
+    m_watch = std::make_unique<BusWatch>(m_pipeline,
+                                         [this](GstMessage *message) { handleMessage(message); });
+    return true;
+}
+
+void MediaPlayer::tearDown()
+{
+    if (!m_pipeline)
+        return;
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    m_watch.reset();
+    gst_object_unref(m_pipeline);
+    m_pipeline = nullptr;
+}
+
+bool MediaPlayer::setVideoSurface(VideoSurface *surface, Error *error)
+{
+    const double at = position().value_or(0.0);
+    const double rate = m_rate;
+    tearDown();
+    if (!build(surface, error))
+        return false;
+    return seek(at, error) && setRate(rate, error);
+}
+
+bool MediaPlayer::seekAt(double seconds, double rate, Error *error)
+{
+    double target = std::max(seconds, 0.0);
+    if (m_duration > 0.0)
+        target = std::min(target, m_duration);
+    const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    const bool sent =
+        rate > 0.0 ? gst_element_seek(m_pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                                      gint64(toClockTime(target)), GST_SEEK_TYPE_NONE, -1)
+                   : gst_element_seek(m_pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                                      0, GST_SEEK_TYPE_SET, gint64(toClockTime(target)));
+    if (!sent) {
+        setError(error, playerError(SeekFailed, QStringLiteral("The player could not move to %1 "
+                                                               "seconds at rate %2.")
+                                                    .arg(target)
+                                                    .arg(rate)));
+        return false;
+    }
+    gst_element_get_state(m_pipeline, nullptr, nullptr, kStateChangeTimeLimit);
+    m_segmentRate = rate;
+    m_reported = target;
+    return true;
+}
+
+bool MediaPlayer::seek(double seconds, Error *error)
+{
+    return seekAt(seconds, m_rate != 0.0 ? m_rate : 1.0, error);
+}
+
+bool MediaPlayer::setRate(double rate, Error *error)
+{
+    if (rate == 0.0) {
+        m_reported = position();
+        if (m_rate != 0.0)
+            gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        m_rate = 0.0;
+        return true;
+    }
+    if (rate != m_segmentRate && !seekAt(position().value_or(0.0), rate, error))
+        return false;
+    return start(rate, error);
+}
+
+bool MediaPlayer::playFrom(double seconds, double rate, Error *error)
+{
+    if (rate == 0.0)
+        return seek(seconds, error) && setRate(0.0, error);
+    return seekAt(seconds, rate, error) && start(rate, error);
+}
+
+bool MediaPlayer::start(double rate, Error *error)
+{
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        setError(error, playerError(PlayFailed, QStringLiteral("The player could not start.")));
+        return false;
+    }
+    m_rate = rate;
+    return true;
+}
+
+std::optional<double> MediaPlayer::position() const
+{
+    gint64 queried = 0;
+    if (!gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &queried) || queried < 0)
+        return m_reported;
+    double position = double(queried) / GST_SECOND;
+    if (m_rate == 0.0)
+        return position;
+    if (m_reported)
+        position = m_rate > 0.0 ? std::max(position, *m_reported) : std::min(position, *m_reported);
+    m_reported = position;
+    return position;
+}
+
+double MediaPlayer::volume() const
+{
+    double volume = 0.0;
+    g_object_get(m_pipeline, "volume", &volume, nullptr);
+    return volume;
+}
+
+void MediaPlayer::setVolume(double volume)
+{
+    g_object_set(m_pipeline, "volume", std::clamp(volume, 0.0, kMaximumVolume), nullptr);
+}
+
+void MediaPlayer::handleMessage(GstMessage *message)
+{
+    const GstMessageType type = GST_MESSAGE_TYPE(message);
+    if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR)
+        return;
+    const double direction = m_rate;
+    pause();
+    if (type == GST_MESSAGE_EOS) {
+        // Rests exactly at the end reached, which the sink's last report may miss a little.
+        seek(direction < 0.0 ? 0.0 : m_duration);
+        if (const auto handler = m_endHandler)
+            handler();
+        return;
+    }
+    const Error failure(QStringLiteral("media"), PlaybackFailed,
+                        QStringLiteral("Playback failed: %1").arg(reasonOf(message)));
+    if (const auto handler = m_failureHandler)
+        handler(failure);
+}
+
+} // namespace lq

@@ -1,0 +1,336 @@
+#include "engines/avf/LQPlayerSession.h"
+
+#include "engines/LQExportProgress.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/media/NaturalSizeHolder.h"
+#include "platform/media/VideoSurface.h"
+#include "support/LogCapture.h"
+#include "support/MediaFixtures.h"
+#include "support/ScriptedAlertPresenter.h"
+#include "support/TestUserDefaults.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace std::chrono_literals;
+using lq::test::MediaFixture;
+using lq::test::MediaFixtures;
+
+namespace {
+
+constexpr double kTolerance = 0.01;
+
+class FixedGap : public GapEntry
+{
+public:
+    explicit FixedGap(std::optional<double> seconds) : m_seconds(seconds) {}
+    bool length(double *seconds) const override
+    {
+        if (m_seconds)
+            *seconds = *m_seconds;
+        return m_seconds.has_value();
+    }
+
+private:
+    std::optional<double> m_seconds;
+};
+
+LQMediaElement gap(std::optional<double> seconds)
+{
+    return std::make_shared<FixedGap>(seconds);
+}
+
+// Counts "LQPlayerDidEndPlaying" from one engine.
+struct EndCounter
+{
+    explicit EndCounter(const LQPlayerSession &engine)
+    {
+        lq::NotificationCenter::defaultCenter().addObserver(
+            this, QStringLiteral("LQPlayerDidEndPlaying"), &engine,
+            [this](const lq::Notification &) { ++count; });
+    }
+    ~EndCounter() { lq::NotificationCenter::defaultCenter().removeObserver(this); }
+    int count = 0;
+};
+
+class HostView : public QWidget, public lq::NaturalSizeHolder
+{
+public:
+    std::optional<QSizeF> naturalSize() const override { return m_size; }
+    void setNaturalSize(std::optional<QSizeF> size) override { m_size = size; }
+
+private:
+    std::optional<QSizeF> m_size;
+};
+
+double positionOf(LQPlayerSession &engine)
+{
+    double seconds = -1.0;
+    EXPECT_TRUE(engine.currentTime(&seconds));
+    return seconds;
+}
+
+QString soundFile(double seconds)
+{
+    return MediaFixtures::path(MediaFixture::AacMov, seconds);
+}
+
+TEST(LQPlayerSessionTest, GapsLastTheirOwnLengthAndFilesStartWhereTheyEnd)
+{
+    lq::test::LogCapture log;
+    LQPlayerSession engine;
+    const QString file = MediaFixtures::path(MediaFixture::Wav, 2.0);
+    ASSERT_TRUE(engine.addMediaPaths({gap(1.5), file, gap(std::nullopt), gap(0.7), gap(3.0)}));
+    EXPECT_TRUE(log.contains(QStringLiteral("has failed to return a length")));
+
+    double length = 0.0;
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_NEAR(length, 7.2, 0.001);
+
+    // One-second silences: the 1.5 s gap is two copies with the second cut, the 3 s gap three.
+    const lq::MediaComposition *composition = engine.composition();
+    ASSERT_NE(composition, nullptr);
+    QList<double> durations;
+    for (const lq::CompositionSegment &segment : composition->segments())
+        durations.append(segment.isGap ? segment.duration : -segment.duration);
+    const QList<double> expected{1.0, 0.5, -2.0, 0.7, 1.0, 1.0, 1.0};
+    ASSERT_EQ(durations.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_NEAR(durations[i], expected[i], 0.001) << i;
+    EXPECT_NEAR(composition->segmentStart(2), 1.5, 0.001);
+    EXPECT_EQ(composition->segments()[2].path, file);
+
+    // A list of gaps alone loads too: the export uses such lists.
+    ASSERT_TRUE(engine.addMediaPaths({gap(0.25)}));
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_NEAR(length, 0.25, 0.001);
+    // Only exports join gaps: playing them is refused rather than misplayed.
+    EXPECT_FALSE(engine.startPlaying(std::nullopt, false));
+}
+
+TEST(LQPlayerSessionTest, ALoadOfFilesNoneOfWhichOpensFailsSoThatTheSessionRunsOnItsClock)
+{
+    lq::test::LogCapture log;
+    LQPlayerSession engine;
+    const QString missing = MediaFixtures::folder() + QStringLiteral("/gone.mov");
+    EXPECT_FALSE(engine.addMediaPaths({missing, missing}));
+    EXPECT_TRUE(log.contains(QStringLiteral("Failed to insert asset from ") + missing));
+    double length = -1.0;
+    EXPECT_FALSE(engine.length(&length));
+    EXPECT_FALSE(engine.startPlaying(std::nullopt, false));
+
+    // One good file is enough, even beside a gap; the missing one is skipped.
+    EXPECT_TRUE(engine.addMediaPaths({missing, soundFile(1.0), gap(0.5)}));
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_NEAR(length, 1.5, 0.05);
+    EXPECT_FALSE(engine.addMediaPaths({missing}));
+    EXPECT_EQ(engine.composition(), nullptr);
+}
+
+TEST(LQPlayerSessionTest, BackwardsStartPlaysDownFromTheEndAndEndsAtZero)
+{
+    LQPlayerSession engine;
+    EndCounter ends(engine);
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+    double length = 0.0;
+    ASSERT_TRUE(engine.length(&length));
+
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, true));
+    EXPECT_EQ(engine.rateAsSet(), -1.0f);
+    const double first = positionOf(engine);
+    EXPECT_NEAR(first, length, 0.1);
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return positionOf(engine) < first - 0.2; }, 10s));
+
+    // Faster, to reach the start; the end leaves the position at zero.
+    ASSERT_TRUE(engine.setRate(-4.0f));
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !engine.currentlyPlaying(); }, 20s));
+    EXPECT_EQ(ends.count, 1);
+    double stopped = -1.0;
+    EXPECT_FALSE(engine.currentTime(&stopped));
+    EXPECT_FALSE(engine.setRate(1.0f));
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
+    EXPECT_NEAR(positionOf(engine), 0.0, kTolerance);
+    EXPECT_TRUE(engine.stopPlaying());
+    EXPECT_FALSE(engine.stopPlaying());
+    EXPECT_EQ(ends.count, 2);
+}
+
+TEST(LQPlayerSessionTest, PositionMovesWhileStoppedButIsReportedOnlyWhilePlaying)
+{
+    LQPlayerSession engine;
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.5), soundFile(2.0), soundFile(2.5)}));
+    double seconds = -1.0;
+    EXPECT_FALSE(engine.currentTime(&seconds));
+    engine.setCurrentTime(2.75);
+    EXPECT_FALSE(engine.currentTime(&seconds));
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
+    EXPECT_NEAR(positionOf(engine), 2.75, kTolerance);
+
+    const double offset = 0.4;
+    ASSERT_TRUE(engine.startPlaying(offset, false));
+    EXPECT_NEAR(positionOf(engine), 0.4, kTolerance);
+    ASSERT_TRUE(engine.setRate(2.0f));
+    EXPECT_EQ(engine.rateAsSet(), 2.0f);
+    EXPECT_TRUE(engine.stopPlaying());
+    EXPECT_FALSE(engine.trimFrom(0.0, nullptr));
+}
+
+TEST(LQPlayerSessionTest, AudioBoostScalesThePlayersOwnVolume)
+{
+    const struct
+    {
+        QVariant boost;
+        double volume;
+    } cases[] = {
+        {QVariant(), 1.0}, {QVariant(-1.0f), 1.0}, {QVariant(0.0f), 0.0}, {QVariant(5.0f), 5.0}};
+    for (const auto &boostCase : cases) {
+        SCOPED_TRACE(boostCase.boost.toString().toStdString());
+        lq::test::TestUserDefaults defaults;
+        defaults->setObject(QStringLiteral("audioBoost"), boostCase.boost);
+        LQPlayerSession engine;
+        ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+        ASSERT_TRUE(engine.startPlaying(0.0, false));
+        EXPECT_DOUBLE_EQ(engine.player()->volume(), boostCase.volume);
+        engine.stopPlaying();
+    }
+
+    lq::test::TestUserDefaults defaults;
+    LQPlayerSession engine;
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+    const QString changed = QStringLiteral("audioBootChanged");
+    ASSERT_TRUE(engine.startPlaying(0.0, false));
+    defaults->setFloat(QStringLiteral("audioBoost"), 2.0f);
+    lq::NotificationCenter::defaultCenter().post(changed);
+    EXPECT_DOUBLE_EQ(engine.player()->volume(), 2.0);
+    engine.stopPlaying();
+    defaults->setFloat(QStringLiteral("audioBoost"), 0.0f);
+    lq::NotificationCenter::defaultCenter().post(changed);
+    EXPECT_DOUBLE_EQ(engine.player()->volume(), 2.0);
+}
+
+TEST(LQPlayerSessionTest, LoadingFilesOfAFolderKeepsOrRebuildsTheTimeline)
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    for (const QTemporaryDir *folder : {&first, &second}) {
+        ASSERT_TRUE(QFile::copy(soundFile(1.0), folder->filePath(QStringLiteral("a.mov"))));
+        ASSERT_TRUE(QFile::copy(soundFile(2.0), folder->filePath(QStringLiteral("b.mov"))));
+    }
+    const QStringList names{QStringLiteral("a.mov"), QStringLiteral("b.mov")};
+    LQPlayerSession engine;
+    EndCounter ends(engine);
+    EXPECT_FALSE(engine.addMediaFiles(names, QString()));
+    ASSERT_TRUE(engine.addMediaFiles(names, first.path()));
+    EXPECT_EQ(engine.path(), first.path());
+    double loaded = 0.0;
+    ASSERT_TRUE(engine.length(&loaded));
+
+    // The same names from the same folder are not read again: a file gone since changes nothing.
+    ASSERT_TRUE(QFile::remove(first.filePath(QStringLiteral("b.mov"))));
+    ASSERT_TRUE(engine.addMediaFiles(names, first.path()));
+    double length = 0.0;
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_EQ(length, loaded);
+
+    // Another order rebuilds, without the file that is gone.
+    ASSERT_TRUE(engine.addMediaFiles({names[1], names[0]}, first.path()));
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_NEAR(length, 1.0, 0.05);
+
+    // Another folder rebuilds; nothing loads while playing.
+    ASSERT_TRUE(engine.addMediaFiles(names, second.path()));
+    ASSERT_TRUE(engine.length(&length));
+    EXPECT_NEAR(length, loaded, kTolerance);
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
+    EXPECT_FALSE(engine.addMediaFiles(names, first.path()));
+    EXPECT_TRUE(engine.stopPlaying());
+    EXPECT_EQ(ends.count, 1);
+
+    // A folder where no file opens answers no and keeps nothing loaded.
+    EXPECT_FALSE(engine.addMediaFiles(names, first.path() + QStringLiteral("/none")));
+    EXPECT_FALSE(engine.length(&length));
+}
+
+TEST(LQPlayerSessionTest, PictureFillsItsViewLetterboxedWithoutDividingByZero)
+{
+    const struct
+    {
+        MediaFixture fixture;
+        QSize view;
+        QRect picture;
+        QSizeF natural;
+    } cases[] = {
+        {MediaFixture::H264AacMov, {400, 200}, {67, 0, 267, 200}, {64, 48}},
+        {MediaFixture::H264AacMov, {400, 400}, {0, 50, 400, 300}, {64, 48}},
+        {MediaFixture::H264AacMov, {400, 0}, {0, 0, 400, 0}, {64, 48}},
+        {MediaFixture::AacMov, {400, 200}, {0, 0, 400, 200}, {0, 0}},
+    };
+    for (const auto &pictureCase : cases) {
+        SCOPED_TRACE(pictureCase.view.height());
+        HostView view;
+        view.resize(pictureCase.view);
+        auto *earlier = new QWidget(&view);
+        LQPlayerSession engine;
+        engine.setVideoView(&view);
+        ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(pictureCase.fixture, 1.0)}));
+
+        const QList<QWidget *> children = view.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        ASSERT_EQ(children.size(), 1);
+        EXPECT_FALSE(children.contains(earlier));
+        ASSERT_NE(qobject_cast<lq::VideoSurface *>(children.first()), nullptr);
+        EXPECT_EQ(qobject_cast<lq::VideoSurface *>(children.first())->gravity(),
+                  lq::VideoSurface::Gravity::ResizeAspectFill);
+        const QRect frame = children.first()->geometry();
+        EXPECT_NEAR(frame.x(), pictureCase.picture.x(), 1);
+        EXPECT_NEAR(frame.y(), pictureCase.picture.y(), 1);
+        EXPECT_NEAR(frame.width(), pictureCase.picture.width(), 1);
+        EXPECT_NEAR(frame.height(), pictureCase.picture.height(), 1);
+        EXPECT_EQ(view.naturalSize(), std::optional(pictureCase.natural));
+    }
+}
+
+TEST(LQPlayerSessionTest, AViewGivenAfterLoadingShowsThePicture)
+{
+    LQPlayerSession engine;
+    ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(MediaFixture::H264AacMov, 3.0)}));
+    HostView view;
+    view.resize(320, 240);
+    engine.setVideoView(&view);
+    auto *surface = view.findChild<lq::VideoSurface *>();
+    ASSERT_NE(surface, nullptr);
+    // Given again, the same view keeps its picture.
+    engine.setVideoView(&view);
+    EXPECT_EQ(view.findChild<lq::VideoSurface *>(), surface);
+
+    ASSERT_TRUE(engine.startPlaying(0.5, false));
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return surface->framesPresented() > 0; }, 10s));
+    EXPECT_EQ(surface->frameSize(), QSize(64, 48));
+    engine.stopPlaying();
+}
+
+class NoProgress : public LQExportProgress
+{
+public:
+    void setProgress(double) override {}
+    void setTimeRemainingText(const QString &) override {}
+    void runModalSessionOnce() override {}
+};
+
+TEST(LQPlayerSessionTest, ExportingIsRefusedWithAnAlert)
+{
+    lq::test::ScriptedAlertPresenter alerts;
+    LQPlayerSession engine;
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.0)}));
+    NoProgress progress;
+    EXPECT_FALSE(engine.exportMedia(QStringLiteral("/tmp/out.m4a"), QStringLiteral("m4a_export"),
+                                    progress, std::nullopt));
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_TRUE(alerts.last().request.messageText.contains(QStringLiteral("out.m4a")));
+}
+
+} // namespace
