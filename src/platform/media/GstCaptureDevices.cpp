@@ -3,6 +3,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/GStreamer.h"
+#include "platform/media/TestCaptureSources.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +16,7 @@ namespace lq {
 const QString GstCaptureDevices::kTestMicrophoneId = QStringLiteral("test:audiotestsrc");
 const QString GstCaptureDevices::kTestCameraHDId = QStringLiteral("test:videotestsrc:hd");
 const QString GstCaptureDevices::kTestCameraId = QStringLiteral("test:videotestsrc");
+const QString GstCaptureDevices::kTestMuxedDeviceId = QStringLiteral("test:muxed");
 
 namespace {
 
@@ -108,6 +110,12 @@ QList<CaptureDevice> testDevices()
         devices.append({GstCaptureDevices::kTestCameraId, QStringLiteral("Test Camera"),
                         CaptureDeviceKind::Video, false, false});
     }
+    if (qEnvironmentVariable("LUMAQUILL_TEST_MUXED_DEVICE") == QLatin1String("1") &&
+        GStreamer::hasElement(QStringLiteral("audiotestsrc")) &&
+        GStreamer::hasElement(QStringLiteral("videotestsrc"))) {
+        devices.append({GstCaptureDevices::kTestMuxedDeviceId, QStringLiteral("Test Muxed Device"),
+                        CaptureDeviceKind::Muxed, false, false});
+    }
     return devices;
 }
 
@@ -146,6 +154,20 @@ public:
         if (m_started)
             gst_device_monitor_stop(m_monitor);
         gst_object_unref(m_monitor);
+    }
+
+    // The device with the id, referenced; null when there is none.
+    GstDevice *find(const QString &uniqueId) const
+    {
+        GstDevice *match = nullptr;
+        GList *devices = m_monitor ? gst_device_monitor_get_devices(m_monitor) : nullptr;
+        for (GList *item = devices; item && !match; item = item->next) {
+            GstDevice *device = GST_DEVICE(item->data);
+            if (describe(device).uniqueId == uniqueId)
+                match = GST_DEVICE(gst_object_ref(device));
+        }
+        g_list_free_full(devices, gst_object_unref);
+        return match;
     }
 
     QList<CaptureDevice> devices() const
@@ -198,6 +220,32 @@ QList<CaptureDevice> GstCaptureDevices::devices(CaptureDeviceKind kind) const
             ofKind.append(device);
     }
     return ofKind;
+}
+
+GstElement *GstCaptureDevices::makeSource(const QString &uniqueId, Error *error)
+{
+    if (!GStreamer::initialize(error))
+        return nullptr;
+    if (TestCaptureSources::isTestDevice(uniqueId))
+        return TestCaptureSources::make(uniqueId, error);
+    // A short-lived monitor of its own; the shared list may live elsewhere or not at all.
+    Monitor monitor(nullptr);
+    GstDevice *device = monitor.find(uniqueId);
+    GstElement *source = device ? gst_device_create_element(device, nullptr) : nullptr;
+    if (device)
+        gst_object_unref(device);
+    if (source) {
+        GstElement *bin = gst_bin_new(nullptr);
+        gst_bin_add(GST_BIN(bin), source);
+        GstPad *output = gst_element_get_static_pad(source, "src");
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", output));
+        gst_object_unref(output);
+        return bin;
+    }
+    setError(error,
+             Error(QStringLiteral("media"), 4,
+                   QStringLiteral("The capture device \"%1\" could not be opened.").arg(uniqueId)));
+    return nullptr;
 }
 
 void GstCaptureDevices::reload()

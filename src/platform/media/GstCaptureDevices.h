@@ -1,17 +1,21 @@
 #pragma once
 
+#include "platform/foundation/Error.h"
 #include "platform/media/CaptureDevices.h"
 
 #include <memory>
 #include <mutex>
+
+using GstElement = struct _GstElement;
 
 namespace lq {
 
 // The capture devices a GstDeviceMonitor finds ("Audio/Source", "Video/Source"). Bus messages
 // arrive through a sync handler and are handed to the main thread, so no GLib main loop is
 // needed. With LUMAQUILL_TEST_DEVICES=1 a test microphone and two test cameras (one with
-// 1280x720, one without) follow the real devices. Made on the main thread; any thread may
-// read the list.
+// 1280x720, one without) follow the real devices, and with LUMAQUILL_TEST_MUXED_DEVICE=1 as well
+// a test device giving sound and picture together. Made on the main thread; any thread may read
+// the list.
 class GstCaptureDevices final : public CaptureDevices
 {
     Q_OBJECT
@@ -25,6 +29,11 @@ public:
     static const QString kTestMicrophoneId;
     static const QString kTestCameraHDId;
     static const QString kTestCameraId;
+    static const QString kTestMuxedDeviceId;
+
+    // A source element for a device of the list: the ghost pad "src", or "audio" and "video"
+    // for a muxed device. Null with an error when the device is gone or cannot be opened.
+    static GstElement *makeSource(const QString &uniqueId, Error *error);
 
 private:
     void reload();
