@@ -46,5 +46,5 @@ function(lq_add_test name)
   target_compile_options(${name} PRIVATE ${LQ_WARNING_FLAGS})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LUMAQUILL_TEST_DEVICES=1;LUMAQUILL_AUDIO_OUTPUT=fake" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()

@@ -1,5 +1,6 @@
 // Shared main of every test program: a QApplication on the offscreen platform, with the XDG
-// folders in a temporary place and log lines kept out of the system log.
+// folders in a temporary place, the test capture devices listed, sound played into a fake
+// output, and log lines kept out of the system log.
 
 #include "platform/foundation/Log.h"
 
@@ -15,6 +16,8 @@
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("LUMAQUILL_TEST_DEVICES", "1");
+    qputenv("LUMAQUILL_AUDIO_OUTPUT", "fake");
     QTemporaryDir home;
     if (!home.isValid()) {
         std::fprintf(stderr, "Could not create a temporary folder for the tests.\n");

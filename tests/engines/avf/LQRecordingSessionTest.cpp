@@ -4,7 +4,6 @@
 #include "platform/media/TestCaptureSources.h"
 #include "platform/media/VideoSurface.h"
 #include "shared/ScopedEnvironment.h"
-#include "support/TestLeakSuppressions.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

@@ -1,7 +1,6 @@
 #include "engines/avf/isAVAssetPlayable.h"
 
 #include "support/MediaFixtures.h"
-#include "support/TestLeakSuppressions.h"
 
 #include <gtest/gtest.h>
 
