@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/CaptureDevices.h"
 #include "platform/media/MediaInfo.h"
+#include "platform/media/NaturalSizeHolder.h"
 #include "platform/media/VideoSurface.h"
 #include "preferences/PrefsController.h"
 #include "shared/RecordingErrors.h"
@@ -455,6 +456,8 @@ bool LQRecordingSession::addDeviceOnMain(const QString &uniqueId, Kind kind)
     m_graph->setVideoEncoding(
         lq::VideoEncoding::forToken(m_services.preferences->currentVideoQuality()));
     m_captureSize = m_services.preferences->currentVideoSize();
+    if (auto *holder = dynamic_cast<lq::NaturalSizeHolder *>(captureView()))
+        holder->setNaturalSize(QSizeF(m_captureSize));
     if (m_preview)
         m_preview->setGeometry(aspectFitFrame(m_preview->geometry(), m_captureSize).toRect());
     return true;

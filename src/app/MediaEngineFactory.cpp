@@ -1,0 +1,18 @@
+#include "app/MediaEngineFactory.h"
+
+#include "engines/avf/LQPlayerSession.h"
+#include "engines/avf/LQRecordingSession.h"
+
+std::unique_ptr<LQRecSession> MediaEngineFactory::createRecordingEngine(Family family)
+{
+    if (family != Family::Modern)
+        return nullptr;
+    return std::make_unique<LQRecordingSession>();
+}
+
+std::unique_ptr<LQPlaySession> MediaEngineFactory::createPlaybackEngine(Family family)
+{
+    if (family != Family::Modern)
+        return nullptr;
+    return std::make_unique<LQPlayerSession>();
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "engines/LQEngineFactory.h"
+
+// Makes the program's engines: those of today's media stack. The legacy family has no engines
+// in this build, so asking for it makes none.
+class MediaEngineFactory final : public LQEngineFactory
+{
+private:
+    std::unique_ptr<LQRecSession> createRecordingEngine(Family family) override;
+    std::unique_ptr<LQPlaySession> createPlaybackEngine(Family family) override;
+};
