@@ -1160,6 +1160,7 @@ bool WrenRecording::stopSession()
         return false;
     LQRecSession *engine = m_recordingSession.get();
     bool engineWrote = false;
+    bool engineStuck = false;
     if (engine && engine->currentlyRecording()) {
         QStringList files;
         if (engine->stopRecording(&files)) {
@@ -1168,6 +1169,7 @@ bool WrenRecording::stopSession()
             m_engineStopFailed = true;
             return false;
         } else {
+            engineStuck = true;
             reportRecordingError(m_errorHandler,
                                  QStringLiteral("Error: Recording could not be stopped properly. "
                                                 "The audio/video of this session may be lost."),
@@ -1185,7 +1187,8 @@ bool WrenRecording::stopSession()
     if (engine && !engine->shouldPreviewAudio())
         observeAudioLevel(false);
     finishStop(s, index);
-    if (engine)
+    // An engine that would not stop may never finish its file.
+    if (engine && !engineStuck)
         waitWhile([engine] { return engine->writingFile(); });
     // No engine file will report its end: the owner must not wait for one.
     if (!engineWrote && ownerAnswers(RecordingOwner::Callback::SetFinishedRecordingToFile))
