@@ -4,6 +4,7 @@
 #include "support/MediaFixtures.h"
 #include "support/ScriptedPanelPresenter.h"
 #include "support/ScriptedScriptRunner.h"
+#include "support/TestLeakSuppressions.h"
 #include "support/TestUserDefaults.h"
 
 #include <QDir>
