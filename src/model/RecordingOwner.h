@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace lq {
 class UndoManager;
@@ -17,6 +18,7 @@ public:
         SetFinishedRecordingToFile,
         UndoManager,
         UpdateChangeCount,
+        SynchronousFileAccess,
     };
 
     virtual ~RecordingOwner() = default;
@@ -32,4 +34,6 @@ public:
     virtual lq::UndoManager *undoManager() { return nullptr; }
     // changeType 0: a change was done; the document now counts as edited.
     virtual void updateChangeCount(int32_t) {}
+    // Runs work while no save or other file access of the document runs.
+    virtual void performSynchronousFileAccess(const std::function<void()> &work) { work(); }
 };

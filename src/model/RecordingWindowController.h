@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class QWidget;
 class WrenTimerSession;
 
 // The document window's controller as the recording object drives it. The recording object
@@ -19,6 +20,8 @@ public:
     virtual void setRecordingGone() = 0;
     virtual void setSlidesPath(const QString &path) = 0;
     virtual void gotoSlide(uint32_t slide) = 0;
+    // The view to show in the video pane: the live preview or recorded video; null for none.
+    virtual void setVideoView(QWidget *) {}
     virtual void expandSlidesSection() = 0;
     virtual void expandVideoSection() = 0;
     virtual void playbackStopped() = 0;
@@ -28,4 +31,6 @@ public:
     virtual void percentageDoneChanged(float percentage) = 0;
     virtual void selectedPlaybackSpeedChanged(float speed) = 0;
     virtual void sessionClockTimeChanged(WrenTimerSession *session, lq::Date clockTime) = 0;
+    // The recording engine's input level, while the controller observes it.
+    virtual void audioLevelChanged(float) {}
 };

@@ -1,20 +1,29 @@
 #include "model/WrenRecording.h"
 
 #include "engines/LQEngineFactory.h"
+#include "engines/LQMediaFileNames.h"
 #include "engines/LQPlaySession.h"
 #include "engines/LQRecSession.h"
+#include "model/CallRecorderFilePicker.h"
 #include "model/MediaPlayabilityCheck.h"
 #include "model/OldMediaConverter.h"
 #include "model/RecordingOwner.h"
 #include "model/RecordingWindowController.h"
+#include "model/StampWalk.h"
 #include "model/WrenEvents.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/TimerService.h"
+#include "platform/foundation/ScriptRunner.h"
 #include "platform/foundation/UndoManager.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/media/MediaFlattener.h"
+#include "platform/media/MediaInfo.h"
+#include "platform/media/VideoSurface.h"
 #include "platform/ui/AlertPresenter.h"
 #include "platform/ui/SystemSleepMonitor.h"
+#include "preferences/PrefsController.h"
+#include "shared/RecordingErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,8 +42,23 @@ const QString kVideoRecordedKey = QStringLiteral("videoRecorded");
 const QString kRecordingFilesKey = QStringLiteral("recordingFiles");
 const QString kAVFPlayableKey = QStringLiteral("AVFPlayable");
 
-constexpr std::chrono::milliseconds kFirstPictureDelay{500};
+constexpr std::chrono::milliseconds kDelayedPlay{500};
 constexpr auto kEngineWaitLimit = std::chrono::hours(24);
+constexpr std::chrono::minutes kMovieWriteLimit{30};
+
+const QString kUseCallRecorderKey = QStringLiteral("useCallRecorder");
+const QString kSuppressCallRecorderWarningKey = QStringLiteral("suppressCallRecorderWarning");
+const QString kJumpBackTimeKey = QStringLiteral("defaultJumpBackTime");
+const QString kCallRecorderApplication = QStringLiteral("Skype");
+const QString kCallRecorderStartEvent = QStringLiteral("\u00abevent CLreStrt\u00bb");
+const QString kCallRecorderStopEvent = QStringLiteral("\u00abevent CLreStop\u00bb");
+const QString kVideoViewToolTip =
+    QStringLiteral("Double-click to promote Video to its own window.");
+constexpr double kDefaultJumpBackTime = 30.0;
+// Beyond this a jump ends playback.
+constexpr double kEndPercentage = 99.99999;
+// A playhead this close to the end shows the end.
+constexpr double kFullPercentage = 99.9;
 
 bool modernEnginesRun()
 {
@@ -68,9 +92,15 @@ WrenRecording::~WrenRecording()
 {
     m_delayedPlay.cancel();
     m_reloadAfterReset.cancel();
+    m_pendingPercentage.cancel();
+    m_phase2.cancel();
     lq::NotificationCenter::defaultCenter().removeObserver(this);
-    if (m_eventTimer)
-        m_eventTimer->invalidate();
+    m_timers.stopAll();
+    disconnect(m_audioLevelConnection);
+    for (QWidget *view : {m_captureView.data(), m_movieView.data()}) {
+        if (view)
+            view->deleteLater();
+    }
     for (const SessionPtr &session : m_timerSessions) {
         if (session->owner() == this)
             session->setOwner(nullptr);
@@ -314,40 +344,38 @@ void WrenRecording::loadController(RecordingWindowController *controller)
         [controller](float speed) { controller->selectedPlaybackSpeedChanged(speed); },
         Qt::DirectConnection));
     m_loadingComplete = true;
-    m_delayedPlay.cancel();
-    if (hasVideo()) {
-        // Shows the first picture of the recording.
-        m_delayedPlay = lq::postToMainThread(
-            [this] {
-                if (LQPlaySession *player = loadPlayer())
-                    player->setCurrentTime(0.0);
-            },
-            kFirstPictureDelay);
-    }
+    // Shows the first picture of the recording.
+    if (hasVideo())
+        playSession(0, std::nullopt, std::nullopt, std::nullopt, true, true);
 }
 
 void WrenRecording::close()
 {
     m_closing = true;
     m_delayedPlay.cancel();
+    m_pendingPercentage.cancel();
     {
         std::lock_guard lock(m_modelMutex);
         m_reloadAfterReset.cancel();
     }
     if (playing())
         stopPlayback();
+    stopSession();
     if (m_recordingSession) {
         m_recordingSession->stopVideoPreview();
         m_recordingSession->stopAudioPreview();
     }
-    const int32_t current = currentSession();
-    if (SessionPtr s = session(current)) {
-        if (recording()) {
+    if (SessionPtr s = session(currentSession())) {
+        if (s->mode() == WrenTimerSession::Recording) {
             s->stopSession();
             s->setRecSession(nullptr);
             setRecording(false);
+        } else if (s->mode() == WrenTimerSession::Playing) {
+            s->stopPlayback();
         }
     }
+    m_timers.stopAll();
+    observeAudioLevel(false);
     if (m_controller) {
         removeControllerObservations();
         RecordingWindowController *controller = std::exchange(m_controller, nullptr);
@@ -512,11 +540,10 @@ void WrenRecording::setRecordingFiles(const std::optional<QStringList> &files, i
     if (lq::UndoManager *undoManager = ownerUndoManager())
         undoManager->registerUndo(
             this, [this, previous, session] { setRecordingFiles(previous, session); });
+    m_percentageRate = -1.0f;
     dropPlayer();
-    if (sessionCount() > 0) {
-        m_percentageDone = 0.0f;
-        Q_EMIT percentageDoneChanged(0.0f);
-    }
+    if (sessionCount() > 0)
+        jumpToPercentage(0.0f);
 }
 
 WrenRecording::RecordingFiles WrenRecording::recordingFiles() const
@@ -698,14 +725,15 @@ void WrenRecording::resetExistingSessions()
 
 void WrenRecording::reloadAfterReset()
 {
+    updatePercentage();
     SessionPtr current = session(currentSession());
-    if (!current)
+    // A running player keeps the files it plays; the next play request loads them afresh.
+    if (!current || playing())
         return;
     const std::optional<double> offset = currentOffset(*current);
-    dropPlayer();
-    LQPlaySession *player = loadPlayer();
-    if (player && offset)
-        player->setCurrentTime(*offset);
+    loadCurrentPlayerSession();
+    if (m_playerSession && offset)
+        m_playerSession->setCurrentTime(*offset);
 }
 
 // Sessions
@@ -737,6 +765,7 @@ void WrenRecording::addSession(const SessionPtr &session)
         std::lock_guard lock(m_modelMutex);
         m_timerSessions.push_back(session);
     }
+    m_percentageRate = -1.0f;
     if (m_controller)
         observeSessionClock(session);
 }
@@ -778,42 +807,6 @@ void WrenRecording::systemSleeping()
     } else if (playing()) {
         stopPlayback();
     }
-}
-
-LQPlaySession *WrenRecording::loadPlayer()
-{
-    if (m_playerSession)
-        return m_playerSession.get();
-    const bool modern = modernEnginesRun();
-    if (modern && !AVFPlayable())
-        return nullptr;
-    m_playerSession = LQEngineFactory::current().makePlaybackEngine(
-        modern ? LQEngineFactory::Family::Modern : LQEngineFactory::Family::Legacy);
-    if (m_playerSession)
-        m_playerSession->setTempDir(tempDir());
-    return m_playerSession.get();
-}
-
-void WrenRecording::dropPlayer()
-{
-    m_playerSession.reset();
-}
-
-void WrenRecording::stopPlayback()
-{
-    if (!playing())
-        return;
-    if (m_eventTimer)
-        m_eventTimer->invalidate();
-    if (SessionPtr current = session(currentSession()))
-        current->stopPlayback();
-    if (m_playerSession)
-        m_playerSession->stopPlaying();
-    setPlaying(false);
-    if (ownerAnswers(RecordingOwner::Callback::PlaybackStopped))
-        m_owner->playbackStopped();
-    if (m_controller)
-        m_controller->playbackStopped();
 }
 
 double WrenRecording::intervalForPreviousSessions() const
@@ -868,12 +861,6 @@ void WrenRecording::setClockTime(lq::Date clockTime)
     Q_EMIT clockTimeChanged(clockTime);
 }
 
-void WrenRecording::setSelectedPlaybackSpeed(float speed)
-{
-    m_selectedPlaybackSpeed = speed;
-    Q_EMIT selectedPlaybackSpeedChanged(speed);
-}
-
 void WrenRecording::mergeRecordings()
 {
     if (m_recordingSession)
@@ -887,13 +874,15 @@ bool WrenRecording::merging() const
 
 // Owner callbacks
 
-bool WrenRecording::answers(LQRecSessionOwner::Callback callback) const
+bool WrenRecording::answers(LQRecSessionOwner::Callback) const
 {
-    return callback != LQRecSessionOwner::Callback::RecordingStopped;
+    return true;
 }
 
 void WrenRecording::didStartRecordingToOutputFile(const QUrl &)
 {
+    if (m_startingSession)
+        m_writingBeganDuringStart = true;
     if (!recording())
         return;
     setRecordingSpinningUp(false);
@@ -907,14 +896,21 @@ void WrenRecording::sessionRecordingCompleted(LQRecSession *)
         m_owner->setFinishedRecordingToFile(true);
 }
 
+void WrenRecording::recordingStopped()
+{
+    // The engine captures no more: the session must not go on without media.
+    if (!recording() || m_stopRequestedByEngine)
+        return;
+    m_stopRequestedByEngine = true;
+    if (m_controller)
+        m_controller->stopRecording();
+    else
+        stopSession();
+}
+
 bool WrenRecording::answers(WrenTimerSessionOwner::Callback) const
 {
     return true;
-}
-
-void WrenRecording::sessionPlaybackStopped()
-{
-    stopPlayback();
 }
 
 // Stamping
@@ -975,8 +971,8 @@ bool WrenRecording::recordKeyEventsForRange(uint32_t location, uint32_t length,
     bool sessionCurrent = currentSession() >= 0;
     if (!sessionCurrent && isPlaying)
         return false;
-    if (sessionCurrent && isPlaying && m_eventTimer)
-        m_eventTimer->invalidate();
+    if (sessionCurrent && isPlaying)
+        m_timers.cancelStamp();
     const auto count = static_cast<uint32_t>(replacement.size());
     WrenEvents::StampList entries;
     entries.reserve(count);
@@ -992,7 +988,7 @@ bool WrenRecording::recordKeyEventsForRange(uint32_t location, uint32_t length,
     }
     m_events->replaceCharacters(location, length, entries);
     if (isPlaying)
-        resetEventTimer();
+        resetEventTimerWithTS();
     return true;
 }
 
@@ -1004,13 +1000,13 @@ bool WrenRecording::recordSlideEventForSlide(uint32_t slide)
     if (!stamp)
         return false;
     const bool isPlaying = playing();
-    if (isPlaying && m_eventTimer)
-        m_eventTimer->invalidate();
+    if (isPlaying)
+        m_timers.cancelStamp();
     // Always in time order: the session clock can go back (a restart when the engine begins
     // writing, a snap to the engine's time), so the newest stamp is not always the latest.
     m_events->insertEvent(stamp, false);
     if (isPlaying)
-        resetEventTimer();
+        resetEventTimerWithTS();
     return true;
 }
 
@@ -1033,40 +1029,854 @@ void WrenRecording::removeAllSlidesEvents()
     m_events->removeAllSlidesEvents();
 }
 
-void WrenRecording::resetEventTimer()
+// Recording sessions
+
+bool WrenRecording::failStart()
 {
-    if (m_eventTimer)
-        m_eventTimer->invalidate();
+    m_startingSession = false;
+    m_currentSession = -1;
+    return false;
+}
+
+bool WrenRecording::startSession(bool audio, bool video)
+{
+    m_percentageRate = -1.0f;
+    setPercentageDone(0.0f);
+    const int32_t number = sessionCount();
+    m_currentSession = number;
+    m_startingSession = true;
+    m_writingBeganDuringStart = false;
+    m_usingCallRecorder = lq::UserDefaults::standard().boolForKey(kUseCallRecorderKey);
+    if (m_usingCallRecorder) {
+        if (!askAboutCallRecorder() || !runScript(kCallRecorderStartEvent))
+            return failStart();
+        // The add-on records; the own engine records nothing.
+        audio = false;
+        video = false;
+    }
+    const bool withMedia = audio || video;
+    if (withMedia && !startEngine(number, audio, video))
+        return failStart();
+
+    auto session = std::make_shared<WrenTimerSession>();
+    adoptSession(session);
+    m_events->setUm(ownerUndoManager());
+    session->setHasAudio(audio);
+    session->setHasVideo(video);
+    if (withMedia)
+        session->setRecSession(m_recordingSession);
+    if (!session->startSession(number >= 1 ? intervalForPreviousSessions() : 0.0)) {
+        if (withMedia) {
+            m_recordingSession->stopRecording(nullptr);
+            observeAudioLevel(false);
+        }
+        return failStart();
+    }
+    if (video)
+        m_videoRecorded = true;
+    if (m_controller)
+        observeSessionClock(session);
+    {
+        std::lock_guard lock(m_modelMutex);
+        m_timerSessions.push_back(session);
+    }
+    m_startingSession = false;
+    m_stopRequestedByEngine = false;
+    m_engineStopFailed = false;
+    setRecording(true);
+    setRecordingSpinningUp(withMedia && !m_writingBeganDuringStart);
+    return true;
+}
+
+bool WrenRecording::askAboutCallRecorder()
+{
+    lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    if (defaults.boolForKey(kSuppressCallRecorderWarningKey))
+        return true;
+    lq::AlertRequest warning;
+    warning.messageText = QStringLiteral("Are you on a Skype call?");
+    warning.informativeText = QStringLiteral(
+        "You must already be on the Skype call you wish to record for this to work. Please make "
+        "sure Skype is already running and you are already on a call before clicking OK. Also, "
+        "make sure you have Call Recorder for Skype installed but not yet recording.");
+    warning.buttons = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    warning.showsSuppressionButton = true;
+    const lq::AlertResponse response = lq::AlertPresenter::current().runModal(warning);
+    if (response.suppressed)
+        defaults.setBool(kSuppressCallRecorderWarningKey, true);
+    return response.buttonIndex == 0;
+}
+
+bool WrenRecording::runScript(const QString &event)
+{
+    const QString source = QStringLiteral("tell application \"%1\"\n\t%2\nend tell")
+                               .arg(kCallRecorderApplication, event);
+    QString error;
+    if (lq::ScriptRunner::current().run(source, kCallRecorderApplication, &error))
+        return true;
+    lq::log(QStringLiteral("Script to %1 failed: %2\n").arg(kCallRecorderApplication, error));
+    lq::AlertRequest failure;
+    failure.messageText = QStringLiteral("Failed to communicate");
+    failure.informativeText =
+        QStringLiteral("Failed to communicate with %1. Aborting.").arg(kCallRecorderApplication);
+    lq::AlertPresenter::current().runModal(failure);
+    return false;
+}
+
+bool WrenRecording::startEngine(int32_t session, bool audio, bool video)
+{
+    LQRecSession *engine = m_recordingSession.get();
+    if (!engine)
+        return false;
+    const bool modern = modernEnginesRun();
+    const auto showPreview = [this, engine, video] {
+        if (!video)
+            switchCaptureView(false);
+        else if (!engine->shouldPreviewVideo())
+            switchCaptureView(true);
+    };
+    if (modern)
+        showPreview();
+    const QString folder = mediaPathWithSession(session);
+    if (folder.isEmpty() ||
+        !engine->startRecording(LQMediaFileNames::sessionStem(folder, session), audio, video))
+        return false;
+    if (audio && !engine->shouldPreviewAudio())
+        observeAudioLevel(true);
+    if (!modern)
+        showPreview();
+    return true;
+}
+
+bool WrenRecording::stopSession()
+{
+    const int32_t index = currentSession();
+    const SessionPtr s = session(index);
+    if (!s || !recording())
+        return false;
+    // After an engine that failed to stop, the clock has stopped already: only the engine is
+    // asked again.
+    if (!m_engineStopFailed && !s->stopSession())
+        return false;
+    LQRecSession *engine = m_recordingSession.get();
+    bool engineWrote = false;
+    bool engineStuck = false;
+    if (engine && engine->currentlyRecording()) {
+        QStringList files;
+        if (engine->stopRecording(&files)) {
+            engineWrote = !files.isEmpty();
+        } else if (!m_engineStopFailed) {
+            m_engineStopFailed = true;
+            return false;
+        } else {
+            engineStuck = true;
+            reportRecordingError(m_errorHandler,
+                                 QStringLiteral("Error: Recording could not be stopped properly. "
+                                                "The audio/video of this session may be lost."),
+                                 false);
+        }
+        keepSessionFiles(s, index, files);
+    } else if (engine && sessionHasMedia(*s)) {
+        // The engine stopped by itself after an error: what it wrote up to then stays.
+        QStringList files;
+        engineWrote = engine->prepareToSave(&files) && !files.isEmpty();
+        keepSessionFiles(s, index, engineWrote ? files : QStringList());
+    }
+    m_engineStopFailed = false;
+    s->setRecSession(nullptr);
+    if (engine && !engine->shouldPreviewAudio())
+        observeAudioLevel(false);
+    finishStop(s, index);
+    // An engine that would not stop may never finish its file.
+    if (engine && !engineStuck)
+        waitWhile([engine] { return engine->writingFile(); });
+    // No engine file will report its end: the owner must not wait for one.
+    if (!engineWrote && ownerAnswers(RecordingOwner::Callback::SetFinishedRecordingToFile))
+        m_owner->setFinishedRecordingToFile(true);
+    if (lq::isMainThread()) {
+        stopSessionPhase2(s);
+    } else {
+        m_phase2 = lq::postToMainThread([self = QPointer<WrenRecording>(this), s] {
+            if (self)
+                self->stopSessionPhase2(s);
+        });
+    }
+    return true;
+}
+
+void WrenRecording::keepSessionFiles(const SessionPtr &session, int32_t index,
+                                     const QStringList &files)
+{
+    if (files.isEmpty()) {
+        session->setHasAudio(false);
+        session->setHasVideo(false);
+        return;
+    }
+    std::lock_guard lock(m_modelMutex);
+    m_recordingFiles.insert(index, files);
+}
+
+void WrenRecording::finishStop(const SessionPtr &session, int32_t index)
+{
+    markSessionNotSaved(index);
+    double seconds = 0.0;
+    if (session->length(&seconds))
+        m_events->addSessionLength(static_cast<float>(seconds), index);
+    m_percentageRate = -1.0f;
+    m_currentSession = -1;
+    setRecording(false);
+}
+
+void WrenRecording::stopSessionPhase2(const SessionPtr &session)
+{
+    if (m_usingCallRecorder)
+        takeCallRecorderFile(sessionCount() - 1);
+    LQRecSession *engine = m_recordingSession.get();
+    const bool previewing = engine && engine->shouldPreviewVideo();
+    if (session->hasVideo() && !previewing)
+        switchCaptureView(false);
+    else if (previewing)
+        switchCaptureView(true);
+    const std::vector<SessionPtr> sessions = timerSessions();
+    const auto found = std::find(sessions.begin(), sessions.end(), session);
+    double seconds = 0.0;
+    if (found != sessions.end() && session->length(&seconds))
+        playSession(static_cast<int32_t>(found - sessions.begin()), seconds, std::nullopt,
+                    std::nullopt, true);
+}
+
+void WrenRecording::takeCallRecorderFile(int32_t index)
+{
+    if (!runScript(kCallRecorderStopEvent) || CallRecorderFilePicker::startFolder().isEmpty())
+        return;
+    const SessionPtr s = session(index);
+    double seconds = 0.0;
+    const std::optional<double> sessionLength =
+        s && s->length(&seconds) ? std::optional<double>(seconds) : std::nullopt;
+    if (const std::optional<QString> movie = CallRecorderFilePicker().pick(sessionLength))
+        replaceMediaForSession(index, *movie);
+}
+
+bool WrenRecording::replaceMediaForSession(int32_t index, const QString &moviePath)
+{
+    const SessionPtr s = session(index);
+    lq::Error error;
+    const std::optional<lq::MediaInfo> movie =
+        s ? lq::MediaInfo::probe(moviePath, CallRecorderFilePicker::kProbeTimeLimit, &error)
+          : std::nullopt;
+    const QString folder = mediaPathWithSession(index, true);
+    if (!movie || folder.isEmpty()) {
+        reportCallRecorderFileError(movie ? QString() : error.localizedDescription());
+        return false;
+    }
+    const QString name = freeMovieName(index, folder);
+    bool written = false;
+    const auto write = [&] {
+        written = lq::MediaFlattener::flatten(moviePath, QDir(folder).filePath(name),
+                                              kMovieWriteLimit, &error);
+    };
+    if (ownerAnswers(RecordingOwner::Callback::SynchronousFileAccess))
+        m_owner->performSynchronousFileAccess(write);
+    else
+        write();
+    if (!written) {
+        lq::log(QStringLiteral("Error writing movie file from Call Recorder: %1\n")
+                    .arg(error.localizedDescription()));
+        reportCallRecorderFileError(error.localizedDescription());
+        return false;
+    }
+    s->setHasAudio(!movie->audioStreams.isEmpty());
+    s->setHasVideo(!movie->videoStreams.isEmpty());
+    markSessionNotSaved(index);
+    setRecordingFiles(QStringList{name}, index);
+    return true;
+}
+
+QString WrenRecording::freeMovieName(int32_t session, const QString &folder) const
+{
+    QStringList listed;
+    for (const QStringList &names : recordingFiles())
+        listed += names;
+    const QString package = packageURL().isEmpty() ? QString() : packageURL().toLocalFile();
+    const auto taken = [&](const QString &name) {
+        return listed.contains(name) || QFileInfo::exists(QDir(folder).filePath(name)) ||
+               (!package.isEmpty() && QFileInfo::exists(QDir(package).filePath(name)));
+    };
+    QString name = QString::asprintf("%s-%d.mov", "recording", session);
+    for (int variant = 1; taken(name); ++variant)
+        name = QString::asprintf("%s-%d-%d.mov", "recording", session, variant);
+    return name;
+}
+
+void WrenRecording::reportCallRecorderFileError(const QString &detail)
+{
+    const lq::Error error(QStringLiteral("importing"), 79,
+                          QStringLiteral("Could not parse file from Call Recorder."));
+    lq::AlertRequest alert;
+    alert.messageText = error.localizedDescription();
+    alert.informativeText = detail;
+    lq::AlertPresenter::current().runModal(alert);
+}
+
+bool WrenRecording::previewAudio()
+{
+    if (!m_recordingSession || !m_recordingSession->previewAudio())
+        return false;
+    observeAudioLevel(true);
+    return true;
+}
+
+bool WrenRecording::stopAudioPreview()
+{
+    if (!m_recordingSession || !m_recordingSession->stopAudioPreview())
+        return false;
+    observeAudioLevel(false);
+    return true;
+}
+
+bool WrenRecording::previewVideo()
+{
+    if (!m_recordingSession)
+        return false;
+    if (modernEnginesRun()) {
+        switchCaptureView(true);
+        return m_recordingSession->previewVideo();
+    }
+    if (!m_recordingSession->previewVideo())
+        return false;
+    switchCaptureView(true);
+    return true;
+}
+
+bool WrenRecording::stopVideoPreview()
+{
+    if (!m_recordingSession || !m_recordingSession->stopVideoPreview())
+        return false;
+    const SessionPtr current = session(currentSession());
+    if (!(playing() && current && current->hasVideo())) {
+        switchCaptureView(false);
+        if (hasVideo() && !m_closing)
+            playSession(0, std::nullopt, std::nullopt, std::nullopt, true);
+    }
+    return true;
+}
+
+void WrenRecording::switchCaptureView(bool on)
+{
+    if (m_captureView)
+        m_captureView->deleteLater();
+    m_captureView = nullptr;
+    if (on) {
+        m_captureView = new lq::VideoSurface();
+        m_captureView->setToolTip(kVideoViewToolTip);
+    }
+    if (m_recordingSession && on)
+        m_recordingSession->setCaptureView(m_captureView);
+    if (m_controller)
+        m_controller->setVideoView(m_captureView);
+}
+
+void WrenRecording::observeAudioLevel(bool observe)
+{
+    disconnect(m_audioLevelConnection);
+    m_audioLevelConnection = {};
+    if (!observe || !m_controller || !m_recordingSession)
+        return;
+    RecordingWindowController *controller = m_controller;
+    m_audioLevelConnection =
+        connect(m_recordingSession.get(), &LQRecSession::audioLevelChanged, this,
+                [controller](float decibels) { controller->audioLevelChanged(decibels); });
+}
+
+// Playback
+
+TimelineMap WrenRecording::timelineMap() const
+{
+    std::vector<double> lengths;
+    for (const SessionPtr &s : timerSessions()) {
+        double seconds = 0.0;
+        lengths.push_back(s->length(&seconds) ? seconds : 0.0);
+    }
+    return TimelineMap(std::move(lengths));
+}
+
+double WrenRecording::length() const
+{
+    return timelineMap().length();
+}
+
+float WrenRecording::percentageRate()
+{
+    if (m_percentageRate < 0.0f)
+        m_percentageRate = static_cast<float>(timelineMap().percentageRate());
+    return m_percentageRate;
+}
+
+void WrenRecording::setPercentageDone(float percentage)
+{
+    m_percentageDone = percentage;
+    Q_EMIT percentageDoneChanged(percentage);
+}
+
+void WrenRecording::dropPlayer()
+{
+    m_playerSession.reset();
+}
+
+void WrenRecording::loadCurrentPlayerSession()
+{
+    const int32_t index = currentSession();
+    const SessionPtr s = session(index);
+    const RecordingFiles files = recordingFiles();
+    const bool playable = !modernEnginesRun() || AVFPlayable();
+    if (!s || !sessionHasMedia(*s) || !files.contains(index) || !playable) {
+        dropPlayer();
+        return;
+    }
+    if (!m_playerSession) {
+        m_playerSession = LQEngineFactory::current().makePlaybackEngine();
+        if (!m_playerSession)
+            return;
+        m_playerSession->setTempDir(tempDir());
+    }
+    s->setPlaySession(m_playerSession);
+    if (!m_playerSession->addMediaFiles(files.value(index), mediaPathWithSession(index))) {
+        lq::log(QStringLiteral("playerSession failed to add files: %1\n")
+                    .arg(files.value(index).join(QStringLiteral(", "))));
+        s->setPlaySession(nullptr);
+        s->setHasAudio(false);
+        s->setHasVideo(false);
+        dropPlayer();
+        return;
+    }
+    if (s->hasVideo() && !m_movieView) {
+        m_movieView = new lq::VideoSurface();
+        m_movieView->setToolTip(kVideoViewToolTip);
+    }
+}
+
+bool WrenRecording::playSession(int32_t session, std::optional<double> offset,
+                                std::optional<uint32_t> index, std::optional<int32_t> type,
+                                bool dontplay, bool delay)
+{
+    const PlayRequest request{session, offset, index, type, dontplay};
+    if (delay) {
+        m_delayedPlay.cancel();
+        m_delayedPlay = lq::postToMainThread(
+            [self = QPointer<WrenRecording>(this), request] {
+                if (self)
+                    self->runPlayRequest(request);
+            },
+            kDelayedPlay);
+        return true;
+    }
+    return lq::runOnMainThread([self = QPointer<WrenRecording>(this), &request] {
+        return self && self->runPlayRequest(request);
+    });
+}
+
+bool WrenRecording::runPlayRequest(const PlayRequest &request)
+{
+    const SessionPtr s = session(request.session);
+    if (!s || m_closing)
+        return false;
+    m_currentSession = request.session;
+    double seconds = 0.0;
+    if (request.offset && !request.dontplay && s->length(&seconds) && *request.offset >= seconds) {
+        // Nothing left of this session: the next one plays, or playback ends.
+        dropPlayer();
+        sessionPlaybackStopped();
+        return playing();
+    }
+    const bool backwards = m_playbackSpeed < 0;
+    s->setPlayRate(m_playbackSpeed);
+    loadCurrentPlayerSession();
+    if (LQPlaySession *player = m_playerSession.get()) {
+        const bool enginePreviewsVideo =
+            m_recordingSession && m_recordingSession->shouldPreviewVideo();
+        if (s->hasVideo() && m_controller && !(request.dontplay && enginePreviewsVideo))
+            m_controller->setVideoView(m_movieView);
+        if (!request.dontplay) {
+            if (!player->startPlaying(request.offset, backwards)) {
+                // A failed start while playback ran (the next session of a chain) ends it.
+                if (playing())
+                    playbackStopped();
+                m_currentSession = -1;
+                setPlaying(false);
+                return false;
+            }
+        } else {
+            player->setCurrentTime(request.offset.value_or(0.0));
+        }
+        player->setRate(m_playbackSpeed);
+    }
+    const double displayOffset = request.session >= 1 ? intervalForPreviousSessions() : 0.0;
+    if (!request.dontplay) {
+        s->startPlayback(request.offset, displayOffset, backwards);
+        setPlaying(true);
+        WrenTimeStampPtr awaited;
+        if (request.index && request.type == WrenTimeStampTypeKey)
+            awaited = m_events->getEventForCharacter(*request.index);
+        else if (request.index && request.type == WrenTimeStampTypeSlide)
+            awaited = m_events->getEventForSlide(*request.index);
+        resetEventTimerWithTS(awaited);
+    } else {
+        s->setStartOffset(displayOffset);
+        s->jumpToOffset(request.offset.value_or(0.0));
+    }
+    resetSlideDisplayed();
+    updatePercentage();
+    return true;
+}
+
+bool WrenRecording::startPlayback()
+{
+    if (m_recordingSession && m_recordingSession->writingFile())
+        return false;
+    if (sessionCount() == 0)
+        return false;
+    std::optional<double> offset;
+    if (const SessionPtr s = session(currentSession())) {
+        double now = 0.0;
+        if (s->nowInterval(&now))
+            offset = now;
+        if (offset && timelineMap().startsOver({currentSession(), *offset})) {
+            m_currentSession = -1;
+            jumpToPercentage(0.0f);
+            offset.reset();
+        }
+    }
+    if (currentSession() < 0)
+        m_currentSession = 0;
+    if (!playSession(currentSession(), offset))
+        return false;
+    m_percentageRate = -1.0f;
+    percentageRate();
+    m_timers.startPositionTimer([this] { updatePercentage(); });
+    return true;
+}
+
+bool WrenRecording::stopPlayback()
+{
+    if (currentSession() < 0)
+        return false;
+    playbackStopped();
+    return true;
+}
+
+void WrenRecording::playbackStopped()
+{
+    m_timers.stopAll();
+    if (playing()) {
+        if (m_playerSession)
+            m_playerSession->stopPlaying();
+        if (const SessionPtr s = session(currentSession()))
+            s->stopPlayback();
+    }
+    if (m_captureView && m_controller)
+        m_controller->setVideoView(m_captureView);
+    setPlaying(false);
+    m_playbackSpeed = m_selectedPlaybackSpeed;
+    m_fastforwarding = false;
+    m_rewinding = false;
+    if (ownerAnswers(RecordingOwner::Callback::PlaybackStopped))
+        m_owner->playbackStopped();
+    if (m_controller)
+        m_controller->playbackStopped();
+    if (TimelineMap::rewindsAfterStop(percentageDone(), length()))
+        playSession(0, std::nullopt, std::nullopt, std::nullopt, true);
+}
+
+void WrenRecording::sessionPlaybackStopped()
+{
     const int32_t current = currentSession();
-    SessionPtr s = session(current);
+    const int32_t next = m_playbackSpeed >= 0 ? current + 1 : current - 1;
+    if (current >= 0 && next >= 0 && next < sessionCount()) {
+        if (m_playerSession)
+            m_playerSession->stopPlaying();
+        playSession(next, std::nullopt);
+        return;
+    }
+    playbackStopped();
+    m_currentSession = -1;
+}
+
+void WrenRecording::resetEventTimerWithTS(const WrenTimeStampPtr &stamp)
+{
+    m_timers.cancelStamp();
+    const int32_t current = currentSession();
+    const SessionPtr s = session(current);
+    if (!s)
+        return;
+    const std::optional<double> now = currentOffset(*s);
+    if (!now)
+        return;
+    const StampWalk walk(m_events->getEvents(), current, *now, m_playbackSpeed);
+    const std::optional<size_t> position =
+        stamp ? m_events->indexOfEvent(stamp) : walk.firstAhead();
+    if (position && m_events->getEvent(*position)->session() == current) {
+        m_timers.armStamp(walk.intervalTo(*m_events->getEvent(*position)), *position,
+                          [this](size_t fired) { nextEvent(static_cast<int64_t>(fired)); });
+    }
+    resetSlideDisplayed();
+}
+
+void WrenRecording::nextEvent(int64_t position, bool highlight)
+{
+    m_timers.cancelStamp();
+    if (position >= 0)
+        showStamp(static_cast<size_t>(position), highlight);
+    else if (highlight && !playing() && !recording())
+        highlightBeforeFirstStamp();
+    const SessionPtr s = session(currentSession());
     if (!playing() || !s)
         return;
     const std::optional<double> now = currentOffset(*s);
     if (!now)
         return;
-    // The first stamp of the session later than now.
-    WrenTimeStampPtr next;
-    const WrenEvents::StampList &stamps = m_events->getEvents();
-    for (const WrenTimeStampPtr &stamp : stamps) {
-        if (stamp->session() == current && stamp->offset() > *now) {
-            next = stamp;
+    const StampWalk walk(m_events->getEvents(), currentSession(), *now, m_playbackSpeed);
+    // Passed stamps are dealt with here, one after the other, until one is worth waiting for.
+    for (int64_t at = position;;) {
+        const StampWalk::Step step = walk.after(at);
+        switch (step.kind) {
+        case StampWalk::Step::Kind::End:
+            return;
+        case StampWalk::Step::Kind::Arm:
+            m_timers.armStamp(step.interval, step.position,
+                              [this](size_t fired) { nextEvent(static_cast<int64_t>(fired)); });
+            return;
+        case StampWalk::Step::Kind::HandleNow:
+            showStamp(step.position, highlight);
+            break;
+        case StampWalk::Step::Kind::StepOver:
             break;
         }
+        at = static_cast<int64_t>(step.position);
     }
-    if (!next)
-        return;
-    const double rate = m_playbackSpeed != 0.0f ? std::fabs(m_playbackSpeed) : 1.0;
-    m_eventTimer = lq::TimerService::current().scheduleOnce(
-        (next->offset() - *now) / rate, [this, next] { eventTimerFired(next); });
 }
 
-void WrenRecording::eventTimerFired(const WrenTimeStampPtr &stamp)
+void WrenRecording::showStamp(size_t position, bool highlight)
 {
+    const WrenTimeStampPtr stamp = m_events->getEvent(position);
+    if (!stamp)
+        return;
     if (stamp->type() == WrenTimeStampTypeKey) {
-        if (ownerAnswers(RecordingOwner::Callback::HighlightChar))
-            m_owner->highlightChar(stamp->index());
-    } else if (m_controller) {
-        m_controller->gotoSlide(stamp->index());
+        m_currentChar = stamp->index();
+        if (highlight && ownerAnswers(RecordingOwner::Callback::HighlightChar))
+            m_owner->highlightChar(m_currentChar);
+        return;
     }
-    resetEventTimer();
+    uint32_t slide = stamp->index();
+    if (m_playbackSpeed < 0) {
+        // Going backwards, the slide shown before this change comes back.
+        const WrenTimeStampPtr earlier =
+            m_events->lastEventBeforeEvent(stamp, WrenTimeStampTypeSlide);
+        slide = earlier ? earlier->index() : 1;
+    }
+    if (m_controller)
+        m_controller->gotoSlide(slide);
+}
+
+void WrenRecording::highlightBeforeFirstStamp()
+{
+    if (!ownerAnswers(RecordingOwner::Callback::HighlightChar))
+        return;
+    // Only a character can be highlighted: without key stamps nothing is.
+    const WrenEvents::StampList &stamps = m_events->getEvents();
+    const auto first = std::find_if(stamps.begin(), stamps.end(), [](const WrenTimeStampPtr &s) {
+        return s->type() == WrenTimeStampTypeKey;
+    });
+    if (first == stamps.end()) {
+        m_currentChar = 0;
+        return;
+    }
+    m_currentChar = (*first)->index() > 0 ? (*first)->index() - 1 : 0;
+    m_owner->highlightChar(m_currentChar);
+}
+
+void WrenRecording::resetSlideDisplayed(std::optional<double> offset)
+{
+    const int32_t current = currentSession();
+    const SessionPtr s = session(current);
+    if (!hasSlides() || !s || !m_controller)
+        return;
+    if (!offset)
+        offset = currentOffset(*s);
+    if (!offset)
+        return;
+    const WrenTimeStampPtr stamp =
+        m_events->lastEventBeforeOffset(*offset, current, WrenTimeStampTypeSlide);
+    m_controller->gotoSlide(stamp ? stamp->index() : 1);
+}
+
+void WrenRecording::jumpToCharacter(uint32_t index)
+{
+    if (index == m_currentChar)
+        return;
+    const WrenTimeStampPtr stamp = m_events->getEventForCharacter(index);
+    if (stamp && !stamp->isEmpty())
+        jumpToEvent(stamp);
+}
+
+void WrenRecording::jumpToSlide(uint32_t slide)
+{
+    if (const WrenTimeStampPtr stamp = m_events->getEventForSlide(slide))
+        jumpToEvent(stamp);
+}
+
+void WrenRecording::jumpToEvent(const WrenTimeStampPtr &stamp)
+{
+    m_timers.cancelStamp();
+    const bool isPlaying = playing();
+    double target = stamp->offset();
+    if (isPlaying && stamp->type() == WrenTimeStampTypeKey)
+        target = TimelineMap::withLeadIn(target, PrefsController::sharedController().eventBuffer());
+    const int32_t current = currentSession();
+    const SessionPtr s = session(current);
+    if (s && stamp->session() == current) {
+        s->jumpToOffset(target);
+        if (m_playerSession)
+            m_playerSession->setCurrentTime(target);
+        WrenTimeStampPtr last =
+            m_events->lastEventBeforeOffset(target, current, WrenTimeStampTypeKey);
+        if (!last)
+            last = m_events->lastEventBeforeOffset(target, current);
+        const std::optional<size_t> position = last ? m_events->indexOfEvent(last) : std::nullopt;
+        nextEvent(position ? static_cast<int64_t>(*position) : -1, isPlaying);
+    } else {
+        if (isPlaying) {
+            if (s)
+                s->stopPlayback();
+            if (m_playerSession)
+                m_playerSession->stopPlaying();
+        }
+        m_currentSession = stamp->session();
+        playSession(stamp->session(), target, std::nullopt, stamp->type(), !isPlaying);
+    }
+    resetSlideDisplayed(target);
+    if (!playing())
+        updatePercentage();
+}
+
+void WrenRecording::jumpToPercentage(float percentage, std::optional<double> exactTime)
+{
+    m_timers.cancelStamp();
+    const bool isPlaying = playing();
+    const int32_t current = currentSession();
+    if (isPlaying && current < 0)
+        return;
+    const TimelineMap map = timelineMap();
+    const TimelineMap::Position target =
+        exactTime ? map.positionAtTime(*exactTime) : map.positionAtPercentage(percentage);
+    const double reached = map.percentageAt(target);
+    const bool dontplay = reached > kEndPercentage || !isPlaying;
+    if (const SessionPtr s = session(current); s && target.session == current) {
+        s->jumpToOffset(target.offset);
+        if (m_playerSession)
+            m_playerSession->setCurrentTime(target.offset);
+        const WrenTimeStampPtr last =
+            m_events->lastEventBeforeOffset(target.offset, current, WrenTimeStampTypeKey);
+        const std::optional<size_t> position = last ? m_events->indexOfEvent(last) : std::nullopt;
+        nextEvent(position ? static_cast<int64_t>(*position) : -1);
+    } else {
+        if (isPlaying) {
+            if (s)
+                s->stopPlayback();
+            if (m_playerSession)
+                m_playerSession->stopPlaying();
+        }
+        m_currentSession = target.session;
+        playSession(target.session, target.offset, std::nullopt, std::nullopt, dontplay);
+    }
+    resetSlideDisplayed();
+    if (isPlaying && reached > kEndPercentage) {
+        playbackStopped();
+        m_pendingPercentage = lq::postToMainThread([self = QPointer<WrenRecording>(this)] {
+            if (self)
+                self->updatePercentage();
+        });
+    } else {
+        setPercentageDone(static_cast<float>(reached));
+    }
+}
+
+void WrenRecording::jumpBack()
+{
+    const int32_t current = currentSession();
+    const SessionPtr s = session(current);
+    if (!s)
+        return;
+    const std::optional<double> now = currentOffset(*s);
+    if (!now)
+        return;
+    const TimelineMap map = timelineMap();
+    lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    const double jump = defaults.contains(kJumpBackTimeKey)
+                            ? static_cast<double>(defaults.integerForKey(kJumpBackTimeKey))
+                            : kDefaultJumpBackTime;
+    const double target = TimelineMap::jumpBackTarget(map.startOf(current) + *now, jump);
+    jumpToPercentage(static_cast<float>(map.percentageRate() * target), target);
+}
+
+int WrenRecording::toggleFF()
+{
+    return toggleFastMotion(true);
+}
+
+int WrenRecording::toggleRW()
+{
+    return toggleFastMotion(false);
+}
+
+int WrenRecording::toggleFastMotion(bool forwards)
+{
+    const SessionPtr s = session(currentSession());
+    if (!s)
+        return -1;
+    bool &flag = forwards ? m_fastforwarding : m_rewinding;
+    bool &other = forwards ? m_rewinding : m_fastforwarding;
+    const float rate = flag ? m_selectedPlaybackSpeed : (forwards ? 4.0f : -4.0f);
+    if (!s->setPlayRate(rate) || (m_playerSession && !m_playerSession->setRate(rate)))
+        return -1;
+    m_playbackSpeed = rate;
+    flag = !flag;
+    if (flag)
+        other = false;
+    resetEventTimerWithTS();
+    return flag ? 2 : 1;
+}
+
+void WrenRecording::setSelectedPlaybackSpeed(float speed)
+{
+    m_selectedPlaybackSpeed = speed;
+    Q_EMIT selectedPlaybackSpeedChanged(speed);
+    const SessionPtr s = session(currentSession());
+    if (!playing()) {
+        m_playbackSpeed = speed;
+        return;
+    }
+    if (!s || !s->setPlayRate(speed) || (m_playerSession && !m_playerSession->setRate(speed)))
+        return;
+    m_playbackSpeed = speed;
+    m_fastforwarding = false;
+    m_rewinding = false;
+    resetEventTimerWithTS();
+}
+
+void WrenRecording::updatePercentage()
+{
+    const int32_t current = currentSession();
+    const SessionPtr s = session(current);
+    if (!s) {
+        setPercentageDone(0.0f);
+        return;
+    }
+    const std::optional<double> offset = currentOffset(*s);
+    const TimelineMap map = timelineMap();
+    double value = (map.startOf(current) + offset.value_or(0.0)) * map.percentageRate();
+    if (value > kFullPercentage) {
+        m_timers.stopPositionTimer();
+        value = 100.0;
+    }
+    setPercentageDone(static_cast<float>(std::max(value, 0.0)));
 }

@@ -2,7 +2,9 @@
 
 #include "engines/GapEntry.h"
 #include "engines/LQRecSessionOwner.h"
+#include "model/PlaybackTimers.h"
 #include "model/RecordingOwner.h"
+#include "model/TimelineMap.h"
 #include "model/WrenSlides.h"
 #include "model/WrenTimeStamp.h"
 #include "model/WrenTimerSession.h"
@@ -15,9 +17,11 @@
 #include <QMap>
 #include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWidget>
 
 #include <atomic>
 #include <cstdint>
@@ -37,12 +41,12 @@ class WrenEvents;
 
 namespace lq {
 class KeyedUnarchiver;
-class Timer;
 class UndoManager;
 } // namespace lq
 
 // The recording object of one note: its sessions, the media file names of each session, the
-// event store and the slides, the engines, and the stamping of every text and slide change.
+// event store and the slides, the engines; it records sessions, stamps every text and slide
+// change, plays back and moves the position.
 //
 // Main thread, except that a save on another thread calls prepareToSave, allRecordingFiles,
 // forgetRecordingFile, currentRecordingFile and resetExistingSessions; the session list and the
@@ -117,11 +121,12 @@ public:
     bool isCorrupt() const { return m_isCorrupt.load(); }
     void setIsCorrupt(bool corrupt) { m_isCorrupt.store(corrupt); }
 
-    // Sessions: the start and stop flows and playback drive these.
+    // Sessions
     std::vector<SessionPtr> timerSessions() const;
     int32_t sessionCount() const;
     SessionPtr session(int32_t index) const;
-    // Appends a session; it gets this object as owner, the undo manager and error handler.
+    // Appends a finished session (an import's); it gets this object as owner, the undo manager
+    // and the error handler.
     void addSession(const SessionPtr &session);
     int32_t currentSession() const { return m_currentSession.load(); }
     void setCurrentSession(int32_t session) { m_currentSession.store(session); }
@@ -130,12 +135,54 @@ public:
     bool playing() const { return m_playing.load(); }
     void setPlaying(bool playing);
     LQPlaySession *playerSession() const { return m_playerSession.get(); }
-    // A player for the current media: none on the modern path while they are not playable.
-    LQPlaySession *loadPlayer();
-    void dropPlayer();
     LQRecSession *recordingSession() const { return m_recordingSession.get(); }
-    void stopPlayback() override;
     double intervalForPreviousSessions() const;
+
+    // Recording sessions
+    // A new session at the end of the timeline; with neither audio nor video it only times the
+    // typing. False leaves no session added and none current.
+    bool startSession(bool audio, bool video);
+    bool stopSession();
+    bool previewAudio();
+    bool stopAudioPreview();
+    bool previewVideo();
+    bool stopVideoPreview();
+    // Makes a movie file the only media of a session, written as recording-<n>.mov (or a free
+    // variant of that name) into the temporary folder.
+    bool replaceMediaForSession(int32_t session, const QString &moviePath);
+    bool usingCallRecorder() const { return m_usingCallRecorder; }
+    QWidget *captureView() const { return m_captureView; }
+    QWidget *movieView() const { return m_movieView; }
+
+    // Playback
+    bool startPlayback();
+    // False when no session is current.
+    bool stopPlayback() override;
+    void playbackStopped();
+    // 2 = now on, 1 = now off, -1 = no session current or the rate refused.
+    int toggleFF();
+    int toggleRW();
+    bool fastforwarding() const { return m_fastforwarding; }
+    bool rewinding() const { return m_rewinding; }
+    void jumpToCharacter(uint32_t index);
+    void jumpToSlide(uint32_t slide);
+    void jumpToPercentage(float percentage, std::optional<double> exactTime = std::nullopt);
+    void jumpBack();
+    double length() const;
+    float percentageRate();
+    uint32_t currentChar() const { return m_currentChar; }
+    // Plays or positions one session; with delay, half a second later (answering true at once).
+    bool playSession(int32_t session, std::optional<double> offset,
+                     std::optional<uint32_t> index = std::nullopt,
+                     std::optional<int32_t> type = std::nullopt, bool dontplay = false,
+                     bool delay = false);
+    void updatePercentage();
+    // Arms the stamp timer for stamp, or for the next stamp after the current position.
+    void resetEventTimerWithTS(const WrenTimeStampPtr &stamp = nullptr);
+    // The stamp timer is due: shows the stamp at position (-1: before the first one) and walks
+    // on to the next one to wait for.
+    void nextEvent(int64_t position, bool highlight = true);
+    const PlaybackTimers &playbackTimers() const { return m_timers; }
 
     // Stamping
     WrenTimeStampPtr getCurrentTSofType(int32_t type, uint32_t index);
@@ -143,8 +190,6 @@ public:
     bool recordSlideEventForSlide(uint32_t slide);
     std::optional<uint32_t> lastCharBeforeNow();
     void removeAllSlidesEvents();
-    // Arms the one-shot timer of the next stamp after the current position while playing.
-    void resetEventTimer();
 
     // Queries
     WrenEvents &events() const { return *m_events; }
@@ -168,6 +213,7 @@ public:
     float selectedPlaybackSpeed() const { return m_selectedPlaybackSpeed; }
     void setSelectedPlaybackSpeed(float speed);
     float playbackSpeed() const { return m_playbackSpeed; }
+    void setPercentageDone(float percentage);
     void mergeRecordings();
     bool merging() const;
     // Marks the document edited.
@@ -177,6 +223,7 @@ public:
     bool answers(LQRecSessionOwner::Callback callback) const override;
     void didStartRecordingToOutputFile(const QUrl &url) override;
     void sessionRecordingCompleted(LQRecSession *engine) override;
+    void recordingStopped() override;
     // Session owner callbacks
     bool answers(WrenTimerSessionOwner::Callback callback) const override;
     void sessionPlaybackStopped() override;
@@ -190,6 +237,15 @@ Q_SIGNALS:
     void selectedPlaybackSpeedChanged(float speed);
 
 private:
+    struct PlayRequest
+    {
+        int32_t session = 0;
+        std::optional<double> offset;
+        std::optional<uint32_t> index;
+        std::optional<int32_t> type;
+        bool dontplay = false;
+    };
+
     bool ownerAnswers(RecordingOwner::Callback callback) const;
     lq::UndoManager *ownerUndoManager() const;
     void adoptSession(const SessionPtr &session);
@@ -204,10 +260,32 @@ private:
     QString mediaPathLocked(int32_t session, bool forceTemp) const;
     bool addRecordingFilesLocked(int32_t session, QStringList *paths) const;
     void reloadAfterReset();
+    // Recording sessions
+    bool failStart();
+    bool askAboutCallRecorder();
+    bool runScript(const QString &event);
+    bool startEngine(int32_t session, bool audio, bool video);
+    void keepSessionFiles(const SessionPtr &session, int32_t index, const QStringList &files);
+    void finishStop(const SessionPtr &session, int32_t index);
+    void stopSessionPhase2(const SessionPtr &session);
+    void takeCallRecorderFile(int32_t session);
+    QString freeMovieName(int32_t session, const QString &folder) const;
+    void reportCallRecorderFileError(const QString &detail);
+    void switchCaptureView(bool on);
+    void observeAudioLevel(bool observe);
+    // Playback
+    bool runPlayRequest(const PlayRequest &request);
+    void loadCurrentPlayerSession();
+    void dropPlayer();
+    void showStamp(size_t position, bool highlight);
+    void highlightBeforeFirstStamp();
+    void jumpToEvent(const WrenTimeStampPtr &stamp);
+    void resetSlideDisplayed(std::optional<double> offset = std::nullopt);
+    int toggleFastMotion(bool forwards);
+    TimelineMap timelineMap() const;
     QStringList unplayableFiles(int32_t session, const QString &folder) const;
     bool convertOldMedia(const QMap<int32_t, QStringList> &failed);
     bool convertOneFile(int32_t session, const QString &name);
-    void eventTimerFired(const WrenTimeStampPtr &stamp);
     static bool decodeSessions(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeRecordingFiles(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeEvents(lq::KeyedUnarchiver &coder, WrenRecording &recording);
@@ -222,8 +300,8 @@ private:
     lq::Guarded<QUrl> m_packageURL;
     lq::Guarded<QString> m_tempDir;
 
-    std::unique_ptr<LQRecSession> m_recordingSession;
-    std::unique_ptr<LQPlaySession> m_playerSession;
+    std::shared_ptr<LQRecSession> m_recordingSession;
+    std::shared_ptr<LQPlaySession> m_playerSession;
     std::shared_ptr<WrenEvents> m_events;
     WrenSlides m_slides;
     std::atomic<int32_t> m_currentSession{-1};
@@ -235,7 +313,21 @@ private:
     std::vector<QMetaObject::Connection> m_controllerConnections;
     MediaPlayabilityCheck *m_playability = nullptr;
     OldMediaConversion *m_conversion = nullptr;
-    std::unique_ptr<lq::Timer> m_eventTimer;
+    PlaybackTimers m_timers;
+    QPointer<QWidget> m_captureView;
+    QPointer<QWidget> m_movieView;
+    uint32_t m_currentChar = 0;
+    float m_percentageRate = -1.0f;
+    bool m_fastforwarding = false;
+    bool m_rewinding = false;
+    bool m_usingCallRecorder = false;
+    // The engine reported that writing began while the session was still being started.
+    bool m_startingSession = false;
+    bool m_writingBeganDuringStart = false;
+    // The clock stopped but the engine did not: the next stop retries the engine alone.
+    bool m_engineStopFailed = false;
+    bool m_stopRequestedByEngine = false;
+    QMetaObject::Connection m_audioLevelConnection;
     bool m_videoRecorded = false;
     bool m_slidesSaved = false;
     std::atomic<float> m_percentageDone{0.0f};
@@ -252,4 +344,6 @@ private:
     bool m_observingWorkspace = false;
     lq::PostedCall m_delayedPlay;
     lq::PostedCall m_reloadAfterReset;
+    lq::PostedCall m_pendingPercentage;
+    lq::PostedCall m_phase2;
 };

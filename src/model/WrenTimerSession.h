@@ -41,8 +41,8 @@ public:
 
     // The window controller, asked to stop the recording when the clock fails.
     virtual LQRecordingController *controller() { return nullptr; }
-    // Playback must stop: the clock ran backwards.
-    virtual void stopPlayback() {}
+    // Playback must stop: the clock ran backwards. False when nothing was current.
+    virtual bool stopPlayback() { return false; }
     // The clock passed the end of the session (its start when playing backwards).
     virtual void sessionPlaybackStopped() {}
 };

@@ -214,31 +214,33 @@ TEST_F(StampingTest, SlideStampsGoInTimeOrderEvenWhenTheClockRestarts)
 
 TEST_F(StampingTest, SlideWhilePlayingRearmsTheNextStampTimer)
 {
-    recording.addSession(finishedSession(60.0, true, false));
+    owner.inUndoGroup([&] { addSessionWithMedia(recording, 60.0, false); });
     stampedText({{0, 10.0}, {0, 20.0}});
-    recording.setCurrentSession(0);
-    recording.setAVFPlayable(true);
-    auto *player = static_cast<FakePlaySession *>(recording.loadPlayer());
+    recording.jumpToPercentage(25.0f);
+    // The idle jump highlights the character typed last before 15 s.
+    EXPECT_EQ(owner.highlighted, QList<uint32_t>{0});
+    owner.highlighted.clear();
+    FakePlaySession *player = engines.lastPlaybackEngine;
     ASSERT_NE(player, nullptr);
     player->script.currentTime = 15.0;
-    ASSERT_TRUE(player->startPlaying(15.0, false));
-    recording.setPlaying(true);
+    ASSERT_TRUE(recording.startPlayback());
 
     ASSERT_TRUE(recording.recordSlideEventForSlide(7));
     const auto &events = recording.events().getEvents();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1]->type(), WrenTimeStampTypeSlide);
-    EXPECT_EQ(timers.pendingIntervals(), QList<double>{5.0});
-    ASSERT_TRUE(timers.fireNext());
+    EXPECT_EQ(recording.playbackTimers().armedInterval(), 5.0);
+    fireUntil([&] { return !owner.highlighted.isEmpty(); });
     EXPECT_EQ(owner.highlighted, QList<uint32_t>{1});
 
     // A text change while playing re-arms from the current position too.
     player->script.currentTime = 12.0;
     ASSERT_TRUE(edit(2, 0, QStringLiteral("q")));
     EXPECT_EQ(recording.events().keyEvents()[2]->offset(), 12.0);
-    EXPECT_EQ(timers.pendingIntervals(), QList<double>{3.0}); // the slide at 15 s
+    EXPECT_EQ(recording.playbackTimers().armedInterval(), 3.0); // the slide at 15 s
     recording.stopPlayback();
-    EXPECT_EQ(timers.pendingCount(), 0);
+    EXPECT_FALSE(recording.playbackTimers().armedInterval());
+    EXPECT_FALSE(recording.playbackTimers().positionTimerRuns());
 }
 
 TEST_F(StampingTest, LastCharBeforeNow)

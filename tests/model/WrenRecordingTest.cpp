@@ -322,12 +322,17 @@ TEST_F(WrenRecordingTest, LoadControllerObservesAndCloseLetsGo)
     recording->setClockTime(lq::clockEpoch());
     recording->setSelectedPlaybackSpeed(2.0f);
     recording->timerSessions()[1]->setClockTime(lq::clockEpoch());
+    // New media move the position to the start of session 0.
     recording->setRecordingFiles(QStringList{QStringLiteral("r1.mov")}, 1);
     EXPECT_EQ(controller.observed,
               (QStringList{QStringLiteral("clockTime"), QStringLiteral("selectedPlaybackSpeed"),
-                           QStringLiteral("sessionClockTime"), QStringLiteral("percentageDone")}));
+                           QStringLiteral("sessionClockTime"), QStringLiteral("sessionClockTime"),
+                           QStringLiteral("percentageDone")}));
 
     EXPECT_TRUE(earlier.observed.isEmpty());
+    const qsizetype playersMade = engines.playbackFamilies.size();
+    ASSERT_NE(engines.lastPlaybackEngine, nullptr);
+    const QStringList playerCalls = engines.lastPlaybackEngine->calls;
     recording->close();
     EXPECT_EQ(controller.calls.last(), QStringLiteral("close"));
     EXPECT_EQ(recording->windowController(), nullptr);
@@ -338,7 +343,8 @@ TEST_F(WrenRecordingTest, LoadControllerObservesAndCloseLetsGo)
     EXPECT_TRUE(controller.observed.isEmpty());
     // The delayed first picture was cancelled with the close.
     lq::runEventLoopUntil([] { return false; }, std::chrono::milliseconds(700));
-    EXPECT_EQ(engines.lastPlaybackEngine, nullptr);
+    EXPECT_EQ(engines.playbackFamilies.size(), playersMade);
+    EXPECT_EQ(engines.lastPlaybackEngine->calls, playerCalls);
 }
 
 TEST_F(WrenRecordingTest, SavedSlidesAreShownOnLoad)

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace lq::test {
@@ -52,6 +53,30 @@ protected:
         recording.setCurrentSession(recording.sessionCount() - 1);
         recording.setRecording(true);
         return session;
+    }
+
+    // Adds a finished session of seconds with one media file listed; media go to tempDir.
+    std::shared_ptr<WrenTimerSession> addSessionWithMedia(WrenRecording &recording, double seconds,
+                                                          bool video)
+    {
+        recording.setTempDir(tempDir.path());
+        auto session = finishedSession(seconds, true, video);
+        recording.addSession(session);
+        const int32_t index = recording.sessionCount() - 1;
+        recording.setRecordingFiles(QStringList{QStringLiteral("recording-%1.0.mov").arg(index)},
+                                    index);
+        return session;
+    }
+
+    // Fires timers in due order until done holds; fails the test after limit firings.
+    void fireUntil(const std::function<bool()> &done, int limit = 100000)
+    {
+        for (int fired = 0; !done(); ++fired) {
+            if (fired == limit || !timers.fireNext()) {
+                ADD_FAILURE() << "the awaited moment never came";
+                return;
+            }
+        }
     }
 
     ManualClockSource clock;

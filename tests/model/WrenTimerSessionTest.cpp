@@ -55,10 +55,10 @@ public:
         stoppedOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         m_session.stopSession();
     }
-    void stopPlayback() override
+    bool stopPlayback() override
     {
         ++stopPlaybackCalls;
-        m_session.stopPlayback();
+        return m_session.stopPlayback();
     }
     void sessionPlaybackStopped() override { ++playbackStoppedCalls; }
     void recordingErrorOccurred(const QString &message, bool shouldRetry) override

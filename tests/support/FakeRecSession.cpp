@@ -62,7 +62,7 @@ bool FakeRecSession::stopRecording(QStringList *files)
     if (!script.stopRecording || !m_recording)
         return false;
     m_recording = false;
-    if (files)
+    if (files && script.reportsFilesOnStop)
         *files = m_files;
     if (script.finishesWritingOnStop)
         finishWriting();

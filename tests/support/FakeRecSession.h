@@ -34,6 +34,8 @@ public:
         bool finishesWritingOnStop = true;
         // Writes each named file, holding its own name, when the stem's folder exists.
         bool createsFiles = false;
+        // A stop hands back the session's file names; otherwise no list.
+        bool reportsFilesOnStop = true;
     };
 
     Script script;

@@ -17,7 +17,8 @@ public:
                                                                Callback::PlaybackStopped,
                                                                Callback::SetFinishedRecordingToFile,
                                                                Callback::UndoManager,
-                                                               Callback::UpdateChangeCount})
+                                                               Callback::UpdateChangeCount,
+                                                               Callback::SynchronousFileAccess})
         : m_answered(std::move(answered))
     {
         undo.setGroupsByEvent(false);
@@ -29,6 +30,11 @@ public:
     void setFinishedRecordingToFile(bool finished) override { finishedRecording.append(finished); }
     UndoManager *undoManager() override { return &undo; }
     void updateChangeCount(int32_t changeType) override { changeCounts.append(changeType); }
+    void performSynchronousFileAccess(const std::function<void()> &work) override
+    {
+        ++fileAccesses;
+        work();
+    }
 
     // One undoable step.
     template <class Work>
@@ -44,6 +50,7 @@ public:
     int playbackStoppedCalls = 0;
     QList<bool> finishedRecording;
     QList<int32_t> changeCounts;
+    int fileAccesses = 0;
 
 private:
     std::set<Callback> m_answered;

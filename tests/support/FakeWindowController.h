@@ -25,6 +25,11 @@ public:
     void playbackStopped() override { calls.append(QStringLiteral("playbackStopped")); }
     void close() override { calls.append(QStringLiteral("close")); }
     void stopRecording() override { calls.append(QStringLiteral("stopRecording")); }
+    void setVideoView(QWidget *view) override
+    {
+        calls.append(QStringLiteral("setVideoView"));
+        videoView = view;
+    }
 
     void clockTimeChanged(lq::Date) override { observed.append(QStringLiteral("clockTime")); }
     void percentageDoneChanged(float) override
@@ -39,8 +44,10 @@ public:
     {
         observed.append(QStringLiteral("sessionClockTime"));
     }
+    void audioLevelChanged(float) override { observed.append(QStringLiteral("audioLevel")); }
 
     QStringList calls;
+    QWidget *videoView = nullptr;
     QStringList observed;
 };
 

@@ -1,0 +1,61 @@
+#include "model/StampWalk.h"
+
+#include <algorithm>
+
+StampWalk::StampWalk(const StampList &stamps, int32_t session, double now, float speed)
+    : m_stamps(stamps), m_session(session), m_now(now), m_speed(speed == 0.0f ? 1.0f : speed)
+{}
+
+std::optional<size_t> StampWalk::firstAhead() const
+{
+    const auto ahead = [this](const WrenTimeStamp &stamp) {
+        if (stamp.session() != m_session)
+            return backwards() ? stamp.session() < m_session : stamp.session() > m_session;
+        return backwards() ? stamp.offset() < m_now : stamp.offset() > m_now;
+    };
+    std::optional<size_t> found;
+    if (backwards()) {
+        for (size_t i = m_stamps.size(); i-- > 0;) {
+            if (ahead(*m_stamps[i])) {
+                found = i;
+                break;
+            }
+        }
+    } else {
+        for (size_t i = 0; i < m_stamps.size(); ++i) {
+            if (ahead(*m_stamps[i])) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (found && m_stamps[*found]->session() != m_session)
+        return std::nullopt;
+    return found;
+}
+
+double StampWalk::intervalTo(const WrenTimeStamp &stamp) const
+{
+    return (stamp.offset() - m_now) / m_speed;
+}
+
+StampWalk::Step StampWalk::after(int64_t position) const
+{
+    const auto count = static_cast<int64_t>(m_stamps.size());
+    const int64_t next = backwards() ? position - 1 : position + 1;
+    if (next < 0 || next >= count)
+        return {};
+    const WrenTimeStamp &stamp = *m_stamps[size_t(next)];
+    const auto at = static_cast<size_t>(next);
+    if (stamp.session() != m_session) {
+        const bool ahead = backwards() ? stamp.session() < m_session : stamp.session() > m_session;
+        if (ahead)
+            return {};
+        return {Step::Kind::StepOver, at, 0.0};
+    }
+    const double interval = intervalTo(stamp);
+    // A key stamp already passed still fires, at once; a passed slide change is shown now.
+    if (interval >= 0 || stamp.type() == WrenTimeStampTypeKey)
+        return {Step::Kind::Arm, at, std::max(interval, 0.0)};
+    return {Step::Kind::HandleNow, at, 0.0};
+}
