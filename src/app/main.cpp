@@ -1,5 +1,6 @@
-#include "app/MediaEngineFactory.h"
+#include "engines/avf/MediaEngineFactory.h"
 #include "platform/foundation/Bundle.h"
+#include "window/LQVideoViewFactory.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(lq::Bundle::shortVersion());
     MediaEngineFactory engines;
     LQEngineFactory::setCurrent(&engines);
+    LQVideoViewFactory videoViews;
+    VideoViewFactory::setCurrent(&videoViews);
     QTextStream(stdout) << lq::Bundle::name() << ' ' << lq::Bundle::shortVersion() << '\n';
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 
 class LQExportProgress;
+class QWidget;
 
 // A playback engine: plays, trims and exports a timeline of media files and gaps. Made with a
 // plain constructor, then given its temporary folder before anything else is asked of it.
@@ -50,6 +51,9 @@ public:
     // Ends a running export early, without an error alert.
     virtual void cancelExporting() = 0;
     virtual bool currentlyPlaying() const = 0;
+    // The view the picture is drawn into from now on (none: not shown); engines that show
+    // pictures otherwise ignore it.
+    virtual void setPlayerView(QWidget *) {}
 
     // Per-file lengths in seconds, pushed by the session clock. Any thread.
     QList<double> subSessionLengths() const;

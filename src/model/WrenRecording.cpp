@@ -10,6 +10,7 @@
 #include "model/RecordingOwner.h"
 #include "model/RecordingWindowController.h"
 #include "model/StampWalk.h"
+#include "model/VideoViewFactory.h"
 #include "model/WrenEvents.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -19,7 +20,6 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/MediaFlattener.h"
 #include "platform/media/MediaInfo.h"
-#include "platform/media/VideoSurface.h"
 #include "platform/ui/AlertPresenter.h"
 #include "platform/ui/SystemSleepMonitor.h"
 #include "preferences/PrefsController.h"
@@ -1367,8 +1367,7 @@ void WrenRecording::switchCaptureView(bool on)
         m_captureView->deleteLater();
     m_captureView = nullptr;
     if (on) {
-        m_captureView = new lq::VideoSurface();
-        m_captureView->setToolTip(kVideoViewToolTip);
+        m_captureView = makeVideoView();
     }
     if (m_recordingSession && on)
         m_recordingSession->setCaptureView(m_captureView);
@@ -1449,10 +1448,18 @@ void WrenRecording::loadCurrentPlayerSession()
         dropPlayer();
         return;
     }
-    if (s->hasVideo() && !m_movieView) {
-        m_movieView = new lq::VideoSurface();
-        m_movieView->setToolTip(kVideoViewToolTip);
+    if (s->hasVideo()) {
+        if (!m_movieView)
+            m_movieView = makeVideoView();
+        m_playerSession->setPlayerView(m_movieView);
     }
+}
+
+QWidget *WrenRecording::makeVideoView()
+{
+    QWidget *view = VideoViewFactory::current().makeVideoView();
+    view->setToolTip(kVideoViewToolTip);
+    return view;
 }
 
 bool WrenRecording::playSession(int32_t session, std::optional<double> offset,

@@ -272,6 +272,8 @@ private:
     QString freeMovieName(int32_t session, const QString &folder) const;
     void reportCallRecorderFileError(const QString &detail);
     void switchCaptureView(bool on);
+    // A video view from the installed factory, with the promotion tool tip.
+    static QWidget *makeVideoView();
     void observeAudioLevel(bool observe);
     // Playback
     bool runPlayRequest(const PlayRequest &request);

@@ -136,7 +136,7 @@ bool LQPlayerSession::addMediaFiles(const QStringList &names, const QString &fol
     return true;
 }
 
-void LQPlayerSession::setVideoView(QWidget *view)
+void LQPlayerSession::setPlayerView(QWidget *view)
 {
     m_view = view;
     createPlayerLayer();

@@ -20,7 +20,7 @@ class VideoSurface;
 // ("audioBoost"; re-applied on "audioBootChanged"). It posts "LQPlayerDidEndPlaying" whenever
 // playback stops. It cannot trim, and it does not export yet. Main thread only.
 //
-// The picture goes into a video view given with setVideoView(): the engine puts one
+// The picture goes into a video view given with setPlayerView(): the engine puts one
 // lq::VideoSurface into it, in place of every other child widget, and when the view is an
 // lq::NaturalSizeHolder tells it the timeline's natural size, so that the view keeps the picture
 // letterboxed.
@@ -51,7 +51,7 @@ public:
 
     QWidget *videoView() const { return m_view; }
     // Shows the picture in view from now on (none: the picture is not shown).
-    void setVideoView(QWidget *view);
+    void setPlayerView(QWidget *view) override;
 
     // The loaded timeline (null when none), the player of it (null when it cannot be played)
     // and the last rate set.

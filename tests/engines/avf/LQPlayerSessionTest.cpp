@@ -276,7 +276,7 @@ TEST(LQPlayerSessionTest, PictureFillsItsViewLetterboxedWithoutDividingByZero)
         view.resize(pictureCase.view);
         auto *earlier = new QWidget(&view);
         LQPlayerSession engine;
-        engine.setVideoView(&view);
+        engine.setPlayerView(&view);
         ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(pictureCase.fixture, 1.0)}));
 
         const QList<QWidget *> children = view.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
@@ -300,11 +300,11 @@ TEST(LQPlayerSessionTest, AViewGivenAfterLoadingShowsThePicture)
     ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(MediaFixture::H264AacMov, 3.0)}));
     HostView view;
     view.resize(320, 240);
-    engine.setVideoView(&view);
+    engine.setPlayerView(&view);
     auto *surface = view.findChild<lq::VideoSurface *>();
     ASSERT_NE(surface, nullptr);
     // Given again, the same view keeps its picture.
-    engine.setVideoView(&view);
+    engine.setPlayerView(&view);
     EXPECT_EQ(view.findChild<lq::VideoSurface *>(), surface);
 
     ASSERT_TRUE(engine.startPlaying(0.5, false));

@@ -1,4 +1,4 @@
-#include "app/MediaEngineFactory.h"
+#include "engines/avf/MediaEngineFactory.h"
 
 #include "engines/avf/LQPlayerSession.h"
 #include "engines/avf/LQRecordingSession.h"
