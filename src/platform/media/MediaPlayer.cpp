@@ -50,6 +50,21 @@ GstClockTime toClockTime(double seconds)
     return GstClockTime(std::llround(std::max(seconds, 0.0) * GST_SECOND));
 }
 
+// Of the pipeline since the last seek: the clock drives it while playing, and it stands still
+// while paused.
+GstClockTime runningTimeOf(GstElement *pipeline)
+{
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(pipeline, &state, nullptr, 0);
+    GstClock *clock = state == GST_STATE_PLAYING ? gst_element_get_clock(pipeline) : nullptr;
+    if (!clock)
+        return gst_element_get_start_time(pipeline); // where it stopped, 0 after a seek
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    const GstClockTime base = gst_element_get_base_time(pipeline);
+    return now > base ? now - base : 0;
+}
+
 } // namespace
 
 // The files of the timeline, shared with the splitting source, which asks for them whenever it
@@ -177,7 +192,9 @@ bool MediaPlayer::build(VideoSurface *surface, Error *error)
                      ? double(duration) / GST_SECOND
                      : 0.0;
     m_rate = 0.0;
+    m_segmentStart = 0.0;
     m_segmentRate = 1.0;
+    m_reported.reset();
     m_watch = std::make_unique<BusWatch>(m_pipeline,
                                          [this](GstMessage *message) { handleMessage(message); });
     return true;
@@ -222,6 +239,7 @@ bool MediaPlayer::seekAt(double seconds, double rate, Error *error)
         return false;
     }
     gst_element_get_state(m_pipeline, nullptr, nullptr, kStateChangeTimeLimit);
+    m_segmentStart = target;
     m_segmentRate = rate;
     m_reported = target;
     return true;
@@ -265,10 +283,13 @@ bool MediaPlayer::start(double rate, Error *error)
 
 std::optional<double> MediaPlayer::position() const
 {
-    gint64 queried = 0;
-    if (!gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &queried) || queried < 0)
+    const GstClockTime running = runningTimeOf(m_pipeline);
+    if (!GST_CLOCK_TIME_IS_VALID(running))
         return m_reported;
-    double position = double(queried) / GST_SECOND;
+    double position = m_segmentStart + m_segmentRate * double(running) / GST_SECOND;
+    position = std::max(position, 0.0);
+    if (m_duration > 0.0)
+        position = std::min(position, m_duration);
     if (m_rate == 0.0)
         return position;
     if (m_reported)

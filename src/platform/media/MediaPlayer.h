@@ -55,8 +55,10 @@ public:
     // Moves exactly to seconds (clamped to the timeline) and waits until the picture and sound
     // there are ready.
     bool seek(double seconds, Error *error = nullptr);
-    // While playing, the position never moves against the rate's direction, though the sound
-    // sink's own report jitters in backward play.
+    // Follows the pipeline's running time from the last seek, so it is right from the first
+    // moment of play in either direction (the sound sink's own report is not: in backward play
+    // at a rate other than 1 it counts from a wrong origin until it has played a buffer). While
+    // playing, the position never moves against the rate's direction.
     std::optional<double> position() const;
     double duration() const { return m_duration; }
 
@@ -78,9 +80,11 @@ private:
     std::unique_ptr<BusWatch> m_watch;
     double m_duration = 0.0;
     double m_rate = 0.0;
-    double m_segmentRate = 1.0; // the rate of the last seek; GStreamer plays at it when resumed
+    // Where and at which rate the last seek started playing; GStreamer plays at it when resumed.
+    double m_segmentStart = 0.0;
+    double m_segmentRate = 1.0;
     // The last position reported, or moved to: the bound the next report keeps to while
-    // playing, and the answer when the sinks cannot tell (at the very end).
+    // playing, and the answer when the pipeline has no running time.
     mutable std::optional<double> m_reported;
     std::function<void()> m_endHandler;
     std::function<void(const Error &)> m_failureHandler;

@@ -126,6 +126,32 @@ TEST(MediaPlayerTest, RateChangesContinueFromThePositionInEitherDirection)
     }
 }
 
+TEST(MediaPlayerTest, BackwardPlayReportsItsStartAndPausesWhereItGot)
+{
+    // The sound sink counts backward play from a wrong origin until it has played a buffer; the
+    // player's report must not follow it, neither right after starting nor once paused.
+    const struct
+    {
+        double rate;
+        double from;
+    } starts[] = {{-4.0, 6.0}, {-2.0, 5.0}, {-0.5, 2.0}, {-4.0, 1.0}};
+    auto player = openOrFail(threeFiles());
+    ASSERT_TRUE(player);
+    for (const auto &start : starts) {
+        SCOPED_TRACE(start.rate);
+        SCOPED_TRACE(start.from);
+        const double from = std::min(start.from, player->duration());
+        ASSERT_TRUE(player->playFrom(from, start.rate));
+        const double first = player->position().value_or(-1.0);
+        EXPECT_LE(first, from);
+        EXPECT_NEAR(first, from, 0.25);
+        ASSERT_TRUE(player->setRate(0.0));
+        const double pausedAt = player->position().value_or(-1.0);
+        EXPECT_LE(pausedAt, first + kSeekTolerance);
+        EXPECT_NEAR(pausedAt, from, 0.25);
+    }
+}
+
 TEST(MediaPlayerTest, OpeningFailsWithASentenceNamingTheFile)
 {
     lq::Error error;
