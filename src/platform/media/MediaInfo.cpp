@@ -1,5 +1,6 @@
 #include "platform/media/MediaInfo.h"
 
+#include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 
 #include <QFileInfo>
@@ -195,6 +196,9 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
     if (result == GST_DISCOVERER_OK || result == GST_DISCOVERER_MISSING_PLUGINS) {
         info.emplace();
         info->duration = double(gst_discoverer_info_get_duration(discovered)) / GST_SECOND;
+        // A movie cut off while recording tells only its first fragment's length.
+        if (const std::optional<double> fragments = FragmentedMovie::playableDuration(path))
+            info->duration = std::max(info->duration, *fragments);
         info->container = outermostFormat(discovered);
         info->audioStreams = readStreams<AudioStreamInfo>(
             gst_discoverer_info_get_audio_streams(discovered), fillAudio);

@@ -2,6 +2,7 @@
 
 #include "platform/media/AudioOutput.h"
 #include "platform/media/BusWatch.h"
+#include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 #include "platform/media/VideoSurface.h"
 
@@ -191,6 +192,11 @@ bool MediaPlayer::build(VideoSurface *surface, Error *error)
     m_duration = gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0
                      ? double(duration) / GST_SECOND
                      : 0.0;
+    // A movie cut off while recording plays past the length its header tells.
+    if (!several) {
+        if (const auto fragments = FragmentedMovie::playableDuration(m_files->paths.first()))
+            m_duration = std::max(m_duration, *fragments);
+    }
     m_rate = 0.0;
     m_segmentStart = 0.0;
     m_segmentRate = 1.0;

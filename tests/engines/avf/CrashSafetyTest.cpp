@@ -1,4 +1,5 @@
 #include "RecordingRig.h"
+#include "platform/media/MediaPlayer.h"
 #include "platform/media/PipelineRunner.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,7 @@ namespace {
 
 // The child records into this stem until it is killed.
 const char *const kChildStemVariable = "LUMAQUILL_CRASH_CHILD_STEM";
-// Kept short for the suite's time; fragments are a second long, so any length shows the loss.
-constexpr auto kRecordedBeforeKill = 4s;
+constexpr auto kRecordedBeforeKill = 10s;
 constexpr double kMostSecondsLost = 2.0;
 
 // Decodes the whole file and answers the end time of its last sample.
@@ -98,9 +98,24 @@ TEST(CrashSafetyTest, KilledRecordingLeavesAPlayableFile)
     const auto info = lq::MediaInfo::probe(path, 10s, &error);
     ASSERT_TRUE(info) << error.localizedDescription().toStdString();
     EXPECT_EQ(info->audioStreams.size(), 1);
-    // The file's header only knows its first fragment: what counts is what decodes.
     const double asked = std::chrono::duration<double>(kRecordedBeforeKill).count();
+    EXPECT_GE(info->duration, asked - kMostSecondsLost);
     EXPECT_GE(decodedSeconds(path), asked - kMostSecondsLost);
+
+    // Our player plays it to the end of what was kept.
+    auto player = lq::MediaPlayer::open({path}, nullptr, &error);
+    ASSERT_TRUE(player) << error.localizedDescription().toStdString();
+    bool ended = false;
+    player->setEndHandler([&] { ended = true; });
+    double reached = 0.0;
+    ASSERT_TRUE(player->playFrom(0.0, 8.0));
+    ASSERT_TRUE(lq::runEventLoopUntil(
+        [&] {
+            reached = std::max(reached, player->position().value_or(0.0));
+            return ended;
+        },
+        30s));
+    EXPECT_GE(reached, asked - kMostSecondsLost);
 }
 
 } // namespace
