@@ -75,6 +75,16 @@ double positionOf(LQPlayerSession &engine)
     return seconds;
 }
 
+// Right after a start, playback may already have moved on a little (far more on a loaded
+// machine than the position's own error).
+void expectPlayingFrom(LQPlayerSession &engine, double start)
+{
+    constexpr double kMovedSinceStart = 0.5;
+    const double position = positionOf(engine);
+    EXPECT_GE(position, start - kTolerance);
+    EXPECT_LT(position, start + kMovedSinceStart);
+}
+
 QString soundFile(double seconds)
 {
     return MediaFixtures::path(MediaFixture::AacMov, seconds);
@@ -154,7 +164,7 @@ TEST(LQPlayerSessionTest, BackwardsStartPlaysDownFromTheEndAndEndsAtZero)
     EXPECT_FALSE(engine.currentTime(&stopped));
     EXPECT_FALSE(engine.setRate(1.0f));
     ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
-    EXPECT_NEAR(positionOf(engine), 0.0, kTolerance);
+    expectPlayingFrom(engine, 0.0);
     EXPECT_TRUE(engine.stopPlaying());
     EXPECT_FALSE(engine.stopPlaying());
     EXPECT_EQ(ends.count, 2);
@@ -169,11 +179,11 @@ TEST(LQPlayerSessionTest, PositionMovesWhileStoppedButIsReportedOnlyWhilePlaying
     engine.setCurrentTime(2.75);
     EXPECT_FALSE(engine.currentTime(&seconds));
     ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
-    EXPECT_NEAR(positionOf(engine), 2.75, kTolerance);
+    expectPlayingFrom(engine, 2.75);
 
     const double offset = 0.4;
     ASSERT_TRUE(engine.startPlaying(offset, false));
-    EXPECT_NEAR(positionOf(engine), 0.4, kTolerance);
+    expectPlayingFrom(engine, offset);
     ASSERT_TRUE(engine.setRate(2.0f));
     EXPECT_EQ(engine.rateAsSet(), 2.0f);
     EXPECT_TRUE(engine.stopPlaying());

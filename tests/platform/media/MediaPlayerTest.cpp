@@ -144,11 +144,12 @@ TEST(MediaPlayerTest, BackwardPlayReportsItsStartAndPausesWhereItGot)
         ASSERT_TRUE(player->playFrom(from, start.rate));
         const double first = player->position().value_or(-1.0);
         EXPECT_LE(first, from);
-        EXPECT_NEAR(first, from, 0.25);
+        // The wrong origin was seconds away; a loaded machine may have played a little already.
+        EXPECT_NEAR(first, from, 1.0);
         ASSERT_TRUE(player->setRate(0.0));
         const double pausedAt = player->position().value_or(-1.0);
         EXPECT_LE(pausedAt, first + kSeekTolerance);
-        EXPECT_NEAR(pausedAt, from, 0.25);
+        EXPECT_NEAR(pausedAt, from, 1.0);
     }
 }
 
