@@ -848,16 +848,12 @@ std::optional<ConsistentDate> WrenRecording::recordingBeginning() const
 
 lq::Date WrenRecording::clockTime() const
 {
-    std::lock_guard lock(m_clockMutex);
-    return m_clockTime;
+    return m_clockTime.get();
 }
 
 void WrenRecording::setClockTime(lq::Date clockTime)
 {
-    {
-        std::lock_guard lock(m_clockMutex);
-        m_clockTime = clockTime;
-    }
+    m_clockTime.set(clockTime);
     Q_EMIT clockTimeChanged(clockTime);
 }
 

@@ -335,8 +335,7 @@ private:
     std::atomic<float> m_percentageDone{0.0f};
     float m_selectedPlaybackSpeed = 1.0f;
     float m_playbackSpeed = 1.0f;
-    mutable std::mutex m_clockMutex;
-    lq::Date m_clockTime;
+    lq::Guarded<lq::Date> m_clockTime;
     bool m_loadingComplete = false;
     bool m_closing = false;
     std::atomic<int32_t> m_lastSessionBeingSaved{-1};

@@ -5,6 +5,7 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/CaptureDevices.h"
+#include "platform/media/Letterbox.h"
 #include "platform/media/MediaInfo.h"
 #include "platform/media/NaturalSizeHolder.h"
 #include "platform/media/VideoSurface.h"
@@ -17,7 +18,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <cmath>
+#include <algorithm>
 
 using lq::CaptureGraph;
 using Kind = lq::CaptureGraph::Kind;
@@ -61,21 +62,14 @@ bool LQRecordingSession::exceedsSizeLimit(qint64 bytes, qint64 limit)
 
 QRectF LQRecordingSession::aspectFitFrame(const QRectF &frame, const QSizeF &size)
 {
-    if (!(frame.width() > 0) || !(frame.height() > 0) || !(size.width() > 0) ||
-        !(size.height() > 0))
+    // The side that stays whole keeps the frame's origin.
+    QRectF fitted = lq::letterboxFrame(size.width() / size.height(), frame.size());
+    if (fitted.size() == frame.size())
         return frame;
-    const double ratio = size.width() / size.height();
-    const double frameRatio = frame.width() / frame.height();
-    if (std::abs(ratio - frameRatio) <= 0.001)
-        return frame;
-    QRectF fitted = frame;
-    if (ratio > frameRatio) {
-        const double height = frame.width() / ratio;
-        fitted.setRect(frame.x(), (frame.height() - height) / 2.0, frame.width(), height);
-    } else {
-        const double width = ratio * frame.height();
-        fitted.setRect((frame.width() - width) / 2.0, frame.y(), width, frame.height());
-    }
+    if (fitted.width() == frame.width())
+        fitted.moveLeft(frame.x());
+    else
+        fitted.moveTop(frame.y());
     return fitted;
 }
 
@@ -92,16 +86,9 @@ bool LQRecordingSession::previewAudio()
     return lq::runOnMainThread([this] {
         std::lock_guard lock(m_lock);
         // A recording keeps its graph; the wish is honoured when the session finishes.
-        if (!m_currentlyRecording && !m_writingFile) {
-            resetSession();
-            if (!addDevice(m_services.preferences->currentAudioDevice(), Kind::Audio))
-                return false;
-            if (m_shouldPreviewVideo &&
-                !addDevice(m_services.preferences->currentVideoDevice(), Kind::Video))
-                return false;
-            if (!startGraph())
-                return false;
-        }
+        if (!m_currentlyRecording && !m_writingFile &&
+            !(rebuildWithDevices(true, m_shouldPreviewVideo) && startGraph()))
+            return false;
         m_shouldPreviewAudio = true;
         return true;
     });
@@ -111,16 +98,9 @@ bool LQRecordingSession::previewVideo()
 {
     return lq::runOnMainThread([this] {
         std::lock_guard lock(m_lock);
-        if (!m_currentlyRecording && !m_writingFile) {
-            resetSession();
-            if (m_shouldPreviewAudio &&
-                !addDevice(m_services.preferences->currentAudioDevice(), Kind::Audio))
-                return false;
-            if (!addDevice(m_services.preferences->currentVideoDevice(), Kind::Video))
-                return false;
-            if (!startGraph())
-                return false;
-        }
+        if (!m_currentlyRecording && !m_writingFile &&
+            !(rebuildWithDevices(m_shouldPreviewAudio, true) && startGraph()))
+            return false;
         m_shouldPreviewVideo = true;
         return true;
     });
@@ -158,6 +138,14 @@ bool LQRecordingSession::stopVideoPreview()
     });
 }
 
+bool LQRecordingSession::rebuildWithDevices(bool audio, bool video)
+{
+    resetSession();
+    if (audio && !addDevice(m_services.preferences->currentAudioDevice(), Kind::Audio))
+        return false;
+    return !video || addDevice(m_services.preferences->currentVideoDevice(), Kind::Video);
+}
+
 void LQRecordingSession::resetPreview()
 {
     if (m_shouldPreviewVideo)
@@ -172,10 +160,7 @@ bool LQRecordingSession::startRecording(const QString &fileStem, bool audio, boo
 {
     return lq::runOnMainThread([&] {
         std::lock_guard lock(m_lock);
-        resetSession();
-        if (audio && !addDevice(m_services.preferences->currentAudioDevice(), Kind::Audio))
-            return false;
-        if (video && !addDevice(m_services.preferences->currentVideoDevice(), Kind::Video))
+        if (!rebuildWithDevices(audio, video))
             return false;
         m_recFileStem = fileStem;
         m_recFiles.clear();

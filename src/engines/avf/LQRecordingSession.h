@@ -74,6 +74,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A fresh graph with the preferred devices of the kinds asked for; false when one is missing.
+    bool rebuildWithDevices(bool audio, bool video);
     bool addDevice(const QString &uniqueId, lq::CaptureGraph::Kind kind);
     bool addDeviceOnMain(const QString &uniqueId, lq::CaptureGraph::Kind kind);
     bool startGraph();

@@ -11,6 +11,9 @@ template <class T>
 class Guarded
 {
 public:
+    Guarded() = default;
+    explicit Guarded(T value) : m_value(std::move(value)) {}
+
     T get() const
     {
         std::lock_guard lock(m_mutex);

@@ -364,20 +364,17 @@ bool CaptureGraph::build(bool recording, Error *error)
         audio && video && audio->muxed && video->muxed && audio->uniqueId == video->uniqueId;
     GstElement *videoSource = video ? (shared ? audioSource : makeSource(*video)) : nullptr;
     // A muxed device serving one kind: the other output is discarded.
-    if (audioSource && audio->muxed && !shared) {
-        GstPad *unused = staticPad(audioSource, "video");
+    const auto discardOutput = [&](GstElement *source, const char *output) {
+        GstPad *unused = staticPad(source, output);
         GstPad *sink = staticPad(builder.discard(), "sink");
         builder.linkPads(unused, sink);
         g_clear_object(&unused);
         g_clear_object(&sink);
-    }
-    if (videoSource && video->muxed && !shared) {
-        GstPad *unused = staticPad(videoSource, "audio");
-        GstPad *sink = staticPad(builder.discard(), "sink");
-        builder.linkPads(unused, sink);
-        g_clear_object(&unused);
-        g_clear_object(&sink);
-    }
+    };
+    if (audioSource && audio->muxed && !shared)
+        discardOutput(audioSource, "video");
+    if (videoSource && video->muxed && !shared)
+        discardOutput(videoSource, "audio");
 
     auto branchFrom = [&](GstElement *source, const Input &input, const char *muxedPad) {
         GstElement *tee = builder.make("tee");
