@@ -3,8 +3,10 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Plist.h"
 #include "support/LogCapture.h"
+#include "support/SmallTmpfs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPoint>
 #include <QProcess>
@@ -345,6 +347,36 @@ TEST_F(UserDefaultsTest, TemporaryFilesOfAKilledSaveGoAtTheNextStart)
     UserDefaults defaults(path);
     for (const auto &[name, leftover] : table)
         EXPECT_EQ(QFile::exists(dir.filePath(name)), !leftover) << qPrintable(name);
+}
+
+TEST(UserDefaultsFullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheFileAsItWas)
+{
+    test::SmallTmpfs disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << qPrintable(disk.whyNot());
+    const QString path = disk.path() + u"/settings.plist"_s;
+    UserDefaults defaults(path);
+    defaults.setString(u"kept"_s, u"yes"_s);
+    ASSERT_TRUE(defaults.synchronize());
+    const QByteArray before = contentsOf(path);
+    {
+        QFile filler(disk.path() + u"/filler"_s);
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+        }
+    }
+    defaults.setObject(u"big"_s, QByteArray(64 * 1024, 'b'));
+    Error error;
+    EXPECT_FALSE(defaults.synchronize(&error));
+    EXPECT_TRUE(error.localizedDescription().contains(path))
+        << qPrintable(error.localizedDescription());
+    EXPECT_EQ(contentsOf(path), before);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u".settings.plist.lock"_s, u"filler"_s, u"settings.plist"_s}));
+
+    ASSERT_TRUE(QFile::remove(disk.path() + u"/filler"_s));
+    EXPECT_TRUE(defaults.synchronize()); // the change was kept for the next try
+    EXPECT_EQ(UserDefaults(path).dataForKey(u"big"_s).size(), 64 * 1024);
 }
 
 TEST_F(UserDefaultsTest, ValueChangedOncePerRealChange)
