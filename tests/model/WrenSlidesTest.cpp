@@ -189,6 +189,7 @@ TEST_F(WrenSlidesTest, FailedFileOperationsLeaveTheSlidesUntouched)
     const Case cases[] = {
         {"copy of the replacement", 1, "copy", {}, {}, true},
         {"replace of the slides", 1, "replace", slidesPath, {}, true},
+        {"sync of the folder", 1, "sync", folder.path(), {}, true},
         {"copy of the old slides", 2, "copy", slidesPath + ".old",
          "Failed to copy old slides file, ", false},
         {"copy of the new file", 2, "copy", slidesPath + ".new", {}, true},

@@ -7,13 +7,19 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
+#include <memory>
 #include <system_error>
+#include <utility>
 
 namespace lq {
 namespace {
@@ -107,6 +113,139 @@ QString removeAction(const QString &path)
     return QStringLiteral("The file “%1” could not be removed").arg(path);
 }
 
+QString parentOf(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+// A descriptor closed when it goes.
+class Descriptor
+{
+public:
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~Descriptor()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_descriptor; }
+    // Closes now and answers 0 or the errno of a failed close (a late write error shows there).
+    int close()
+    {
+        const int result = ::close(std::exchange(m_descriptor, -1));
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int m_descriptor;
+};
+
+// The copy helpers answer 0 or the errno of the step that failed.
+
+// Copies the bytes of a file, keeping the errno of a short write (a full disk answers ENOSPC).
+int copyBytes(int from, int to)
+{
+    constexpr size_t kChunk = 1 << 20;
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.get(), kChunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(to, buffer.get() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return errno;
+            done += put;
+        }
+    }
+}
+
+// *made tells whether to was created, so that a failure removes only what this call made.
+int copyFile(const QByteArray &from, const QByteArray &to, mode_t mode, bool *made)
+{
+    Descriptor source(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (source.get() < 0)
+        return errno;
+    Descriptor copy(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777));
+    if (copy.get() < 0)
+        return errno;
+    *made = true;
+    if (const int code = copyBytes(source.get(), copy.get()))
+        return code;
+    if (::fchmod(copy.get(), mode & 07777) != 0 || ::fsync(copy.get()) != 0)
+        return errno;
+    return copy.close();
+}
+
+int copyEntry(const QByteArray &from, const QByteArray &to, bool *made);
+
+int copyFolder(const QByteArray &from, const QByteArray &to, mode_t mode, bool *made)
+{
+    // Owner rights while filling it; its own mode once full.
+    if (::mkdir(to.constData(), S_IRWXU) != 0)
+        return errno;
+    *made = true;
+    const std::unique_ptr<DIR, int (*)(DIR *)> folder(::opendir(from.constData()), &::closedir);
+    if (!folder)
+        return errno;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(folder.get());
+        if (!entry)
+            break;
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        bool madeEntry = false;
+        if (const int code = copyEntry(from + '/' + name, to + '/' + name, &madeEntry))
+            return code;
+    }
+    if (errno != 0)
+        return errno;
+    Descriptor copy(::open(to.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (copy.get() < 0 || ::fchmod(copy.get(), mode & 07777) != 0 || ::fsync(copy.get()) != 0)
+        return errno;
+    return 0;
+}
+
+int copyLink(const QByteArray &from, const QByteArray &to, bool *made)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(from.constData(), target.data(), size_t(target.size()));
+    if (length < 0)
+        return errno;
+    if (length >= target.size())
+        return ENAMETOOLONG;
+    target.truncate(length);
+    if (::symlink(target.constData(), to.constData()) != 0)
+        return errno;
+    *made = true;
+    return 0;
+}
+
+int copyEntry(const QByteArray &from, const QByteArray &to, bool *made)
+{
+    struct stat info;
+    if (::lstat(from.constData(), &info) != 0)
+        return errno;
+    if (S_ISREG(info.st_mode))
+        return copyFile(from, to, info.st_mode, made);
+    if (S_ISDIR(info.st_mode))
+        return copyFolder(from, to, info.st_mode, made);
+    if (S_ISLNK(info.st_mode))
+        return copyLink(from, to, made);
+    return ENOTSUP; // pipes, sockets and devices
+}
+
 LocalFileOperations &localOperations()
 {
     static LocalFileOperations operations;
@@ -127,33 +266,39 @@ FileOperations *FileOperations::setCurrent(FileOperations *operations)
     return installedOperations.install(operations);
 }
 
+bool FileOperations::isCrossDevice(const Error &error)
+{
+    return error.domain() == kErrorDomain && error.code() == EXDEV;
+}
+
 bool LocalFileOperations::copy(const QString &source, const QString &destination, Error *error)
 {
     const QString action = copyAction(source, destination);
     struct stat info;
     if (!lstatPath(source, &info))
         return failWithErrno(error, action);
-    const bool copiesFolder = S_ISDIR(info.st_mode);
-    if (lstatPath(destination, &info))
-        return fail(error, action, EEXIST);
-    if (copiesFolder && liesInside(destination, source))
+    if (S_ISDIR(info.st_mode) && liesInside(destination, source))
         return fail(error, action, EINVAL, QStringLiteral("because it lies inside the folder"));
-    std::error_code code;
-    fs::copy(fsPath(source), fsPath(destination),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks, code);
-    if (!code)
+    bool made = false;
+    const int code = copyEntry(nativePath(source), nativePath(destination), &made);
+    if (code == 0 && sync(parentOf(destination), error))
         return true;
-    std::error_code ignored;
-    fs::remove_all(fsPath(destination), ignored); // leave no half-made copy behind
-    return fail(error, action, code.value());
+    if (made)
+        remove(destination, nullptr); // leave no half-made copy behind
+    return code != 0 && fail(error, action, code);
 }
 
 bool LocalFileOperations::hardLink(const QString &existing, const QString &newPath, Error *error)
 {
     const QString action =
         QStringLiteral("A link to “%1” could not be made at “%2”").arg(existing, newPath);
-    return checked(::link(nativePath(existing).constData(), nativePath(newPath).constData()), error,
-                   action);
+    if (::link(nativePath(existing).constData(), nativePath(newPath).constData()) != 0) {
+        const int code = errno;
+        return fail(error, action, code,
+                    code == EXDEV ? QStringLiteral("because the two lie on different volumes")
+                                  : QString());
+    }
+    return sync(parentOf(newPath), error);
 }
 
 bool LocalFileOperations::symbolicLink(const QString &target, const QString &linkPath, Error *error)
@@ -161,7 +306,8 @@ bool LocalFileOperations::symbolicLink(const QString &target, const QString &lin
     const QString action =
         QStringLiteral("A symbolic link to “%1” could not be made at “%2”").arg(target, linkPath);
     return checked(::symlink(nativePath(target).constData(), nativePath(linkPath).constData()),
-                   error, action);
+                   error, action) &&
+           sync(parentOf(linkPath), error);
 }
 
 QString LocalFileOperations::readLink(const QString &path, Error *error)
@@ -200,17 +346,14 @@ bool LocalFileOperations::move(const QString &source, const QString &destination
 {
     const QString action =
         QStringLiteral("The file “%1” could not be moved to “%2”").arg(source, destination);
-    struct stat info;
-    if (lstatPath(destination, &info)) // rename(2) would replace it
-        return fail(error, action, EEXIST);
-    if (::rename(nativePath(source).constData(), nativePath(destination).constData()) == 0)
-        return true;
+    if (::renameat2(AT_FDCWD, nativePath(source).constData(), AT_FDCWD,
+                    nativePath(destination).constData(), RENAME_NOREPLACE) == 0)
+        return syncFoldersOf(source, destination, error);
     if (errno != EXDEV)
         return failWithErrno(error, action);
     // Across file systems: a full copy first, so that a failure never loses the source.
     Error stepError;
-    if (LocalFileOperations::copy(source, destination, &stepError) &&
-        LocalFileOperations::remove(source, &stepError))
+    if (copy(source, destination, &stepError) && remove(source, &stepError))
         return true;
     setError(error, fileError(action, stepError.code()).withUnderlyingError(stepError));
     return false;
@@ -220,8 +363,43 @@ bool LocalFileOperations::replace(const QString &source, const QString &destinat
 {
     const QString action =
         QStringLiteral("The file “%1” could not replace “%2”").arg(source, destination);
-    return checked(::rename(nativePath(source).constData(), nativePath(destination).constData()),
-                   error, action);
+    struct stat info;
+    if (!lstatPath(source, &info))
+        return failWithErrno(error, action);
+    return sync(source, error) &&
+           checked(::rename(nativePath(source).constData(), nativePath(destination).constData()),
+                   error, action) &&
+           syncFoldersOf(source, destination, error);
+}
+
+bool LocalFileOperations::exchange(const QString &first, const QString &second, Error *error)
+{
+    const QString action =
+        QStringLiteral("The file “%1” could not trade places with “%2”").arg(first, second);
+    return checked(::renameat2(AT_FDCWD, nativePath(first).constData(), AT_FDCWD,
+                               nativePath(second).constData(), RENAME_EXCHANGE),
+                   error, action) &&
+           syncFoldersOf(first, second, error);
+}
+
+bool LocalFileOperations::sync(const QString &path, Error *error)
+{
+    const QString action =
+        QStringLiteral("The file “%1” could not be written to the disk").arg(path);
+    struct stat info;
+    if (!lstatPath(path, &info))
+        return failWithErrno(error, action);
+    if (S_ISLNK(info.st_mode)) // a link holds no data of its own; its folder holds the entry
+        return true;
+    Descriptor file(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return (file.get() >= 0 && ::fsync(file.get()) == 0) || failWithErrno(error, action);
+}
+
+bool LocalFileOperations::syncFoldersOf(const QString &first, const QString &second, Error *error)
+{
+    const QString firstFolder = parentOf(first);
+    const QString secondFolder = parentOf(second);
+    return sync(secondFolder, error) && (firstFolder == secondFolder || sync(firstFolder, error));
 }
 
 bool LocalFileOperations::exists(const QString &path)
@@ -300,6 +478,18 @@ bool FailingFileOperations::replace(const QString &source, const QString &destin
            LocalFileOperations::replace(source, destination, error);
 }
 
+bool FailingFileOperations::exchange(const QString &first, const QString &second, Error *error)
+{
+    return !injectFailure(QStringLiteral("exchange"), second, error) &&
+           LocalFileOperations::exchange(first, second, error);
+}
+
+bool FailingFileOperations::sync(const QString &path, Error *error)
+{
+    return !injectFailure(QStringLiteral("sync"), path, error) &&
+           LocalFileOperations::sync(path, error);
+}
+
 QString temporaryPathBeside(const QString &destination)
 {
     const QFileInfo info(destination);
@@ -310,6 +500,21 @@ QString temporaryPathBeside(const QString &destination)
         candidate = prefix + QLatin1Char('.') + suffix + QLatin1String(".tmp");
     } while (FileOperations::current().exists(candidate));
     return candidate;
+}
+
+bool isTemporaryPathBeside(const QString &path, const QString &destination)
+{
+    const QFileInfo info(destination);
+    const QFileInfo candidate(path);
+    const QString prefix = QLatin1Char('.') + info.fileName() + QLatin1Char('.');
+    const QString name = candidate.fileName();
+    if (candidate.absolutePath() != info.absolutePath() || !name.startsWith(prefix) ||
+        !name.endsWith(QLatin1String(".tmp")))
+        return false;
+    const QStringView suffix =
+        QStringView(name).mid(prefix.size(), name.size() - prefix.size() - 4);
+    bool ok = false;
+    return suffix.toULongLong(&ok, 36) <= std::numeric_limits<quint32>::max() && ok;
 }
 
 } // namespace lq

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace lq {
@@ -25,11 +26,31 @@ std::chrono::milliseconds toMilliseconds(double seconds)
 }
 
 // The part of a timer its QTimer's slot shares, so that the handle may go while a call runs.
+// Every restart and invalidate takes a new generation; the start or stop it queues for the timer's
+// thread is applied only while its generation is still the newest, so that an older call arriving
+// late cannot undo a newer one and the armed flag always tells whether the callback will run.
 struct TimerState
 {
-    std::atomic<bool> valid{true};
+    static constexpr uint64_t kArmed = 1;
+    static constexpr uint64_t kGenerationStep = 2;
+
+    // The generation (in steps of two) with the armed flag in the lowest bit.
+    std::atomic<uint64_t> word{0};
     std::atomic<double> interval{0.0};
     std::function<void()> callback;
+    // The generation whose start or stop the QTimer carries out; read and written on its thread.
+    uint64_t appliedGeneration = 0;
+
+    uint64_t nextGeneration(bool armed)
+    {
+        uint64_t current = word.load();
+        uint64_t next = 0;
+        do {
+            next = ((current | kArmed) + 1) | (armed ? kArmed : 0);
+        } while (!word.compare_exchange_weak(current, next));
+        return next & ~kArmed;
+    }
+    bool isCurrent(uint64_t generation) const { return (word.load() & ~kArmed) == generation; }
 };
 
 class QtTimer final : public Timer
@@ -44,48 +65,61 @@ public:
         if (QThread *mainThread = QCoreApplication::instance()->thread();
             m_timer->thread() != mainThread)
             m_timer->moveToThread(mainThread);
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [state = m_state, repeats] {
-            if (!state->valid.load())
-                return;
-            if (!repeats)
-                state->valid.store(false);
-            state->callback();
-        });
+        QObject::connect(m_timer, &QTimer::timeout, m_timer,
+                         [state = m_state, repeats] { fire(*state, repeats); });
         restart(seconds);
     }
 
     ~QtTimer() override
     {
-        m_state->valid.store(false);
+        m_state->nextGeneration(false);
         // The QTimer may be the one whose timeout is running this destructor.
         m_timer->deleteLater();
     }
 
     void invalidate() override
     {
-        m_state->valid.store(false);
-        onTimerThread([timer = m_timer] { timer->stop(); });
+        const uint64_t generation = m_state->nextGeneration(false);
+        onTimerThread(generation, [timer = m_timer] { timer->stop(); });
     }
 
-    bool isValid() const override { return m_state->valid.load(); }
+    bool isValid() const override { return (m_state->word.load() & TimerState::kArmed) != 0; }
     double interval() const override { return m_state->interval.load(); }
 
     void restart(double seconds) override
     {
         m_state->interval.store(seconds);
-        m_state->valid.store(true);
-        onTimerThread([timer = m_timer, wait = toMilliseconds(seconds)] { timer->start(wait); });
+        const uint64_t generation = m_state->nextGeneration(true);
+        onTimerThread(generation,
+                      [timer = m_timer, wait = toMilliseconds(seconds)] { timer->start(wait); });
     }
 
 private:
+    static void fire(TimerState &state, bool repeats)
+    {
+        uint64_t word = state.word.load();
+        // A timeout of an arming that a newer, not yet applied, restart replaces is dropped.
+        if (!(word & TimerState::kArmed) || (word & ~TimerState::kArmed) != state.appliedGeneration)
+            return;
+        if (!repeats && !state.word.compare_exchange_strong(word, word & ~TimerState::kArmed))
+            return; // invalidated or restarted from another thread just now
+        state.callback();
+    }
+
     // Directly when already there, so that re-arming from a tick makes no call object.
     template <class Work>
-    void onTimerThread(Work work)
+    void onTimerThread(uint64_t generation, Work work)
     {
-        if (QThread::currentThread() == m_timer->thread())
+        auto apply = [state = m_state, generation, work = std::move(work)] {
+            if (!state->isCurrent(generation))
+                return;
+            state->appliedGeneration = generation;
             work();
+        };
+        if (QThread::currentThread() == m_timer->thread())
+            apply();
         else
-            QMetaObject::invokeMethod(m_timer, std::move(work), Qt::QueuedConnection);
+            QMetaObject::invokeMethod(m_timer, std::move(apply), Qt::QueuedConnection);
     }
 
     std::shared_ptr<TimerState> m_state;

@@ -13,7 +13,8 @@ public:
 
     // Stops the timer: its callback is not called again. Any thread.
     virtual void invalidate() = 0;
-    // A one-shot timer stops being valid when it fires; a repeating one when invalidated.
+    // Whether the callback will be called again, whatever threads restart or invalidate the
+    // timer. A one-shot timer stops being valid when it fires; a repeating one when invalidated.
     virtual bool isValid() const = 0;
     // Seconds between scheduling and firing, as last given.
     virtual double interval() const = 0;

@@ -4,14 +4,11 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Plist.h"
+#include "platform/foundation/SettingsFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -190,25 +187,37 @@ QVariant listOf(plist_t array)
     return list;
 }
 
-QVariant mapOf(plist_t dict)
+// Calls visit with each key and item of a dictionary.
+template <class Visit>
+void forEachItem(plist_t dict, Visit visit)
 {
     using FreeOnExit = std::unique_ptr<void, decltype(&std::free)>;
     plist_dict_iter iter = nullptr;
     plist_dict_new_iter(dict, &iter);
     const FreeOnExit iterOwner(iter, &std::free);
-    QVariantMap map;
     for (;;) {
         char *key = nullptr;
         plist_t item = nullptr;
         plist_dict_next_item(dict, iter, &key, &item);
         const FreeOnExit keyOwner(key, &std::free);
         if (!item)
-            return map;
-        QVariant value = valueOf(item);
-        if (!value.isValid())
-            return {};
-        map.insert(QString::fromUtf8(key), std::move(value));
+            return;
+        visit(QString::fromUtf8(key), item);
     }
+}
+
+QVariant mapOf(plist_t dict)
+{
+    QVariantMap map;
+    bool known = true;
+    forEachItem(dict, [&](const QString &key, plist_t item) {
+        if (!known)
+            return;
+        QVariant value = valueOf(item);
+        known = value.isValid();
+        map.insert(key, std::move(value));
+    });
+    return known ? QVariant(map) : QVariant();
 }
 
 // Invalid when the node, or anything inside it, is of a kind the store does not hold.
@@ -350,21 +359,22 @@ StandardStore &standardStore()
 class UserDefaults::Private
 {
 public:
-    Private(UserDefaults *owner, QString path) : q(owner), filePath(std::move(path)) {}
+    Private(UserDefaults *owner, QString path) : q(owner), file(std::move(path)) {}
 
     void load();
     void change(const QString &key, const QVariant &value); // an invalid value removes
     void saveScheduledChanges();
     bool save(Error *error);
-    bool write(const QVariantMap &snapshot, Error *error) const;
     void saveOrLog();
 
     UserDefaults *const q;
-    const QString filePath;
+    SettingsFile file;
 
     mutable std::mutex mutex; // guards the members below
     QVariantMap values;
-    bool dirty = false;
+    // The keys changed since the last save, with their new values (invalid: removed). Only
+    // these are written, so that keys another store saved in the meantime stay.
+    QVariantMap changes;
     bool saveScheduled = false;
 
     std::mutex saveMutex; // one write at a time, so the newest snapshot is written last
@@ -372,20 +382,26 @@ public:
 
 void UserDefaults::Private::load()
 {
-    QFile file(filePath);
-    if (!file.exists())
-        return;
-    PlistPtr root;
-    if (file.open(QIODevice::ReadOnly))
-        root = plistFromBinary(file.readAll());
-    const QVariant stored =
-        root && plist_get_node_type(root.get()) == PLIST_DICT ? valueOf(root.get()) : QVariant();
-    if (!stored.isValid()) {
-        log(QStringLiteral("The settings in “%1” could not be read; starting with no settings.")
-                .arg(filePath));
+    file.removeLeftovers();
+    bool unreadable = false;
+    const PlistPtr root = file.read(&unreadable);
+    if (unreadable) {
+        log(QStringLiteral("The settings in “%1” could not be read; starting with no settings. The "
+                           "file will be kept as “%2”.")
+                .arg(file.path(), file.damagedPath()));
         return;
     }
-    values = stored.toMap();
+    if (!root)
+        return;
+    forEachItem(root.get(), [this](const QString &key, plist_t item) {
+        QVariant value = valueOf(item);
+        if (value.isValid())
+            values.insert(key, std::move(value));
+        else
+            log(QStringLiteral("The setting “%1” in “%2” holds a kind of value this program does "
+                               "not read; it is left as it is.")
+                    .arg(key, file.path()));
+    });
 }
 
 void UserDefaults::Private::change(const QString &key, const QVariant &value)
@@ -401,7 +417,7 @@ void UserDefaults::Private::change(const QString &key, const QVariant &value)
             values.insert(key, value);
         else
             values.remove(key);
-        dirty = true;
+        changes.insert(key, value);
         scheduleSave = !std::exchange(saveScheduled, true);
     }
     if (scheduleSave)
@@ -428,33 +444,33 @@ void UserDefaults::Private::saveOrLog()
 
 bool UserDefaults::Private::save(Error *error)
 {
-    std::lock_guard saving(saveMutex);
-    QVariantMap snapshot;
+    std::lock_guard oneAtATime(saveMutex);
+    QVariantMap saving;
     {
         std::lock_guard lock(mutex);
-        if (!dirty)
+        if (changes.isEmpty())
             return true;
-        snapshot = values;
-        dirty = false;
+        saving = std::exchange(changes, {});
     }
-    if (write(snapshot, error))
+    const bool saved = file.update(
+        [&saving](plist_t dictionary) {
+            for (auto it = saving.cbegin(); it != saving.cend(); ++it) {
+                const QByteArray key = it.key().toUtf8();
+                if (it.value().isValid())
+                    plist_dict_set_item(dictionary, key.constData(), plistOf(it.value()).release());
+                else
+                    plist_dict_remove_item(dictionary, key.constData());
+            }
+        },
+        error);
+    if (saved)
         return true;
     std::lock_guard lock(mutex);
-    dirty = true; // try again on the next change or synchronize
-    return false;
-}
-
-bool UserDefaults::Private::write(const QVariantMap &snapshot, Error *error) const
-{
-    const QByteArray bytes = plistToBinary(plistOf(snapshot).get());
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
-    QSaveFile file(filePath);
-    if (!bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-        file.commit())
-        return true;
-    setError(error, Error(kErrorDomain, static_cast<int>(file.error()),
-                          QStringLiteral("The settings could not be saved in “%1” (%2).")
-                              .arg(filePath, file.errorString())));
+    // Tried again on the next change or synchronize; changes made meanwhile are newer.
+    for (auto it = saving.cbegin(); it != saving.cend(); ++it) {
+        if (!changes.contains(it.key()))
+            changes.insert(it.key(), it.value());
+    }
     return false;
 }
 
@@ -496,7 +512,7 @@ UserDefaults::~UserDefaults()
 
 QString UserDefaults::filePath() const
 {
-    return d->filePath;
+    return d->file.path();
 }
 
 QVariant UserDefaults::object(const QString &key) const

@@ -17,7 +17,9 @@ namespace lq {
 // A typed store of settings saved as a binary property list. A value keeps its kind: a number
 // stays a number, a string a string, and an absent key is absent (an invalid QVariant).
 // Kinds: bool, 32/64-bit integers, float, double, QString, QByteArray, lq::Date, QVariantList
-// and QVariantMap of these.
+// and QVariantMap of these. A stored value of another kind is skipped (and logged) but stays in
+// the file. Saving writes only the keys this store changed into the file as it is then (see
+// SettingsFile), so stores in several processes keep each other's settings.
 class UserDefaults : public QObject
 {
     Q_OBJECT
@@ -53,8 +55,8 @@ public:
     void setString(const QString &key, const QString &value);
     void removeObject(const QString &key);
 
-    // Writes pending changes now, atomically. Changes are otherwise written once per pass of
-    // the event loop and when the store is destroyed.
+    // Writes pending changes now, atomically and synced. Changes are otherwise written once per
+    // pass of the event loop and when the store is destroyed.
     bool synchronize(Error *error = nullptr);
 
 Q_SIGNALS:

@@ -1,16 +1,23 @@
 #include "platform/foundation/FileOperations.h"
 
+#include "support/SmallTmpfs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace lq {
@@ -96,6 +103,10 @@ bool run(FileOperations &files, const char *operation, const QString &from, cons
         return files.remove(to, error);
     if (name == "replace"_L1)
         return files.replace(from, to, error);
+    if (name == "exchange"_L1)
+        return files.exchange(from, to, error);
+    if (name == "sync"_L1)
+        return files.sync(to, error);
     return files.move(from, to, error);
 }
 
@@ -122,9 +133,13 @@ TEST_F(FileOperationsTest, FailuresAnswerAnErrnoAndASentenceAndChangeNothing)
         {"readLink", "", "nothing", ENOENT},
         {"remove", "", "nothing", ENOENT},
         {"move", "file.txt", "folder/a.txt", EEXIST},
+        {"move", "file.txt", "folder/dangling", EEXIST},
+        {"move", "folder", "folder/inner/again", EINVAL},
         {"move", "nothing", "new", ENOENT},
         {"replace", "nothing", "file.txt", ENOENT},
         {"replace", "file.txt", "none/new", ENOENT},
+        {"exchange", "file.txt", "nothing", ENOENT},
+        {"sync", "", "nothing", ENOENT},
     };
     const QStringList before = treeOf(root);
     for (const Failure &row : table) {
@@ -190,20 +205,201 @@ TEST_F(FileOperationsTest, MoveRenamesAndReplaceTakesThePlaceOfAnExistingFile)
     EXPECT_TRUE(local.replace(at(u"copy.txt"_s), at(u"moved/a.txt"_s), nullptr));
     EXPECT_FALSE(local.exists(at(u"copy.txt"_s)));
     EXPECT_TRUE(treeOf(root).contains(u"moved/a.txt: file"_s));
+
+    EXPECT_TRUE(local.exchange(at(u"file.txt"_s), at(u"moved"_s), nullptr));
+    EXPECT_EQ(treeOf(at(u"file.txt"_s)).size(), folder.size());
+    EXPECT_TRUE(treeOf(root).contains(u"moved: file"_s));
+}
+
+// A folder on another file system than root, or an invalid one.
+bool onOtherFileSystem(const QTemporaryDir &other, const QString &root)
+{
+    struct stat here, there;
+    return other.isValid() && ::stat(qPrintable(root), &here) == 0 &&
+           ::stat(qPrintable(other.path()), &there) == 0 && here.st_dev != there.st_dev;
 }
 
 TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesThenRemoves)
 {
     QTemporaryDir other(u"/dev/shm/lq-move-XXXXXX"_s);
-    struct stat here, there;
-    if (!other.isValid() || ::stat(qPrintable(root), &here) != 0 ||
-        ::stat(qPrintable(other.path()), &there) != 0 || here.st_dev == there.st_dev)
+    if (!onOtherFileSystem(other, root))
         GTEST_SKIP() << "no second file system at /dev/shm";
     const QStringList folder = treeOf(at(u"folder"_s));
     const QString destination = other.filePath(u"moved"_s);
     EXPECT_TRUE(local.move(at(u"folder"_s), destination, nullptr));
     EXPECT_FALSE(local.exists(at(u"folder"_s)));
     EXPECT_EQ(treeOf(destination), folder);
+}
+
+TEST_F(FileOperationsTest, HardLinkAcrossFileSystemsSaysSoAndACopyCanTakeOver)
+{
+    QTemporaryDir other(u"/dev/shm/lq-link-XXXXXX"_s);
+    if (!onOtherFileSystem(other, root))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const QString link = other.filePath(u"link"_s);
+    Error error;
+    EXPECT_FALSE(local.hardLink(at(u"file.txt"_s), link, &error));
+    EXPECT_TRUE(FileOperations::isCrossDevice(error));
+    EXPECT_EQ(
+        error.localizedDescription(),
+        u"A link to “%1” could not be made at “%2” because the two lie on different volumes."_s.arg(
+            at(u"file.txt"_s), link));
+    EXPECT_FALSE(FileOperations::isCrossDevice(Error(u"other"_s, EXDEV, u"Elsewhere."_s)));
+    EXPECT_TRUE(local.copy(at(u"file.txt"_s), link, nullptr));
+    EXPECT_EQ(treeOf(other.path()), QStringList{u"link: file"_s});
+}
+
+struct FullDiskCopy
+{
+    const char *name;
+    QStringList files; // under the source, each bigger than the disk
+};
+
+TEST(FileOperationsFullDiskTest, CopyOntoAFullDiskSaysThereIsNotEnoughSpaceAndLeavesNothing)
+{
+    test::SmallTmpfs disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << qPrintable(disk.whyNot());
+    const std::vector<FullDiskCopy> table{
+        {"one file", {u""_s}},
+        {"a folder", {u"small"_s, u"inner/big"_s}},
+    };
+    QTemporaryDir sources;
+    LocalFileOperations local;
+    for (const FullDiskCopy &row : table) {
+        SCOPED_TRACE(row.name);
+        const QString source = sources.filePath(QString::fromLatin1(row.name));
+        for (const QString &file : row.files) {
+            const QString path = file.isEmpty() ? source : source + u'/' + file;
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile out(path);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray(file == u"small"_s ? 100 : 1024 * 1024, 'x'));
+        }
+        const QString destination = disk.path() + u"/copy"_s;
+        Error error;
+        EXPECT_FALSE(local.copy(source, destination, &error));
+        EXPECT_EQ(error.code(), ENOSPC);
+        EXPECT_EQ(
+            error.localizedDescription(),
+            u"The file “%1” could not be copied to “%2” because there isn't enough space."_s.arg(
+                source, destination));
+        EXPECT_TRUE(QDir(disk.path()).isEmpty());
+    }
+}
+
+// A copy or a move racing with another party that creates the destination: whoever comes
+// second fails, and what the other made is never removed or overwritten.
+TEST_F(FileOperationsTest, CopyAndMoveNeverTouchWhatAnotherPartyMakesMeanwhile)
+{
+    QTemporaryDir memory(u"/dev/shm/lq-race-XXXXXX"_s); // syncs cost nothing there
+    const QString folder = memory.isValid() ? memory.path() : root;
+    const QString ours = folder + u"/ours"_s;
+    const QString destination = folder + u"/contested"_s;
+    const QByteArray nativeDestination = QFile::encodeName(destination);
+    for (const char *operation : {"copy", "move"}) {
+        SCOPED_TRACE(operation);
+        int lost = 0;
+        for (int round = 0; round < 100; ++round) {
+            QFile source(ours);
+            ASSERT_TRUE(source.open(QIODevice::WriteOnly) && source.write("ours") == 4);
+            source.close();
+            std::atomic<bool> ready{false};
+            std::atomic<bool> go{false};
+            bool theyMadeIt = false;
+            std::thread other([&] {
+                ready.store(true);
+                while (!go.load()) {
+                }
+                // A later start each round, so the creation sweeps across the whole call.
+                for (std::atomic<int> spin = 0; spin.load() < round * 40; spin.fetch_add(1)) {
+                }
+                const int file = ::open(nativeDestination.constData(),
+                                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                theyMadeIt = file >= 0;
+                if (theyMadeIt) {
+                    EXPECT_EQ(::write(file, "theirs", 6), 6);
+                    ::close(file);
+                }
+            });
+            while (!ready.load()) {
+            }
+            go.store(true);
+            const bool done = run(local, operation, ours, destination, nullptr);
+            other.join();
+            QFile result(destination);
+            const QByteArray contents = result.open(QIODevice::ReadOnly) ? result.readAll() : "";
+            if (done == theyMadeIt || contents != (theyMadeIt ? "theirs" : "ours"))
+                ++lost;
+            QFile::remove(destination);
+            QFile::remove(ours);
+        }
+        EXPECT_EQ(lost, 0);
+    }
+}
+
+struct SyncedPublishing
+{
+    const char *operation;
+    const char *from;
+    const char *to;
+    QStringList synced; // in order
+};
+
+// Each call that publishes syncs what it wrote and the folders it changed; when a sync fails the
+// call fails, and a file synced before the rename keeps the destination as it was.
+TEST_F(FileOperationsTest, PublishingSyncsTheFileAndThenTheFoldersAndFailsWhenASyncFails)
+{
+    const auto fresh = [&] {
+        ASSERT_TRUE(QDir(root).removeRecursively());
+        SetUp();
+        ASSERT_TRUE(QDir(root).mkpath(u"other"_s));
+    };
+    fresh();
+    const std::vector<SyncedPublishing> table{
+        {"replace", "file.txt", "folder/a.txt", {u"file.txt"_s, u"folder"_s, u""_s}},
+        {"replace",
+         "folder/inner/b.txt",
+         "folder/a.txt",
+         {u"folder/inner/b.txt"_s, u"folder"_s, u"folder/inner"_s}},
+        {"copy", "folder", "other/copy", {u"other"_s}},
+        {"move", "file.txt", "other/moved", {u"other"_s, u""_s}},
+        {"hardLink", "file.txt", "other/hard", {u"other"_s}},
+        {"symbolicLink", "file.txt", "other/soft", {u"other"_s}},
+        {"exchange", "file.txt", "other", {u""_s}},
+    };
+    for (const SyncedPublishing &row : table) {
+        SCOPED_TRACE(std::string(row.operation) + ' ' + row.from + ' ' + row.to);
+        const QString from = at(QString::fromUtf8(row.from));
+        const QString to = at(QString::fromUtf8(row.to));
+        QStringList expected;
+        for (const QString &name : row.synced)
+            expected.append(name.isEmpty() ? root : at(name));
+        QStringList synced;
+        FailingFileOperations recording([&](const QString &operation, const QString &target) {
+            if (operation == u"sync"_s)
+                synced.append(target);
+            return false;
+        });
+        ASSERT_TRUE(run(recording, row.operation, from, to, nullptr));
+        EXPECT_EQ(synced, expected);
+        fresh();
+
+        for (const QString &failing : expected) {
+            SCOPED_TRACE(failing.toStdString());
+            FailingFileOperations failingSync([&](const QString &operation, const QString &target) {
+                return operation == u"sync"_s && target == failing;
+            });
+            const QStringList before = treeOf(root);
+            Error error;
+            EXPECT_FALSE(run(failingSync, row.operation, from, to, &error));
+            EXPECT_TRUE(error.localizedDescription().contains(u"injected failure"_s));
+            // Unchanged when the sync came before the rename, or when the call undid its work.
+            const bool unchanged = failing == from || std::string(row.operation) == "copy";
+            EXPECT_EQ(treeOf(root) == before, unchanged);
+            fresh();
+        }
+    }
 }
 
 TEST_F(FileOperationsTest, InjectedFailuresChangeNothingAndSpareOtherPaths)
@@ -213,8 +409,8 @@ TEST_F(FileOperationsTest, InjectedFailuresChangeNothingAndSpareOtherPaths)
     FailingFileOperations failing(
         [&](const QString &, const QString &path) { return path == target; });
     const QStringList before = treeOf(root);
-    for (const char *operation :
-         {"copy", "hardLink", "symbolicLink", "readLink", "remove", "move", "replace"}) {
+    for (const char *operation : {"copy", "hardLink", "symbolicLink", "readLink", "remove", "move",
+                                  "replace", "exchange", "sync"}) {
         Error error;
         EXPECT_FALSE(run(failing, operation, at(u"file.txt"_s), target, &error)) << operation;
         EXPECT_TRUE(error.localizedDescription().contains(u"injected failure"_s)) << operation;

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -114,6 +116,55 @@ TEST(QtTimerServiceTest, RestartFromTheCallbackRearmsTheTimer)
     ASSERT_FALSE(loop.timedOut());
     EXPECT_EQ(fired, 3);
     EXPECT_DOUBLE_EQ(timer->interval(), 0.002);
+}
+
+struct Interleaving
+{
+    const char *name;
+    // Calls made from a tick, in order; "worker ..." ones from another thread.
+    std::vector<std::string> calls;
+    bool firesAgain;
+};
+
+// Whatever order a tick's re-arming and another thread's calls take, the timer fires again
+// exactly when it answers that it is valid.
+TEST(QtTimerServiceTest, ValidAnswersWhetherItWillFireWhateverThreadCallsFirst)
+{
+    const std::vector<Interleaving> table{
+        {"stopped elsewhere, re-armed by the tick", {"worker invalidate", "restart"}, true},
+        {"re-armed elsewhere, stopped by the tick", {"worker restart", "invalidate"}, false},
+        {"re-armed by the tick, stopped elsewhere", {"restart", "worker invalidate"}, false},
+        {"stopped by the tick, re-armed elsewhere", {"invalidate", "worker restart"}, true},
+        {"both elsewhere", {"worker restart", "worker invalidate"}, false},
+    };
+    lq::QtTimerService service;
+    for (const Interleaving &row : table) {
+        SCOPED_TRACE(row.name);
+        MainLoop loop;
+        QObject context;
+        int fired = 0;
+        bool validAfterCalls = false;
+        std::unique_ptr<Timer> timer;
+        timer = service.scheduleOnce(0.0, [&] {
+            if (++fired > 1)
+                return;
+            for (const std::string &call : row.calls) {
+                const bool restarts = call.ends_with("restart");
+                auto run = [&] { restarts ? timer->restart(0.001) : timer->invalidate(); };
+                if (call.starts_with("worker"))
+                    std::thread(run).join();
+                else
+                    run();
+            }
+            validAfterCalls = timer->isValid();
+            QTimer::singleShot(100, &context, [&] { loop.quit(); });
+        });
+        loop.run();
+        ASSERT_FALSE(loop.timedOut());
+        EXPECT_EQ(validAfterCalls, row.firesAgain);
+        EXPECT_EQ(fired == 2, row.firesAgain);
+        EXPECT_FALSE(timer->isValid()); // a one-shot timer that fired, or one never to fire
+    }
 }
 
 TEST(ManualTimerServiceTest, FiresSoonestDueFirstAndMovesTheClockToIt)

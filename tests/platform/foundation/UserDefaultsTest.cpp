@@ -1,9 +1,12 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Plist.h"
 #include "support/LogCapture.h"
+#include "support/SmallTmpfs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPoint>
 #include <QProcess>
@@ -17,6 +20,7 @@
 #include <limits>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace lq {
@@ -197,16 +201,19 @@ TEST_F(UserDefaultsTest, TypedGettersConvertAsASettingsStoreDoes)
     EXPECT_TRUE(defaults.dictionaryForKey(key).isEmpty());
 }
 
-TEST_F(UserDefaultsTest, UnreadableFileGivesAnEmptyStoreAndIsKeptUntilSomethingIsSet)
+TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideBeforeTheFirstSave)
 {
     UserDefaults validList(dir.filePath(u"valid.plist"_s));
     validList.setObject(u"list"_s, QVariantList{1, 2, 3});
     ASSERT_TRUE(validList.synchronize());
     const QByteArray valid = contentsOf(validList.filePath());
+    const QByteArray array = plistToBinary(PlistPtr(plist_new_array()).get());
     const std::vector<QByteArray> unreadable{
         QByteArray("not a property list"), valid.left(valid.size() - 4),
         QByteArray(), // an empty file is no property list either
+        array,        // nor is a list where a dictionary belongs
     };
+    const QString damaged = path + u".damaged"_s;
     test::LogCapture log;
     for (const QByteArray &bytes : unreadable) {
         writeContents(path, bytes);
@@ -215,15 +222,161 @@ TEST_F(UserDefaultsTest, UnreadableFileGivesAnEmptyStoreAndIsKeptUntilSomethingI
             UserDefaults defaults(path);
             EXPECT_FALSE(defaults.contains(u"list"_s));
             EXPECT_TRUE(defaults.synchronize());
+            EXPECT_EQ(contentsOf(path), bytes); // nothing changed, nothing written
+            defaults.setBool(u"fresh"_s, true);
+            ASSERT_TRUE(defaults.synchronize());
         }
         EXPECT_EQ(log.lines().size(), 1);
         EXPECT_TRUE(log.contains(path));
-        EXPECT_EQ(contentsOf(path), bytes);
+        EXPECT_EQ(contentsOf(damaged), bytes);
+        UserDefaults reader(path);
+        EXPECT_TRUE(reader.boolForKey(u"fresh"_s));
+        EXPECT_FALSE(reader.contains(u"list"_s));
     }
+}
+
+// A property list with the given items in its root dictionary.
+QByteArray dictionaryWith(const std::vector<std::pair<const char *, plist_t>> &items)
+{
+    const PlistPtr root(plist_new_dict());
+    for (const auto &[key, item] : items)
+        plist_dict_set_item(root.get(), key, item);
+    return plistToBinary(root.get());
+}
+
+plist_t arrayOf(plist_t item)
+{
+    plist_t array = plist_new_array();
+    plist_array_append_item(array, item);
+    return array;
+}
+
+TEST_F(UserDefaultsTest, ValuesOfUnknownKindsAreSkippedAloneAndKeptInTheFile)
+{
+    plist_t dict = plist_new_dict();
+    plist_dict_set_item(dict, "deep", arrayOf(plist_new_uid(3)));
+    writeContents(path, dictionaryWith({
+                            {"kept", plist_new_string("yes")},
+                            {"uid", plist_new_uid(7)},
+                            {"listWithUid", arrayOf(plist_new_uid(1))},
+                            {"mapWithUid", dict},
+                            {"number", plist_new_uint(5)},
+                        }));
+    const QStringList unknown{u"uid"_s, u"listWithUid"_s, u"mapWithUid"_s};
+    test::LogCapture log;
+    {
+        UserDefaults defaults(path);
+        EXPECT_EQ(defaults.stringForKey(u"kept"_s), u"yes"_s);
+        EXPECT_EQ(defaults.integerForKey(u"number"_s), 5);
+        for (const QString &key : unknown) {
+            EXPECT_FALSE(defaults.contains(key)) << qPrintable(key);
+            EXPECT_TRUE(log.contains(u"“%1”"_s.arg(key))) << qPrintable(key);
+        }
+        EXPECT_EQ(log.lines().size(), unknown.size());
+        defaults.setInteger(u"number"_s, 6);
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    EXPECT_FALSE(QFile::exists(path + u".damaged"_s));
+    const PlistPtr root = plistFromBinary(contentsOf(path));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(plist_dict_get_size(root.get()), 5u);
+    EXPECT_EQ(plist_get_node_type(plist_dict_get_item(root.get(), "uid")), PLIST_UID);
+    const plist_t list = plist_dict_get_item(root.get(), "listWithUid");
+    EXPECT_EQ(plist_get_node_type(plist_array_get_item(list, 0)), PLIST_UID);
+    EXPECT_EQ(UserDefaults(path).integerForKey(u"number"_s), 6);
+}
+
+struct StoreStep
+{
+    int store; // which of two stores on one file
+    const char *key;
+    QVariant value; // invalid: removed
+};
+
+// Each store saves only the keys it changed, so two stores (two processes) on one file keep
+// each other's keys; the last to save a key decides it.
+TEST_F(UserDefaultsTest, StoresSharingAFileKeepEachOthersKeys)
+{
+    const std::vector<StoreStep> steps{
+        {0, "a", 1}, {1, "b", 2},          {0, "c", 3},         {1, "a", 10},
+        {0, "d", 4}, {1, "b", QVariant()}, {0, "c", u"drei"_s},
+    };
+    const QVariantMap expected{{u"a"_s, qint64(10)}, {u"c"_s, u"drei"_s}, {u"d"_s, qint64(4)}};
+    UserDefaults first(path);
+    UserDefaults second(path);
+    UserDefaults *stores[] = {&first, &second};
+    for (const StoreStep &step : steps) {
+        stores[step.store]->setObject(QString::fromLatin1(step.key), step.value);
+        ASSERT_TRUE(stores[step.store]->synchronize());
+    }
+    UserDefaults reader(path);
+    for (const QString &key : {u"a"_s, u"b"_s, u"c"_s, u"d"_s})
+        EXPECT_EQ(describe(reader.object(key)), describe(expected.value(key))) << qPrintable(key);
+}
+
+TEST_F(UserDefaultsTest, StoresSavingAtTheSameTimeLoseNoKey)
+{
+    constexpr int kKeys = 25;
+    std::vector<std::thread> threads;
+    for (int store = 0; store < 3; ++store) {
+        threads.emplace_back([this, store] {
+            UserDefaults defaults(path);
+            for (int i = 0; i < kKeys; ++i) {
+                defaults.setInteger(u"s%1-%2"_s.arg(store).arg(i), i);
+                EXPECT_TRUE(defaults.synchronize());
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    UserDefaults reader(path);
+    for (int store = 0; store < 3; ++store)
+        for (int i = 0; i < kKeys; ++i)
+            EXPECT_TRUE(reader.contains(u"s%1-%2"_s.arg(store).arg(i))) << store << ' ' << i;
+}
+
+TEST_F(UserDefaultsTest, TemporaryFilesOfAKilledSaveGoAtTheNextStart)
+{
+    const std::vector<std::pair<QString, bool>> table{
+        {u".settings.plist.k3x9a.tmp"_s, true}, {u".settings.plist.0.tmp"_s, true},
+        {u".settings.plist.lock"_s, false},     {u"settings.plist.damaged"_s, false},
+        {u".other.plist.k3x9a.tmp"_s, false},   {u".settings.plist.not-ours.tmp"_s, false},
+    };
+    for (const auto &[name, leftover] : table)
+        writeContents(dir.filePath(name), "x");
     UserDefaults defaults(path);
-    defaults.setBool(u"fresh"_s, true);
+    for (const auto &[name, leftover] : table)
+        EXPECT_EQ(QFile::exists(dir.filePath(name)), !leftover) << qPrintable(name);
+}
+
+TEST(UserDefaultsFullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheFileAsItWas)
+{
+    test::SmallTmpfs disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << qPrintable(disk.whyNot());
+    const QString path = disk.path() + u"/settings.plist"_s;
+    UserDefaults defaults(path);
+    defaults.setString(u"kept"_s, u"yes"_s);
     ASSERT_TRUE(defaults.synchronize());
-    EXPECT_TRUE(UserDefaults(path).boolForKey(u"fresh"_s));
+    const QByteArray before = contentsOf(path);
+    {
+        QFile filler(disk.path() + u"/filler"_s);
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+        }
+    }
+    defaults.setObject(u"big"_s, QByteArray(64 * 1024, 'b'));
+    Error error;
+    EXPECT_FALSE(defaults.synchronize(&error));
+    EXPECT_TRUE(error.localizedDescription().contains(path))
+        << qPrintable(error.localizedDescription());
+    EXPECT_EQ(contentsOf(path), before);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u".settings.plist.lock"_s, u"filler"_s, u"settings.plist"_s}));
+
+    ASSERT_TRUE(QFile::remove(disk.path() + u"/filler"_s));
+    EXPECT_TRUE(defaults.synchronize()); // the change was kept for the next try
+    EXPECT_EQ(UserDefaults(path).dataForKey(u"big"_s).size(), 64 * 1024);
 }
 
 TEST_F(UserDefaultsTest, ValueChangedOncePerRealChange)

@@ -116,14 +116,18 @@ TEST_F(MediaFlattenerTest, FailuresLeaveTheDestinationAsItWas)
     EXPECT_FALSE(MediaFlattener::flatten(m_folder + QStringLiteral("/none.mov"), destination,
                                          kTimeLimit, &error));
 
-    lq::FailingFileOperations failingReplace(
-        [](const QString &operation, const QString &) { return operation == "replace"; });
-    lq::FileOperations *previous = lq::FileOperations::setCurrent(&failingReplace);
-    const bool flattened = MediaFlattener::flatten(MediaFixtures::path(MediaFixture::AacMov, 0.5),
-                                                   destination, kTimeLimit, &error);
-    lq::FileOperations::setCurrent(previous);
-    EXPECT_FALSE(flattened);
-    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("notes.txt")});
+    // The movie written is synced before it takes the destination's place.
+    for (const char *failingStep : {"replace", "sync"}) {
+        lq::FailingFileOperations failing([failingStep](const QString &operation, const QString &) {
+            return operation == QLatin1String(failingStep);
+        });
+        lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
+        const bool flattened = MediaFlattener::flatten(
+            MediaFixtures::path(MediaFixture::AacMov, 0.5), destination, kTimeLimit, &error);
+        lq::FileOperations::setCurrent(previous);
+        EXPECT_FALSE(flattened) << failingStep;
+        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("notes.txt")}) << failingStep;
+    }
 }
 
 } // namespace
