@@ -1,0 +1,19 @@
+#pragma once
+
+#include <vector>
+
+namespace lq::test {
+
+// How much of some sound is heard, and how much of it is one tone.
+struct ToneSpan
+{
+    double soundSeconds = 0.0; // not silent
+    double toneSeconds = 0.0;  // and mostly the tone
+};
+
+// Judges mono samples at rate in windows of 50 ms: a window is sound when it is louder than
+// -40 dBFS, and tone when the frequency (a whole number of cycles per window) carries most of its
+// energy. A tone at twice or half the frequency counts as sound only.
+ToneSpan measureTone(const std::vector<float> &samples, int rate, double frequency);
+
+} // namespace lq::test
