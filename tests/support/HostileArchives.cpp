@@ -149,11 +149,12 @@ private:
     int m_classKey = -1;
 };
 
-// Bytes a copy takes: its offset, its place in the object list, its UID and the reference to
-// it in the root array, and, when separate, its own object of objectSize bytes.
+// Bytes a copy takes: its offset, its place in the object list, its UID (three bytes and an
+// offset) and the reference to that in the root array, and, when separate, its own object of
+// objectSize bytes.
 qsizetype bytesPerCopy(Sharing sharing, qsizetype objectSize)
 {
-    const qsizetype shared = kOffsetSize + kRefSize + 3 + kRefSize;
+    const qsizetype shared = kOffsetSize + kRefSize + 3 + kOffsetSize + kRefSize;
     return sharing == Sharing::SameOffset ? shared : shared + objectSize;
 }
 
