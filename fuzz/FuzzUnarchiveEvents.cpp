@@ -9,6 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace {
+
+// The length of the notes text the decoding is told (a short note).
+constexpr qsizetype kTextLength = 4096;
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool ready = [] {
@@ -20,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     lq::Error error;
-    const auto events = lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(bytes, &error);
+    const auto events = lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(
+        bytes, &error, WrenEvents::decodingContext(kTextLength));
     if (events) {
         // Exercise the decoded store's look-ups too.
         (void)events->count();

@@ -1,8 +1,10 @@
-// Writes archives of small event stores into a folder, as starting points for the fuzzer.
+// Writes archives of small event stores, and archives made to cost a reader far more than their
+// size, into a folder, as starting points for the fuzzer.
 
 #include "model/WrenEvents.h"
 #include "model/WrenTimeStamp.h"
 #include "platform/foundation/KeyedArchiver.h"
+#include "support/HostileArchives.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,10 +99,27 @@ int main(int argc, char *argv[])
     sessions->addSessionLength(10.0f, 0);
     sessions->addSessionLength(20.0f, 1);
 
-    const bool written = writeSeed(folder, QStringLiteral("empty"), empty) &&
-                         writeSeed(folder, QStringLiteral("typed"), typed) &&
-                         writeSeed(folder, QStringLiteral("sessions"), sessions) &&
-                         writeBytes(movieFolder, QStringLiteral("fragmented"), fragmentedMovie());
+    // Within the fuzzer's largest input.
+    constexpr qsizetype kHostileSize = 48 * 1024;
+    using lq::test::Sharing;
+    const bool written =
+        writeSeed(folder, QStringLiteral("empty"), empty) &&
+        writeSeed(folder, QStringLiteral("typed"), typed) &&
+        writeSeed(folder, QStringLiteral("sessions"), sessions) &&
+        writeBytes(folder, QStringLiteral("shared-list-offsets"),
+                   lq::test::sharedListArchive(kHostileSize, Sharing::SameOffset)) &&
+        writeBytes(folder, QStringLiteral("shared-list-objects"),
+                   lq::test::sharedListArchive(kHostileSize, Sharing::SeparateObjects)) &&
+        writeBytes(folder, QStringLiteral("shared-text-offsets"),
+                   lq::test::sharedTextArchive(kHostileSize, Sharing::SameOffset)) &&
+        writeBytes(folder, QStringLiteral("shared-text-objects"),
+                   lq::test::sharedTextArchive(kHostileSize, Sharing::SeparateObjects)) &&
+        writeBytes(folder, QStringLiteral("repeated-keys"),
+                   lq::test::repeatedKeysArchive(QStringLiteral("WrenTimeStamp"), kHostileSize)) &&
+        writeBytes(folder, QStringLiteral("stamp-far-beyond-the-text"),
+                   lq::test::eventsArchive({lq::test::timeStampObject(
+                       WrenTimeStampTypeKey, 0, 1.0, WrenEvents::kMaxCharacterCount - 1)})) &&
+        writeBytes(movieFolder, QStringLiteral("fragmented"), fragmentedMovie());
     if (!written) {
         std::fprintf(stderr, "Could not write the seeds into %s and %s.\n", argv[1], argv[2]);
         return 1;

@@ -22,10 +22,13 @@ rm -rf "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
 mkdir -p "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
 build/fuzz/fuzz/make_fuzz_seeds "$seeds" "$movieSeeds"
 seconds=${LQ_FUZZ_SECONDS:-30}
-# A hostile index may make the store fill up to 2^24 empty entries: bounded, but slow under the
-# sanitizers, hence the generous time limit per input.
-build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -timeout=60 -artifact_prefix=build/fuzz/ -print_final_stats=1 build/fuzz/corpus "$seeds"
-build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -rss_limit_mb=2048 \
-    -timeout=10 -artifact_prefix=build/fuzz/movie- -print_final_stats=1 build/fuzz/movie-corpus \
-    "$movieSeeds"
+# Only a finding fails a run: a crash, a sanitizer report, a leak, one input running past
+# -timeout, one allocation past -malloc_limit_mb, or a peak memory past -rss_limit_mb. Reading an
+# input of at most -max_len bytes takes time and memory linear in its size (a few MB, well under a
+# second); the limits leave room for the sanitizers' own memory (freed memory held for
+# use-after-free checks counts in the peak) and a busy machine.
+fuzzLimits=(-max_len=65536 -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1)
+build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="$seconds" -timeout=30 "${fuzzLimits[@]}" \
+    -artifact_prefix=build/fuzz/ build/fuzz/corpus "$seeds"
+build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
+    "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/movie- build/fuzz/movie-corpus "$movieSeeds"

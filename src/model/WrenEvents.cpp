@@ -98,7 +98,7 @@ void WrenEvents::placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
         registerUndo([this, stamp] { removeEvent(stamp); });
 }
 
-void WrenEvents::rebuildKeyEvents()
+void WrenEvents::rebuildKeyEvents(uint32_t characterLimit)
 {
     m_keyEvents.clear();
     size_t implausible = 0;
@@ -107,7 +107,7 @@ void WrenEvents::rebuildKeyEvents()
         if (stamp->type() != WrenTimeStampTypeKey)
             continue;
         const uint32_t index = stamp->index();
-        if (index >= kMaxCharacterCount) {
+        if (index >= characterLimit) {
             if (implausible++ == 0)
                 firstImplausibleIndex = index;
             continue;
@@ -119,7 +119,7 @@ void WrenEvents::rebuildKeyEvents()
             m_keyEvents[index] = stamp;
     }
     if (implausible > 0) {
-        lq::log(QString::asprintf("Program error, %zu key stamps have a character index beyond any "
+        lq::log(QString::asprintf("Program error, %zu key stamps have a character index beyond the "
                                   "text (the first %u); they stay out of the character list.\n",
                                   implausible, firstImplausibleIndex));
     }
@@ -464,7 +464,8 @@ std::unique_ptr<WrenEvents> WrenEvents::eventsWithMergedSessions() const
             lq::log(QStringLiteral("Program error, trying to add an unknown event type.\n"));
     }
     merged->addSessionLength(toLength(recordedLengthsBelow(m_sessionLengths.size())), 0);
-    merged->rebuildKeyEvents();
+    // Key stamps that this store keeps out of its character list stay out of the copy's too.
+    merged->rebuildKeyEvents(static_cast<uint32_t>(m_keyEvents.size()));
     return merged;
 }
 
@@ -512,6 +513,11 @@ void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const
     coder.encodeObject(kSessionsKey, lq::ArchiveValue::dictionary(std::move(lengths)));
 }
 
+lq::ArchiveContext WrenEvents::decodingContext(qsizetype textLength)
+{
+    return {{QLatin1String(kTextLengthContext), static_cast<int64_t>(textLength)}};
+}
+
 lq::ArchivablePtr WrenEvents::initWithCoder(lq::KeyedUnarchiver &coder)
 {
     auto events = std::make_shared<WrenEvents>();
@@ -542,7 +548,10 @@ bool WrenEvents::decodeEvents(lq::KeyedUnarchiver &coder)
         stamps.push_back(std::move(stamp));
     }
     m_events.assign(std::move(stamps));
-    rebuildKeyEvents();
+    const std::optional<int64_t> textLength = coder.contextValue(QLatin1String(kTextLengthContext));
+    rebuildKeyEvents(
+        textLength ? static_cast<uint32_t>(std::clamp<int64_t>(*textLength, 0, kMaxCharacterCount))
+                   : kMaxCharacterCount);
     return true;
 }
 

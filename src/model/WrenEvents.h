@@ -3,6 +3,7 @@
 #include "model/EventTimeline.h"
 #include "model/WrenTimeStamp.h"
 #include "platform/foundation/ArchiveValue.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/UndoManager.h"
 
 #include <QList>
@@ -17,10 +18,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-namespace lq {
-class KeyedUnarchiver;
-}
 
 // All time stamps of a note, in two lists that share the key stamps: the chronological list
 // (key and slide stamps in (session, offset) order) and the per-character list (entry i is the
@@ -48,9 +45,14 @@ public:
     };
 
     // Decoded key stamps at this character index or beyond are not given a place in the
-    // per-character list.
+    // per-character list, nor those beyond the text whose length the decoding was told.
     static constexpr uint32_t kMaxCharacterCount = 1u << 24;
     static constexpr char kArchiveClassName[] = "WrenEvents";
+    static constexpr char kTextLengthContext[] = "WrenEvents.textLength";
+
+    // What decoding a store (or the recording holding it) is told: the length of the notes
+    // text, which bounds the per-character list.
+    static lq::ArchiveContext decodingContext(qsizetype textLength);
 
     WrenEvents() = default;
     ~WrenEvents() override;
@@ -125,7 +127,7 @@ private:
     void placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeEntry(const WrenTimeStampPtr &entry, bool replaceChar);
     void removeFromEvents(const std::vector<const WrenTimeStamp *> &stamps);
-    void rebuildKeyEvents();
+    void rebuildKeyEvents(uint32_t characterLimit);
     void restoreSessions(const SessionChanges &changes);
     void restoreSessionLengths(const SessionLengths &lengths);
     double recordedLengthsBelow(int64_t session) const;

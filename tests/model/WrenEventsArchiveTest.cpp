@@ -1,9 +1,11 @@
 #include "WrenEventsTestSupport.h"
 #include "model/ModelArchiveClasses.h"
 #include "model/WrenEvents.h"
+#include "model/WrenRecording.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/UndoManager.h"
+#include "support/HostileArchives.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -12,56 +14,19 @@
 
 namespace {
 
-// An archived object under a chosen class name whose keys a test writes itself.
-class HandMadeObject : public lq::Archivable
-{
-public:
-    HandMadeObject(QString className, std::function<void(lq::KeyedArchiver &)> encode)
-        : m_className(std::move(className)), m_encode(std::move(encode))
-    {}
-    QStringList archiveClassNames() const override
-    {
-        return {m_className, QStringLiteral("NSObject")};
-    }
-    void encodeWithCoder(lq::KeyedArchiver &coder) const override { m_encode(coder); }
-
-private:
-    QString m_className;
-    std::function<void(lq::KeyedArchiver &)> m_encode;
-};
-
-lq::ArchiveValue handMade(const QString &className, std::function<void(lq::KeyedArchiver &)> encode)
-{
-    return lq::ArchiveValue::object(std::make_shared<HandMadeObject>(className, std::move(encode)));
-}
-
-lq::ArchiveValue stampValue(int32_t type, int32_t session, double offset, uint32_t index)
-{
-    return handMade(QStringLiteral("WrenTimeStamp"), [=](lq::KeyedArchiver &coder) {
-        coder.encodeInt32(QStringLiteral("type"), type);
-        coder.encodeInt32(QStringLiteral("session"), session);
-        coder.encodeDouble(QStringLiteral("offset"), offset);
-        coder.encodeInt32(QStringLiteral("index"), static_cast<int32_t>(index));
-    });
-}
-
-// A store archived with only an "events" list.
-QByteArray eventsOnlyArchive(lq::ArchiveArray stamps)
-{
-    return lq::KeyedArchiver::archivedData(
-        handMade(QStringLiteral("WrenEvents"), [stamps](lq::KeyedArchiver &coder) {
-            coder.encodeObject(QStringLiteral("events"), lq::ArchiveValue::array(stamps));
-        }));
-}
+using lq::test::eventsArchive;
+using lq::test::handMadeObject;
+using lq::test::timeStampObject;
 
 class WrenEventsArchiveTest : public testing::Test
 {
 protected:
     void SetUp() override { registerModelArchiveClasses(); }
 
-    static std::shared_ptr<WrenEvents> decode(const QByteArray &bytes, lq::Error *error = nullptr)
+    static std::shared_ptr<WrenEvents> decode(const QByteArray &bytes, lq::Error *error = nullptr,
+                                              const lq::ArchiveContext &context = {})
     {
-        return lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(bytes, error);
+        return lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(bytes, error, context);
     }
 };
 
@@ -102,10 +67,11 @@ TEST_F(WrenEventsArchiveTest, RoundTripKeepsStampsLengthsAndRebuildsTheCharacter
 
 TEST_F(WrenEventsArchiveTest, WithoutSessionsTheLengthsAreEmpty)
 {
-    const std::shared_ptr<WrenEvents> decoded = decode(eventsOnlyArchive({
-        stampValue(WrenTimeStampTypeKey, 0, 1.0, 2), stampValue(WrenTimeStampTypeSlide, 0, 2.0, 1),
-        stampValue(WrenTimeStampTypeKey, 0, 3.0, 5),
-        stampValue(WrenTimeStampTypeKey, 0, 4.0, 2), // a later stamp of a character wins
+    const std::shared_ptr<WrenEvents> decoded = decode(eventsArchive({
+        timeStampObject(WrenTimeStampTypeKey, 0, 1.0, 2),
+        timeStampObject(WrenTimeStampTypeSlide, 0, 2.0, 1),
+        timeStampObject(WrenTimeStampTypeKey, 0, 3.0, 5),
+        timeStampObject(WrenTimeStampTypeKey, 0, 4.0, 2), // a later stamp of a character wins
     }));
     ASSERT_TRUE(decoded);
     EXPECT_TRUE(decoded->sessionLengths().isEmpty());
@@ -155,11 +121,11 @@ TEST_F(WrenEventsArchiveTest, TypingOverACharacterPastTheRebuiltListAppends)
 TEST_F(WrenEventsArchiveTest, ImplausibleCharacterIndexStaysOutOfTheCharacterList)
 {
     lq::test::LogCapture capture;
-    const std::shared_ptr<WrenEvents> decoded = decode(eventsOnlyArchive({
-        stampValue(WrenTimeStampTypeKey, 0, 1.0, 1),
-        stampValue(WrenTimeStampTypeKey, 0, 2.0, 4'000'000'000u),
-        stampValue(WrenTimeStampTypeKey, 0, 3.0, WrenEvents::kMaxCharacterCount),
-        stampValue(WrenTimeStampTypeKey, 0, 4.0, 3),
+    const std::shared_ptr<WrenEvents> decoded = decode(eventsArchive({
+        timeStampObject(WrenTimeStampTypeKey, 0, 1.0, 1),
+        timeStampObject(WrenTimeStampTypeKey, 0, 2.0, 4'000'000'000u),
+        timeStampObject(WrenTimeStampTypeKey, 0, 3.0, WrenEvents::kMaxCharacterCount),
+        timeStampObject(WrenTimeStampTypeKey, 0, 4.0, 3),
     }));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->count(), 4u);
@@ -173,12 +139,64 @@ TEST_F(WrenEventsArchiveTest, ImplausibleCharacterIndexStaysOutOfTheCharacterLis
     EXPECT_TRUE(capture.lines().front().contains(QStringLiteral("4000000000")));
 }
 
+// The text's length bounds the per-character list: a stamp beyond the text would otherwise fill
+// the list up to its index (2^24 - 1 took 1.3 GB from an archive of a few hundred bytes).
+TEST_F(WrenEventsArchiveTest, KeyStampsBeyondTheTextStayOutOfTheCharacterList)
+{
+    const QByteArray bytes = eventsArchive({
+        timeStampObject(WrenTimeStampTypeKey, 0, 1.0, (1u << 24) - 1),
+        timeStampObject(WrenTimeStampTypeKey, 0, 2.0, 3),
+        timeStampObject(WrenTimeStampTypeKey, 0, 3.0, 9),
+    });
+    ASSERT_LT(bytes.size(), 1024);
+    const struct
+    {
+        qsizetype textLength;
+        size_t characters; // entries of the per-character list
+    } cases[] = {{10, 10}, {9, 4}, {4, 4}, {3, 0}, {-5, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.textLength);
+        lq::test::LogCapture capture;
+        const std::shared_ptr<WrenEvents> decoded =
+            decode(bytes, nullptr, WrenEvents::decodingContext(c.textLength));
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->count(), 3u); // nothing is lost: saving writes every stamp again
+        EXPECT_EQ(decoded->keyEvents().size(), c.characters);
+        ASSERT_EQ(capture.lines().size(), 1);
+        EXPECT_TRUE(capture.lines().front().contains(QLatin1String("(the first 16777215)")))
+            << qPrintable(capture.lines().front());
+        // A merged copy keeps the same stamps out of its list.
+        EXPECT_LE(decoded->eventsWithMergedSessions()->keyEvents().size(), c.characters);
+    }
+}
+
+TEST_F(WrenEventsArchiveTest, ARecordingPassesTheTextLengthToItsEvents)
+{
+    const QByteArray bytes = lq::KeyedArchiver::archivedData(
+        handMadeObject(QStringLiteral("WrenRecording"), [](lq::KeyedArchiver &coder) {
+            coder.encodeObject(
+                QStringLiteral("wrenEvents"),
+                handMadeObject(QStringLiteral("WrenEvents"), [](lq::KeyedArchiver &events) {
+                    events.encodeObject(QStringLiteral("events"),
+                                        lq::ArchiveValue::array({timeStampObject(
+                                            WrenTimeStampTypeKey, 0, 1.0, (1u << 24) - 1)}));
+                }));
+        }));
+    lq::test::LogCapture capture;
+    lq::Error error;
+    const auto recording = lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
+        bytes, &error, WrenEvents::decodingContext(12));
+    ASSERT_TRUE(recording) << qPrintable(error.localizedDescription());
+    EXPECT_EQ(recording->events().count(), 1u);
+    EXPECT_TRUE(recording->events().keyEvents().empty());
+}
+
 TEST_F(WrenEventsArchiveTest, UnknownStampTypesAreDecodedAndLeftOutWhenMerging)
 {
-    const std::shared_ptr<WrenEvents> decoded = decode(eventsOnlyArchive({
-        stampValue(WrenTimeStampTypeKey, 0, 1.0, 0),
-        stampValue(3, 0, 2.0, 7),
-        stampValue(WrenTimeStampTypeSlide, 0, 3.0, 1),
+    const std::shared_ptr<WrenEvents> decoded = decode(eventsArchive({
+        timeStampObject(WrenTimeStampTypeKey, 0, 1.0, 0),
+        timeStampObject(3, 0, 2.0, 7),
+        timeStampObject(WrenTimeStampTypeSlide, 0, 3.0, 1),
     }));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->count(), 3u);
@@ -243,7 +261,7 @@ TEST_F(WrenEventsArchiveTest, DamagedStoresFailWithAnError)
         SCOPED_TRACE(c.what);
         lq::Error error;
         EXPECT_FALSE(decode(
-            lq::KeyedArchiver::archivedData(handMade(QStringLiteral("WrenEvents"), c.encode)),
+            lq::KeyedArchiver::archivedData(handMadeObject(QStringLiteral("WrenEvents"), c.encode)),
             &error));
         EXPECT_FALSE(error.isNull());
     }
@@ -252,7 +270,7 @@ TEST_F(WrenEventsArchiveTest, DamagedStoresFailWithAnError)
 TEST_F(WrenEventsArchiveTest, OutOfRangeLengthsAreHeldAtTheSinglePrecisionLimit)
 {
     const std::shared_ptr<WrenEvents> decoded = decode(lq::KeyedArchiver::archivedData(
-        handMade(QStringLiteral("WrenEvents"), [](lq::KeyedArchiver &c) {
+        handMadeObject(QStringLiteral("WrenEvents"), [](lq::KeyedArchiver &c) {
             c.encodeObject(QStringLiteral("sessions"),
                            lq::ArchiveValue::dictionary(
                                {{lq::ArchiveValue::integer(0), lq::ArchiveValue::real(1e300)},

@@ -25,6 +25,11 @@ constexpr int kWrongRootClassCode = 2;
 // Objects nested deeper than this are refused, which bounds the recursion of the decoder.
 constexpr int kMaxDepth = 512;
 constexpr uint32_t kInProgress = std::numeric_limits<uint32_t>::max();
+// Decoded values (list items, characters, bytes, the keys of objects) may outnumber the bytes of
+// the archive this many times. Written archives stay far below; objects that share bytes (offsets
+// repeated in the offset table, overlapping objects, one list or text that many objects refer to)
+// would otherwise decode the shared bytes again for each of them, without bound.
+constexpr uint64_t kDecodedUnitsPerByte = 4;
 
 std::mutex &registryMutex()
 {
@@ -79,9 +84,12 @@ void registerArchiveClass(const QString &className, ArchiveDecoder decoder)
 class KeyedUnarchiver::Private
 {
 public:
-    explicit Private(KeyedUnarchiver &coder) : m_coder(coder) {}
+    Private(KeyedUnarchiver &coder, const ArchiveContext &context)
+        : m_coder(coder), m_context(context)
+    {}
 
     std::optional<ArchiveValue> unarchive(const QByteArray &data);
+    const ArchiveContext &context() const { return m_context; }
 
     // The value under key in the object being decoded; nullopt when absent or after a failure.
     std::optional<uint64_t> valueFor(const QString &key) const;
@@ -109,10 +117,18 @@ private:
     // The values of a list of references, each decoded.
     std::optional<ArchiveArray> decodeUidList(const Reader::Dictionary &object, QStringView key);
     ArchiveValue failDamaged(const QString &className);
+    // Takes units from what may still be decoded; false, and the decoding failed, when they
+    // exceed it.
+    bool spend(uint64_t units);
+    // The value of a string or data read, once its size is spent; null after a failure.
+    template <class T, class Make>
+    ArchiveValue sizedValue(const std::optional<T> &read, Make make, const QString &className);
     // The value of the last entry of an archived object under key.
     std::optional<uint64_t> objectValue(const Reader::Dictionary &object, const QString &key) const;
 
     KeyedUnarchiver &m_coder;
+    const ArchiveContext &m_context;
+    uint64_t m_unitsLeft = 0;
     Reader::Refs m_objectList;
     // Per object of the property list: 0 when not yet decoded, kInProgress, or its index + 1
     // in m_values.
@@ -146,6 +162,7 @@ std::optional<ArchiveValue> KeyedUnarchiver::Private::unarchive(const QByteArray
     if (!root)
         return std::nullopt;
     m_state.assign(reader.objectCount(), 0);
+    m_unitsLeft = kDecodedUnitsPerByte * static_cast<uint64_t>(data.size());
     ArchiveValue value = decodeUid(*root);
     if (m_failed)
         return std::nullopt;
@@ -241,9 +258,9 @@ ArchiveValue KeyedUnarchiver::Private::decodeFresh(uint64_t object)
         return valueOrFail(reader.date(object),
                            [](double seconds) { return ArchiveValue::date(Date(seconds)); });
     case Reader::Type::Data:
-        return valueOrFail(reader.data(object), ArchiveValue::data);
+        return sizedValue(reader.data(object), ArchiveValue::data, {});
     case Reader::Type::String:
-        return valueOrFail(reader.string(object), ArchiveValue::string);
+        return sizedValue(reader.string(object), ArchiveValue::string, {});
     case Reader::Type::Dictionary:
         return decodeClassed(object);
     case Reader::Type::Uid:
@@ -263,11 +280,34 @@ ArchiveValue KeyedUnarchiver::Private::failDamaged(const QString &className)
     return {};
 }
 
+bool KeyedUnarchiver::Private::spend(uint64_t units)
+{
+    if (units > m_unitsLeft) {
+        fail(QStringLiteral("The archive is damaged: it would decode to far more values than its "
+                            "size can hold."));
+        return false;
+    }
+    m_unitsLeft -= units;
+    return true;
+}
+
+template <class T, class Make>
+ArchiveValue KeyedUnarchiver::Private::sizedValue(const std::optional<T> &read, Make make,
+                                                  const QString &className)
+{
+    if (!read)
+        return failDamaged(className);
+    return spend(static_cast<uint64_t>(read->size())) ? make(*read) : ArchiveValue();
+}
+
 ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
 {
     const std::optional<Reader::Dictionary> entries = reader.dictionary(object);
     if (!entries)
         return failDamaged({});
+    // Every look-up of a key passes over the object's keys.
+    if (!spend(entries->keys.count))
+        return {};
     static const QString classKey = kClassReference.toString();
     const std::optional<uint64_t> classRef = objectValue(*entries, classKey);
     const std::optional<uint64_t> classUid = classRef ? reader.uid(*classRef) : std::nullopt;
@@ -291,13 +331,13 @@ ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
     }
     case ClassKind::String: {
         const std::optional<uint64_t> text = reader.valueForKey(*entries, kString);
-        const std::optional<QString> string = text ? reader.string(*text) : std::nullopt;
-        return string ? ArchiveValue::string(*string) : failDamaged(archiveClass->name);
+        return sizedValue(text ? reader.string(*text) : std::nullopt, ArchiveValue::string,
+                          archiveClass->name);
     }
     case ClassKind::Data: {
         const std::optional<uint64_t> bytes = reader.valueForKey(*entries, kData);
-        const std::optional<QByteArray> data = bytes ? reader.data(*bytes) : std::nullopt;
-        return data ? ArchiveValue::data(*data) : failDamaged(archiveClass->name);
+        return sizedValue(bytes ? reader.data(*bytes) : std::nullopt, ArchiveValue::data,
+                          archiveClass->name);
     }
     case ClassKind::Registered:
         break;
@@ -325,6 +365,8 @@ const ArchiveClass *KeyedUnarchiver::Private::archiveClass(uint64_t uid)
         entries ? reader.valueForKey(*entries, kClassChain) : std::nullopt;
     const std::optional<Reader::Refs> chain = chainRef ? reader.array(*chainRef) : std::nullopt;
     bool wellFormed = name && chain;
+    if (wellFormed && !spend(entries->keys.count + chain->count))
+        return nullptr;
     for (uint64_t i = 0; wellFormed && i < chain->count; ++i)
         wellFormed = reader.type(reader.refAt(*chain, i)) == Reader::Type::String;
     if (!wellFormed) {
@@ -348,7 +390,7 @@ KeyedUnarchiver::Private::decodeUidList(const Reader::Dictionary &object, QStrin
 {
     const std::optional<uint64_t> listRef = reader.valueForKey(object, key);
     const std::optional<Reader::Refs> list = listRef ? reader.array(*listRef) : std::nullopt;
-    if (!list)
+    if (!list || !spend(list->count))
         return std::nullopt;
     ArchiveArray values;
     values.reserve(static_cast<qsizetype>(list->count)); // bounded by the size of the data
@@ -450,14 +492,16 @@ std::optional<double> KeyedUnarchiver::Private::numberFor(uint64_t object, const
     return value;
 }
 
-KeyedUnarchiver::KeyedUnarchiver() : d(std::make_unique<Private>(*this))
+KeyedUnarchiver::KeyedUnarchiver(const ArchiveContext &context)
+    : d(std::make_unique<Private>(*this, context))
 {}
 
 KeyedUnarchiver::~KeyedUnarchiver() = default;
 
-std::optional<ArchiveValue> KeyedUnarchiver::unarchive(const QByteArray &data, Error *error)
+std::optional<ArchiveValue> KeyedUnarchiver::unarchive(const QByteArray &data, Error *error,
+                                                       const ArchiveContext &context)
 {
-    KeyedUnarchiver coder;
+    KeyedUnarchiver coder(context);
     std::optional<ArchiveValue> root = coder.d->unarchive(data);
     if (!root)
         setError(error, Error(kErrorDomain, kUnreadableArchiveCode, coder.d->failureReason()));
@@ -532,6 +576,12 @@ ArchiveValue KeyedUnarchiver::decodeObject(const QString &key)
         return {};
     }
     return d->decodeUid(*uid);
+}
+
+std::optional<int64_t> KeyedUnarchiver::contextValue(const QString &name) const
+{
+    const auto found = d->context().constFind(name);
+    return found == d->context().constEnd() ? std::nullopt : std::optional<int64_t>(*found);
 }
 
 void KeyedUnarchiver::failWithReason(const QString &reason)

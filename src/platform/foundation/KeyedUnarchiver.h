@@ -4,6 +4,7 @@
 #include "platform/foundation/Error.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -21,8 +22,14 @@ using ArchiveDecoder = std::function<ArchivablePtr(KeyedUnarchiver &coder)>;
 // Makes a class name known to every unarchiver. A name not registered fails the decoding.
 void registerArchiveClass(const QString &className, ArchiveDecoder decoder);
 
+// What a caller knows of an archive's surroundings, by name, for the decoders of one unarchiving
+// (for example the length of the text whose time stamps the archive holds).
+using ArchiveContext = QHash<QString, int64_t>;
+
 // Reads what KeyedArchiver writes. Every type, reference and bound is checked: a damaged or
-// hostile archive answers an error in bounded time and memory, never a crash.
+// hostile archive answers an error, never a crash, in time and memory linear in its size (bytes
+// that many objects share count each time they are decoded, up to a few times the archive's
+// size).
 class KeyedUnarchiver
 {
 public:
@@ -31,13 +38,15 @@ public:
     ~KeyedUnarchiver();
 
     // The value under "root"; nullopt and an error when the archive is unusable.
-    static std::optional<ArchiveValue> unarchive(const QByteArray &data, Error *error = nullptr);
+    static std::optional<ArchiveValue> unarchive(const QByteArray &data, Error *error = nullptr,
+                                                 const ArchiveContext &context = {});
 
     // The root when it is an object of class T; null and an error otherwise.
     template <class T>
-    static std::shared_ptr<T> unarchiveObject(const QByteArray &data, Error *error = nullptr)
+    static std::shared_ptr<T> unarchiveObject(const QByteArray &data, Error *error = nullptr,
+                                              const ArchiveContext &context = {})
     {
-        const std::optional<ArchiveValue> root = unarchive(data, error);
+        const std::optional<ArchiveValue> root = unarchive(data, error, context);
         if (!root)
             return nullptr;
         std::shared_ptr<T> object = root->objectAs<T>();
@@ -55,13 +64,15 @@ public:
     float decodeFloat(const QString &key);
     double decodeDouble(const QString &key);
     ArchiveValue decodeObject(const QString &key);
+    // The value the caller gave under name; nullopt when it gave none.
+    std::optional<int64_t> contextValue(const QString &name) const;
 
     // Marks the whole decoding as failed; unarchive then answers an error with this reason.
     void failWithReason(const QString &reason);
     bool hasFailed() const;
 
 private:
-    KeyedUnarchiver();
+    explicit KeyedUnarchiver(const ArchiveContext &context);
     static Error wrongRootClassError();
     class Private;
     std::unique_ptr<Private> d;

@@ -2,6 +2,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Plist.h"
+#include "support/HostileArchives.h"
 
 #include <QtEndian>
 
@@ -417,6 +418,43 @@ TEST_F(KeyedArchiveHostileTest, TruncatedAndBitFlippedArchivesNeverCrash)
     }
     EXPECT_EQ(decoded + refused, bytes.size() * 9);
     EXPECT_GT(refused, bytes.size()); // every truncation at least
+}
+
+// Objects that share bytes decode them once each: without a bound, 52 KB of aliased offsets
+// decoded into 507 MB of lists, 272 KB ran out of memory, and 380 KB of repeated keys took 7 s.
+TEST_F(KeyedArchiveHostileTest, SharedBytesDecodeWithinABoundOfTheArchiveSize)
+{
+    using test::Sharing;
+    constexpr qsizetype kKB = 1024;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"lists at one offset, 52 KB", test::sharedListArchive(52 * kKB, Sharing::SameOffset)},
+        {"lists at one offset, 136 KB", test::sharedListArchive(136 * kKB, Sharing::SameOffset)},
+        {"lists at one offset, 272 KB", test::sharedListArchive(272 * kKB, Sharing::SameOffset)},
+        {"one list in many arrays", test::sharedListArchive(52 * kKB, Sharing::SeparateObjects)},
+        {"texts at one offset", test::sharedTextArchive(52 * kKB, Sharing::SameOffset)},
+        {"one text in many strings", test::sharedTextArchive(52 * kKB, Sharing::SeparateObjects)},
+        {"repeated keys", test::repeatedKeysArchive(QStringLiteral("TestNote"), 380 * kKB)},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        Error error;
+        EXPECT_FALSE(KeyedUnarchiver::unarchive(testCase.bytes, &error));
+        EXPECT_TRUE(error.localizedDescription().contains(QStringLiteral("far more values")))
+            << qPrintable(error.localizedDescription());
+    }
+
+    // A little sharing is read as written: each copy is the whole list.
+    Error error;
+    const std::optional<ArchiveValue> few =
+        KeyedUnarchiver::unarchive(test::sharedListArchive(200, Sharing::SameOffset), &error);
+    ASSERT_TRUE(few) << qPrintable(error.localizedDescription());
+    ASSERT_GT(few->toArray().size(), 1);
+    for (const ArchiveValue &copy : few->toArray())
+        EXPECT_EQ(copy.toArray().size(), 50);
 }
 
 } // namespace
