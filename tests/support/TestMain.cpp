@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -29,6 +31,13 @@ int main(int argc, char *argv[])
         qputenv(name, path.toUtf8());
     }
     qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    // One media plugin registry for every test process of this build, instead of a scan of
+    // every plugin at each start (the cache folder above is new each time).
+    if (qEnvironmentVariableIsEmpty("GST_REGISTRY")) {
+        const QString registry =
+            QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteDir().filePath("gst-registry.bin");
+        qputenv("GST_REGISTRY", QFile::encodeName(registry));
+    }
 
     // Lines not captured by a test go to standard error only.
     lq::setLogSink([](const QString &text) { std::fprintf(stderr, "%s", qPrintable(text)); });
