@@ -200,8 +200,9 @@ ArchiveValue BMImageAttachmentAttributeFromMac(const QString &imageName, const Q
          {ArchiveValue::string(QStringLiteral("imgPath")), ArchiveValue::string(imagePath)}});
 }
 
-std::optional<lq::TextAttachment> macImageAttachmentAttributeFromBM(const ArchiveValue &value,
-                                                                    const QString &imageDir)
+std::optional<lq::TextAttachment>
+macImageAttachmentAttributeFromBM(const ArchiveValue &value, const QString &imageDir,
+                                  QHash<QString, QByteArray> &filesRead)
 {
     QString name = entry(value, QStringLiteral("imgName")).toString();
     if (name.isEmpty()) {
@@ -225,13 +226,17 @@ std::optional<lq::TextAttachment> macImageAttachmentAttributeFromBM(const Archiv
                     .arg(name, path));
         return std::nullopt;
     }
-    QFile file(imageDir + u'/' + path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        lq::log(QStringLiteral("Failed to read image file %1: %2")
-                    .arg(file.fileName(), file.errorString()));
-        return std::nullopt;
+    auto known = filesRead.constFind(path);
+    if (known == filesRead.constEnd()) {
+        QFile file(imageDir + u'/' + path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            lq::log(QStringLiteral("Failed to read image file %1: %2")
+                        .arg(file.fileName(), file.errorString()));
+            return std::nullopt;
+        }
+        known = filesRead.insert(path, file.readAll());
     }
-    return lq::TextAttachment{file.readAll(), name, path};
+    return lq::TextAttachment{*known, name, path};
 }
 
 bool isPlainImageFileName(const QString &name)

@@ -3,6 +3,8 @@
 #include "platform/foundation/ArchiveValue.h"
 #include "platform/text/TextAttributes.h"
 
+#include <QHash>
+
 #include <optional>
 
 // The translations between the text's attributes and the plain property-list values of the
@@ -46,9 +48,11 @@ std::optional<lq::TextColor> macUnderlineColorAttributeFromBM(const lq::ArchiveV
 lq::ArchiveValue BMImageAttachmentAttributeFromMac(const QString &imageName,
                                                    const QString &imagePath);
 // The attachment read from imageDir/"imgPath"; nullopt (logged) when the value has no usable
-// path, there is no folder, or the file cannot be read.
-std::optional<lq::TextAttachment> macImageAttachmentAttributeFromBM(const lq::ArchiveValue &value,
-                                                                    const QString &imageDir);
+// path, there is no folder, or the file cannot be read. filesRead keeps the bytes of each file
+// read, so that many images of one file share them.
+std::optional<lq::TextAttachment>
+macImageAttachmentAttributeFromBM(const lq::ArchiveValue &value, const QString &imageDir,
+                                  QHash<QString, QByteArray> &filesRead);
 
 // A file name an image may have inside the package: one plain path component (no "/", not "."
 // or "..", no NUL, not empty).

@@ -172,6 +172,7 @@ QString BMAttributedString::nextImageFile()
 AttributedString BMAttributedString::macAttributedStringWithImageDir(const QString &imageDir) const
 {
     AttributedString text;
+    QHash<QString, QByteArray> filesRead;
     const QString &string = m_myString.string();
     for (const auto &run : m_myString.runs()) {
         const ArchiveAttributes &portable = run.attributes;
@@ -187,7 +188,7 @@ AttributedString BMAttributedString::macAttributedStringWithImageDir(const QStri
         if (const ArchiveValue color = portable.value(kBMUnderlineColor); !color.isNull())
             attributes.underlineColor = macUnderlineColorAttributeFromBM(color);
         if (const ArchiveValue image = portable.value(kBMImageAttachment); !image.isNull())
-            attributes.attachment = macImageAttachmentAttributeFromBM(image, imageDir);
+            attributes.attachment = macImageAttachmentAttributeFromBM(image, imageDir, filesRead);
         text.append(string.mid(run.range.location, run.range.length), attributes);
     }
     return text;

@@ -34,9 +34,16 @@ public:
     qsizetype length() const { return m_string.size(); }
     const std::vector<Run> &runs() const { return m_runs; }
 
-    // The attributes at index (inside the string) and, when asked, the run's whole range.
+    // The attributes at index (inside the string) and, when asked, the run's whole range; no
+    // attributes and an empty range for an empty string.
     const Attrs &attributesAt(qsizetype index, TextRange *effectiveRange = nullptr) const
     {
+        static const Attrs none;
+        if (m_runs.empty()) {
+            if (effectiveRange)
+                *effectiveRange = {};
+            return none;
+        }
         const Run &run = m_runs[runIndexAt(index)];
         if (effectiveRange)
             *effectiveRange = run.range;
