@@ -136,7 +136,9 @@ TEST(BMAttributedStringTest, ListsComeBackWithTheIndentAndTabStopsOfTheirDepth)
         ASSERT_TRUE(read) << c.depth;
         EXPECT_EQ(read->textLists, style.textLists) << c.depth;
         EXPECT_EQ(read->headIndent, c.headIndent) << c.depth;
-        EXPECT_EQ(read->tabStops, c.tabStops) << c.depth;
+        EXPECT_EQ(std::vector<double>(read->tabStops.begin(), read->tabStops.end()),
+                  std::vector<double>(c.tabStops.begin(), c.tabStops.end()))
+            << c.depth;
     }
 }
 

@@ -21,7 +21,7 @@ struct TextParagraphStyle
     // The style a paragraph has by default: left tab stops every 28 points up to 336.
     static TextParagraphStyle defaultStyle();
 
-    friend bool operator==(const TextParagraphStyle &, const TextParagraphStyle &) = default;
+    friend bool operator==(const TextParagraphStyle &a, const TextParagraphStyle &b);
 };
 
 } // namespace lq
