@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader and the movie reader for
-# a while. LQ_FUZZ_SECONDS sets how long the archive fuzzer runs (default 30); the movie reader,
-# a far smaller input space, gets a third of that.
+# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader, the movie reader and the
+# text archive readers for a while. LQ_FUZZ_SECONDS sets how long the archive fuzzer runs (default
+# 30); the movie and text readers get a third of that each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,12 +15,16 @@ cmake --build build/tsan -j "$jobs"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_unarchive_events fuzz_fragmented_movie \
-    make_fuzz_seeds
+    fuzz_text_archives make_fuzz_seeds make_text_fuzz_seeds
 seeds=build/fuzz/seeds
 movieSeeds=build/fuzz/movie-seeds
-rm -rf "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
-mkdir -p "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
+textSeeds=build/fuzz/text-seeds
+rm -rf "$seeds" "$movieSeeds" "$textSeeds" build/fuzz/corpus build/fuzz/movie-corpus \
+    build/fuzz/text-corpus
+mkdir -p "$seeds" "$movieSeeds" "$textSeeds" build/fuzz/corpus build/fuzz/movie-corpus \
+    build/fuzz/text-corpus
 build/fuzz/fuzz/make_fuzz_seeds "$seeds" "$movieSeeds"
+build/fuzz/fuzz/make_text_fuzz_seeds "$textSeeds"
 seconds=${LQ_FUZZ_SECONDS:-30}
 # Only a finding fails a run: a crash, a sanitizer report, a leak, one input running past
 # -timeout, one allocation past -malloc_limit_mb, or a peak memory past -rss_limit_mb. Reading an
@@ -32,3 +36,5 @@ build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="$seconds" -timeout=30 "${
     -artifact_prefix=build/fuzz/ build/fuzz/corpus "$seeds"
 build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/movie- build/fuzz/movie-corpus "$movieSeeds"
+build/fuzz/fuzz/fuzz_text_archives -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
+    "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/text- build/fuzz/text-corpus "$textSeeds"

@@ -233,6 +233,11 @@ void KeyedArchiver::encodeDouble(const QString &key, double value)
     d->addEntry(key, d->writer.real(value));
 }
 
+void KeyedArchiver::encodeString(const QString &key, const QString &value)
+{
+    d->addEntry(key, d->writer.string(value));
+}
+
 void KeyedArchiver::encodeObject(const QString &key, const ArchiveValue &value)
 {
     d->addEntry(key, d->writer.uid(d->uidOf(value)));

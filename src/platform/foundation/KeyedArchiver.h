@@ -28,6 +28,8 @@ public:
     void encodeInt64(const QString &key, int64_t value);
     void encodeFloat(const QString &key, float value);
     void encodeDouble(const QString &key, double value);
+    // A string written in place rather than by reference (as "NS.string" of a string object).
+    void encodeString(const QString &key, const QString &value);
     // Any value by reference; a null value refers to "$null".
     void encodeObject(const QString &key, const ArchiveValue &value);
 
