@@ -1,9 +1,12 @@
 #include "platform/foundation/UndoManager.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -65,23 +68,27 @@ public:
     // A non-empty open group implies an empty redo stack: its registrations cleared it.
     const Group *nextRedoGroup() const { return mayUndoOrRedoNow() ? top(redoStack) : nullptr; }
 
-    void openAutoGroup()
+    // Opens the top-level group, named by a name given before it opened in this pass.
+    void openTopGroup(bool byEvent)
     {
         level = 1;
-        autoGroup = true;
-        openGroup = Group{};
-        scheduleAutoClose();
+        autoGroup = byEvent;
+        openGroup = Group{pendingName.value_or(QString()), {}};
+        pendingName.reset();
+        if (byEvent)
+            scheduleEndOfPass();
     }
 
-    void scheduleAutoClose()
+    void scheduleEndOfPass()
     {
-        if (autoClosePending)
+        if (endOfPassPending)
             return;
-        autoClosePending = true;
+        endOfPassPending = true;
         QMetaObject::invokeMethod(
             q,
             [this] {
-                autoClosePending = false;
+                endOfPassPending = false;
+                pendingName.reset();
                 closeAutoGroup();
             },
             Qt::QueuedConnection);
@@ -94,24 +101,30 @@ public:
         if (!autoGroup || level != 1)
             return;
         level = 0;
-        closeOpenGroup();
+        const bool closedStep = closeOpenGroup();
+        if (closedStep)
+            Q_EMIT q->stepClosed();
         notifyIfChanged();
     }
 
-    // Puts the open top-level group on the stack being filled, unless it is empty.
-    void closeOpenGroup()
+    // Puts the open top-level group on the stack being filled, unless it is empty. Answers
+    // whether that made a new step: a group closed outside undo and redo.
+    bool closeOpenGroup()
     {
         autoGroup = false;
         Group group = std::exchange(openGroup, Group{});
         if (group.actions.empty())
-            return;
+            return false;
         std::vector<Group> &stack = undoing ? redoStack : undoStack;
         stack.push_back(std::move(group));
+        return !isRunningActions();
     }
 
-    // Closes an open auto group; answers whether the stacks may be walked now.
-    bool prepareToWalk(const char *what)
+    // Answers whether the stacks may be walked now, closing an open auto group first; tells
+    // through closedStep whether that made a new step.
+    bool prepareToWalk(const char *what, bool &closedStep)
     {
+        closedStep = false;
         if (isRunningActions()) {
             log(QStringLiteral("UndoManager: %1 called while undoing or redoing; ignored")
                     .arg(QLatin1String(what)));
@@ -119,22 +132,24 @@ public:
         }
         if (closesOpenGroupFirst()) {
             level = 0;
-            closeOpenGroup();
+            closedStep = closeOpenGroup();
         }
         if (level != 0) {
             log(QStringLiteral("UndoManager: %1 called inside an open undo group; ignored")
                     .arg(QLatin1String(what)));
             return false;
         }
+        pendingName.reset(); // this pass opens no step of its own now
         return true;
     }
 
     // Runs the top group of `from` backwards inside a group that collects what its actions
-    // register; that group lands on the other stack under the same name.
-    void walk(std::vector<Group> &from, bool &runningFlag)
+    // register; that group lands on the other stack under the same name. Answers whether a
+    // group ran.
+    bool walk(std::vector<Group> &from, bool &runningFlag)
     {
         if (from.empty())
-            return;
+            return false;
         Group group = std::move(from.back());
         from.pop_back();
         runningFlag = true;
@@ -152,6 +167,23 @@ public:
         floor = level = 0;
         closeOpenGroup();
         runningFlag = false;
+        return true;
+    }
+
+    // undo() and redo(): the step signal after the walk, so that its receivers see the stacks
+    // settled.
+    void undoOrRedo(const char *what, std::vector<Group> &from, bool &runningFlag,
+                    void (UndoManager::*ranStep)())
+    {
+        bool closedStep = false;
+        if (!prepareToWalk(what, closedStep))
+            return;
+        const bool ran = walk(from, runningFlag);
+        if (closedStep)
+            Q_EMIT q->stepClosed();
+        if (ran)
+            Q_EMIT(q->*ranStep)();
+        notifyIfChanged();
     }
 
     void notifyIfChanged()
@@ -172,7 +204,8 @@ public:
     int level = 0;
     int floor = 0; // 1 while undo() or redo() hold their own group open
     bool autoGroup = false;
-    bool autoClosePending = false;
+    bool endOfPassPending = false;
+    std::optional<QString> pendingName; // set at level 0, for the group this pass opens
     bool groupsByEvent = true;
     bool undoing = false;
     bool redoing = false;
@@ -192,6 +225,11 @@ void UndoManager::registerUndo(Target target, std::function<void()> action)
         log(QStringLiteral("UndoManager: ignored an empty undo action"));
         return;
     }
+    if (QCoreApplication::instance() && !isMainThread()) {
+        log(QStringLiteral("Program error, an undo action was registered off the main thread; "
+                           "refused"));
+        return;
+    }
     if (d->disableCount > 0)
         return;
     if (d->level == 0) {
@@ -199,7 +237,7 @@ void UndoManager::registerUndo(Target target, std::function<void()> action)
             log(QStringLiteral("UndoManager: undo registered outside any group; dropped"));
             return;
         }
-        d->openAutoGroup();
+        d->openTopGroup(true);
     }
     if (!d->isRunningActions())
         d->redoStack.clear();
@@ -209,11 +247,13 @@ void UndoManager::registerUndo(Target target, std::function<void()> action)
 
 void UndoManager::setActionName(const QString &name)
 {
-    if (d->level > 0)
+    if (d->level > 0) {
         d->openGroup.name = name;
-    else if (!d->undoStack.empty())
-        d->undoStack.back().name = name;
-    d->notifyIfChanged();
+        d->notifyIfChanged();
+        return;
+    }
+    d->pendingName = name;
+    d->scheduleEndOfPass();
 }
 
 QString UndoManager::undoActionName() const
@@ -252,18 +292,12 @@ bool UndoManager::canRedo() const
 
 void UndoManager::undo()
 {
-    if (!d->prepareToWalk("undo"))
-        return;
-    d->walk(d->undoStack, d->undoing);
-    d->notifyIfChanged();
+    d->undoOrRedo("undo", d->undoStack, d->undoing, &UndoManager::stepUndone);
 }
 
 void UndoManager::redo()
 {
-    if (!d->prepareToWalk("redo"))
-        return;
-    d->walk(d->redoStack, d->redoing);
-    d->notifyIfChanged();
+    d->undoOrRedo("redo", d->redoStack, d->redoing, &UndoManager::stepRedone);
 }
 
 bool UndoManager::isUndoing() const
@@ -278,11 +312,13 @@ bool UndoManager::isRedoing() const
 
 void UndoManager::beginUndoGrouping()
 {
-    if (d->level == 0) {
-        d->openGroup = Group{};
-        d->autoGroup = false;
+    if (d->level == 0 && !d->groupsByEvent) {
+        d->openTopGroup(false);
+    } else {
+        if (d->level == 0)
+            d->openTopGroup(true); // the pass's group encloses this one
+        ++d->level;
     }
-    ++d->level;
     d->notifyIfChanged();
 }
 
@@ -293,10 +329,10 @@ void UndoManager::endUndoGrouping()
         return;
     }
     --d->level;
-    if (d->level == 0)
-        d->closeOpenGroup();
+    if (d->level == 0 && d->closeOpenGroup())
+        Q_EMIT stepClosed();
     else if (d->level == 1 && d->autoGroup)
-        d->scheduleAutoClose();
+        d->scheduleEndOfPass();
     d->notifyIfChanged();
 }
 
@@ -339,7 +375,9 @@ void UndoManager::removeAllActions()
 {
     d->undoStack.clear();
     d->redoStack.clear();
-    d->openGroup = Group{};
+    d->openGroup.actions.clear();
+    d->running.clear();
+    d->pendingName.reset();
     d->level = d->floor;
     d->autoGroup = false;
     d->notifyIfChanged();

@@ -11,7 +11,8 @@ namespace lq {
 // Records inverse operations as they happen. An operation registers the call that undoes it;
 // calls registered while undoing form the redo group, and calls registered while redoing form
 // the undo group again. Registrations are grouped per pass of the event loop, and explicit
-// groups may nest inside that.
+// groups nest inside that group, so one command handled in one pass is one step. Main thread
+// only: a registration from another thread is refused and logged as a program error.
 class UndoManager : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
     // Records the call that undoes what just happened. Outside undo and redo this clears redo.
     void registerUndo(Target target, std::function<void()> action);
 
+    // Names the open group; with none open, the step that this pass opens next (the name is
+    // dropped when the pass opens none). A closed step is never renamed.
     void setActionName(const QString &name);
     QString undoActionName() const;
     QString redoActionName() const;
@@ -40,6 +43,8 @@ public:
     bool isUndoing() const;
     bool isRedoing() const;
 
+    // When grouping by event, a group begun with none open also opens the pass's group, so
+    // groupingLevel() reads 2 inside it and what the pass registers afterwards joins it.
     void beginUndoGrouping();
     void endUndoGrouping();
     int groupingLevel() const;
@@ -52,13 +57,20 @@ public:
     void enableUndoRegistration();
     bool isUndoRegistrationEnabled() const;
 
+    // Both also drop the matching actions that an undo or redo under way has not run yet.
     void removeAllActions();
-    // Also drops the target's actions that an undo or redo under way has not run yet.
     void removeAllActions(Target target);
 
 Q_SIGNALS:
     // After anything that changes canUndo, canRedo or the action names.
     void stateChanged();
+    // A document's change count follows these: a new step +1, an undone step -1, a redone
+    // step +1. stepClosed comes when a group with actions lands on the undo stack outside
+    // undo and redo (so not for the groups that undo and redo collect); the other two after
+    // undo() or redo() ran a step.
+    void stepClosed();
+    void stepUndone();
+    void stepRedone();
 
 private:
     class Private;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -191,10 +192,9 @@ TEST_F(UndoManagerTest, ActionNamesAndMenuTitles)
     EXPECT_EQ(undo.undoMenuItemTitle(), "Undo");
     EXPECT_EQ(undo.redoMenuItemTitle(), "Redo");
 
-    list.append("a"); // unnamed step
+    list.append("a");
+    undo.setActionName("Typing");
     finishEventLoopPass();
-    EXPECT_EQ(undo.undoMenuItemTitle(), "Undo");
-    undo.setActionName("Typing"); // no group open: names the last one
     EXPECT_EQ(undo.undoMenuItemTitle(), "Undo Typing");
 
     // Renaming during undo names the redo group.
@@ -211,6 +211,79 @@ TEST_F(UndoManagerTest, ActionNamesAndMenuTitles)
     // An empty group never becomes an entry, so it cannot take over the name.
     edit("Nothing", [] {});
     EXPECT_EQ(undo.undoActionName(), "Typing");
+}
+
+// The names of the steps on the undo stack, newest first, found by undoing them all.
+QStringList undoNamesByUndoingAll(UndoManager &undo)
+{
+    QStringList names;
+    while (undo.canUndo()) {
+        names.append(undo.undoActionName());
+        undo.undo();
+    }
+    return names;
+}
+
+TEST_F(UndoManagerTest, ANameSetBeforeRegisteringBelongsToTheStepThePassOpens)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void()> passes; // each ends with finishEventLoopPass()
+        QStringList names;            // newest first
+    };
+    const Case cases[] = {
+        {"named before registering",
+         [&] {
+             list.append("a");
+             undo.setActionName("Typing");
+             finishEventLoopPass();
+             undo.setActionName("Crop");
+             list.append("b");
+             finishEventLoopPass();
+         },
+         {"Crop", "Typing"}},
+        {"named in a pass that registers nothing",
+         [&] {
+             list.append("a");
+             undo.setActionName("Typing");
+             finishEventLoopPass();
+             undo.setActionName("Change Slide");
+             finishEventLoopPass();
+             list.append("b");
+             finishEventLoopPass();
+         },
+         {"", "Typing"}},
+        {"renamed after registering",
+         [&] {
+             undo.setActionName("First");
+             list.append("a");
+             undo.setActionName("Second");
+             finishEventLoopPass();
+         },
+         {"Second"}},
+        {"named before an explicit group",
+         [&] {
+             undo.setGroupsByEvent(false);
+             undo.setActionName("Crop");
+             undo.beginUndoGrouping();
+             list.append("a");
+             undo.endUndoGrouping();
+             finishEventLoopPass();
+             undo.beginUndoGrouping();
+             list.append("b");
+             undo.endUndoGrouping();
+         },
+         {"", "Crop"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        undo.removeAllActions();
+        undo.setGroupsByEvent(true);
+        c.passes();
+        EXPECT_EQ(undoNamesByUndoingAll(undo), c.names);
+        EXPECT_TRUE(list.items.isEmpty());
+    }
 }
 
 TEST_F(UndoManagerTest, DisablingRegistrationNests)
@@ -267,16 +340,97 @@ TEST_F(UndoManagerTest, RemoveAllActionsWithTargetKeepsTheOthersAndWithoutClears
     EXPECT_FALSE(undo.canRedo());
 }
 
-TEST_F(UndoManagerTest, RemovingATargetDuringUndoSkipsItsPendingActions)
+TEST_F(UndoManagerTest, RemovingActionsDuringUndoSkipsThePendingOnesOfTheGroup)
 {
     ListModel other(undo);
-    edit("Both", [&] {
-        other.append("x");
-        undo.registerUndo(&list, [&] { undo.removeAllActions(&other); });
-    });
-    undo.undo();
-    EXPECT_EQ(other.items, QStringList({"x"}));
-    EXPECT_FALSE(undo.canRedo());
+    const std::pair<const char *, std::function<void()>> removals[] = {
+        {"the other target's", [&] { undo.removeAllActions(&other); }},
+        {"all", [&] { undo.removeAllActions(); }},
+    };
+    for (const auto &[what, removal] : removals) {
+        SCOPED_TRACE(what);
+        other.items.clear();
+        edit("Both", [&] {
+            other.append("x");
+            undo.registerUndo(&list, removal);
+        });
+        undo.undo();
+        EXPECT_EQ(other.items, QStringList({"x"}));
+        EXPECT_FALSE(undo.canUndo());
+        EXPECT_FALSE(undo.canRedo());
+    }
+}
+
+TEST_F(UndoManagerTest, ACommandInOnePassIsOneStep)
+{
+    struct Case
+    {
+        const char *what;
+        bool groupsByEvent;
+        std::function<void()> passes;
+        int steps;
+    };
+    const auto explicitGroup = [&](const QString &item) {
+        undo.beginUndoGrouping();
+        list.append(item);
+        undo.endUndoGrouping();
+    };
+    const Case cases[] = {
+        {"explicit group, then a registration", true,
+         [&] {
+             explicitGroup("a");
+             list.append("b");
+             finishEventLoopPass();
+         },
+         1},
+        {"two explicit groups", true,
+         [&] {
+             explicitGroup("a");
+             explicitGroup("b");
+             finishEventLoopPass();
+         },
+         1},
+        {"explicit groups in two passes", true,
+         [&] {
+             explicitGroup("a");
+             finishEventLoopPass();
+             explicitGroup("b");
+             finishEventLoopPass();
+         },
+         2},
+        {"explicit groups without grouping by event", false,
+         [&] {
+             explicitGroup("a");
+             explicitGroup("b");
+         },
+         2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        undo.removeAllActions();
+        undo.setGroupsByEvent(c.groupsByEvent);
+        c.passes();
+        EXPECT_EQ(undoNamesByUndoingAll(undo).size(), c.steps);
+        EXPECT_TRUE(list.items.isEmpty());
+    }
+
+    // The pass's own group encloses the explicit one.
+    undo.setGroupsByEvent(true);
+    undo.beginUndoGrouping();
+    EXPECT_EQ(undo.groupingLevel(), 2);
+    undo.endUndoGrouping();
+    EXPECT_EQ(undo.groupingLevel(), 1);
+    finishEventLoopPass();
+    EXPECT_EQ(undo.groupingLevel(), 0);
+}
+
+TEST_F(UndoManagerTest, RegistrationOffTheMainThreadIsRefused)
+{
+    lq::test::LogCapture log;
+    std::thread([&] { undo.registerUndo(this, [] {}); }).join();
+    EXPECT_TRUE(log.contains("Program error"));
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_EQ(undo.groupingLevel(), 0);
 }
 
 TEST_F(UndoManagerTest, MisuseIsLoggedAndIgnored)
@@ -287,6 +441,7 @@ TEST_F(UndoManagerTest, MisuseIsLoggedAndIgnored)
     EXPECT_TRUE(log.contains("endUndoGrouping"));
 
     edit("1", [&] { list.append("a"); });
+    finishEventLoopPass();
     undo.beginUndoGrouping();
     undo.beginUndoGrouping();
     log.clear();
@@ -314,6 +469,96 @@ TEST_F(UndoManagerTest, MisuseIsLoggedAndIgnored)
     log.clear();
     list.append("c");
     EXPECT_TRUE(log.contains("outside any group"));
+}
+
+// Counts changes as a document does: a new step +1, an undone step -1, a redone step +1;
+// saving makes the present count the clean one.
+class ChangeCount
+{
+public:
+    explicit ChangeCount(UndoManager &undo)
+    {
+        QObject::connect(&undo, &UndoManager::stepClosed, [this] { ++m_count; });
+        QObject::connect(&undo, &UndoManager::stepUndone, [this] { --m_count; });
+        QObject::connect(&undo, &UndoManager::stepRedone, [this] { ++m_count; });
+    }
+
+    void save() { m_clean = m_count; }
+    int sinceSave() const { return m_count - m_clean; }
+
+private:
+    int m_count = 0;
+    int m_clean = 0;
+};
+
+TEST_F(UndoManagerTest, StepNotificationsKeepADocumentsChangeCount)
+{
+    ChangeCount changes(undo);
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        int sinceSave;
+    };
+    const Step steps[] = {
+        {"type a", [&] { list.append("a"); }, 0}, // the step closes with the pass
+        {"end of the pass", [&] { finishEventLoopPass(); }, 1},
+        {"save", [&] { changes.save(); }, 0},
+        {"type b",
+         [&] {
+             list.append("b");
+             finishEventLoopPass();
+         },
+         1},
+        {"undo b", [&] { undo.undo(); }, 0},
+        {"undo a", [&] { undo.undo(); }, -1},
+        {"undo with nothing left", [&] { undo.undo(); }, -1},
+        {"redo a", [&] { undo.redo(); }, 0},
+        {"redo b", [&] { undo.redo(); }, 1},
+        {"type c and undo it in one pass",
+         [&] {
+             list.append("c");
+             undo.undo();
+             finishEventLoopPass();
+         },
+         1},
+        {"redo c", [&] { undo.redo(); }, 2},
+        {"a pass that registers nothing",
+         [&] {
+             edit("Nothing", [] {});
+             finishEventLoopPass();
+         },
+         2},
+        {"a command of two groups and a registration",
+         [&] {
+             edit("Crop", [&] { list.append("d"); });
+             edit("Crop", [&] { list.append("e"); });
+             list.append("f");
+             finishEventLoopPass();
+         },
+         3},
+        {"an explicit group without grouping by event",
+         [&] {
+             undo.setGroupsByEvent(false);
+             edit("Typing", [&] { list.append("g"); });
+             undo.setGroupsByEvent(true);
+         },
+         4},
+        {"undo the explicit group", [&] { undo.undo(); }, 3},
+        {"undo the command", [&] { undo.undo(); }, 2},
+        {"revert",
+         [&] {
+             undo.removeAllActions();
+             changes.save();
+         },
+         0},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(changes.sinceSave(), step.sinceSave);
+    }
+    EXPECT_EQ(list.items, QStringList({"a", "b", "c"}));
 }
 
 TEST_F(UndoManagerTest, StateChangedOnlyWhenSomethingVisibleChanges)

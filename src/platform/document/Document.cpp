@@ -1,0 +1,311 @@
+#include "platform/document/Document.h"
+
+#include "platform/document/SafeSaveLocation.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileOperations.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/UndoManager.h"
+#include "platform/ui/AlertPresenter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <atomic>
+
+namespace lq {
+
+namespace {
+
+QString &autosaveFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+std::atomic<int> g_autosaveDelaySeconds{900};
+
+QDateTime modificationTime(const QString &path)
+{
+    return QFileInfo(path).lastModified();
+}
+
+// Runs work with mutex held; on the main thread the event loop keeps turning while it waits.
+template <class Mutex>
+void withLock(Mutex &mutex, const std::function<void()> &work)
+{
+    if (isMainThread()) {
+        runEventLoopUntil([&] { return mutex.try_lock(); }, std::chrono::hours(24 * 365));
+    } else {
+        mutex.lock();
+    }
+    std::lock_guard<Mutex> guard(mutex, std::adopt_lock);
+    work();
+}
+
+} // namespace
+
+Document::Document(QObject *parent)
+    : QObject(parent), m_undoManager(std::make_unique<UndoManager>())
+{
+    connect(m_undoManager.get(), &UndoManager::stepClosed, this,
+            [this] { updateChangeCount(ChangeKind::Done); });
+    connect(m_undoManager.get(), &UndoManager::stepUndone, this,
+            [this] { updateChangeCount(ChangeKind::Undone); });
+    connect(m_undoManager.get(), &UndoManager::stepRedone, this,
+            [this] { updateChangeCount(ChangeKind::Redone); });
+}
+
+Document::~Document() = default;
+
+void Document::setFileUrl(const QString &path)
+{
+    if (path == m_fileUrl)
+        return;
+    m_fileUrl = path;
+    Q_EMIT fileUrlChanged(path);
+}
+
+QString Document::displayName() const
+{
+    if (m_fileUrl.isEmpty())
+        return tr("Untitled");
+    return QFileInfo(m_fileUrl).completeBaseName();
+}
+
+void Document::updateChangeCount(ChangeKind kind)
+{
+    const bool wasEdited = isDocumentEdited();
+    switch (kind) {
+    case ChangeKind::Done:
+    case ChangeKind::Redone:
+        ++m_changeCount;
+        ++m_autosaveChangeCount;
+        break;
+    case ChangeKind::Undone:
+        --m_changeCount;
+        ++m_autosaveChangeCount;
+        break;
+    case ChangeKind::Cleared:
+        m_changeCount = 0;
+        m_autosaveChangeCount = 0;
+        break;
+    }
+    changeCountChanged(wasEdited);
+}
+
+void Document::changeCountChanged(bool wasEdited)
+{
+    if (wasEdited != isDocumentEdited())
+        Q_EMIT editedChanged(isDocumentEdited());
+    if (hasUnautosavedChanges())
+        scheduleAutosave();
+    else if (m_autosaveTimer)
+        m_autosaveTimer->stop();
+}
+
+void Document::scheduleAutosave()
+{
+    const int delay = autosaveDelay();
+    if (delay <= 0)
+        return;
+    if (!m_autosaveTimer) {
+        m_autosaveTimer = new QTimer(this);
+        m_autosaveTimer->setSingleShot(true);
+        connect(m_autosaveTimer, &QTimer::timeout, this, [this] {
+            Error error;
+            if (!autosave(true, &error) && !error.isNull())
+                log(QStringLiteral("Autosave failed: %1").arg(error.localizedDescription()));
+        });
+    }
+    if (!m_autosaveTimer->isActive())
+        m_autosaveTimer->start(delay * 1000);
+}
+
+bool Document::save(Error *error)
+{
+    return saveToUrl(m_fileUrl, SaveOperation::Save, error);
+}
+
+bool Document::autosave(bool implicitlyCancellable, Error *error)
+{
+    if (!hasUnautosavedChanges())
+        return true;
+    m_implicitlyCancellable = implicitlyCancellable;
+    const bool saved = m_fileUrl.isEmpty()
+                           ? saveToUrl(QString(), SaveOperation::AutosaveElsewhere, error)
+                           : saveToUrl(m_fileUrl, SaveOperation::AutosaveInPlace, error);
+    m_implicitlyCancellable = false;
+    return saved;
+}
+
+bool Document::saveToUrl(const QString &requestedPath, SaveOperation operation, Error *error)
+{
+    const QString path =
+        operation == SaveOperation::AutosaveElsewhere ? autosaveElsewherePath() : requestedPath;
+    if (path.isEmpty()) {
+        setError(error, Error(QStringLiteral("saving"), -4,
+                              tr("The document has no file to be saved to.")));
+        return false;
+    }
+    bool saved = false;
+    withLock(m_fileAccess, [&] {
+        clearLeftovers(path, false);
+        const QString target = SafeSaveLocation::freshSibling(path);
+        m_currentOperation = operation;
+        const bool written = writeToUrl(target, operation, error);
+        if (!written) {
+            if (FileOperations::current().exists(target))
+                FileOperations::current().remove(target, nullptr);
+            return;
+        }
+        saved = SafeSaveLocation::commit(target, path, error);
+    });
+    if (!saved)
+        return false;
+
+    const bool wasEdited = isDocumentEdited();
+    if (savesDocumentFile(operation)) {
+        setFileUrl(path);
+        m_changeCount = 0;
+        m_autosaveChangeCount = 0;
+    } else if (operation == SaveOperation::AutosaveElsewhere) {
+        m_autosavedContentsUrl = path;
+        m_autosaveChangeCount = 0;
+    }
+    if (savesDocumentFile(operation) && !m_autosavedContentsUrl.isEmpty()) {
+        // The untitled document's autosaved copy is no longer needed.
+        FileOperations::current().remove(m_autosavedContentsUrl, nullptr);
+        m_autosavedContentsUrl.clear();
+    }
+    changeCountChanged(wasEdited);
+    didSave(path, operation);
+    return true;
+}
+
+bool Document::openUrl(const QString &path, Error *error)
+{
+    bool read = false;
+    withLock(m_fileAccess, [&] {
+        clearLeftovers(path, true);
+        read = readFromUrl(path, error);
+    });
+    if (!read)
+        return false;
+    setFileUrl(path);
+    updateChangeCount(ChangeKind::Cleared);
+    return true;
+}
+
+bool Document::revertToContentsOfUrl(const QString &path, Error *error)
+{
+    bool read = false;
+    withLock(m_fileAccess, [&] { read = readFromUrl(path, error); });
+    if (!read)
+        return false;
+    m_undoManager->removeAllActions();
+    setFileUrl(path);
+    updateChangeCount(ChangeKind::Cleared);
+    return true;
+}
+
+void Document::continueAsynchronousWorkOnMainThread(std::function<void()> work)
+{
+    postToMainThread(std::move(work));
+}
+
+void Document::performSynchronousFileAccess(const std::function<void()> &work)
+{
+    withLock(m_fileAccess, work);
+}
+
+bool Document::isCompleteFile(const QString &path) const
+{
+    return QFileInfo::exists(path);
+}
+
+void Document::clearLeftovers(const QString &path, bool offerNewer)
+{
+    FileOperations &files = FileOperations::current();
+    for (const QString &replaced : SafeSaveLocation::replacedVersions(path))
+        files.remove(replaced, nullptr);
+    const bool stored = files.exists(path);
+    for (const QString &leftover : SafeSaveLocation::unfinishedSaves(path)) {
+        const bool newer = !stored || modificationTime(leftover) > modificationTime(path);
+        if (!newer || !isCompleteFile(leftover)) {
+            log(QStringLiteral("Removing %1, left by a save that did not finish.").arg(leftover));
+            files.remove(leftover, nullptr);
+            continue;
+        }
+        bool useIt = false;
+        if (offerNewer && isMainThread()) {
+            AlertRequest request;
+            request.messageText =
+                tr("A save of “%1” did not finish, but it left a complete copy that is newer "
+                   "than the stored one.")
+                    .arg(QFileInfo(path).fileName());
+            request.informativeText =
+                tr("You can open the newer copy instead, or keep both: the newer copy is then "
+                   "kept beside the note as a recovered copy.");
+            request.buttons = {tr("Open Newer Copy"), tr("Keep Both")};
+            useIt = AlertPresenter::current().runModal(request).buttonIndex == 0;
+        }
+        if (useIt && SafeSaveLocation::commit(leftover, path, nullptr))
+            continue;
+        // Keep it where the user can see it; it is never lost silently.
+        const QString recovered = SafeSaveLocation::recoveredName(path);
+        Error moveError;
+        if (files.move(leftover, recovered, &moveError)) {
+            log(QStringLiteral("Kept %1, left by a save that did not finish, as %2.")
+                    .arg(leftover, recovered));
+        } else {
+            log(QStringLiteral("Could not keep %1 as %2: %3")
+                    .arg(leftover, recovered, moveError.localizedDescription()));
+        }
+    }
+}
+
+QString Document::autosaveElsewherePath()
+{
+    if (!m_autosavedContentsUrl.isEmpty())
+        return m_autosavedContentsUrl;
+    const QDir folder(autosaveFolder());
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        return QString();
+    const QString extension =
+        fileExtension().isEmpty() ? QString() : QStringLiteral(".") + fileExtension();
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? tr("Untitled") : tr("Untitled %1").arg(n);
+        const QString candidate = folder.filePath(name + extension);
+        if (!FileOperations::current().exists(candidate) &&
+            SafeSaveLocation::unfinishedSaves(candidate).isEmpty())
+            return candidate;
+    }
+}
+
+QString Document::autosaveFolder()
+{
+    if (!autosaveFolderOverride().isEmpty())
+        return autosaveFolderOverride();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/") + Bundle::name() + QStringLiteral("/Autosave Information");
+}
+
+void Document::setAutosaveFolder(const QString &folder)
+{
+    autosaveFolderOverride() = folder;
+}
+
+void Document::setAutosaveDelay(int seconds)
+{
+    g_autosaveDelaySeconds = seconds;
+}
+
+int Document::autosaveDelay()
+{
+    return g_autosaveDelaySeconds;
+}
+
+} // namespace lq

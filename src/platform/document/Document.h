@@ -1,0 +1,123 @@
+#pragma once
+
+#include "platform/document/SaveOperation.h"
+#include "platform/foundation/Error.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QTimer;
+
+namespace lq {
+
+class UndoManager;
+
+// A document stored as one file or package: its file, its undo manager and change count, and
+// saving that never harms the stored file. A save writes into a fresh hidden sibling, and only
+// a complete result takes the stored file's place (swapped in one step); a failed or killed
+// save leaves the stored file as it was. Subclasses write and read their contents.
+//
+// Main thread only, except where a call says otherwise.
+class Document : public QObject
+{
+    Q_OBJECT
+public:
+    enum class ChangeKind { Done, Undone, Redone, Cleared };
+
+    explicit Document(QObject *parent = nullptr);
+    ~Document() override;
+
+    // The stored file; empty for an untitled document.
+    QString fileUrl() const { return m_fileUrl; }
+    virtual void setFileUrl(const QString &path);
+    // Where an untitled document was last autosaved; empty when it never was.
+    QString autosavedContentsUrl() const { return m_autosavedContentsUrl; }
+    QString displayName() const;
+
+    UndoManager *undoManager() const { return m_undoManager.get(); }
+
+    // Edited means the contents differ from the stored file: steps done after the last save
+    // count up, undone ones down, so undoing back to the save is clean again.
+    void updateChangeCount(ChangeKind kind);
+    bool isDocumentEdited() const { return m_changeCount != 0; }
+    bool hasUnautosavedChanges() const { return m_autosaveChangeCount != 0; }
+
+    // Saves to path (the document's own file for Save and AutosaveInPlace; ignored for
+    // AutosaveElsewhere, which picks its place). Leftovers of earlier interrupted saves of the
+    // same path are cleared first, never silently lost.
+    bool saveToUrl(const QString &path, SaveOperation operation, Error *error);
+    bool save(Error *error);
+    // Autosaves in place when the document has a file, elsewhere otherwise; does nothing
+    // without unautosaved changes. An implicitly cancellable autosave may be declined by the
+    // writer (autosavingIsImplicitlyCancellable()).
+    virtual bool autosave(bool implicitlyCancellable, Error *error);
+
+    // Reads the document from path (opening); the leftovers of an interrupted save of path are
+    // looked at first, and a complete newer one is offered.
+    bool openUrl(const QString &path, Error *error);
+    // Reads the stored file again; the undo steps of the old contents are dropped.
+    virtual bool revertToContentsOfUrl(const QString &path, Error *error);
+
+    // The operation running now (valid inside the writer).
+    SaveOperation currentSaveOperation() const { return m_currentOperation; }
+    bool autosavingIsImplicitlyCancellable() const { return m_implicitlyCancellable; }
+    // The writer has taken what it needs of the live contents; saves run on the main thread,
+    // so input is never blocked and this only records the moment.
+    void unblockUserInteraction() {}
+    // Runs work on the main thread without waiting (from a writer on any thread).
+    void continueAsynchronousWorkOnMainThread(std::function<void()> work);
+    // There is no such attribute here.
+    bool fileNameExtensionWasHiddenInLastRunSavePanel() const { return false; }
+    // There is no versions browser here.
+    bool isInViewingMode() const { return false; }
+
+    // Runs work while no save or other file access of this document runs (any thread). On the
+    // main thread it never blocks: it keeps the event loop turning while it waits.
+    void performSynchronousFileAccess(const std::function<void()> &work);
+
+    // The folder untitled documents are autosaved into; tests and the program may set it.
+    static QString autosaveFolder();
+    static void setAutosaveFolder(const QString &folder);
+    // Seconds from the first unautosaved change to the autosave; 0 turns autosaving off.
+    static void setAutosaveDelay(int seconds);
+    static int autosaveDelay();
+
+Q_SIGNALS:
+    void editedChanged(bool edited);
+    void fileUrlChanged(const QString &path);
+
+protected:
+    // Writes the whole document into target, which does not exist yet. On failure the writer
+    // may leave target behind: the caller removes it.
+    virtual bool writeToUrl(const QString &target, SaveOperation operation, Error *error) = 0;
+    virtual bool readFromUrl(const QString &path, Error *error) = 0;
+    // After a save took the stored file's place (the work that must wait until the new file
+    // is safely stored).
+    virtual void didSave(const QString &, SaveOperation) {}
+    // Whether a leftover of an interrupted save is a complete document.
+    virtual bool isCompleteFile(const QString &path) const;
+    // The extension an autosaved untitled document gets.
+    virtual QString fileExtension() const { return QString(); }
+
+private:
+    void clearLeftovers(const QString &path, bool offerNewer);
+    void changeCountChanged(bool wasEdited);
+    void scheduleAutosave();
+    QString autosaveElsewherePath();
+
+    std::unique_ptr<UndoManager> m_undoManager;
+    QString m_fileUrl;
+    QString m_autosavedContentsUrl;
+    int m_changeCount = 0;
+    int m_autosaveChangeCount = 0;
+    SaveOperation m_currentOperation = SaveOperation::Save;
+    bool m_implicitlyCancellable = false;
+    std::recursive_mutex m_fileAccess;
+    QTimer *m_autosaveTimer = nullptr;
+};
+
+} // namespace lq

@@ -1,0 +1,388 @@
+#include "platform/document/Document.h"
+
+#include "platform/document/SafeSaveLocation.h"
+#include "platform/foundation/FileOperations.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/UndoManager.h"
+#include "support/ScriptedAlertPresenter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// A package of two members that must always agree, and a marker written last.
+class TestDocument : public lq::Document
+{
+public:
+    QByteArray contents = "first";
+    bool failWriting = false;
+    QList<lq::SaveOperation> operations;
+    QList<QString> saved;
+
+protected:
+    bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override
+    {
+        operations.append(operation);
+        const QDir package(target);
+        if (!QDir().mkdir(target) || !writeAll(package.filePath("a"), contents) || failWriting ||
+            !writeAll(package.filePath("b"), contents) ||
+            !writeAll(package.filePath("complete"), QByteArray())) {
+            lq::setError(error, lq::Error("saving", 5, "Failed to write."));
+            return false;
+        }
+        return true;
+    }
+    bool readFromUrl(const QString &path, lq::Error *error) override
+    {
+        const QByteArray a = readAll(QDir(path).filePath("a"));
+        if (!isCompleteFile(path) || a != readAll(QDir(path).filePath("b"))) {
+            lq::setError(error, lq::Error("Error loading file", -4, "Damaged."));
+            return false;
+        }
+        contents = a;
+        return true;
+    }
+    bool isCompleteFile(const QString &path) const override
+    {
+        return QFile::exists(QDir(path).filePath("complete"));
+    }
+    void didSave(const QString &path, lq::SaveOperation) override { saved.append(path); }
+    QString fileExtension() const override { return QStringLiteral("note"); }
+};
+
+class DocumentTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        lq::Document::setAutosaveFolder(dir().filePath("autosaves"));
+        lq::Document::setAutosaveDelay(0);
+    }
+    void TearDown() override { lq::Document::setAutosaveFolder(QString()); }
+    QDir dir() const { return QDir(folder.path()); }
+    QString path(const char *name) const { return dir().filePath(QString::fromUtf8(name)); }
+    QStringList siblingsOf(const QString &stored) const
+    {
+        return lq::SafeSaveLocation::unfinishedSaves(stored) +
+               lq::SafeSaveLocation::replacedVersions(stored);
+    }
+    // One undoable step, closed as the event loop's pass ends; undoing it registers its redo.
+    static void registerStep(lq::UndoManager *undo, const void *target)
+    {
+        undo->registerUndo(target, [undo, target] { registerStep(undo, target); });
+    }
+    static void edit(TestDocument &document)
+    {
+        registerStep(document.undoManager(), &document);
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(DocumentTest, EachOperationStoresWhereItShouldAndSettlesTheChangeCount)
+{
+    struct Case
+    {
+        lq::SaveOperation operation;
+        bool titledFirst;
+        bool becomesFile;
+        bool editedAfter;
+        bool autosavedElsewhere;
+    };
+    const Case cases[] = {
+        {lq::SaveOperation::Save, true, true, false, false},
+        {lq::SaveOperation::SaveAs, true, true, false, false},
+        {lq::SaveOperation::SaveTo, true, false, true, false},
+        {lq::SaveOperation::AutosaveInPlace, true, true, false, false},
+        {lq::SaveOperation::AutosaveElsewhere, false, false, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.operation));
+        QTemporaryDir scratch;
+        lq::Document::setAutosaveFolder(QDir(scratch.path()).filePath("autosaves"));
+        TestDocument document;
+        const QString original = QDir(scratch.path()).filePath("original.note");
+        if (c.titledFirst) {
+            ASSERT_TRUE(document.saveToUrl(original, lq::SaveOperation::SaveAs, nullptr));
+        }
+        edit(document);
+        ASSERT_TRUE(document.isDocumentEdited());
+        document.contents = "second";
+        const QString target = c.operation == lq::SaveOperation::Save ||
+                                       c.operation == lq::SaveOperation::AutosaveInPlace
+                                   ? original
+                                   : QDir(scratch.path()).filePath("other.note");
+        lq::Error error;
+        ASSERT_TRUE(document.saveToUrl(target, c.operation, &error))
+            << error.localizedDescription().toStdString();
+        EXPECT_EQ(document.operations.last(), c.operation);
+        EXPECT_EQ(document.isDocumentEdited(), c.editedAfter);
+        EXPECT_EQ(document.hasUnautosavedChanges(), c.operation == lq::SaveOperation::SaveTo);
+        const QString stored = c.autosavedElsewhere ? document.autosavedContentsUrl() : target;
+        EXPECT_EQ(readAll(QDir(stored).filePath("a")), "second");
+        EXPECT_TRUE(siblingsOf(stored).isEmpty());
+        const QString expectedFile = c.becomesFile ? target : c.titledFirst ? original : QString();
+        EXPECT_EQ(document.fileUrl(), expectedFile);
+        if (c.titledFirst && !c.becomesFile) {
+            EXPECT_EQ(readAll(QDir(original).filePath("a")), "first");
+        }
+    }
+}
+
+TEST_F(DocumentTest, AFailedSaveLeavesTheStoredFileAsItWas)
+{
+    struct Case
+    {
+        const char *name;
+        bool writerFails;
+        const char *failingOperation; // in the file layer, at the stored path
+    };
+    const Case cases[] = {
+        {"writer", true, nullptr},
+        {"swap", false, "exchange"},
+        {"first save's rename", false, "move"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir scratch;
+        const QString stored = QDir(scratch.path()).filePath("note.note");
+        TestDocument document;
+        const bool firstSave = c.failingOperation && QByteArray(c.failingOperation) == "move";
+        if (!firstSave) {
+            ASSERT_TRUE(document.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        }
+        edit(document);
+        document.contents = "changed";
+        document.failWriting = c.writerFails;
+        const QString failing = c.failingOperation ? c.failingOperation : "";
+        lq::FailingFileOperations failingOperations(
+            [&](const QString &operation, const QString &p) {
+                return operation == failing && p == stored;
+            });
+        lq::FileOperations *previous = lq::FileOperations::setCurrent(&failingOperations);
+        lq::Error error;
+        EXPECT_FALSE(document.saveToUrl(stored, lq::SaveOperation::Save, &error));
+        lq::FileOperations::setCurrent(previous);
+        EXPECT_FALSE(error.localizedDescription().isEmpty());
+        EXPECT_TRUE(siblingsOf(stored).isEmpty());
+        EXPECT_TRUE(document.isDocumentEdited());
+        if (firstSave) {
+            EXPECT_FALSE(QFile::exists(stored));
+            EXPECT_TRUE(document.fileUrl().isEmpty());
+        } else {
+            EXPECT_EQ(readAll(QDir(stored).filePath("a")), "first");
+            EXPECT_EQ(readAll(QDir(stored).filePath("b")), "first");
+        }
+    }
+}
+
+TEST_F(DocumentTest, LeftoversOfInterruptedSavesAreClearedOrOfferedNeverLostSilently)
+{
+    struct Case
+    {
+        const char *name;
+        bool complete;
+        bool newer;
+        bool opening;
+        int answer; // 0 open the newer copy, 1 keep both
+        QByteArray storedAfter;
+        bool keptAsRecovered;
+    };
+    const Case cases[] = {
+        {"incomplete", false, true, true, 0, "stored", false},
+        {"complete but older", true, false, true, 0, "stored", false},
+        {"newer, opened instead", true, true, true, 0, "leftover", false},
+        {"newer, both kept", true, true, true, 1, "stored", true},
+        {"newer, met by a save", true, true, false, 0, "saved", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir scratch;
+        const QString stored = QDir(scratch.path()).filePath("note.note");
+        {
+            TestDocument writer;
+            writer.contents = "stored";
+            ASSERT_TRUE(writer.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        }
+        const QString leftover = lq::SafeSaveLocation::freshSibling(stored);
+        ASSERT_TRUE(QDir().mkdir(leftover));
+        writeAll(QDir(leftover).filePath("a"), "leftover");
+        writeAll(QDir(leftover).filePath("b"), "leftover");
+        if (c.complete)
+            writeAll(QDir(leftover).filePath("complete"), QByteArray());
+        const struct timespec times[2] = {{0, UTIME_OMIT},
+                                          {std::time(nullptr) + (c.newer ? 60 : -60), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(leftover).constData(), times, 0), 0);
+
+        lq::test::ScriptedAlertPresenter alerts;
+        alerts.addResponse(c.answer);
+        TestDocument document;
+        if (c.opening) {
+            ASSERT_TRUE(document.openUrl(stored, nullptr));
+        } else {
+            document.contents = "saved";
+            ASSERT_TRUE(document.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        }
+        EXPECT_EQ(alerts.count(), c.opening && c.complete && c.newer ? 1 : 0);
+        EXPECT_EQ(readAll(QDir(stored).filePath("a")), c.storedAfter);
+        EXPECT_TRUE(siblingsOf(stored).isEmpty());
+        const QString recovered = QDir(scratch.path()).filePath("note (recovered).note");
+        EXPECT_EQ(QFile::exists(recovered), c.keptAsRecovered);
+        if (c.keptAsRecovered) {
+            EXPECT_EQ(readAll(QDir(recovered).filePath("a")), "leftover");
+        }
+    }
+}
+
+TEST_F(DocumentTest, TheChangeCountFollowsUndoSavesAndReverts)
+{
+    TestDocument document;
+    QList<bool> editedSignals;
+    QObject::connect(&document, &lq::Document::editedChanged,
+                     [&](bool edited) { editedSignals.append(edited); });
+    lq::UndoManager &undo = *document.undoManager();
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+        bool edited;
+    };
+    const Step steps[] = {
+        {"edit", [&] { edit(document); }, true},
+        {"undo back to clean", [&] { undo.undo(); }, false},
+        {"redo", [&] { undo.redo(); }, true},
+        {"save", [&] { document.saveToUrl(path("n.note"), lq::SaveOperation::SaveAs, nullptr); },
+         false},
+        {"undo past the save", [&] { undo.undo(); }, true},
+        {"redo to the save", [&] { undo.redo(); }, false},
+        {"edit again", [&] { edit(document); }, true},
+        {"revert", [&] { document.revertToContentsOfUrl(path("n.note"), nullptr); }, false},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(document.isDocumentEdited(), step.edited);
+    }
+    EXPECT_FALSE(undo.canUndo()) << "a revert drops the steps of the old contents";
+    EXPECT_EQ(editedSignals, (QList<bool>{true, false, true, false, true, false, true, false}));
+}
+
+TEST_F(DocumentTest, AnEditIsAutosavedAfterTheDelay)
+{
+    lq::Document::setAutosaveDelay(1);
+    TestDocument document;
+    edit(document);
+    ASSERT_TRUE(document.hasUnautosavedChanges());
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return !document.hasUnautosavedChanges(); }, 5s));
+    ASSERT_FALSE(document.autosavedContentsUrl().isEmpty());
+    EXPECT_TRUE(document.autosavedContentsUrl().endsWith(".note"));
+    EXPECT_TRUE(document.isDocumentEdited()) << "an untitled note stays unsaved";
+    const QString autosaved = document.autosavedContentsUrl();
+    ASSERT_TRUE(document.saveToUrl(path("kept.note"), lq::SaveOperation::SaveAs, nullptr));
+    EXPECT_FALSE(QFile::exists(autosaved)) << "the autosaved copy goes once the note is saved";
+}
+
+TEST_F(DocumentTest, FileAccessFromAnotherThreadWaitsForASave)
+{
+    TestDocument document;
+    std::atomic<bool> inside{false};
+    std::atomic<bool> overlapped{false};
+    QThread *worker = QThread::create([&] {
+        for (int i = 0; i < 50; ++i)
+            document.performSynchronousFileAccess([&] {
+                if (inside)
+                    overlapped = true;
+            });
+    });
+    worker->start();
+    for (int i = 0; i < 20; ++i) {
+        document.performSynchronousFileAccess([&] {
+            inside = true;
+            QThread::msleep(1);
+            inside = false;
+        });
+    }
+    worker->wait();
+    delete worker;
+    EXPECT_FALSE(overlapped);
+}
+
+// Saves until it is killed; the parent test starts it.
+const char *const kKillChildVariable = "LUMAQUILL_SAVE_CHILD_PATH";
+
+TEST_F(DocumentTest, ChildSavesUntilKilled)
+{
+    const QString stored = qEnvironmentVariable(kKillChildVariable);
+    if (stored.isEmpty())
+        GTEST_SKIP() << "run by AKilledSaveLeavesTheOldOrTheNewNote";
+    TestDocument document;
+    ASSERT_TRUE(document.openUrl(stored, nullptr));
+    std::printf("saving\n");
+    std::fflush(stdout);
+    for (int generation = document.contents.toInt() + 1;; ++generation) {
+        document.contents = QByteArray::number(generation) + ' ' +
+                            QByteArray(QRandomGenerator::global()->bounded(1, 300000), 'x');
+        ASSERT_TRUE(document.saveToUrl(stored, lq::SaveOperation::Save, nullptr));
+    }
+}
+
+TEST_F(DocumentTest, AKilledSaveLeavesTheOldOrTheNewNote)
+{
+    const QString stored = path("killed.note");
+    {
+        TestDocument first;
+        first.contents = "0";
+        ASSERT_TRUE(first.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+    }
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kKillChildVariable), stored);
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=DocumentTest.ChildSavesUntilKilled")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForReadyRead(20000));
+        QThread::msleep(QRandomGenerator::global()->bounded(20, 200));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(10000);
+        TestDocument reopened;
+        lq::test::ScriptedAlertPresenter alerts; // a newer complete copy is opened
+        lq::Error error;
+        ASSERT_TRUE(reopened.openUrl(stored, &error)) << error.localizedDescription().toStdString();
+        EXPECT_TRUE(siblingsOf(stored).isEmpty());
+    }
+}
+
+} // namespace
