@@ -4,12 +4,15 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace lq {
 namespace {
@@ -18,6 +21,9 @@ using namespace std::chrono_literals;
 
 // How long runEventLoopUntil waits for events before it looks at its predicate again.
 constexpr std::chrono::milliseconds pollInterval = 10ms;
+
+// How many runEventLoopUntil calls of this thread are running.
+thread_local int nestedWaits = 0;
 
 std::chrono::milliseconds roundedUp(std::chrono::nanoseconds duration)
 {
@@ -49,18 +55,24 @@ struct PostedCall::State
             taken = std::move(work);
         }
         taken();
-        std::lock_guard lock(mutex);
-        status = Status::Finished;
+        {
+            std::lock_guard lock(mutex);
+            status = Status::Finished;
+        }
+        stopWatchingContext();
     }
 
     void cancel()
     {
         std::function<void()> dropped; // released outside the lock: its captures may be anything
-        std::lock_guard lock(mutex);
-        if (status != Status::Pending)
-            return;
-        status = Status::Cancelled;
-        dropped.swap(work);
+        {
+            std::lock_guard lock(mutex);
+            if (status != Status::Pending)
+                return;
+            status = Status::Cancelled;
+            dropped.swap(work);
+        }
+        stopWatchingContext();
     }
 
     bool isPending()
@@ -69,9 +81,33 @@ struct PostedCall::State
         return status == Status::Pending;
     }
 
+    // Cancels the call when context is destroyed first.
+    static void watchContext(const std::shared_ptr<State> &state, const QObject *context)
+    {
+        const QMetaObject::Connection watch =
+            QObject::connect(context, &QObject::destroyed, [weak = std::weak_ptr(state)] {
+                if (const std::shared_ptr<State> alive = weak.lock())
+                    alive->cancel();
+            });
+        std::lock_guard lock(state->mutex);
+        state->contextWatch = watch;
+    }
+
+    // Disconnected outside the lock: the context may be emitting its destruction right now.
+    void stopWatchingContext()
+    {
+        QMetaObject::Connection watch;
+        {
+            std::lock_guard lock(mutex);
+            watch = std::exchange(contextWatch, {});
+        }
+        QObject::disconnect(watch);
+    }
+
     std::mutex mutex;
     Status status = Status::Pending;
     std::function<void()> work;
+    QMetaObject::Connection contextWatch;
 };
 
 void PostedCall::cancel()
@@ -87,6 +123,12 @@ bool PostedCall::isPending() const
 
 PostedCall postToMainThread(std::function<void()> work, std::chrono::milliseconds delay)
 {
+    return postToMainThread(nullptr, std::move(work), delay);
+}
+
+PostedCall postToMainThread(const QObject *context, std::function<void()> work,
+                            std::chrono::milliseconds delay)
+{
     PostedCall call;
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || !work) {
@@ -96,6 +138,8 @@ PostedCall postToMainThread(std::function<void()> work, std::chrono::millisecond
         return call;
     }
     call.m_state = std::make_shared<PostedCall::State>(std::move(work));
+    if (context)
+        PostedCall::State::watchContext(call.m_state, context);
     const QDeadlineTimer due(std::max(delay, 0ms), Qt::PreciseTimer);
     // Hop to the main thread first: only there may a timer for the main thread be started.
     QMetaObject::invokeMethod(
@@ -112,6 +156,58 @@ PostedCall postToMainThread(std::function<void()> work, std::chrono::millisecond
     return call;
 }
 
+namespace detail {
+
+void waitForMainThread(const std::function<void()> &work, std::chrono::milliseconds patience)
+{
+    struct Handoff
+    {
+        std::mutex mutex;
+        std::condition_variable over;
+        bool finished = false;
+        bool ran = false;
+    };
+    // Owned by the posted call alone, so it goes when the call has run or was dropped unrun
+    // (an application that quits deletes the calls still queued for it).
+    struct Finisher
+    {
+        explicit Finisher(std::shared_ptr<Handoff> handoff) : handoff(std::move(handoff)) {}
+        Finisher(const Finisher &) = delete;
+        Finisher &operator=(const Finisher &) = delete;
+        std::shared_ptr<Handoff> handoff;
+        ~Finisher()
+        {
+            std::lock_guard lock(handoff->mutex);
+            handoff->finished = true;
+            handoff->over.notify_all();
+        }
+    };
+    const auto handoff = std::make_shared<Handoff>();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&work, finisher = std::make_shared<Finisher>(handoff)] {
+            work();
+            std::lock_guard lock(finisher->handoff->mutex);
+            finisher->handoff->ran = true;
+        },
+        Qt::QueuedConnection);
+
+    std::unique_lock lock(handoff->mutex);
+    const auto finished = [&] { return handoff->finished; };
+    if (!handoff->over.wait_for(lock, patience, finished)) {
+        log(QStringLiteral("Program error, a call to the main thread has not been taken for %1 ms; "
+                           "the main thread may be waiting for the thread that called it, and "
+                           "then both wait forever")
+                .arg(patience.count()));
+        handoff->over.wait(lock, finished);
+    }
+    if (!handoff->ran)
+        log(QStringLiteral("Program error, a call to the main thread was dropped unrun: the "
+                           "application quit first"));
+}
+
+} // namespace detail
+
 bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseconds timeLimit)
 {
     const QDeadlineTimer deadline(std::max(timeLimit, 0ms), Qt::PreciseTimer);
@@ -119,6 +215,11 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
     std::optional<QEventLoop> loop;
     if (QCoreApplication::instance())
         loop.emplace(); // also gives a thread without one an event dispatcher
+    // Deletions deferred outside any event loop wait for one to run; the outermost wait stands
+    // in for it. A nested wait leaves the deletions its caller deferred to the caller's return.
+    const bool deletesDeferred = nestedWaits == 0 && QThread::currentThread()->loopLevel() == 0;
+    ++nestedWaits;
+    const auto leaving = qScopeGuard([] { --nestedWaits; });
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
     wakeUp.setTimerType(Qt::PreciseTimer);
@@ -130,6 +231,8 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
         if (loop) {
             wakeUp.start(wait);
             loop->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            if (deletesDeferred)
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         } else {
             std::this_thread::sleep_for(wait);
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace lq {
@@ -17,7 +18,8 @@ struct Observer
     QString name;
     const void *sender = nullptr;
     NotificationCenter::Handler handler;
-    bool removed = false; // guarded by the center's mutex
+    QMetaObject::Connection contextWatch; // ends the observation with its context
+    bool removed = false;                 // guarded by the center's mutex
 
     bool observes(const Notification &notification) const
     {
@@ -36,13 +38,28 @@ public:
     template <class Predicate>
     void remove(Predicate matches)
     {
+        std::vector<QMetaObject::Connection> watches;
+        {
+            std::lock_guard lock(mutex);
+            std::erase_if(observers, [&](const std::shared_ptr<Observer> &observer) {
+                if (!matches(*observer))
+                    return false;
+                observer->removed = true;
+                watches.push_back(std::exchange(observer->contextWatch, {}));
+                return true;
+            });
+        }
+        // Outside the lock: a context may be emitting its destruction on another thread.
+        for (const QMetaObject::Connection &watch : watches)
+            QObject::disconnect(watch);
+    }
+
+    ObserverId add(std::shared_ptr<Observer> observer)
+    {
         std::lock_guard lock(mutex);
-        std::erase_if(observers, [&](const std::shared_ptr<Observer> &observer) {
-            if (!matches(*observer))
-                return false;
-            observer->removed = true;
-            return true;
-        });
+        observer->id = ++lastId;
+        observers.push_back(observer);
+        return observer->id;
     }
 
     bool isRemoved(const Observer &observer)
@@ -59,7 +76,10 @@ public:
 NotificationCenter::NotificationCenter() : d(std::make_unique<Private>())
 {}
 
-NotificationCenter::~NotificationCenter() = default;
+NotificationCenter::~NotificationCenter()
+{
+    d->remove([](const Observer &) { return true; });
+}
 
 NotificationCenter &NotificationCenter::defaultCenter()
 {
@@ -67,24 +87,62 @@ NotificationCenter &NotificationCenter::defaultCenter()
     return center;
 }
 
-NotificationCenter::ObserverId NotificationCenter::addObserver(const void *owner,
-                                                               const QString &name,
-                                                               const void *sender, Handler handler)
+namespace {
+
+std::shared_ptr<Observer> makeObserver(const void *owner, const QString &name, const void *sender,
+                                       NotificationCenter::Handler handler)
 {
     if (!handler) {
         log(QStringLiteral("NotificationCenter: ignored an observer of \"%1\" without a handler")
                 .arg(name));
-        return 0;
+        return nullptr;
     }
     auto observer = std::make_shared<Observer>();
     observer->owner = owner;
     observer->name = name;
     observer->sender = sender;
     observer->handler = std::move(handler);
-    std::lock_guard lock(d->mutex);
-    observer->id = ++d->lastId;
-    d->observers.push_back(observer);
-    return observer->id;
+    return observer;
+}
+
+} // namespace
+
+NotificationCenter::ObserverId NotificationCenter::addObserver(const void *owner,
+                                                               const QString &name,
+                                                               const void *sender, Handler handler)
+{
+    std::shared_ptr<Observer> observer = makeObserver(owner, name, sender, std::move(handler));
+    return observer ? d->add(std::move(observer)) : 0;
+}
+
+NotificationCenter::ObserverId NotificationCenter::addObserver(const QObject *context,
+                                                               const QString &name,
+                                                               const void *sender, Handler handler)
+{
+    std::shared_ptr<Observer> observer = makeObserver(context, name, sender, std::move(handler));
+    if (!observer)
+        return 0;
+    const ObserverId id = d->add(observer);
+    if (context) {
+        // Connected after adding, so that the removal can disconnect it; a removal that came
+        // in between leaves nothing to watch.
+        QMetaObject::Connection watch =
+            QObject::connect(context, &QObject::destroyed, [this, id] { removeObserver(id); });
+        std::unique_lock lock(d->mutex);
+        if (observer->removed) {
+            lock.unlock();
+            QObject::disconnect(watch);
+        } else {
+            observer->contextWatch = std::move(watch);
+        }
+    }
+    return id;
+}
+
+NotificationCenter::ObserverId NotificationCenter::addObserver(std::nullptr_t, const QString &name,
+                                                               const void *sender, Handler handler)
+{
+    return addObserver(static_cast<const void *>(nullptr), name, sender, std::move(handler));
 }
 
 void NotificationCenter::removeObserver(ObserverId id)
@@ -94,6 +152,10 @@ void NotificationCenter::removeObserver(ObserverId id)
 
 void NotificationCenter::removeObserver(const void *owner)
 {
+    if (!owner) {
+        log(QStringLiteral("Program error, removeObserver without an owner; nothing removed"));
+        return;
+    }
     d->remove([owner](const Observer &observer) { return observer.owner == owner; });
 }
 

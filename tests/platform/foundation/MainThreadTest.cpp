@@ -1,10 +1,15 @@
 #include "platform/foundation/MainThread.h"
 
+#include "support/LogCapture.h"
+
+#include <QObject>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -71,6 +76,118 @@ TEST(MainThreadTest, WorkersPostToTheMainThreadAndCancelWhatIsPosted)
     EXPECT_TRUE(lq::runEventLoopUntil([&] { return markerRan && onMain >= 0; }, patience));
     EXPECT_EQ(onMain, 1);
     EXPECT_FALSE(cancelledRan);
+}
+
+TEST(MainThreadTest, PostedCallsWithAContextAreDroppedWhenItGoes)
+{
+    struct Case
+    {
+        const char *what;
+        std::chrono::milliseconds delay;
+        bool postedByWorker;
+        bool contextDestroyed;
+    };
+    const Case cases[] = {
+        {"context kept", 0ms, false, false},
+        {"context destroyed", 0ms, false, true},
+        {"context destroyed before the delay passed", 20ms, false, true},
+        {"posted by a worker, context kept", 5ms, true, false},
+        {"posted by a worker, context destroyed", 5ms, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto context = std::make_unique<QObject>();
+        auto capture = std::make_shared<int>(0);
+        bool ran = false;
+        lq::PostedCall call;
+        const auto post = [&] {
+            call = lq::postToMainThread(
+                context.get(), [&ran, capture] { ran = true; }, c.delay);
+        };
+        if (c.postedByWorker)
+            std::thread(post).join();
+        else
+            post();
+        if (c.contextDestroyed) {
+            context.reset();
+            EXPECT_FALSE(call.isPending());
+            EXPECT_EQ(capture.use_count(), 1); // the work and what it holds are gone
+        }
+        bool markerRan = false;
+        lq::postToMainThread([&] { markerRan = true; }, c.delay + 5ms);
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return markerRan; }, patience));
+        EXPECT_EQ(ran, !c.contextDestroyed);
+        EXPECT_FALSE(call.isPending());
+    }
+}
+
+TEST(MainThreadTest, RunEventLoopUntilDeletesWhatWasDeferred)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(QObject *)> deferDeletion;
+    };
+    const Case cases[] = {
+        {"at the top level", [](QObject *object) { object->deleteLater(); }},
+        {"in a posted call",
+         [](QObject *object) { lq::postToMainThread([object] { object->deleteLater(); }); }},
+        {"by a worker",
+         [](QObject *object) { std::thread([object] { object->deleteLater(); }).join(); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        bool destroyed = false;
+        auto *object = new QObject;
+        QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+        c.deferDeletion(object);
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return destroyed; }, patience));
+    }
+
+    // An object whose deletion a running call deferred lives until that call returns.
+    bool destroyed = false;
+    bool destroyedWhileTheCallRan = true;
+    auto *object = new QObject;
+    QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+    lq::postToMainThread([&] {
+        object->deleteLater();
+        destroyedWhileTheCallRan = lq::runEventLoopUntil([&] { return destroyed; }, 30ms);
+    });
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return destroyed; }, patience));
+    EXPECT_FALSE(destroyedWhileTheCallRan);
+}
+
+TEST(MainThreadTest, RunOnMainThreadReportsAMainThreadThatDoesNotTakeTheCall)
+{
+    struct Case
+    {
+        const char *what;
+        bool mainThreadWaitsForTheWorker;
+    };
+    const Case cases[] = {
+        {"main thread runs its event loop", false},
+        {"main thread waits for the worker", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        lq::test::LogCapture log;
+        std::atomic<bool> finished{false};
+        int result = 0;
+        std::thread worker([&] {
+            result = lq::runOnMainThread([] { return 7; }, 500ms);
+            finished = true;
+        });
+        if (c.mainThreadWaitsForTheWorker) {
+            // Blocked without taking calls, until the waiting worker has spoken up.
+            const auto giveUp = std::chrono::steady_clock::now() + patience;
+            while (!log.contains("Program error") && std::chrono::steady_clock::now() < giveUp)
+                std::this_thread::sleep_for(5ms);
+        }
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return finished.load(); }, patience));
+        worker.join();
+        EXPECT_EQ(result, 7);
+        EXPECT_EQ(log.contains("Program error"), c.mainThreadWaitsForTheWorker);
+    }
 }
 
 TEST(MainThreadTest, RunEventLoopUntilAnswersWhetherThePredicateHeld)

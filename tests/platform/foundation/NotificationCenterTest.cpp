@@ -2,11 +2,14 @@
 
 #include "support/LogCapture.h"
 
+#include <QObject>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -99,6 +102,71 @@ TEST(NotificationCenterTest, RemovesByOwnerAndByIdAndRefusesAnEmptyHandler)
     EXPECT_EQ(center.addObserver(nullptr, "N", nullptr, {}), 0u); // no handler: refused
     EXPECT_TRUE(log.contains("without a handler"));
     center.post("N");
+}
+
+TEST(NotificationCenterTest, RemovingWithoutAnOwnerRemovesNothing)
+{
+    NotificationCenter center;
+    int calls = 0;
+    center.addObserver(nullptr, "N", nullptr, [&](const Notification &) { ++calls; });
+    lq::test::LogCapture log;
+    center.removeObserver(nullptr);
+    EXPECT_TRUE(log.contains("Program error"));
+    center.post("N");
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(NotificationCenterTest, ObservationsOfAContextEndWithIt)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(NotificationCenter &, std::unique_ptr<QObject> &,
+                           NotificationCenter::ObserverId)>
+            end;
+        QStringList calls;
+    };
+    const Case cases[] = {
+        {"context kept", [](auto &, auto &, auto) {}, {"context", "other"}},
+        {"context destroyed", [](auto &, auto &context, auto) { context.reset(); }, {"other"}},
+        {"removed by context",
+         [](auto &center, auto &context, auto) { center.removeObserver(context.get()); },
+         {"other"}},
+        {"removed by id, then the context destroyed",
+         [](auto &center, auto &context, auto id) {
+             center.removeObserver(id);
+             context.reset();
+         },
+         {"other"}},
+        {"context destroyed on another thread",
+         [](auto &, auto &context, auto) {
+             QObject *raw = context.release();
+             raw->moveToThread(nullptr);
+             std::thread([raw] { delete raw; }).join();
+         },
+         {"other"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NotificationCenter center;
+        auto context = std::make_unique<QObject>();
+        const int other = 0;
+        QStringList calls;
+        const auto id = center.addObserver(context.get(), "N", nullptr,
+                                           [&](const Notification &) { calls.append("context"); });
+        center.addObserver(&other, "N", nullptr,
+                           [&](const Notification &) { calls.append("other"); });
+        c.end(center, context, id);
+        center.post("N");
+        EXPECT_EQ(calls, c.calls);
+    }
+
+    // A center that goes first leaves nothing behind for the context's destruction.
+    QObject outliving;
+    {
+        NotificationCenter center;
+        center.addObserver(&outliving, "N", nullptr, [](const Notification &) {});
+    }
 }
 
 TEST(NotificationCenterTest, DeliversOnThePostingThread)
