@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader and the movie reader for
-# a while. LQ_FUZZ_SECONDS sets how long the archive fuzzer runs (default 30); the movie reader,
-# a far smaller input space, gets a third of that.
+# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader, the movie reader and the
+# movie repair for a while. LQ_FUZZ_SECONDS sets how long the archive fuzzer runs (default 30); the
+# movie reader and the repair, far smaller input spaces, get a third of that each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,11 +15,11 @@ cmake --build build/tsan -j "$jobs"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_unarchive_events fuzz_fragmented_movie \
-    make_fuzz_seeds
+    fuzz_fragmented_movie_repair make_fuzz_seeds
 seeds=build/fuzz/seeds
 movieSeeds=build/fuzz/movie-seeds
-rm -rf "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
-mkdir -p "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus
+rm -rf "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus build/fuzz/repair-corpus
+mkdir -p "$seeds" "$movieSeeds" build/fuzz/corpus build/fuzz/movie-corpus build/fuzz/repair-corpus
 build/fuzz/fuzz/make_fuzz_seeds "$seeds" "$movieSeeds"
 seconds=${LQ_FUZZ_SECONDS:-30}
 # A hostile index may make the store fill up to 2^24 empty entries: bounded, but slow under the
@@ -29,3 +29,6 @@ build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="$seconds" -rss_limit_mb=2
 build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -rss_limit_mb=2048 \
     -timeout=10 -artifact_prefix=build/fuzz/movie- -print_final_stats=1 build/fuzz/movie-corpus \
     "$movieSeeds"
+build/fuzz/fuzz/fuzz_fragmented_movie_repair -max_total_time=$(( (seconds + 2) / 3 )) \
+    -rss_limit_mb=2048 -timeout=10 -artifact_prefix=build/fuzz/repair- -print_final_stats=1 \
+    build/fuzz/repair-corpus "$movieSeeds"

@@ -1,5 +1,7 @@
 #include "RecordedMovieChecks.h"
 #include "RecordingRig.h"
+#include "platform/media/FragmentedMovie.h"
+#include "platform/media/FragmentedMovieRepair.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -77,6 +79,15 @@ TEST(CrashSafetyTest, KilledRecordingLeavesPlayableFiles)
             files.removeLast();
         EXPECT_GE(files.size(), test.leastFiles);
         const double asked = std::chrono::duration<double>(kRecordedBeforeKill).count();
+        lq::test::expectPlaysSoundAndPictures(files, asked - lq::test::kMostSecondsLost);
+
+        // Repaired, as when the note is opened, the files keep all of it.
+        for (const QString &path : std::as_const(files)) {
+            EXPECT_NE(lq::FragmentedMovieRepair::repair(path, &error),
+                      lq::FragmentedMovieRepair::Outcome::Failed)
+                << error.localizedDescription().toStdString();
+        }
+        EXPECT_FALSE(lq::FragmentedMovie::lengths(files.last()));
         lq::test::expectPlaysSoundAndPictures(files, asked - lq::test::kMostSecondsLost);
     }
 }
