@@ -107,6 +107,12 @@ uint32_t fieldU32(const QByteArray &data, qint64 at)
     return Reader(data, at, data.size()).u32();
 }
 
+// Whether a full box is of version 1, whose times are 64 bits wide.
+bool isWide(const QByteArray &data, const Box &box)
+{
+    return Reader(data, box.content, box.end).u8() == 1;
+}
+
 // The tracks of the movie header with the samples it describes; none when one is damaged.
 std::optional<QList<Track>> readTracks(const QByteArray &moov, const QList<Box> &children)
 {
@@ -121,9 +127,9 @@ std::optional<QList<Track>> readTracks(const QByteArray &moov, const QList<Box> 
             return std::nullopt;
         Track track;
         track.trak = trak;
-        const bool wideHeader = moov.at(tkhd->content) == 1;
+        const bool wideHeader = isWide(moov, *tkhd);
         track.id = fieldU32(moov, tkhd->content + (wideHeader ? 20 : 12));
-        const bool wideMedia = moov.at(mdhd->content) == 1;
+        const bool wideMedia = isWide(moov, *mdhd);
         track.timescale = fieldU32(moov, mdhd->content + (wideMedia ? 20 : 12));
         std::optional<QList<TrackSample>> samples = readSampleTable(moov, *stbl);
         if (track.timescale == 0 || !samples)
@@ -196,9 +202,10 @@ std::optional<QHash<uint32_t, QList<TrackSample>>> readFragment(const QByteArray
 void append(Track &track, const QList<TrackSample> &samples, std::optional<uint64_t> start)
 {
     if (start && *start > track.decodeEnd && !track.samples.isEmpty()) {
-        const uint64_t widened = track.samples.last().duration + (*start - track.decodeEnd);
-        track.samples.last().duration = uint32_t(std::min<uint64_t>(widened, UINT32_MAX));
-        track.decodeEnd = *start;
+        uint32_t &last = track.samples.last().duration;
+        const uint64_t gap = std::min<uint64_t>(*start - track.decodeEnd, UINT32_MAX - last);
+        last += uint32_t(gap);
+        track.decodeEnd += gap;
     }
     for (const TrackSample &sample : samples)
         track.decodeEnd += sample.duration;
@@ -218,7 +225,7 @@ QByteArray withDuration(const QByteArray &moov, const Box &box, int narrowAt, in
 {
     QByteArray copy = moov.mid(box.begin, box.end - box.begin);
     const qint64 content = box.content - box.begin;
-    const bool wide = copy.at(content) == 1;
+    const bool wide = isWide(moov, box);
     const qint64 at = content + (wide ? wideAt : narrowAt);
     if (at + (wide ? 8 : 4) > copy.size())
         return copy;
@@ -346,7 +353,7 @@ QByteArray movieHeader(const QByteArray &moov, const Box &top, const QList<Track
                        int64_t shift)
 {
     const std::optional<Box> mvhd = find(childBoxes(moov, top), "mvhd");
-    const bool wideMovie = mvhd && moov.at(mvhd->content) == 1;
+    const bool wideMovie = mvhd && isWide(moov, *mvhd);
     const uint32_t movieTimescale =
         mvhd ? fieldU32(moov, mvhd->content + (wideMovie ? 20 : 12)) : 0;
     const auto inMovieTime = [movieTimescale](const Track &track) {
