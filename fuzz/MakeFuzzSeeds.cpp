@@ -48,11 +48,11 @@ QByteArray fullBox(const char *type, uint32_t flags, const QByteArray &content)
 QByteArray fragmentedMovie()
 {
     const QByteArray tables =
-        box("minf", box("stbl", fullBox("stsd", 0, bigEndian32(0)) +
-                                    fullBox("stts", 0, bigEndian32(0)) +
-                                    fullBox("stsc", 0, bigEndian32(0)) +
-                                    fullBox("stsz", 0, bigEndian32(0) + bigEndian32(0)) +
-                                    fullBox("stco", 0, bigEndian32(0))));
+        box("minf",
+            box("stbl", fullBox("stsd", 0, bigEndian32(0)) + fullBox("stts", 0, bigEndian32(0)) +
+                            fullBox("stsc", 0, bigEndian32(0)) +
+                            fullBox("stsz", 0, bigEndian32(0) + bigEndian32(0)) +
+                            fullBox("stco", 0, bigEndian32(0))));
     const QByteArray track =
         box("trak", fullBox("tkhd", 0, bigEndian32(0) + bigEndian32(0) + bigEndian32(1)) +
                         box("mdia", fullBox("mdhd", 0,
