@@ -45,14 +45,22 @@ QByteArray fullBox(const char *type, uint32_t flags, const QByteArray &content)
     return box(type, bigEndian32(flags) + content);
 }
 
-// A small fragmented movie: one track at 48 kHz, its header, one fragment of four samples.
+// A small fragmented movie: one track at 48 kHz, its header with empty sample tables, one
+// fragment of four samples.
 QByteArray fragmentedMovie()
 {
+    const QByteArray tables =
+        box("minf",
+            box("stbl", fullBox("stsd", 0, bigEndian32(0)) + fullBox("stts", 0, bigEndian32(0)) +
+                            fullBox("stsc", 0, bigEndian32(0)) +
+                            fullBox("stsz", 0, bigEndian32(0) + bigEndian32(0)) +
+                            fullBox("stco", 0, bigEndian32(0))));
     const QByteArray track =
         box("trak", fullBox("tkhd", 0, bigEndian32(0) + bigEndian32(0) + bigEndian32(1)) +
                         box("mdia", fullBox("mdhd", 0,
                                             bigEndian32(0) + bigEndian32(0) + bigEndian32(48000) +
-                                                bigEndian32(4096))));
+                                                bigEndian32(4096)) +
+                                        tables));
     const QByteArray extends =
         box("mvex", fullBox("trex", 0,
                             bigEndian32(1) + bigEndian32(1) + bigEndian32(1024) + bigEndian32(0) +

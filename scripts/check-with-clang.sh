@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader, the movie reader and the
-# text archive readers for a while. LQ_FUZZ_SECONDS sets how long the archive fuzzer runs (default
-# 30); the movie and text readers get a third of that each.
+# Runs the lock tests under ThreadSanitizer and fuzzes the archive reader, the movie reader, the
+# text archive readers and the movie repair for a while. LQ_FUZZ_SECONDS sets how long the archive
+# fuzzer runs (default 30); the others, far smaller input spaces, get a third of that each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,14 +15,14 @@ cmake --build build/tsan -j "$jobs"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_unarchive_events fuzz_fragmented_movie \
-    fuzz_text_archives make_fuzz_seeds make_text_fuzz_seeds
+    fuzz_fragmented_movie_repair fuzz_text_archives make_fuzz_seeds make_text_fuzz_seeds
 seeds=build/fuzz/seeds
 movieSeeds=build/fuzz/movie-seeds
 textSeeds=build/fuzz/text-seeds
 rm -rf "$seeds" "$movieSeeds" "$textSeeds" build/fuzz/corpus build/fuzz/movie-corpus \
-    build/fuzz/text-corpus
+    build/fuzz/repair-corpus build/fuzz/text-corpus
 mkdir -p "$seeds" "$movieSeeds" "$textSeeds" build/fuzz/corpus build/fuzz/movie-corpus \
-    build/fuzz/text-corpus
+    build/fuzz/repair-corpus build/fuzz/text-corpus
 build/fuzz/fuzz/make_fuzz_seeds "$seeds" "$movieSeeds"
 build/fuzz/fuzz/make_text_fuzz_seeds "$textSeeds"
 seconds=${LQ_FUZZ_SECONDS:-30}
@@ -36,5 +36,7 @@ build/fuzz/fuzz/fuzz_unarchive_events -max_total_time="$seconds" -timeout=30 "${
     -artifact_prefix=build/fuzz/ build/fuzz/corpus "$seeds"
 build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/movie- build/fuzz/movie-corpus "$movieSeeds"
+build/fuzz/fuzz/fuzz_fragmented_movie_repair -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
+    "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/repair- build/fuzz/repair-corpus "$movieSeeds"
 build/fuzz/fuzz/fuzz_text_archives -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/text- build/fuzz/text-corpus "$textSeeds"

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/media/BusWatch.h"
+#include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 #include "platform/media/GstCaptureDevices.h"
 #include "platform/media/VideoSurface.h"
@@ -9,6 +10,7 @@
 #include <gst/gst.h>
 
 #include <cmath>
+#include <utility>
 
 namespace lq {
 namespace {
@@ -131,6 +133,30 @@ GstElement *queue(Builder &builder, bool leaky)
 GstPad *staticPad(GstElement *element, const char *name)
 {
     return element ? gst_element_get_static_pad(element, name) : nullptr;
+}
+
+// Where the writer goes when asked for a file it must not have: a file that holds recorded data is
+// never opened for writing again.
+const char *const kNowhere = "/dev/null";
+
+// The movie header written before the fragments ends each track's edits with the first fragment;
+// without them, a file cut off while recording plays all its fragments.
+GstPadProbeReturn openFragmentedHeader(GstPad *, GstPadProbeInfo *info, gpointer)
+{
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    char head[8];
+    const gsize size = gst_buffer_get_size(buffer);
+    if (size < sizeof head || gst_buffer_extract(buffer, 0, head, sizeof head) != sizeof head ||
+        qstrncmp(head + 4, "moov", 4) != 0)
+        return GST_PAD_PROBE_OK;
+    QByteArray moov(qsizetype(size), Qt::Uninitialized);
+    gst_buffer_extract(buffer, 0, moov.data(), size);
+    if (!FragmentedMovie::dropEditsOfFragmentedHeader(moov))
+        return GST_PAD_PROBE_OK;
+    buffer = gst_buffer_make_writable(buffer);
+    gst_buffer_fill(buffer, 0, moov.constData(), size);
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
 }
 
 Error errorOf(GError *failure)
@@ -303,7 +329,11 @@ void CaptureGraph::stopRecording()
 QString CaptureGraph::takeNextLocation()
 {
     std::lock_guard lock(m_locationMutex);
-    m_lastLocation = m_nextLocation;
+    // Each file is handed out once: asked again without a switch (as after a failed write), the
+    // writer would truncate the file it just wrote.
+    if (m_nextLocation.isEmpty())
+        return QString::fromLatin1(kNowhere);
+    m_lastLocation = std::exchange(m_nextLocation, QString());
     return m_lastLocation;
 }
 
@@ -325,6 +355,10 @@ bool CaptureGraph::build(bool recording, Error *error)
             gst_util_set_object_arg(G_OBJECT(muxer), "fragment-mode", "first-moov-then-finalise");
             // Written through at once, so that a killed process leaves every finished fragment.
             gst_util_set_object_arg(G_OBJECT(sink), "buffer-mode", "unbuffered");
+            GstPad *input = gst_element_get_static_pad(sink, "sink");
+            gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &openFragmentedHeader, nullptr,
+                              nullptr);
+            gst_object_unref(input);
             g_object_set(writer, "muxer", muxer, "sink", sink, "async-finalize", FALSE,
                          "max-size-time", guint64(0), "max-size-bytes", guint64(0), nullptr);
             g_signal_connect(writer, "format-location",

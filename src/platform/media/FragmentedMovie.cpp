@@ -1,5 +1,7 @@
 #include "platform/media/FragmentedMovie.h"
 
+#include "platform/media/MovieBoxes.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -9,102 +11,33 @@
 namespace lq {
 namespace {
 
+using movie::Box;
+using movie::childBoxes;
+using movie::find;
+using movie::Reader;
+
 constexpr qint64 kLargestHeaderBox = 16 * 1024 * 1024; // a movie or fragment header
-constexpr uint32_t kBaseDataOffsetPresent = 0x000001;
-constexpr uint32_t kSampleDescriptionPresent = 0x000002;
-constexpr uint32_t kDefaultDurationPresent = 0x000008;
-constexpr uint32_t kDefaultSizePresent = 0x000010;
-constexpr uint32_t kDataOffsetPresent = 0x000001;
-constexpr uint32_t kFirstSampleFlagsPresent = 0x000004;
-constexpr uint32_t kSampleDurationPresent = 0x000100;
-constexpr uint32_t kSampleSizePresent = 0x000200;
-constexpr uint32_t kSampleFlagsPresent = 0x000400;
-constexpr uint32_t kCompositionOffsetPresent = 0x000800;
-
-// Big-endian reads within one buffer; a read past its end sets failed and answers 0.
-class Reader
-{
-public:
-    Reader(const QByteArray &data, qint64 begin, qint64 end) : m_data(data), m_at(begin), m_end(end)
-    {}
-
-    uint32_t u32() { return uint32_t(take(4)); }
-    uint64_t u64() { return take(8); }
-    void skip(qint64 bytes)
-    {
-        if (bytes < 0 || bytes > m_end - m_at)
-            m_failed = true;
-        else
-            m_at += bytes;
-    }
-    qint64 remaining() const { return m_end - m_at; }
-    bool failed() const { return m_failed; }
-
-private:
-    uint64_t take(int bytes)
-    {
-        if (m_failed || bytes > m_end - m_at) {
-            m_failed = true;
-            return 0;
-        }
-        uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value = (value << 8) | uint8_t(m_data[m_at + i]);
-        m_at += bytes;
-        return value;
-    }
-
-    const QByteArray &m_data;
-    qint64 m_at;
-    qint64 m_end;
-    bool m_failed = false;
-};
-
-struct Box
-{
-    QByteArray type;
-    qint64 content = 0; // after the header
-    qint64 end = 0;
-};
-
-// The boxes inside [begin, end) of data; stops at the first malformed one.
-QList<Box> childBoxes(const QByteArray &data, qint64 begin, qint64 end)
-{
-    QList<Box> boxes;
-    qint64 at = begin;
-    while (end - at >= 8) {
-        Reader reader(data, at, end);
-        uint64_t size = reader.u32();
-        Box box{data.mid(at + 4, 4), at + 8, 0};
-        reader.skip(4);
-        if (size == 1) {
-            size = reader.u64();
-            box.content += 8;
-        } else if (size == 0) {
-            size = uint64_t(end - at);
-        }
-        if (reader.failed() || size < uint64_t(box.content - at) || size > uint64_t(end - at))
-            break;
-        box.end = at + qint64(size);
-        boxes.append(box);
-        at = box.end;
-    }
-    return boxes;
-}
-
-std::optional<Box> find(const QList<Box> &boxes, const char *type)
-{
-    const auto found = std::find_if(boxes.begin(), boxes.end(),
-                                    [type](const Box &box) { return box.type == type; });
-    return found == boxes.end() ? std::nullopt : std::optional<Box>(*found);
-}
 
 struct Track
 {
+    movie::TrackDefaults defaults;
     uint32_t timescale = 0;
-    uint32_t defaultDuration = 0;
     uint64_t end = 0; // in the track's timescale
 };
+
+// The length a movie header tells, in seconds.
+double headerSeconds(const QByteArray &moov)
+{
+    const std::optional<Box> mvhd = find(childBoxes(moov, 0, moov.size()), "mvhd");
+    if (!mvhd)
+        return 0.0;
+    Reader header(moov, mvhd->content, mvhd->end);
+    const bool wide = header.u32() >> 24 == 1;
+    header.skip(wide ? 16 : 8);
+    const uint32_t timescale = header.u32();
+    const uint64_t duration = wide ? header.u64() : header.u32();
+    return header.failed() || timescale == 0 ? 0.0 : double(duration) / timescale;
+}
 
 // The tracks of a movie header, by id, with their lengths there; empty unless it announces
 // fragments.
@@ -118,11 +51,8 @@ QHash<uint32_t, Track> tracksOfFragmentedMovie(const QByteArray &moov)
     for (const Box &trak : children) {
         if (trak.type != "trak")
             continue;
-        const QList<Box> parts = childBoxes(moov, trak.content, trak.end);
-        const std::optional<Box> tkhd = find(parts, "tkhd");
-        const std::optional<Box> mdia = find(parts, "mdia");
-        const std::optional<Box> mdhd =
-            mdia ? find(childBoxes(moov, mdia->content, mdia->end), "mdhd") : std::nullopt;
+        const std::optional<Box> tkhd = find(childBoxes(moov, trak), "tkhd");
+        const std::optional<Box> mdhd = movie::findPath(moov, trak, {"mdia", "mdhd"});
         if (!tkhd || !mdhd)
             continue;
         Reader header(moov, tkhd->content, tkhd->end);
@@ -143,68 +73,16 @@ QHash<uint32_t, Track> tracksOfFragmentedMovie(const QByteArray &moov)
         if (!header.failed() && !media.failed() && track.timescale > 0)
             tracks.insert(id, track);
     }
-    for (const Box &trex : childBoxes(moov, mvex->content, mvex->end)) {
-        if (trex.type != "trex")
-            continue;
-        Reader reader(moov, trex.content, trex.end);
-        reader.skip(4);
-        const uint32_t id = reader.u32();
-        reader.skip(4);
-        const uint32_t duration = reader.u32();
-        if (!reader.failed() && tracks.contains(id))
-            tracks[id].defaultDuration = duration;
+    for (const auto &[id, defaults] : movie::trackDefaults(moov, *mvex)) {
+        if (tracks.contains(id))
+            tracks[id].defaults = defaults;
     }
     return tracks;
 }
 
-struct RunTotals
-{
-    uint64_t duration = 0; // in the track's timescale
-    uint64_t bytes = 0;
-    qint64 offset = 0; // of the run's data from the fragment's base
-};
-
 uint64_t saturatingAdd(uint64_t a, uint64_t b)
 {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
-}
-
-// The samples of one track run; none when the run is cut off.
-std::optional<RunTotals> readRun(Reader &run, uint32_t defaultDuration, uint32_t defaultSize)
-{
-    const uint32_t flags = run.u32() & 0xffffff;
-    const uint32_t count = run.u32();
-    RunTotals totals;
-    totals.offset = flags & kDataOffsetPresent ? int32_t(run.u32()) : 0;
-    run.skip(flags & kFirstSampleFlagsPresent ? 4 : 0);
-    const int perSample =
-        4 * (bool(flags & kSampleDurationPresent) + bool(flags & kSampleSizePresent) +
-             bool(flags & kSampleFlagsPresent) + bool(flags & kCompositionOffsetPresent));
-    if (run.failed())
-        return std::nullopt;
-    if (perSample == 0) { // every sample takes the defaults
-        totals.duration = uint64_t(count) * defaultDuration;
-        totals.bytes = uint64_t(count) * defaultSize;
-        return totals;
-    }
-    if (count > run.remaining() / perSample)
-        return std::nullopt;
-    for (uint32_t i = 0; i < count; ++i) {
-        totals.duration += flags & kSampleDurationPresent ? run.u32() : defaultDuration;
-        totals.bytes += flags & kSampleSizePresent ? run.u32() : defaultSize;
-        run.skip(flags & kSampleFlagsPresent ? 4 : 0);
-        run.skip(flags & kCompositionOffsetPresent ? 4 : 0);
-    }
-    return totals;
-}
-
-// Whether a run's data lies wholly in the file.
-bool dataWithin(uint64_t base, const RunTotals &totals, qint64 fileSize)
-{
-    if (base > uint64_t(fileSize) || totals.bytes > uint64_t(fileSize))
-        return false;
-    const qint64 end = qint64(base) + totals.offset + qint64(totals.bytes);
-    return end >= 0 && end <= fileSize;
 }
 
 // Moves each track's end past one fragment, when all of the fragment's samples are in the file.
@@ -214,44 +92,45 @@ void addFragment(const QByteArray &moof, qint64 moofStart, qint64 fileSize,
     for (const Box &traf : childBoxes(moof, 0, moof.size())) {
         if (traf.type != "traf")
             continue;
-        const QList<Box> parts = childBoxes(moof, traf.content, traf.end);
+        const QList<Box> parts = childBoxes(moof, traf);
         const std::optional<Box> tfhd = find(parts, "tfhd");
-        if (!tfhd)
+        if (!tfhd || tfhd->end - tfhd->content < 8)
             continue;
-        Reader header(moof, tfhd->content, tfhd->end);
-        const uint32_t flags = header.u32() & 0xffffff;
-        const uint32_t id = header.u32();
-        const auto track = tracks.find(id);
-        if (header.failed() || track == tracks.end())
+        const auto track = tracks.find(Reader(moof, tfhd->content + 4, tfhd->end).u32());
+        if (track == tracks.end())
             continue;
-        const uint64_t base = flags & kBaseDataOffsetPresent ? header.u64() : uint64_t(moofStart);
-        header.skip(flags & kSampleDescriptionPresent ? 4 : 0);
-        const uint32_t defaultDuration =
-            flags & kDefaultDurationPresent ? header.u32() : track->defaultDuration;
-        const uint32_t defaultSize = flags & kDefaultSizePresent ? header.u32() : 0;
-        if (header.failed())
+        const std::optional<movie::TrackFragment> fragment =
+            movie::readTrackFragmentHeader(moof, *tfhd, track->defaults);
+        if (!fragment)
             continue;
-
         uint64_t start = track->end;
-        if (const std::optional<Box> tfdt = find(parts, "tfdt")) {
-            Reader decodeTime(moof, tfdt->content, tfdt->end);
-            const bool wide = decodeTime.u32() >> 24 == 1;
-            const uint64_t time = wide ? decodeTime.u64() : decodeTime.u32();
-            if (!decodeTime.failed())
-                start = time;
-        }
+        if (const std::optional<Box> tfdt = find(parts, "tfdt"))
+            start = movie::readDecodeTime(moof, *tfdt).value_or(start);
+        const uint64_t base = fragment->baseOffset.value_or(uint64_t(moofStart));
+        if (base > uint64_t(fileSize))
+            continue;
+        qint64 data = qint64(base);
         uint64_t duration = 0;
         bool complete = true;
         for (const Box &trun : parts) {
             if (trun.type != "trun")
                 continue;
-            Reader run(moof, trun.content, trun.end);
-            const std::optional<RunTotals> totals = readRun(run, defaultDuration, defaultSize);
-            if (!totals || !dataWithin(base, *totals, fileSize)) {
+            const std::optional<movie::TrackRun> run =
+                movie::readTrackRun(moof, trun, fragment->defaults);
+            if (!run) {
                 complete = false;
                 break;
             }
-            duration = saturatingAdd(duration, totals->duration);
+            if (run->dataOffset)
+                data = qint64(base) + *run->dataOffset;
+            for (const movie::Sample &sample : run->samples) {
+                data += sample.size;
+                duration = saturatingAdd(duration, sample.duration);
+            }
+            if (data < 0 || data > fileSize) { // its data lies beyond the end of the file
+                complete = false;
+                break;
+            }
         }
         if (complete)
             track->end = std::max(track->end, saturatingAdd(start, duration));
@@ -272,16 +151,29 @@ std::optional<QByteArray> readBox(QIODevice &file, qint64 begin, qint64 end)
 
 std::optional<double> FragmentedMovie::playableDuration(const QString &path)
 {
+    const std::optional<Lengths> found = lengths(path);
+    return found ? std::optional<double>(found->fragments) : std::nullopt;
+}
+
+std::optional<double> FragmentedMovie::playableDuration(QIODevice &movie)
+{
+    const std::optional<Lengths> found = lengths(movie);
+    return found ? std::optional<double>(found->fragments) : std::nullopt;
+}
+
+std::optional<FragmentedMovie::Lengths> FragmentedMovie::lengths(const QString &path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return playableDuration(file);
+    return lengths(file);
 }
 
-std::optional<double> FragmentedMovie::playableDuration(QIODevice &file)
+std::optional<FragmentedMovie::Lengths> FragmentedMovie::lengths(QIODevice &file)
 {
     const qint64 fileSize = file.size();
     QHash<uint32_t, Track> tracks;
+    Lengths found;
     bool fragmented = false;
     qint64 at = 0;
     while (fileSize - at >= 8) {
@@ -307,6 +199,7 @@ std::optional<double> FragmentedMovie::playableDuration(QIODevice &file)
             if (!moov)
                 return std::nullopt;
             tracks = tracksOfFragmentedMovie(*moov);
+            found.header = headerSeconds(*moov);
             if (tracks.isEmpty())
                 return std::nullopt;
         } else if (type == "moof" && !tracks.isEmpty()) {
@@ -320,10 +213,29 @@ std::optional<double> FragmentedMovie::playableDuration(QIODevice &file)
     }
     if (!fragmented)
         return std::nullopt;
-    double seconds = 0.0;
     for (const Track &track : std::as_const(tracks))
-        seconds = std::max(seconds, double(track.end) / track.timescale);
-    return seconds;
+        found.fragments = std::max(found.fragments, double(track.end) / track.timescale);
+    return found;
+}
+
+bool FragmentedMovie::dropEditsOfFragmentedHeader(QByteArray &moov)
+{
+    const QList<Box> top = childBoxes(moov, 0, moov.size());
+    if (top.size() != 1 || top.first().type != "moov" || top.first().end != moov.size())
+        return false;
+    const QList<Box> children = childBoxes(moov, top.first());
+    if (!find(children, "mvex"))
+        return false;
+    bool changed = false;
+    for (const Box &trak : children) {
+        const std::optional<Box> edts =
+            trak.type == "trak" ? find(childBoxes(moov, trak), "edts") : std::nullopt;
+        if (edts) {
+            moov.replace(edts->begin + 4, 4, "free");
+            changed = true;
+        }
+    }
+    return changed;
 }
 
 } // namespace lq

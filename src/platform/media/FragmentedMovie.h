@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QIODevice;
@@ -19,6 +20,20 @@ public:
     static std::optional<double> playableDuration(const QString &path);
     // The same for a movie read from an open, seekable device.
     static std::optional<double> playableDuration(QIODevice &movie);
+
+    struct Lengths
+    {
+        double header = 0.0;    // what the movie header tells, in seconds
+        double fragments = 0.0; // the end of the last complete fragment
+    };
+    // Both lengths of a fragmented movie; none for other files.
+    static std::optional<Lengths> lengths(const QString &path);
+    static std::optional<Lengths> lengths(QIODevice &movie);
+
+    // Given a whole moov box that announces fragments, turns each track's edit list into free
+    // space: written before the fragments, the edits end with the first one, and players that
+    // honour them stop there when the file was never finalised. False when nothing was changed.
+    static bool dropEditsOfFragmentedHeader(QByteArray &moov);
 };
 
 } // namespace lq

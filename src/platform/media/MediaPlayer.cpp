@@ -192,10 +192,14 @@ bool MediaPlayer::build(VideoSurface *surface, Error *error)
     m_duration = gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0
                      ? double(duration) / GST_SECOND
                      : 0.0;
-    // A movie cut off while recording plays past the length its header tells.
-    if (!several) {
-        if (const auto fragments = FragmentedMovie::playableDuration(m_files->paths.first()))
-            m_duration = std::max(m_duration, *fragments);
+    // A movie cut off while recording plays past the length its header tells; the splitting
+    // source counts each file by its header.
+    for (const QString &path : std::as_const(m_files->paths)) {
+        const std::optional<FragmentedMovie::Lengths> lengths = FragmentedMovie::lengths(path);
+        if (lengths && several)
+            m_duration += std::max(lengths->fragments - lengths->header, 0.0);
+        else if (lengths)
+            m_duration = std::max(m_duration, lengths->fragments);
     }
     m_rate = 0.0;
     m_segmentStart = 0.0;

@@ -1,5 +1,6 @@
 #include "platform/media/FragmentedMovie.h"
 
+#include "platform/media/MovieBoxWriter.h"
 #include "platform/media/PipelineRunner.h"
 #include "support/MediaFixtures.h"
 
@@ -75,7 +76,7 @@ TEST(FragmentedMovieTest, CutOrDamagedFilesAnswerNoMoreThanTheyHold)
         previous = seconds;
     }
 
-    // A run of four billion samples that all take the defaults is counted, not walked.
+    // A run claiming four billion samples that all take the defaults is refused, not walked.
     QByteArray huge = movie;
     const qsizetype run = huge.indexOf("trun");
     ASSERT_GT(run, 0);
@@ -90,6 +91,47 @@ TEST(FragmentedMovieTest, CutOrDamagedFilesAnswerNoMoreThanTheyHold)
         const std::optional<double> seconds =
             FragmentedMovie::playableDuration(writeCopy(damaged, QStringLiteral("damaged.mov")));
         EXPECT_GE(seconds.value_or(0.0), 0.0);
+    }
+}
+
+// Only the header of a fragmented movie loses its edits, each to free space of the same size, so
+// that nothing after it moves.
+TEST(FragmentedMovieTest, DropsTheEditsOfAFragmentedHeaderOnly)
+{
+    const auto movieHeader = [](bool fragmented) {
+        lq::movie::BoxWriter out;
+        out.open("moov");
+        for (int track = 0; track < 2; ++track) {
+            out.open("trak");
+            out.open("edts");
+            out.open("elst", 0, 0);
+            out.u32(1);
+            for (const uint32_t field : {1500u, 0u, 0x10000u})
+                out.u32(field);
+            out.close();
+            out.close();
+            out.close();
+        }
+        if (fragmented) {
+            out.open("mvex");
+            out.close();
+        }
+        out.close();
+        return out.data();
+    };
+    QByteArray fragmented = movieHeader(true);
+    const QByteArray before = fragmented;
+    EXPECT_TRUE(FragmentedMovie::dropEditsOfFragmentedHeader(fragmented));
+    EXPECT_EQ(fragmented.size(), before.size());
+    EXPECT_EQ(fragmented.count("edts"), 0);
+    EXPECT_EQ(fragmented.count("free"), 2);
+    EXPECT_EQ(QByteArray(fragmented).replace("free", "edts"), before);
+
+    for (QByteArray unchanged :
+         {movieHeader(false), movieHeader(true).left(60), QByteArray("not a movie header")}) {
+        const QByteArray original = unchanged;
+        EXPECT_FALSE(FragmentedMovie::dropEditsOfFragmentedHeader(unchanged));
+        EXPECT_EQ(unchanged, original);
     }
 }
 
