@@ -9,6 +9,7 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/ui/SystemSleepMonitor.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -62,6 +63,11 @@ WrenRecording::~WrenRecording()
     }
     if (m_recordingSession)
         m_recordingSession->setOwner(nullptr);
+    // An undo run after this object is gone must not reach it.
+    for (const QPointer<lq::UndoManager> &undoManager : m_undoManagersUsed) {
+        if (undoManager)
+            undoManager->removeAllActions(this);
+    }
 }
 
 // Wiring
@@ -74,6 +80,19 @@ bool WrenRecording::ownerAnswers(RecordingOwner::Callback callback) const
 lq::UndoManager *WrenRecording::ownerUndoManager() const
 {
     return ownerAnswers(RecordingOwner::Callback::UndoManager) ? m_owner->undoManager() : nullptr;
+}
+
+void WrenRecording::registerUndo(std::function<void()> action)
+{
+    lq::UndoManager *undoManager = ownerUndoManager();
+    if (!undoManager)
+        return;
+    undoManager->registerUndo(this, std::move(action));
+    const bool known = std::any_of(
+        m_undoManagersUsed.begin(), m_undoManagersUsed.end(),
+        [undoManager](const QPointer<lq::UndoManager> &used) { return used == undoManager; });
+    if (!known)
+        m_undoManagersUsed.emplace_back(undoManager);
 }
 
 void WrenRecording::adoptSession(const SessionPtr &session)

@@ -184,9 +184,7 @@ void WrenRecording::setRecordingFiles(const std::optional<QStringList> &files, i
         if (session >= 0 && size_t(session) < m_timerSessions.size())
             ++m_changeCounts[m_timerSessions[size_t(session)].get()];
     }
-    if (lq::UndoManager *undoManager = ownerUndoManager())
-        undoManager->registerUndo(
-            this, [this, previous, session] { setRecordingFiles(previous, session); });
+    registerUndo([this, previous, session] { setRecordingFiles(previous, session); });
     m_percentageRate = -1.0f;
     dropPlayer();
     if (sessionCount() > 0)

@@ -47,6 +47,9 @@ bool WrenRecording::failStart()
 
 bool WrenRecording::startSession(bool audio, bool video)
 {
+    // One session records at a time: a second start would leave the first one without an end.
+    if (recording() || m_startingSession || m_stopping.load())
+        return false;
     m_percentageRate = -1.0f;
     setPercentageDone(0.0f);
     const int32_t number = sessionCount();
@@ -156,6 +159,16 @@ bool WrenRecording::startEngine(int32_t session, bool audio, bool video)
 }
 
 bool WrenRecording::stopSession()
+{
+    // A stop asked for while one runs (the stall watch asks from inside it) is that same stop.
+    if (m_stopping.exchange(true))
+        return false;
+    const bool stopped = stopCurrentSession();
+    m_stopping = false;
+    return stopped;
+}
+
+bool WrenRecording::stopCurrentSession()
 {
     const int32_t index = currentSession();
     const SessionPtr s = session(index);
