@@ -70,9 +70,112 @@ void EventTimeline::assign(StampList stamps)
     rebuild();
 }
 
-void EventTimeline::removeAll(const std::unordered_set<const WrenTimeStamp *> &removed)
+namespace {
+
+// Erases the entries at positions (ascending, distinct) from each of the parallel vectors.
+template <class... Vectors>
+void eraseAt(const std::vector<size_t> &positions, Vectors &...vectors)
+{
+    if (positions.empty())
+        return;
+    const size_t size = std::min({vectors.size()...});
+    size_t kept = positions.front();
+    size_t next = 0;
+    for (size_t i = kept; i < size; ++i) {
+        if (next < positions.size() && positions[next] == i) {
+            ++next;
+            continue;
+        }
+        ((vectors[kept] = std::move(vectors[i])), ...);
+        ++kept;
+    }
+    (vectors.resize(kept), ...);
+}
+
+} // namespace
+
+template <class Sequence>
+std::pair<size_t, size_t> EventTimeline::runAt(const Sequence &sequence, const Moment &moment)
+{
+    const auto earlier = [&moment](const auto &entry) {
+        const Moment &m = momentIn(entry);
+        return m.session < moment.session ||
+               (m.session == moment.session && m.offset < moment.offset);
+    };
+    const auto notAfter = [&moment](const auto &entry) {
+        const Moment &m = momentIn(entry);
+        return m.session < moment.session ||
+               (m.session == moment.session && !(m.offset > moment.offset));
+    };
+    const auto first = std::partition_point(sequence.begin(), sequence.end(), earlier);
+    const auto end = std::partition_point(first, sequence.end(), notAfter);
+    return {static_cast<size_t>(first - sequence.begin()),
+            static_cast<size_t>(end - sequence.begin())};
+}
+
+template <class Sequence, class StampAt>
+std::optional<size_t> EventTimeline::lastAt(const Sequence &sequence, const Moment &moment,
+                                            const WrenTimeStamp *stamp, StampAt stampAt)
+{
+    const auto [first, end] = runAt(sequence, moment);
+    for (size_t i = end; i-- > first;) {
+        if (stampAt(i) == stamp)
+            return i;
+    }
+    return std::nullopt;
+}
+
+template <class Sequence, class StampAt>
+std::vector<size_t> EventTimeline::positionsOf(const Sequence &sequence, const RemovedSet &removed,
+                                               StampAt stampAt)
+{
+    // Every occurrence of a stamp lies in the run of its moment: only those runs are searched,
+    // each once.
+    std::vector<std::pair<size_t, size_t>> runs;
+    runs.reserve(removed.size());
+    for (const WrenTimeStamp *stamp : removed) {
+        const std::pair<size_t, size_t> run = runAt(sequence, momentOf(*stamp));
+        if (run.first < run.second)
+            runs.push_back(run);
+    }
+    std::sort(runs.begin(), runs.end());
+    std::vector<size_t> positions;
+    size_t searched = 0;
+    for (const auto &[first, end] : runs) {
+        for (size_t i = std::max(first, searched); i < end; ++i) {
+            if (removed.count(stampAt(i)) > 0)
+                positions.push_back(i);
+        }
+        searched = std::max(searched, end);
+    }
+    return positions;
+}
+
+void EventTimeline::removeAll(const RemovedSet &removed)
 {
     refresh();
+    if (removed.empty())
+        return;
+    if (isOrdered())
+        removeAllInOrder(removed);
+    else
+        removeAllByScan(removed);
+}
+
+void EventTimeline::removeAllInOrder(const RemovedSet &removed)
+{
+    // Taking stamps out of a list in order leaves it in order.
+    eraseAt(positionsOf(m_moments, removed, [this](size_t i) { return m_stamps[i].get(); }),
+            m_stamps, m_moments);
+    for (Subsequence *entries : {&m_keys, &m_slides}) {
+        eraseAt(positionsOf(*entries, removed,
+                            [entries](size_t i) { return (*entries)[i].stamp.get(); }),
+                *entries);
+    }
+}
+
+void EventTimeline::removeAllByScan(const RemovedSet &removed)
+{
     const auto isRemoved = [&removed](const WrenTimeStamp *stamp) {
         return removed.count(stamp) > 0;
     };
@@ -156,23 +259,36 @@ bool EventTimeline::removeLast(const WrenTimeStamp *stamp)
     refresh();
     const int32_t type = stamp->type();
     std::optional<size_t> found;
-    size_t laterOfType = 0;
-    for (size_t i = m_stamps.size(); i-- > 0;) {
-        if (m_stamps[i].get() == stamp) {
-            found = i;
-            break;
+    std::optional<size_t> entry;
+    if (isOrdered()) {
+        const Moment moment = momentOf(*stamp);
+        found = lastAt(m_moments, moment, stamp, [this](size_t i) { return m_stamps[i].get(); });
+        if (found && hasSubsequence(type)) {
+            const Subsequence &entries = subsequence(type);
+            entry = lastAt(entries, moment, stamp,
+                           [&entries](size_t i) { return entries[i].stamp.get(); });
         }
-        if (m_stamps[i]->type() == type)
-            ++laterOfType;
+    } else {
+        size_t laterOfType = 0;
+        for (size_t i = m_stamps.size(); i-- > 0;) {
+            if (m_stamps[i].get() == stamp) {
+                found = i;
+                break;
+            }
+            if (m_stamps[i]->type() == type)
+                ++laterOfType;
+        }
+        if (found && hasSubsequence(type))
+            entry = subsequence(type).size() - 1 - laterOfType;
     }
     if (!found)
         return false;
 
     const size_t position = *found;
     m_disorder -= disorderAround(position);
-    if (hasSubsequence(type)) {
+    if (entry) {
         Subsequence &entries = subsequence(type);
-        entries.erase(entries.end() - 1 - static_cast<std::ptrdiff_t>(laterOfType));
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(*entry));
     }
     m_stamps.erase(m_stamps.begin() + static_cast<std::ptrdiff_t>(position));
     m_moments.erase(m_moments.begin() + static_cast<std::ptrdiff_t>(position));

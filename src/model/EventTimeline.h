@@ -6,15 +6,17 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 // The chronological list of an event store: stamps in (session, offset) order, stamps of equal
 // moments in the order they were inserted, except that append() adds at the end unchecked.
 //
 // Every look-up answers exactly what a scan of the list would. While the list is in order (each
-// stamp at or after the one before it, which append() checks) the look-ups search binary, over
-// copies of the moments kept next to the stamps and over per-type subsequences; otherwise they
-// scan. The moments are rebuilt when any stamp's session or offset has been changed.
+// stamp at or after the one before it, which append() checks) the look-ups and the removals
+// search binary, over copies of the moments kept next to the stamps and over per-type
+// subsequences; otherwise they scan. The moments are rebuilt when any stamp's session or offset
+// has been changed.
 class EventTimeline
 {
 public:
@@ -29,7 +31,7 @@ public:
     void insertInOrder(const WrenTimeStampPtr &stamp);
     // Removes the last occurrence of stamp; false when it is not in the list.
     bool removeLast(const WrenTimeStamp *stamp);
-    // Removes every occurrence of the given stamps in one pass.
+    // Removes every occurrence of the given stamps, moving the later stamps once.
     void removeAll(const std::unordered_set<const WrenTimeStamp *> &removed);
 
     // The position of the first occurrence of stamp.
@@ -57,9 +59,26 @@ private:
     };
     using Subsequence = std::vector<TypedEntry>;
 
+    using RemovedSet = std::unordered_set<const WrenTimeStamp *>;
+
     static Moment momentOf(const WrenTimeStamp &stamp) { return {stamp.session(), stamp.offset()}; }
+    static const Moment &momentIn(const Moment &moment) { return moment; }
+    static const Moment &momentIn(const TypedEntry &entry) { return entry.moment; }
     static bool inOrder(const Moment &earlier, const Moment &later);
     static bool hasSubsequence(int32_t type);
+    // The positions [first, end) of the entries at moment, in a sequence in order.
+    template <class Sequence>
+    static std::pair<size_t, size_t> runAt(const Sequence &sequence, const Moment &moment);
+    // The last position at moment whose stamp is stamp, in a sequence in order.
+    template <class Sequence, class StampAt>
+    static std::optional<size_t> lastAt(const Sequence &sequence, const Moment &moment,
+                                        const WrenTimeStamp *stamp, StampAt stampAt);
+    // The positions, ascending, of every removed stamp in a sequence in order.
+    template <class Sequence, class StampAt>
+    static std::vector<size_t> positionsOf(const Sequence &sequence, const RemovedSet &removed,
+                                           StampAt stampAt);
+    void removeAllInOrder(const RemovedSet &removed);
+    void removeAllByScan(const RemovedSet &removed);
 
     void refresh() const;
     void rebuild() const;

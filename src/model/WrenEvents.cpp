@@ -57,12 +57,6 @@ void WrenEvents::fillKeyEventsTo(uint32_t index)
         m_keyEvents.push_back(WrenTimeStamp::emptyKey(static_cast<uint32_t>(m_keyEvents.size())));
 }
 
-void WrenEvents::renumberKeyEventsFrom(size_t position)
-{
-    for (size_t i = position; i < m_keyEvents.size(); ++i)
-        m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
-}
-
 void WrenEvents::replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
 {
     WrenTimeStampPtr old = std::exchange(m_keyEvents[index], stamp);
@@ -71,10 +65,34 @@ void WrenEvents::replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
     registerUndo([this, old] { insertEvent(old, true); });
 }
 
+void WrenEvents::insertKeyEntries(size_t position, const WrenTimeStampPtr *first,
+                                  const WrenTimeStampPtr *last)
+{
+    // Each later entry is moved up and renumbered in one pass over the list.
+    const auto count = static_cast<size_t>(last - first);
+    const size_t oldSize = m_keyEvents.size();
+    m_keyEvents.resize(oldSize + count);
+    for (size_t i = oldSize; i-- > position;) {
+        m_keyEvents[i + count] = std::move(m_keyEvents[i]);
+        m_keyEvents[i + count]->setIndex(static_cast<uint32_t>(i + count));
+    }
+    std::copy(first, last, m_keyEvents.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+void WrenEvents::eraseKeyEntries(size_t position, size_t count)
+{
+    // Each later entry is moved down and renumbered in one pass over the list.
+    for (size_t i = position; i + count < m_keyEvents.size(); ++i) {
+        m_keyEvents[i] = std::move(m_keyEvents[i + count]);
+        m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
+    }
+    m_keyEvents.resize(m_keyEvents.size() - count);
+}
+
 void WrenEvents::insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
 {
-    m_keyEvents.insert(m_keyEvents.begin() + index, stamp);
-    renumberKeyEventsFrom(size_t(index) + 1);
+    const WrenTimeStampPtr inserted = stamp; // stamp may be an entry the insertion moves
+    insertKeyEntries(index, &inserted, &inserted + 1);
 }
 
 void WrenEvents::placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
@@ -146,10 +164,7 @@ void WrenEvents::removeEvent(const WrenTimeStampPtr &stamp)
     if (stamp->type() == WrenTimeStampTypeKey) {
         const auto found = std::find(m_keyEvents.rbegin(), m_keyEvents.rend(), stamp);
         if (found != m_keyEvents.rend()) {
-            const auto position = std::prev(found.base());
-            const auto from = static_cast<size_t>(position - m_keyEvents.begin());
-            m_keyEvents.erase(position);
-            renumberKeyEventsFrom(from);
+            eraseKeyEntries(static_cast<size_t>(std::prev(found.base()) - m_keyEvents.begin()), 1);
         }
     }
     m_events.removeLast(stamp.get());
@@ -163,8 +178,7 @@ bool WrenEvents::removeEventForCharacter(uint32_t index)
     const WrenTimeStampPtr entry = m_keyEvents[index];
     if (!entry->isEmpty())
         m_events.removeLast(entry.get());
-    m_keyEvents.erase(m_keyEvents.begin() + index);
-    renumberKeyEventsFrom(index);
+    eraseKeyEntries(index, 1);
     registerUndo([this, entry] { insertEvent(entry, false); });
     return true;
 }
@@ -240,12 +254,14 @@ void WrenEvents::replaceCharacters(uint32_t location, uint32_t oldLength, const 
 
     std::copy(entries.begin(), entries.begin() + std::ptrdiff_t(replaced), first);
     if (newLength > oldLength)
-        m_keyEvents.insert(first + std::ptrdiff_t(oldLength),
-                           entries.begin() + std::ptrdiff_t(oldLength), entries.end());
+        insertKeyEntries(location + oldLength, entries.data() + oldLength,
+                         entries.data() + newLength);
     else if (oldLength > newLength)
-        m_keyEvents.erase(first + std::ptrdiff_t(newLength), first + std::ptrdiff_t(oldLength));
-    if (newLength != oldLength)
-        renumberKeyEventsFrom(location);
+        eraseKeyEntries(location + newLength, oldLength - newLength);
+    if (newLength != oldLength) {
+        for (size_t i = location; i < location + newLength; ++i)
+            m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
+    }
     for (const WrenTimeStampPtr &entry : entries) {
         if (!entry->isEmpty())
             m_events.insertInOrder(entry);

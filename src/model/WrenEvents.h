@@ -120,9 +120,13 @@ private:
 
     void registerUndo(std::function<void()> action);
     void fillKeyEventsTo(uint32_t index);
-    void renumberKeyEventsFrom(size_t position);
     void replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp);
     void insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp);
+    // Inserts [first, last) at position and renumbers the entries after them.
+    void insertKeyEntries(size_t position, const WrenTimeStampPtr *first,
+                          const WrenTimeStampPtr *last);
+    // Erases count entries at position and renumbers the entries after them.
+    void eraseKeyEntries(size_t position, size_t count);
     void placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeEntry(const WrenTimeStampPtr &entry, bool replaceChar);

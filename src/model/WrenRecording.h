@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -140,8 +141,10 @@ public:
 
     // Recording sessions
     // A new session at the end of the timeline; with neither audio nor video it only times the
-    // typing. False leaves no session added and none current.
+    // typing. False while a session records, starts or stops (nothing changes); any other false
+    // leaves no session added and none current.
     bool startSession(bool audio, bool video);
+    // False, doing nothing, when asked while a stop runs.
     bool stopSession();
     bool previewAudio();
     bool stopAudioPreview();
@@ -248,6 +251,8 @@ private:
 
     bool ownerAnswers(RecordingOwner::Callback callback) const;
     lq::UndoManager *ownerUndoManager() const;
+    // Registers with the owner's undo manager, if any; the actions go when this object does.
+    void registerUndo(std::function<void()> action);
     void adoptSession(const SessionPtr &session);
     void observeSessionClock(const SessionPtr &session);
     void removeControllerObservations();
@@ -265,6 +270,7 @@ private:
     bool askAboutCallRecorder();
     bool runScript(const QString &event);
     bool startEngine(int32_t session, bool audio, bool video);
+    bool stopCurrentSession();
     void keepSessionFiles(const SessionPtr &session, int32_t index, const QStringList &files);
     void finishStop(const SessionPtr &session, int32_t index);
     void stopSessionPhase2(const SessionPtr &session);
@@ -313,6 +319,7 @@ private:
     BMRecordingErrorHandler *m_errorHandler = nullptr;
     RecordingWindowController *m_controller = nullptr;
     std::vector<QMetaObject::Connection> m_controllerConnections;
+    std::vector<QPointer<lq::UndoManager>> m_undoManagersUsed;
     MediaPlayabilityCheck *m_playability = nullptr;
     OldMediaConversion *m_conversion = nullptr;
     PlaybackTimers m_timers;
@@ -329,6 +336,7 @@ private:
     // The clock stopped but the engine did not: the next stop retries the engine alone.
     bool m_engineStopFailed = false;
     bool m_stopRequestedByEngine = false;
+    std::atomic<bool> m_stopping{false};
     QMetaObject::Connection m_audioLevelConnection;
     bool m_videoRecorded = false;
     bool m_slidesSaved = false;

@@ -138,7 +138,7 @@ private:
 
     void change()
     {
-        switch (pick(10)) {
+        switch (pick(11)) {
         case 0:
         case 1: { // recording: the latest moment, now and then an earlier one
             int32_t session = m_scan.stamps.empty() ? 0 : m_scan.stamps.back()->session();
@@ -211,7 +211,34 @@ private:
             else
                 m_store.insertSession(gridSession(), 6.0);
             break;
+        case 10: // replacing a selection, at times long enough to be taken out in one pass
+            replaceSelection();
+            break;
         }
+    }
+
+    void replaceSelection()
+    {
+        const WrenEvents::StampList &keys = m_store.keyEvents();
+        const uint32_t location = randomCharacter(1);
+        const auto oldLength = std::min(static_cast<uint32_t>(pick(24)),
+                                        static_cast<uint32_t>(keys.size()) - location);
+        WrenEvents::StampList entries;
+        for (int i = pick(4); i-- > 0;) {
+            const auto index = static_cast<uint32_t>(location + entries.size());
+            entries.push_back(chance(0.2)
+                                  ? WrenTimeStamp::emptyKey(index)
+                                  : WrenTimeStamp::initWithKey(index, gridSession(), gridOffset()));
+        }
+        for (uint32_t i = location; i < location + oldLength; ++i) {
+            if (!keys[i]->isEmpty())
+                m_scan.removeLast(keys[i]);
+        }
+        for (const WrenTimeStampPtr &entry : entries) {
+            if (!entry->isEmpty())
+                m_scan.insert(entry);
+        }
+        m_store.replaceCharacters(location, oldLength, entries);
     }
 
     void checkKeyEvents()

@@ -148,6 +148,61 @@ TEST_F(SessionsTest, FailedEngineStopIsRetriedAndNeverLocksIn)
     }
 }
 
+TEST_F(SessionsTest, SecondStartWhileRecordingChangesNothing)
+{
+    struct Case
+    {
+        const char *name;
+        bool audio;
+    };
+    for (const Case &c : {Case{"typing only", false}, Case{"with the engine", true}}) {
+        SCOPED_TRACE(c.name);
+        const int32_t index = recording.sessionCount();
+        ASSERT_TRUE(recording.startSession(c.audio, false));
+        const qsizetype engineStarts = engine().calls.count(QStringLiteral("startRecording"));
+        clock.advance(2.0);
+        for (const bool audio : {false, true})
+            EXPECT_FALSE(recording.startSession(audio, false));
+        EXPECT_EQ(recording.sessionCount(), index + 1);
+        EXPECT_EQ(recording.currentSession(), index);
+        EXPECT_TRUE(recording.recording());
+        EXPECT_EQ(recording.session(index)->mode(), WrenTimerSession::Recording);
+        EXPECT_EQ(engine().calls.count(QStringLiteral("startRecording")), engineStarts);
+
+        clock.advance(3.0);
+        ASSERT_TRUE(recording.stopSession());
+        EXPECT_FALSE(recording.recording());
+        EXPECT_FALSE(engine().currentlyRecording());
+        EXPECT_EQ(recording.events().sessionLengths().value(index), 5.0f);
+        EXPECT_EQ(recording.recordingFiles().contains(index), c.audio);
+    }
+}
+
+TEST_F(SessionsTest, StopAskedForDuringAStopDoesNothing)
+{
+    // The engine's time stands still, so the stall watch trips inside the stop and asks the
+    // window to stop, which asks the recording again.
+    engine().script.nowInterval = 1.0;
+    ASSERT_TRUE(recording.startSession(true, false));
+    double now = 0.0;
+    for (int reading = 0; reading < 2; ++reading) // the watch notes the time and the moment
+        ASSERT_TRUE(recording.session(0)->nowInterval(&now));
+    clock.advance(11.0);
+    std::optional<bool> nestedStop;
+    controller.onStopRecording = [&] { nestedStop = recording.stopSession(); };
+    ASSERT_TRUE(recording.stopSession());
+    ASSERT_TRUE(nestedStop.has_value());
+    EXPECT_FALSE(*nestedStop);
+    EXPECT_EQ(engine().calls.count(QStringLiteral("stopRecording")), 1);
+    EXPECT_EQ(engine().calls.count(QStringLiteral("prepareToSave")), 0);
+    EXPECT_EQ(recording.recordingFiles().value(0),
+              QStringList{QStringLiteral("recording-0.0.mov")});
+    EXPECT_TRUE(recording.session(0)->hasAudio());
+    EXPECT_FALSE(recording.recording());
+    EXPECT_EQ(recording.currentSession(), 0);
+    EXPECT_EQ(recording.sessionCount(), 1);
+}
+
 TEST_F(SessionsTest, VideoCountsAsRecordedOnlyOnceTheEngineRuns)
 {
     engine().script.startRecording = false;

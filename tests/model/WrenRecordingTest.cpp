@@ -248,6 +248,25 @@ TEST_F(WrenRecordingTest, SettingFilesIsUndoable)
     EXPECT_EQ(recording->recordingFiles().value(1), QStringList{QStringLiteral("new.mov")});
 }
 
+TEST_F(WrenRecordingTest, UndoAfterTheRecordingIsReplacedLeavesItsSuccessorAlone)
+{
+    auto replaced = threeSessions();
+    replaced->setOwner(&owner);
+    owner.inUndoGroup(
+        [&] { replaced->setRecordingFiles(QStringList{QStringLiteral("new.mov")}, 1); });
+    owner.inUndoGroup([&] { replaced->recordKeyEventsForRange(0, 0, QStringLiteral("ab")); });
+    ASSERT_TRUE(owner.undo.canUndo());
+
+    // A revert replaces the document's recording object.
+    replaced.reset();
+    auto successor = threeSessions();
+    successor->setOwner(&owner);
+    ASSERT_FALSE(owner.undo.canUndo());
+    owner.undo.undo();
+    EXPECT_FALSE(successor->recordingFiles().contains(1));
+    EXPECT_TRUE(successor->events().keyEvents().empty());
+}
+
 TEST_F(WrenRecordingTest, PrepareToSaveCoversTheFinishedSessions)
 {
     auto recording = threeSessions();

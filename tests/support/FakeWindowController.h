@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace lq::test {
 
 // Logs every message and observed value by name ("gotoSlide:1", "clockTime", ...).
@@ -24,7 +26,12 @@ public:
     void expandVideoSection() override { calls.append(QStringLiteral("expandVideoSection")); }
     void playbackStopped() override { calls.append(QStringLiteral("playbackStopped")); }
     void close() override { calls.append(QStringLiteral("close")); }
-    void stopRecording() override { calls.append(QStringLiteral("stopRecording")); }
+    void stopRecording() override
+    {
+        calls.append(QStringLiteral("stopRecording"));
+        if (onStopRecording)
+            onStopRecording();
+    }
     void setVideoView(QWidget *view) override
     {
         calls.append(QStringLiteral("setVideoView"));
@@ -47,6 +54,8 @@ public:
     void audioLevelChanged(float) override { observed.append(QStringLiteral("audioLevel")); }
 
     QStringList calls;
+    // What the window does when asked to stop recording (it stops the document's session).
+    std::function<void()> onStopRecording;
     QWidget *videoView = nullptr;
     QStringList observed;
 };
