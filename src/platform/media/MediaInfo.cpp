@@ -1,12 +1,18 @@
 #include "platform/media/MediaInfo.h"
 
+#include "platform/foundation/MainThread.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <gst/pbutils/pbutils.h>
+
+#include <atomic>
+#include <memory>
 
 namespace lq {
 namespace {
@@ -216,6 +222,53 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
     if (discovered)
         gst_discoverer_info_unref(discovered);
     return info;
+}
+
+namespace {
+
+// The answers of one background read, filled by the workers; the last one to finish delivers.
+struct ProbeBatch
+{
+    QList<ProbeResult> results;
+    std::atomic<qsizetype> remaining;
+    QPointer<const QObject> context;
+    std::function<void(const QList<ProbeResult> &)> done;
+
+    void deliver(const std::shared_ptr<ProbeBatch> &self)
+    {
+        // The context can only go on the main thread, where it is checked.
+        postToMainThread([self] {
+            if (self->context)
+                self->done(self->results);
+        });
+    }
+};
+
+} // namespace
+
+void MediaInfo::probeInBackground(const QStringList &paths, std::chrono::milliseconds timeLimit,
+                                  const QObject *context,
+                                  std::function<void(const QList<ProbeResult> &)> done)
+{
+    auto batch = std::make_shared<ProbeBatch>();
+    batch->remaining = paths.size();
+    batch->context = context;
+    batch->done = std::move(done);
+    for (const QString &path : paths)
+        batch->results.append(ProbeResult{path, std::nullopt, Error()});
+    if (paths.isEmpty()) {
+        batch->deliver(batch);
+        return;
+    }
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        // Each worker writes only its own entry, which the container does not move meanwhile.
+        ProbeResult *result = &batch->results[i];
+        QThreadPool::globalInstance()->start([batch, result, timeLimit] {
+            result->info = probe(result->path, timeLimit, &result->error);
+            if (batch->remaining.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                batch->deliver(batch);
+        });
+    }
 }
 
 } // namespace lq
