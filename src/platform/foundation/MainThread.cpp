@@ -98,17 +98,21 @@ PostedCall postToMainThread(std::function<void()> work, std::chrono::millisecond
     call.m_state = std::make_shared<PostedCall::State>(std::move(work));
     const QDeadlineTimer due(std::max(delay, 0ms), Qt::PreciseTimer);
     // Hop to the main thread first: only there may a timer for the main thread be started.
-    QMetaObject::invokeMethod(
-        app,
-        [app, due, state = call.m_state] {
-            const std::chrono::nanoseconds remaining = due.remainingTimeAsDuration();
-            if (remaining <= 0ns)
-                state->runIfPending();
-            else
-                QTimer::singleShot(roundedUp(remaining), Qt::PreciseTimer, app,
-                                   [state] { state->runIfPending(); });
-        },
-        Qt::QueuedConnection);
+    static const char token = 0;
+    handOver(&token, [&] {
+        QMetaObject::invokeMethod(
+            app,
+            [app, due, state = call.m_state] {
+                takeOver(&token);
+                const std::chrono::nanoseconds remaining = due.remainingTimeAsDuration();
+                if (remaining <= 0ns)
+                    state->runIfPending();
+                else
+                    QTimer::singleShot(roundedUp(remaining), Qt::PreciseTimer, app,
+                                       [state] { state->runIfPending(); });
+            },
+            Qt::QueuedConnection);
+    });
     return call;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/ThreadHandOver.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -22,13 +24,27 @@ auto runOnMainThread(Work &&work) -> std::invoke_result_t<Work>
     if (!QCoreApplication::instance() || isMainThread())
         return work();
     using Result = std::invoke_result_t<Work>;
+    static const char token = 0;
+    const auto post = [&](auto &&onMain) {
+        handOver(&token, [&] {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), onMain,
+                                      Qt::BlockingQueuedConnection);
+        });
+        takeOver(&token);
+    };
     if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::forward<Work>(work),
-                                  Qt::BlockingQueuedConnection);
+        post([&] {
+            takeOver(&token);
+            work();
+            handOver(&token, [] {});
+        });
     } else {
         Result result{};
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { result = work(); }, Qt::BlockingQueuedConnection);
+        post([&] {
+            takeOver(&token);
+            result = work();
+            handOver(&token, [] {});
+        });
         return result;
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/media/MediaInfo.h"
 
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 
@@ -263,10 +264,14 @@ void MediaInfo::probeInBackground(const QStringList &paths, std::chrono::millise
     for (qsizetype i = 0; i < paths.size(); ++i) {
         // Each worker writes only its own entry, which the container does not move meanwhile.
         ProbeResult *result = &batch->results[i];
-        QThreadPool::globalInstance()->start([batch, result, timeLimit] {
-            result->info = probe(result->path, timeLimit, &result->error);
-            if (batch->remaining.fetch_sub(1, std::memory_order_acq_rel) == 1)
-                batch->deliver(batch);
+        static const char token = 0;
+        handOver(&token, [&] {
+            QThreadPool::globalInstance()->start([batch, result, timeLimit] {
+                takeOver(&token);
+                result->info = probe(result->path, timeLimit, &result->error);
+                if (batch->remaining.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                    batch->deliver(batch);
+            });
         });
     }
 }
