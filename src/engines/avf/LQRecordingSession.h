@@ -24,7 +24,8 @@ class VideoSurface;
 // files, starting a new file whenever the current one has grown past the size limit, measures
 // the input level every 0.1 s and shows the live picture in the capture view. Devices and
 // qualities come from the preferences at every rebuild of the capture graph. Lives on the main
-// thread; nowInterval and prepareToSave may be asked from any thread.
+// thread; nowInterval, prepareToSave and the state flags may be asked from any thread. A
+// finished file's length is read in the background and counts once it is known.
 class LQRecordingSession final : public LQRecSession
 {
     Q_OBJECT
