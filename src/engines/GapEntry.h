@@ -12,6 +12,8 @@ class GapEntry
 public:
     virtual ~GapEntry() = default;
     virtual bool length(double *seconds) const = 0;
+    // What the entry is, for log lines.
+    virtual QString description() const = 0;
 };
 
 // One element of a playback list: a full media file path or a gap.

@@ -132,7 +132,7 @@ public:
     void setTheBeginning(std::optional<ConsistentDate> beginning);
     std::optional<ConsistentDate> theEnd() const;
 
-    QString description() const;
+    QString description() const override;
 
     QStringList archiveClassNames() const override;
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;

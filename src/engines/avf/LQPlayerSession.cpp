@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -22,6 +24,11 @@ constexpr std::chrono::seconds kProbeTimeLimit = 10s;
 const QString kDidEndPlaying = QStringLiteral("LQPlayerDidEndPlaying");
 const QString kAudioBoostChanged = QStringLiteral("audioBootChanged");
 const QString kAudioBoostKey = QStringLiteral("audioBoost");
+
+QString silencePath()
+{
+    return lq::Bundle::resourcePath(QStringLiteral("silence.wav"));
+}
 
 } // namespace
 
@@ -37,68 +44,121 @@ const lq::MediaComposition *LQPlayerSession::composition() const
     return m_composition ? &*m_composition : nullptr;
 }
 
-void LQPlayerSession::appendFile(lq::MediaComposition &composition, const QString &path) const
+void LQPlayerSession::appendFile(lq::MediaComposition &composition,
+                                 const lq::ProbeResult &result) const
 {
-    lq::Error error;
-    const std::optional<lq::MediaInfo> info = lq::MediaInfo::probe(path, kProbeTimeLimit, &error);
-    if (!info || !isAVAssetPlayable(*info)) {
+    if (!result.info || !isAVAssetPlayable(*result.info)) {
         lq::log(QStringLiteral("Error loading %1, media asset does not appear to be playable.")
-                    .arg(path));
+                    .arg(result.path));
     }
-    if (!info) {
+    if (!result.info) {
         lq::log(QStringLiteral("Failed to insert asset from %1, %2\n")
-                    .arg(path, error.localizedDescription()));
+                    .arg(result.path, result.error.localizedDescription()));
         return;
     }
-    composition.appendFile(path, *info);
+    composition.appendFile(result.path, *result.info);
 }
 
-void LQPlayerSession::appendGap(lq::MediaComposition &composition, const GapEntry &gap)
+void LQPlayerSession::appendGap(lq::MediaComposition &composition, double seconds) const
 {
-    double seconds = 0.0;
-    if (!gap.length(&seconds)) {
-        lq::log(QStringLiteral("A gap entry has failed to return a length. This should not "
-                               "happen."));
-        return;
-    }
-    const QString silencePath = lq::Bundle::resourcePath(QStringLiteral("silence.wav"));
-    if (!m_silence) {
-        lq::Error error;
-        m_silence = lq::MediaInfo::probe(silencePath, kProbeTimeLimit, &error);
-        if (!m_silence) {
-            lq::log(QStringLiteral("Failed to insert asset from %1, %2\n")
-                        .arg(silencePath.isEmpty() ? QStringLiteral("silence.wav") : silencePath,
-                             error.localizedDescription()));
-            return;
-        }
-    }
-    composition.appendGap(seconds, silencePath, *m_silence);
+    if (m_silence)
+        composition.appendGap(seconds, silencePath(), *m_silence);
 }
 
 bool LQPlayerSession::addMediaPaths(const QList<LQMediaElement> &elements)
 {
-    lq::MediaComposition composition;
+    QList<Piece> pieces;
+    QStringList reads;
     bool namesFiles = false;
+    bool anyFileExists = false;
     for (const LQMediaElement &element : elements) {
         if (const QString *path = std::get_if<QString>(&element)) {
             namesFiles = true;
-            appendFile(composition, *path);
+            anyFileExists = anyFileExists || QFileInfo(*path).isFile();
+            pieces.append(*path);
+            reads.append(*path);
         } else if (const auto &gap = std::get<std::shared_ptr<GapEntry>>(element)) {
-            appendGap(composition, *gap);
+            double seconds = 0.0;
+            if (gap->length(&seconds))
+                pieces.append(seconds);
+            else
+                lq::log(QStringLiteral("%1 has failed to return a length. This should not happen.")
+                            .arg(gap->description()));
         }
     }
+    const bool hasGaps = std::any_of(pieces.cbegin(), pieces.cend(), [](const Piece &piece) {
+        return std::holds_alternative<double>(piece);
+    });
+    if (hasGaps && !m_silence)
+        reads.append(silencePath());
+
     m_player.reset();
     m_surface = nullptr;
     m_initialVolume.reset();
+    m_composition.reset();
+    m_pendingStart.reset();
+    m_pendingRate.reset();
+    m_pendingPosition.reset();
+    const int load = ++m_loadNumber;
+    m_loading = true;
+    if (namesFiles && !anyFileExists) {
+        // Nothing to wait for: reading missing files answers at once.
+        QList<lq::ProbeResult> results;
+        for (const QString &path : reads) {
+            lq::ProbeResult result{path, std::nullopt, lq::Error()};
+            result.info = lq::MediaInfo::probe(path, kProbeTimeLimit, &result.error);
+            results.append(result);
+        }
+        finishLoading(pieces, namesFiles, results);
+        return m_composition.has_value();
+    }
+    lq::MediaInfo::probeInBackground(
+        reads, kProbeTimeLimit, &m_loadReceiver,
+        [this, load, pieces, namesFiles](const QList<lq::ProbeResult> &results) {
+            if (load == m_loadNumber) // not replaced by a later load
+                finishLoading(pieces, namesFiles, results);
+        });
+    return true;
+}
+
+void LQPlayerSession::finishLoading(const QList<Piece> &pieces, bool namesFiles,
+                                    const QList<lq::ProbeResult> &results)
+{
+    m_loading = false;
+    const auto resultFor = [&results](const QString &path) -> std::optional<lq::ProbeResult> {
+        for (const lq::ProbeResult &result : results) {
+            if (result.path == path)
+                return result;
+        }
+        return std::nullopt;
+    };
+    if (const std::optional<lq::ProbeResult> silence = resultFor(silencePath());
+        silence && !m_silence) {
+        m_silence = silence->info;
+        if (!m_silence) {
+            lq::log(
+                QStringLiteral("Failed to insert asset from %1, %2\n")
+                    .arg(silence->path.isEmpty() ? QStringLiteral("silence.wav") : silence->path,
+                         silence->error.localizedDescription()));
+        }
+    }
+
+    lq::MediaComposition composition;
+    for (const Piece &piece : pieces) {
+        if (const QString *path = std::get_if<QString>(&piece))
+            appendFile(composition, resultFor(*path).value_or(lq::ProbeResult{*path, {}, {}}));
+        else
+            appendGap(composition, std::get<double>(piece));
+    }
     if (namesFiles && composition.isEmpty()) {
-        m_composition.reset();
         lq::log(QStringLiteral("None of the media files could be loaded for playing.\n"));
-        return false;
+        startPending();
+        return;
     }
     m_composition = std::move(composition);
     createPlayerLayer();
     openPlayer();
-    return true;
+    startPending();
 }
 
 void LQPlayerSession::openPlayer()
@@ -121,7 +181,7 @@ bool LQPlayerSession::addMediaFiles(const QStringList &names, const QString &fol
 {
     if (folder.isNull() || m_playing)
         return false;
-    if (m_composition && path() == folder && m_movieFiles == names)
+    if ((m_composition || m_loading) && path() == folder && m_movieFiles == names)
         return true;
     m_composition.reset();
     QList<LQMediaElement> paths;
@@ -144,7 +204,8 @@ void LQPlayerSession::setPlayerView(QWidget *view)
 
 void LQPlayerSession::createPlayerLayer()
 {
-    if (!m_view)
+    // While loading, the picture's size is not known yet: the view is filled once it is.
+    if (!m_view || m_loading)
         return;
     const QList<QWidget *> children = m_view->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
     if (m_surface && !children.isEmpty() && children.first() == m_surface)
@@ -172,8 +233,19 @@ void LQPlayerSession::createPlayerLayer()
 
 bool LQPlayerSession::startPlaying(std::optional<double> offset, bool backwards)
 {
+    if (m_loading) {
+        m_playing = true;
+        m_pendingStart = PendingStart{offset, backwards};
+        m_rateAsSet = !offset && backwards ? -1.0f : m_rateAsSet;
+        return true;
+    }
     if (!m_composition || !m_player)
         return false;
+    return start(offset, backwards);
+}
+
+bool LQPlayerSession::start(std::optional<double> offset, bool backwards)
+{
     m_playing = true;
     if (!m_initialVolume)
         m_initialVolume = m_player->volume();
@@ -199,6 +271,24 @@ bool LQPlayerSession::startPlaying(std::optional<double> offset, bool backwards)
     return started;
 }
 
+void LQPlayerSession::startPending()
+{
+    const std::optional<double> position = std::exchange(m_pendingPosition, std::nullopt);
+    if (position)
+        setCurrentTime(*position);
+    const std::optional<PendingStart> pending = std::exchange(m_pendingStart, std::nullopt);
+    const std::optional<float> rate = std::exchange(m_pendingRate, std::nullopt);
+    if (!pending || !m_playing)
+        return;
+    if (!m_composition || !m_player) {
+        // Already logged: the timeline cannot be played.
+        playbackStopped();
+        return;
+    }
+    if (start(pending->offset, pending->backwards) && rate)
+        setRate(*rate);
+}
+
 void LQPlayerSession::applyVolume()
 {
     if (!m_playing || !m_player || !m_initialVolume)
@@ -211,8 +301,10 @@ void LQPlayerSession::applyVolume()
 
 bool LQPlayerSession::stopPlaying()
 {
-    if (!m_composition || !m_playing)
+    if (!m_playing || (!m_composition && !m_loading))
         return false;
+    m_pendingStart.reset();
+    m_pendingRate.reset();
     if (m_player)
         m_player->pause();
     playbackStopped();
@@ -245,6 +337,11 @@ void LQPlayerSession::itemFailedToReachEnd(const lq::Error &error)
 
 bool LQPlayerSession::setRate(float rate)
 {
+    if (m_playing && m_loading) {
+        m_pendingRate = rate;
+        m_rateAsSet = rate;
+        return true;
+    }
     if (!m_playing || !m_composition || !m_player)
         return false;
     lq::Error error;
@@ -259,6 +356,17 @@ bool LQPlayerSession::setRate(float rate)
 
 bool LQPlayerSession::currentTime(double *seconds)
 {
+    if (m_playing && m_loading) {
+        // Where playback will begin; unknown for the end of a timeline not read yet.
+        std::optional<double> start = m_pendingPosition.value_or(0.0);
+        if (m_pendingStart && m_pendingStart->offset)
+            start = m_pendingStart->offset;
+        else if (m_pendingStart && m_pendingStart->backwards)
+            start.reset();
+        if (start && seconds)
+            *seconds = *start;
+        return start.has_value();
+    }
     if (!m_playing || !m_player)
         return false;
     const std::optional<double> position = m_player->position();
@@ -278,6 +386,10 @@ bool LQPlayerSession::length(double *seconds)
 
 void LQPlayerSession::setCurrentTime(double seconds)
 {
+    if (m_loading) {
+        m_pendingPosition = seconds;
+        return;
+    }
     lq::Error error;
     if (m_player && !m_player->seek(seconds, &error))
         lq::log(error.localizedDescription());

@@ -5,11 +5,13 @@
 #include "platform/media/MediaComposition.h"
 #include "platform/media/MediaPlayer.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace lq {
 class VideoSurface;
@@ -19,6 +21,11 @@ class VideoSurface;
 // plays it at any rate with the pitch kept, seeks exactly and applies the user's audio boost
 // ("audioBoost"; re-applied on "audioBootChanged"). It posts "LQPlayerDidEndPlaying" whenever
 // playback stops. It cannot trim, and it does not export yet. Main thread only.
+//
+// The files are read in the background, so loading answers at once; the timeline exists once
+// they are read (isLoading() false). Meanwhile a start, a rate and a position are kept and
+// applied then, the position reported is where playback will begin, and a timeline that turns
+// out unplayable stops playback as a failure during play does.
 //
 // The picture goes into a video view given with setPlayerView(): the engine puts one
 // lq::VideoSurface into it, in place of every other child widget, and when the view is an
@@ -30,8 +37,8 @@ public:
     LQPlayerSession();
     ~LQPlayerSession() override;
 
-    // Answers false when the list names media files and none of them could be loaded, so that
-    // the caller treats the session as having no media; a list of gaps alone loads.
+    // Answers false when the list names media files and none of them exists, so that the caller
+    // treats the session as having no media; a list of gaps alone loads.
     bool addMediaPaths(const QList<LQMediaElement> &elements) override;
     bool addMediaFiles(const QStringList &names, const QString &folder) override;
     // Plays at rate 1, or at rate -1 from the end when backwards without an offset.
@@ -48,6 +55,8 @@ public:
                      std::optional<QSize> size) override;
     void cancelExporting() override;
     bool currentlyPlaying() const override { return m_playing; }
+    // The files last given are still being read.
+    bool isLoading() const { return m_loading; }
 
     QWidget *videoView() const { return m_view; }
     // Shows the picture in view from now on (none: the picture is not shown).
@@ -60,8 +69,20 @@ public:
     float rateAsSet() const { return m_rateAsSet; }
 
 private:
-    void appendFile(lq::MediaComposition &composition, const QString &path) const;
-    void appendGap(lq::MediaComposition &composition, const GapEntry &gap);
+    // One element of a timeline being loaded: a file, or a gap of known length in seconds.
+    using Piece = std::variant<QString, double>;
+    struct PendingStart
+    {
+        std::optional<double> offset;
+        bool backwards = false;
+    };
+
+    void finishLoading(const QList<Piece> &pieces, bool namesFiles,
+                       const QList<lq::ProbeResult> &results);
+    void appendFile(lq::MediaComposition &composition, const lq::ProbeResult &result) const;
+    void appendGap(lq::MediaComposition &composition, double seconds) const;
+    bool start(std::optional<double> offset, bool backwards);
+    void startPending();
     void openPlayer();
     void createPlayerLayer();
     void applyVolume();
@@ -75,6 +96,15 @@ private:
     QPointer<lq::VideoSurface> m_surface;
     QStringList m_movieFiles;
     std::optional<lq::MediaInfo> m_silence;
+
+    // While loading: which load is current, and what is to happen once it is done.
+    bool m_loading = false;
+    int m_loadNumber = 0;
+    std::optional<PendingStart> m_pendingStart;
+    std::optional<float> m_pendingRate;
+    std::optional<double> m_pendingPosition;
+    QObject m_loadReceiver; // answers of background reads go nowhere once the engine is gone
+
     bool m_playing = false;
     float m_rateAsSet = 0.0f;
     std::optional<double> m_initialVolume; // the player's own volume, the base of the boost

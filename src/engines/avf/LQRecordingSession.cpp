@@ -162,6 +162,7 @@ bool LQRecordingSession::startRecording(const QString &fileStem, bool audio, boo
         std::lock_guard lock(m_lock);
         if (!rebuildWithDevices(audio, video))
             return false;
+        ++m_sessionNumber;
         m_recFileStem = fileStem;
         m_recFiles.clear();
         m_fileLengths.clear();
@@ -274,6 +275,7 @@ void LQRecordingSession::onFileFinished(const QString &path, const lq::Error &er
 {
     std::unique_lock lock(m_lock);
     const bool last = !m_recFiles.isEmpty() && m_recFiles.last() == path;
+    const int session = m_sessionNumber;
     if (last) {
         m_writingFile = false;
         if (m_currentlyRecording) // ended by a failure, not by a stop
@@ -287,28 +289,34 @@ void LQRecordingSession::onFileFinished(const QString &path, const lq::Error &er
             this, [this, path, error] { reportError(path, error); }, Qt::QueuedConnection);
     }
 
-    lq::Error probeError;
-    const std::optional<lq::MediaInfo> info =
-        QFileInfo::exists(path) ? lq::MediaInfo::probe(path, kProbeTimeLimit, &probeError)
-                                : std::nullopt;
-    lock.lock();
-    if (info) {
-        const qsizetype index = m_recFiles.lastIndexOf(path);
-        if (index >= 0 && index < m_fileLengths.size())
-            m_fileLengths[index] = info->duration;
-        else if (index >= 0 && index == m_fileLengths.size())
-            m_fileLengths.append(info->duration);
-        else
-            lq::log(
-                QStringLiteral("Finished file %1 has no place in the length list.\n").arg(path));
+    // The length arrives later: the window must not wait for the file to be read.
+    if (QFileInfo::exists(path)) {
+        lq::MediaInfo::probeInBackground(
+            {path}, kProbeTimeLimit, this, [this, session](const QList<lq::ProbeResult> &results) {
+                if (results.value(0).info)
+                    setFileLength(session, results[0].path, results[0].info->duration);
+            });
     }
-    lock.unlock();
 
     if (!last)
         return; // a size switch
     destroySession();
     sendSessionRecordingCompleted();
     resetPreview();
+}
+
+void LQRecordingSession::setFileLength(int session, const QString &path, double seconds)
+{
+    std::lock_guard lock(m_lock);
+    if (session != m_sessionNumber)
+        return; // a later session has its own files
+    const qsizetype index = m_recFiles.lastIndexOf(path);
+    if (index >= 0 && index < m_fileLengths.size())
+        m_fileLengths[index] = seconds;
+    else if (index >= 0 && index == m_fileLengths.size())
+        m_fileLengths.append(seconds);
+    else
+        lq::log(QStringLiteral("Finished file %1 has no place in the length list.\n").arg(path));
 }
 
 // Errors -----------------------------------------------------------------------------------------

@@ -24,7 +24,8 @@ class VideoSurface;
 // files, starting a new file whenever the current one has grown past the size limit, measures
 // the input level every 0.1 s and shows the live picture in the capture view. Devices and
 // qualities come from the preferences at every rebuild of the capture graph. Lives on the main
-// thread; nowInterval and prepareToSave may be asked from any thread.
+// thread; nowInterval, prepareToSave and the state flags may be asked from any thread. A
+// finished file's length is read in the background and counts once it is known.
 class LQRecordingSession final : public LQRecSession
 {
     Q_OBJECT
@@ -56,9 +57,9 @@ public:
     void startMerge() override {}
 
     std::optional<QList<double>> lengths() const override { return std::nullopt; }
-    bool shouldPreviewAudio() const override { return m_shouldPreviewAudio; }
-    bool shouldPreviewVideo() const override { return m_shouldPreviewVideo; }
-    bool currentlyRecording() const override { return m_currentlyRecording; }
+    bool shouldPreviewAudio() const override { return m_shouldPreviewAudio.load(); }
+    bool shouldPreviewVideo() const override { return m_shouldPreviewVideo.load(); }
+    bool currentlyRecording() const override { return m_currentlyRecording.load(); }
     bool writingFile() const override { return m_writingFile.load(); }
     bool currentlySaving() const override { return false; }
 
@@ -91,6 +92,8 @@ private:
     void reportError(const QString &path, const lq::Error &error);
     void onFileStarted(const QString &path);
     void onFileFinished(const QString &path, const lq::Error &error);
+    // A finished file's length, read in the background, for the session it belongs to.
+    void setFileLength(int session, const QString &path, double seconds);
     void endRecordingState();
 
     Services m_services;
@@ -103,10 +106,12 @@ private:
     QString m_recFileStem;
     int m_recFileNumber = 0;
     QList<double> m_fileLengths; // one entry per finished (or switching) file
+    int m_sessionNumber = 0;     // counts the sessions started
 
-    bool m_shouldPreviewAudio = false;
-    bool m_shouldPreviewVideo = false;
-    bool m_currentlyRecording = false;
+    // Read through the interface from any thread.
+    std::atomic<bool> m_shouldPreviewAudio{false};
+    std::atomic<bool> m_shouldPreviewVideo{false};
+    std::atomic<bool> m_currentlyRecording{false};
     std::atomic<bool> m_writingFile{false};
 
     QTimer m_levelTimer;

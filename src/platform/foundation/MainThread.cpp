@@ -1,6 +1,7 @@
 #include "platform/foundation/MainThread.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/ThreadHandOver.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -142,17 +143,21 @@ PostedCall postToMainThread(const QObject *context, std::function<void()> work,
         PostedCall::State::watchContext(call.m_state, context);
     const QDeadlineTimer due(std::max(delay, 0ms), Qt::PreciseTimer);
     // Hop to the main thread first: only there may a timer for the main thread be started.
-    QMetaObject::invokeMethod(
-        app,
-        [app, due, state = call.m_state] {
-            const std::chrono::nanoseconds remaining = due.remainingTimeAsDuration();
-            if (remaining <= 0ns)
-                state->runIfPending();
-            else
-                QTimer::singleShot(roundedUp(remaining), Qt::PreciseTimer, app,
-                                   [state] { state->runIfPending(); });
-        },
-        Qt::QueuedConnection);
+    static const char token = 0;
+    handOver(&token, [&] {
+        QMetaObject::invokeMethod(
+            app,
+            [app, due, state = call.m_state] {
+                takeOver(&token);
+                const std::chrono::nanoseconds remaining = due.remainingTimeAsDuration();
+                if (remaining <= 0ns)
+                    state->runIfPending();
+                else
+                    QTimer::singleShot(roundedUp(remaining), Qt::PreciseTimer, app,
+                                       [state] { state->runIfPending(); });
+            },
+            Qt::QueuedConnection);
+    });
     return call;
 }
 
@@ -183,14 +188,18 @@ void waitForMainThread(const std::function<void()> &work, std::chrono::milliseco
         }
     };
     const auto handoff = std::make_shared<Handoff>();
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [&work, finisher = std::make_shared<Finisher>(handoff)] {
-            work();
-            std::lock_guard lock(finisher->handoff->mutex);
-            finisher->handoff->ran = true;
-        },
-        Qt::QueuedConnection);
+    static const char token = 0;
+    handOver(&token, [&] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [&work, finisher = std::make_shared<Finisher>(handoff)] {
+                takeOver(&token);
+                work();
+                std::lock_guard lock(finisher->handoff->mutex);
+                finisher->handoff->ran = true;
+            },
+            Qt::QueuedConnection);
+    });
 
     std::unique_lock lock(handoff->mutex);
     const auto finished = [&] { return handoff->finished; };

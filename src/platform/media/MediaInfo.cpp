@@ -1,12 +1,19 @@
 #include "platform/media/MediaInfo.h"
 
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <gst/pbutils/pbutils.h>
+
+#include <atomic>
+#include <memory>
 
 namespace lq {
 namespace {
@@ -216,6 +223,67 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
     if (discovered)
         gst_discoverer_info_unref(discovered);
     return info;
+}
+
+namespace {
+
+// The answers of one background read. The workers share it without owning it: each touches it
+// only before counting itself done, and the last one hands it to the main thread, which ends it.
+struct ProbeBatch
+{
+    QList<ProbeResult> results;
+    std::atomic<qsizetype> remaining;
+    QPointer<const QObject> context;
+    std::function<void(const QList<ProbeResult> &)> done;
+
+    static void deliver(ProbeBatch *batch)
+    {
+        // The context can only go on the main thread, where it is checked.
+        static const char token = 0;
+        handOver(&token, [&] {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [batch] {
+                    takeOver(&token);
+                    const std::unique_ptr<ProbeBatch> owned(batch);
+                    if (owned->context)
+                        owned->done(owned->results);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+};
+
+} // namespace
+
+void MediaInfo::probeInBackground(const QStringList &paths, std::chrono::milliseconds timeLimit,
+                                  const QObject *context,
+                                  std::function<void(const QList<ProbeResult> &)> done)
+{
+    auto batch = std::make_unique<ProbeBatch>();
+    batch->remaining = paths.size();
+    batch->context = context;
+    batch->done = std::move(done);
+    for (const QString &path : paths)
+        batch->results.append(ProbeResult{path, std::nullopt, Error()});
+    if (paths.isEmpty()) {
+        ProbeBatch::deliver(batch.release());
+        return;
+    }
+    ProbeBatch *shared = batch.release();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        // Each worker writes only its own entry, which the container does not move meanwhile.
+        ProbeResult *result = &shared->results[i];
+        static const char token = 0;
+        handOver(&token, [&] {
+            QThreadPool::globalInstance()->start([shared, result, timeLimit] {
+                takeOver(&token);
+                result->info = probe(result->path, timeLimit, &result->error);
+                if (shared->remaining.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                    ProbeBatch::deliver(shared);
+            });
+        });
+    }
 }
 
 } // namespace lq

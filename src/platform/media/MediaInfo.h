@@ -4,9 +4,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace lq {
 
@@ -36,6 +40,8 @@ struct VideoStreamInfo
     int height = 0;
 };
 
+struct ProbeResult;
+
 // What a media file holds, as GStreamer's discoverer reads it.
 class MediaInfo
 {
@@ -44,6 +50,12 @@ public:
     // broken file answers nothing and an error.
     static std::optional<MediaInfo> probe(const QString &path, std::chrono::milliseconds timeLimit,
                                           Error *error);
+    // Reads paths at once on worker threads, each as probe() does, and hands the answers, in the
+    // order of paths, to done on the main thread, from its event loop (also for no path at all).
+    // done is dropped when context is gone by then. Needs an application object.
+    static void probeInBackground(const QStringList &paths, std::chrono::milliseconds timeLimit,
+                                  const QObject *context,
+                                  std::function<void(const QList<ProbeResult> &)> done);
 
     // The fourcc-like id for a stream's caps; empty when there is none.
     static QString codecIdForCaps(const QString &caps);
@@ -56,6 +68,13 @@ public:
     QList<VideoStreamInfo> videoStreams;
     // Whether some stream could not be read because a GStreamer plugin is not installed.
     bool missingPlugins = false;
+};
+
+struct ProbeResult
+{
+    QString path;
+    std::optional<MediaInfo> info; // nothing when the file could not be read
+    Error error;
 };
 
 } // namespace lq

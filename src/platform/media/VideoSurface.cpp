@@ -1,5 +1,6 @@
 #include "platform/media/VideoSurface.h"
 
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/GStreamer.h"
 
 #include <QCoreApplication>
@@ -32,13 +33,17 @@ struct VideoSurface::Frames
         if (frames->requestPending)
             return;
         frames->requestPending = true;
-        QMetaObject::invokeMethod(
-            qApp,
-            [frames] {
-                if (frames->surface)
-                    frames->surface->takeNewestFrame();
-            },
-            Qt::QueuedConnection);
+        static const char token = 0;
+        handOver(&token, [&] {
+            QMetaObject::invokeMethod(
+                qApp,
+                [frames] {
+                    takeOver(&token);
+                    if (frames->surface)
+                        frames->surface->takeNewestFrame();
+                },
+                Qt::QueuedConnection);
+        });
     }
 };
 

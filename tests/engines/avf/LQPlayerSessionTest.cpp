@@ -35,6 +35,7 @@ public:
             *seconds = *m_seconds;
         return m_seconds.has_value();
     }
+    QString description() const override { return QStringLiteral("A fixed gap"); }
 
 private:
     std::optional<double> m_seconds;
@@ -68,6 +69,21 @@ private:
     std::optional<QSizeF> m_size;
 };
 
+// Loads elements and waits until their files are read.
+bool load(LQPlayerSession &engine, const QList<LQMediaElement> &elements)
+{
+    const bool answer = engine.addMediaPaths(elements);
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 20s));
+    return answer;
+}
+
+bool loadFiles(LQPlayerSession &engine, const QStringList &names, const QString &folder)
+{
+    const bool answer = engine.addMediaFiles(names, folder);
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 20s));
+    return answer;
+}
+
 double positionOf(LQPlayerSession &engine)
 {
     double seconds = -1.0;
@@ -95,8 +111,9 @@ TEST(LQPlayerSessionTest, GapsLastTheirOwnLengthAndFilesStartWhereTheyEnd)
     lq::test::LogCapture log;
     LQPlayerSession engine;
     const QString file = MediaFixtures::path(MediaFixture::Wav, 2.0);
-    ASSERT_TRUE(engine.addMediaPaths({gap(1.5), file, gap(std::nullopt), gap(0.7), gap(3.0)}));
-    EXPECT_TRUE(log.contains(QStringLiteral("has failed to return a length")));
+    ASSERT_TRUE(load(engine, {gap(1.5), file, gap(std::nullopt), gap(0.7), gap(3.0)}));
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("A fixed gap has failed to return a length. This should not happen.")));
 
     double length = 0.0;
     ASSERT_TRUE(engine.length(&length));
@@ -116,7 +133,7 @@ TEST(LQPlayerSessionTest, GapsLastTheirOwnLengthAndFilesStartWhereTheyEnd)
     EXPECT_EQ(composition->segments()[2].path, file);
 
     // A list of gaps alone loads too: the export uses such lists.
-    ASSERT_TRUE(engine.addMediaPaths({gap(0.25)}));
+    ASSERT_TRUE(load(engine, {gap(0.25)}));
     ASSERT_TRUE(engine.length(&length));
     EXPECT_NEAR(length, 0.25, 0.001);
     // Only exports join gaps: playing them is refused rather than misplayed.
@@ -128,17 +145,17 @@ TEST(LQPlayerSessionTest, ALoadOfFilesNoneOfWhichOpensFailsSoThatTheSessionRunsO
     lq::test::LogCapture log;
     LQPlayerSession engine;
     const QString missing = MediaFixtures::folder() + QStringLiteral("/gone.mov");
-    EXPECT_FALSE(engine.addMediaPaths({missing, missing}));
+    EXPECT_FALSE(load(engine, {missing, missing}));
     EXPECT_TRUE(log.contains(QStringLiteral("Failed to insert asset from ") + missing));
     double length = -1.0;
     EXPECT_FALSE(engine.length(&length));
     EXPECT_FALSE(engine.startPlaying(std::nullopt, false));
 
     // One good file is enough, even beside a gap; the missing one is skipped.
-    EXPECT_TRUE(engine.addMediaPaths({missing, soundFile(1.0), gap(0.5)}));
+    EXPECT_TRUE(load(engine, {missing, soundFile(1.0), gap(0.5)}));
     ASSERT_TRUE(engine.length(&length));
     EXPECT_NEAR(length, 1.5, 0.05);
-    EXPECT_FALSE(engine.addMediaPaths({missing}));
+    EXPECT_FALSE(load(engine, {missing}));
     EXPECT_EQ(engine.composition(), nullptr);
 }
 
@@ -146,7 +163,7 @@ TEST(LQPlayerSessionTest, BackwardsStartPlaysDownFromTheEndAndEndsAtZero)
 {
     LQPlayerSession engine;
     EndCounter ends(engine);
-    ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+    ASSERT_TRUE(load(engine, {soundFile(2.0)}));
     double length = 0.0;
     ASSERT_TRUE(engine.length(&length));
 
@@ -173,7 +190,7 @@ TEST(LQPlayerSessionTest, BackwardsStartPlaysDownFromTheEndAndEndsAtZero)
 TEST(LQPlayerSessionTest, PositionMovesWhileStoppedButIsReportedOnlyWhilePlaying)
 {
     LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.5), soundFile(2.0), soundFile(2.5)}));
+    ASSERT_TRUE(load(engine, {soundFile(1.5), soundFile(2.0), soundFile(2.5)}));
     double seconds = -1.0;
     EXPECT_FALSE(engine.currentTime(&seconds));
     engine.setCurrentTime(2.75);
@@ -203,7 +220,7 @@ TEST(LQPlayerSessionTest, AudioBoostScalesThePlayersOwnVolume)
         lq::test::TestUserDefaults defaults;
         defaults->setObject(QStringLiteral("audioBoost"), boostCase.boost);
         LQPlayerSession engine;
-        ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+        ASSERT_TRUE(load(engine, {soundFile(2.0)}));
         ASSERT_TRUE(engine.startPlaying(0.0, false));
         EXPECT_DOUBLE_EQ(engine.player()->volume(), boostCase.volume);
         engine.stopPlaying();
@@ -211,7 +228,7 @@ TEST(LQPlayerSessionTest, AudioBoostScalesThePlayersOwnVolume)
 
     lq::test::TestUserDefaults defaults;
     LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaPaths({soundFile(2.0)}));
+    ASSERT_TRUE(load(engine, {soundFile(2.0)}));
     const QString changed = QStringLiteral("audioBootChanged");
     ASSERT_TRUE(engine.startPlaying(0.0, false));
     defaults->setFloat(QStringLiteral("audioBoost"), 2.0f);
@@ -234,35 +251,35 @@ TEST(LQPlayerSessionTest, LoadingFilesOfAFolderKeepsOrRebuildsTheTimeline)
     const QStringList names{QStringLiteral("a.mov"), QStringLiteral("b.mov")};
     LQPlayerSession engine;
     EndCounter ends(engine);
-    EXPECT_FALSE(engine.addMediaFiles(names, QString()));
-    ASSERT_TRUE(engine.addMediaFiles(names, first.path()));
+    EXPECT_FALSE(loadFiles(engine, names, QString()));
+    ASSERT_TRUE(loadFiles(engine, names, first.path()));
     EXPECT_EQ(engine.path(), first.path());
     double loaded = 0.0;
     ASSERT_TRUE(engine.length(&loaded));
 
     // The same names from the same folder are not read again: a file gone since changes nothing.
     ASSERT_TRUE(QFile::remove(first.filePath(QStringLiteral("b.mov"))));
-    ASSERT_TRUE(engine.addMediaFiles(names, first.path()));
+    ASSERT_TRUE(loadFiles(engine, names, first.path()));
     double length = 0.0;
     ASSERT_TRUE(engine.length(&length));
     EXPECT_EQ(length, loaded);
 
     // Another order rebuilds, without the file that is gone.
-    ASSERT_TRUE(engine.addMediaFiles({names[1], names[0]}, first.path()));
+    ASSERT_TRUE(loadFiles(engine, {names[1], names[0]}, first.path()));
     ASSERT_TRUE(engine.length(&length));
     EXPECT_NEAR(length, 1.0, 0.05);
 
     // Another folder rebuilds; nothing loads while playing.
-    ASSERT_TRUE(engine.addMediaFiles(names, second.path()));
+    ASSERT_TRUE(loadFiles(engine, names, second.path()));
     ASSERT_TRUE(engine.length(&length));
     EXPECT_NEAR(length, loaded, kTolerance);
     ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
-    EXPECT_FALSE(engine.addMediaFiles(names, first.path()));
+    EXPECT_FALSE(loadFiles(engine, names, first.path()));
     EXPECT_TRUE(engine.stopPlaying());
     EXPECT_EQ(ends.count, 1);
 
     // A folder where no file opens answers no and keeps nothing loaded.
-    EXPECT_FALSE(engine.addMediaFiles(names, first.path() + QStringLiteral("/none")));
+    EXPECT_FALSE(loadFiles(engine, names, first.path() + QStringLiteral("/none")));
     EXPECT_FALSE(engine.length(&length));
 }
 
@@ -287,7 +304,7 @@ TEST(LQPlayerSessionTest, PictureFillsItsViewLetterboxedWithoutDividingByZero)
         auto *earlier = new QWidget(&view);
         LQPlayerSession engine;
         engine.setPlayerView(&view);
-        ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(pictureCase.fixture, 1.0)}));
+        ASSERT_TRUE(load(engine, {MediaFixtures::path(pictureCase.fixture, 1.0)}));
 
         const QList<QWidget *> children = view.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
         ASSERT_EQ(children.size(), 1);
@@ -307,7 +324,7 @@ TEST(LQPlayerSessionTest, PictureFillsItsViewLetterboxedWithoutDividingByZero)
 TEST(LQPlayerSessionTest, AViewGivenAfterLoadingShowsThePicture)
 {
     LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaPaths({MediaFixtures::path(MediaFixture::H264AacMov, 3.0)}));
+    ASSERT_TRUE(load(engine, {MediaFixtures::path(MediaFixture::H264AacMov, 3.0)}));
     HostView view;
     view.resize(320, 240);
     engine.setPlayerView(&view);
@@ -335,12 +352,110 @@ TEST(LQPlayerSessionTest, ExportingIsRefusedWithAnAlert)
 {
     lq::test::ScriptedAlertPresenter alerts;
     LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.0)}));
+    ASSERT_TRUE(load(engine, {soundFile(1.0)}));
     NoProgress progress;
     EXPECT_FALSE(engine.exportMedia(QStringLiteral("/tmp/out.m4a"), QStringLiteral("m4a_export"),
                                     progress, std::nullopt));
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_TRUE(alerts.last().request.messageText.contains(QStringLiteral("out.m4a")));
+}
+
+TEST(LQPlayerSessionTest, RequestsMadeWhileTheFilesAreReadApplyOnceTheyAre)
+{
+    LQPlayerSession engine;
+    EndCounter ends(engine);
+    // Loading answers before any file is read: the answers come through the event loop.
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.5), soundFile(2.0), soundFile(2.5)}));
+    ASSERT_TRUE(engine.isLoading());
+    double seconds = -1.0;
+    EXPECT_FALSE(engine.length(&seconds));
+    EXPECT_FALSE(engine.currentTime(&seconds));
+    engine.setCurrentTime(2.75);
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, false));
+    ASSERT_TRUE(engine.setRate(2.0f));
+    // The clock reads where playback will begin.
+    ASSERT_TRUE(engine.currentTime(&seconds));
+    EXPECT_EQ(seconds, 2.75);
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 20s));
+    ASSERT_TRUE(engine.currentlyPlaying());
+    expectPlayingFrom(engine, 2.75);
+    EXPECT_EQ(engine.player()->rate(), 2.0);
+    EXPECT_TRUE(engine.stopPlaying());
+
+    // A load replaced before its files are read leaves no trace; a stop in between holds.
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(1.5)}));
+    ASSERT_TRUE(engine.startPlaying(0.4, false));
+    ASSERT_TRUE(engine.currentTime(&seconds));
+    EXPECT_EQ(seconds, 0.4);
+    ASSERT_TRUE(engine.addMediaPaths({soundFile(2.5)}));
+    EXPECT_TRUE(engine.stopPlaying());
+    EXPECT_EQ(ends.count, 2);
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 20s));
+    ASSERT_TRUE(engine.length(&seconds));
+    EXPECT_NEAR(seconds, 2.5, 0.05);
+    EXPECT_FALSE(engine.currentlyPlaying());
+    EXPECT_EQ(engine.player()->rate(), 0.0);
+
+    // An engine gone before its files are read is not reached.
+    auto gone = std::make_unique<LQPlayerSession>();
+    ASSERT_TRUE(gone->addMediaPaths({soundFile(1.5)}));
+    gone.reset();
+    lq::runEventLoopUntil([] { return false; }, 500ms);
+}
+
+TEST(LQPlayerSessionTest, AStartMadeWhileLoadingAnUnplayableTimelineEndsPlayback)
+{
+    lq::test::LogCapture log;
+    LQPlayerSession engine;
+    EndCounter ends(engine);
+    ASSERT_TRUE(engine.addMediaPaths({gap(0.5)}));
+    ASSERT_TRUE(engine.startPlaying(std::nullopt, true));
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 20s));
+    EXPECT_FALSE(engine.currentlyPlaying());
+    EXPECT_EQ(ends.count, 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("The timeline cannot be played")));
+}
+
+// A copy of file whose sample at fraction of its length claims an impossible size, so that
+// reading stops with an error when playback gets there.
+QString withBrokenSample(const QString &file, double fraction)
+{
+    QFile source(file);
+    EXPECT_TRUE(source.open(QIODevice::ReadOnly));
+    QByteArray data = source.readAll();
+    const qsizetype table = data.indexOf("stsz");
+    EXPECT_GT(table, 0);
+    const auto readWord = [&data](qsizetype at) {
+        return quint32(quint8(data[at])) << 24 | quint32(quint8(data[at + 1])) << 16 |
+               quint32(quint8(data[at + 2])) << 8 | quint32(quint8(data[at + 3]));
+    };
+    const quint32 count = readWord(table + 12);
+    const qsizetype entry = table + 16 + 4 * qsizetype(count * fraction);
+    for (int i = 0; i < 4; ++i)
+        data[entry + i] = char(i == 0 ? 0x7f : 0xf0);
+    const QString broken = MediaFixtures::folder() + QStringLiteral("/broken-sample.mov");
+    QFile out(broken);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(data);
+    return broken;
+}
+
+TEST(LQPlayerSessionTest, AFileThatFailsMidPlayIsLoggedAndStopsWithoutAnAlert)
+{
+    lq::test::ScriptedAlertPresenter alerts;
+    lq::test::LogCapture log;
+    LQPlayerSession engine;
+    EndCounter ends(engine);
+    ASSERT_TRUE(load(engine, {withBrokenSample(soundFile(6.0), 0.9)}));
+    ASSERT_TRUE(engine.startPlaying(0.0, false));
+    ASSERT_TRUE(engine.currentlyPlaying());
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !engine.currentlyPlaying(); }, 20s));
+    EXPECT_EQ(ends.count, 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("Player item failed to reach end: ")))
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(alerts.count(), 0);
+    double seconds = 0.0;
+    EXPECT_FALSE(engine.currentTime(&seconds));
 }
 
 } // namespace

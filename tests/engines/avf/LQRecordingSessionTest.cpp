@@ -299,12 +299,38 @@ TEST(LQRecordingSessionTest, StopAcceptsNoOutArgumentAndAnOwnerThatAnswersNothin
     EXPECT_TRUE(rig.engine.prepareToSave(&files));
     EXPECT_EQ(files, QStringList{QStringLiteral("recording-1.0.mov")});
     EXPECT_TRUE(rig.engine.prepareToSave(nullptr));
-    // A new session numbers its files from 0 again.
-    rig.engine.setOwner(&rig.owner);
+}
+
+TEST(LQRecordingSessionTest, EverySessionNumbersItsFilesFromZero)
+{
+    RecordingRig rig;
+    rig.selectAudioQuality(QStringLiteral("256"));
+    rig.engine.setSizeCheck(40'000, 500ms);
+    const auto fileCount = [&] {
+        QStringList files;
+        rig.engine.prepareToSave(&files);
+        return files.size();
+    };
+    ASSERT_TRUE(rig.start(true, false));
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return fileCount() >= 2; }, 15s));
+    QStringList first;
+    ASSERT_TRUE(rig.stop(&first));
+    ASSERT_GE(first.size(), 2);
+    EXPECT_EQ(first[0], QStringLiteral("recording-1.0.mov"));
+    EXPECT_EQ(first[1], QStringLiteral("recording-1.1.mov"));
+
+    rig.engine.setSizeCheck(LQRecordingSession::kSizeLimit, LQRecordingSession::kSizeCheckPeriod);
+    const qsizetype started = rig.owner.started.size();
     ASSERT_TRUE(rig.engine.startRecording(rig.stem(2), true, false));
-    EXPECT_TRUE(rig.engine.prepareToSave(&files));
-    EXPECT_EQ(files, QStringList{QStringLiteral("recording-2.0.mov")});
-    ASSERT_TRUE(rig.stop(nullptr));
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return rig.owner.started.size() > started; }, 10s));
+    EXPECT_EQ(rig.owner.started.last(), QUrl::fromLocalFile(rig.stem(2) + QStringLiteral("0.mov")));
+    runFor(500ms);
+    QStringList second;
+    ASSERT_TRUE(rig.stop(&second));
+    EXPECT_EQ(second, QStringList{QStringLiteral("recording-2.0.mov")});
+    const auto info = rig.probe(second.value(0));
+    ASSERT_TRUE(info);
+    EXPECT_GT(info->duration, 0.3);
 }
 
 } // namespace

@@ -1,10 +1,15 @@
 #include "platform/media/MediaInfo.h"
 
+#include "platform/foundation/MainThread.h"
 #include "support/MediaFixtures.h"
 
 #include <QFile>
+#include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using lq::MediaInfo;
 using lq::test::MediaFixture;
@@ -120,6 +125,48 @@ TEST(MediaInfoTest, MapsCapsToCodecIds)
     };
     for (const auto &[caps, id] : cases)
         EXPECT_EQ(MediaInfo::codecIdForCaps(QString::fromLatin1(caps)), id) << caps;
+}
+
+TEST(MediaInfoTest, BackgroundReadsAnswerInOrderOnTheMainThreadWhileTheirContextLives)
+{
+    using namespace std::chrono_literals;
+    const QString sound = MediaFixtures::path(MediaFixture::Wav, 1.0);
+    const QString missing = MediaFixtures::folder() + QStringLiteral("/absent.wav");
+    const QString movie = MediaFixtures::path(MediaFixture::H264AacMov, 0.5);
+    QObject context;
+    std::optional<QList<lq::ProbeResult>> answers;
+    QThread *answeredOn = nullptr;
+    MediaInfo::probeInBackground({sound, missing, movie}, 10s, &context,
+                                 [&](const QList<lq::ProbeResult> &results) {
+                                     answers = results;
+                                     answeredOn = QThread::currentThread();
+                                 });
+    EXPECT_FALSE(answers); // only through the event loop
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return answers.has_value(); }, 20s));
+    EXPECT_EQ(answeredOn, QThread::currentThread());
+    ASSERT_EQ(answers->size(), 3);
+    EXPECT_EQ((*answers)[0].path, sound);
+    ASSERT_TRUE((*answers)[0].info);
+    EXPECT_NEAR((*answers)[0].info->duration, 1.0, 0.05);
+    EXPECT_FALSE((*answers)[1].info);
+    EXPECT_FALSE((*answers)[1].error.isNull());
+    ASSERT_TRUE((*answers)[2].info);
+    EXPECT_EQ((*answers)[2].info->videoStreams.size(), 1);
+
+    // No file at all still answers; a context gone first gets nothing.
+    answers.reset();
+    MediaInfo::probeInBackground({}, 10s, &context,
+                                 [&](const QList<lq::ProbeResult> &results) { answers = results; });
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return answers.has_value(); }, 5s));
+    EXPECT_TRUE(answers->isEmpty());
+    bool reached = false;
+    auto gone = std::make_unique<QObject>();
+    MediaInfo::probeInBackground({sound}, 10s, gone.get(),
+                                 [&](const QList<lq::ProbeResult> &) { reached = true; });
+    gone.reset();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10'000));
+    lq::runEventLoopUntil([] { return false; }, 200ms);
+    EXPECT_FALSE(reached);
 }
 
 } // namespace
