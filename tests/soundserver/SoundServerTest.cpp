@@ -106,6 +106,7 @@ TEST_F(SoundServerTest, PlaybackIntoTheSinkKeepsThePitchAtOtherSpeedsForTheTimeT
     ASSERT_TRUE(rig.record(4s, true, false, &files));
     LQPlayerSession player;
     ASSERT_TRUE(player.addMediaFiles(files, rig.folder.path()));
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !player.isLoading(); }, 20s));
     double length = 0.0;
     ASSERT_TRUE(player.length(&length));
 

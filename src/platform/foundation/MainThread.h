@@ -35,14 +35,6 @@ auto runOnMainThread(Work &&work, std::chrono::milliseconds patience = mainThrea
     if (!QCoreApplication::instance() || isMainThread())
         return work();
     using Result = std::invoke_result_t<Work>;
-    static const char token = 0;
-    const auto post = [&](auto &&onMain) {
-        handOver(&token, [&] {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), onMain,
-                                      Qt::BlockingQueuedConnection);
-        });
-        takeOver(&token);
-    };
     if constexpr (std::is_void_v<Result>) {
         detail::waitForMainThread([&] { work(); }, patience);
     } else {
