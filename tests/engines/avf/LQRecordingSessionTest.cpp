@@ -135,9 +135,9 @@ TEST(LQRecordingSessionTest, SwitchesFilesPastTheSizeLimitAndKeepsTheTimeWhole)
     rig.selectAudioQuality(QStringLiteral("256"));
     rig.engine.setSizeCheck(40'000, 500ms);
     IntervalWatch watch;
+    // From before the start: what the start itself took (long under the sanitizers) counts.
     watch.wall.start();
     ASSERT_TRUE(rig.start(true, false));
-    watch.wall.restart();
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { watch.sample(rig.engine); });
     sampler.start(50);
