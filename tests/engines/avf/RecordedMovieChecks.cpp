@@ -1,6 +1,7 @@
 #include "RecordedMovieChecks.h"
 
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/MediaInfo.h"
 #include "platform/media/MediaPlayer.h"
 #include "platform/media/PipelineRunner.h"
@@ -25,9 +26,12 @@ std::atomic<GstClockTime> *watchEnd(GstElement *pipeline, const char *name)
     GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), name);
     GstPad *input = gst_element_get_static_pad(sink, "sink");
     auto *end = new std::atomic<GstClockTime>(0);
+    // The streaming thread starts through GStreamer, whose locks the thread checker cannot see.
+    handOver(end, [] {});
     gst_pad_add_probe(
         input, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad *, GstPadProbeInfo *info, gpointer data) {
+            takeOver(data);
             GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
             if (GST_BUFFER_PTS_IS_VALID(buffer) && GST_BUFFER_DURATION_IS_VALID(buffer))
                 static_cast<std::atomic<GstClockTime> *>(data)->store(GST_BUFFER_PTS(buffer) +
