@@ -35,17 +35,21 @@ void ImageButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const qreal ratio = painter.device()->devicePixelRatioF();
     const bool alternate = isDown() && !m_alternateImage.isEmpty();
-    QPixmap image = namedImage(alternate ? m_alternateImage : m_image, ratio);
-    if (!image.isNull()) {
-        if (isDown() && !alternate) {
-            QPainter darken(&image);
-            darken.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-            darken.fillRect(QRectF(QPointF(), image.deviceIndependentSize()), QColor(0, 0, 0, 70));
-        }
-        QRectF place(QPointF(), image.deviceIndependentSize());
-        place.moveCenter(QRectF(rect()).center());
-        painter.drawPixmap(place.topLeft(), image);
+    const QPixmap image = namedImage(alternate ? m_alternateImage : m_image, ratio);
+    QRectF place(QPointF(), image.deviceIndependentSize());
+    place.moveCenter(QRectF(rect()).center());
+    if (isDown() && !alternate) {
+        // Held without an image for it: a shade behind the image.
+        QColor shade = palette().color(QPalette::WindowText);
+        shade.setAlphaF(0.15f);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(shade);
+        painter.drawRoundedRect(place.isEmpty() ? QRectF(rect()) : place.adjusted(1, 1, -1, -1),
+                                6.0, 6.0);
     }
+    if (!image.isNull())
+        painter.drawPixmap(place.topLeft(), image);
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

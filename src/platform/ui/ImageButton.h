@@ -7,7 +7,7 @@ namespace lq {
 
 // A button that is only its image (a named image, NamedImages), drawn as it is whether the
 // button is enabled or not: a disabled state has an image of its own. While held down it shows
-// its alternate image, or, without one, its image darkened. Reached by Tab; a click does not take
+// its alternate image, or, without one, its image on a shade. Reached by Tab; a click does not take
 // the focus from where the user types.
 class ImageButton : public QAbstractButton
 {
