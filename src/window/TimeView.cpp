@@ -62,12 +62,6 @@ void TimeView::mouseReleaseEvent(QMouseEvent *event)
     setToolbarLabel(m_normalLabel);
 }
 
-void TimeView::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    // The second press of a double click is a press like the first.
-    mousePressEvent(event);
-}
-
 void TimeView::display(lq::Date time)
 {
     setText(lq::formatClockTime(time));
