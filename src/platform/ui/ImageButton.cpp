@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include <cmath>
+
 namespace lq {
 
 ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
@@ -36,8 +38,11 @@ void ImageButton::paintEvent(QPaintEvent *)
     const qreal ratio = painter.device()->devicePixelRatioF();
     const bool alternate = isDown() && !m_alternateImage.isEmpty();
     const QPixmap image = namedImage(alternate ? m_alternateImage : m_image, ratio);
-    QRectF place(QPointF(), image.deviceIndependentSize());
-    place.moveCenter(QRectF(rect()).center());
+    // Centred on whole pixels, so that the image stays sharp.
+    const QSizeF size = image.deviceIndependentSize();
+    const QRectF place(QPointF(std::floor((width() - size.width()) / 2),
+                               std::floor((height() - size.height()) / 2)),
+                       size);
     if (isDown() && !alternate) {
         // Held without an image for it: a shade behind the image.
         QColor shade = palette().color(QPalette::WindowText);
