@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -37,7 +38,7 @@ void TimerBarBack::paintEvent(QPaintEvent *event)
     const QRectF pieces[][2] = {
         {QRectF(0, 0, kCap, height), QRectF(0, 0, kCap, height)},
         {QRectF(width - kCap, 0, kCap, height), QRectF(size.width() - kCap, 0, kCap, height)},
-        {QRectF(kCap, 0, std::trunc(std::trunc(width - kCap) - kCap), height),
+        {QRectF(kCap, 0, std::max(0.0, std::trunc(std::trunc(width - kCap) - kCap)), height),
          QRectF(kCap, 0, 1, height)},
     };
     for (const auto &piece : pieces)

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -47,10 +48,12 @@ void TimerBarSliderCell::drawBar(QPainter &painter, const QRectF &bounds, double
     const double right = bounds.right();
     lq::drawImagePart(painter, QRectF(left, top, kCap, height), played,
                       QRectF(0, 0, kCap, playedSize.height()));
-    lq::drawImagePart(painter, QRectF(left + kCap, top, knobCentre - (left + kCap), height), played,
-                      QRectF(kCap, 0, 1, playedSize.height()));
-    lq::drawImagePart(painter, QRectF(knobCentre, top, right - kCap - knobCentre, height), unplayed,
-                      QRectF(kCap, 0, 1, height));
+    lq::drawImagePart(painter,
+                      QRectF(left + kCap, top, std::max(0.0, knobCentre - (left + kCap)), height),
+                      played, QRectF(kCap, 0, 1, playedSize.height()));
+    lq::drawImagePart(painter,
+                      QRectF(knobCentre, top, std::max(0.0, right - kCap - knobCentre), height),
+                      unplayed, QRectF(kCap, 0, 1, height));
     lq::drawImagePart(painter, QRectF(right - kCap, top, kCap, height), unplayed,
                       QRectF(unplayedSize.width() - kCap, 0, kCap, height));
 }
@@ -64,8 +67,8 @@ void SpeedSliderCell::drawBar(QPainter &painter, const QRectF &bounds, double) c
     const double left = bounds.x();
     const double width = bounds.width();
     lq::drawImagePart(painter, QRectF(left, top, kCap, height), bar, QRectF(0, 0, kCap, height));
-    lq::drawImagePart(painter, QRectF(left + kCap, top, width - 2 * kCap, height), bar,
-                      QRectF(kCap, 0, 1, height));
+    lq::drawImagePart(painter, QRectF(left + kCap, top, std::max(0.0, width - 2 * kCap), height),
+                      bar, QRectF(kCap, 0, 1, height));
     lq::drawImagePart(painter, QRectF(left + width - kCap, top, kCap, height), bar,
                       QRectF(size.width() - kCap, 0, kCap, height));
 }
