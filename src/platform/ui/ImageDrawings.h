@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+
+class QPainter;
+class QPalette;
+
+// Our drawings of the control images that NamedImages serves.
+namespace lq::drawings {
+
+// Button glyphs, drawn in ink inside rect (square).
+void record(QPainter &painter, const QRectF &rect, const QColor &ink);
+void play(QPainter &painter, const QRectF &rect, const QColor &ink);
+void pause(QPainter &painter, const QRectF &rect, const QColor &ink);
+void fastForward(QPainter &painter, const QRectF &rect, const QColor &ink);
+void rewind(QPainter &painter, const QRectF &rect, const QColor &ink);
+void jumpBack30(QPainter &painter, const QRectF &rect, const QColor &ink); // with "30" inside
+void jumpBack(QPainter &painter, const QRectF &rect, const QColor &ink);
+void previous(QPainter &painter, const QRectF &rect, const QColor &ink);
+void next(QPainter &painter, const QRectF &rect, const QColor &ink);
+
+// Slider pieces, filling rect.
+void knob(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void litKnob(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void groove(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void playedGroove(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void strip(QPainter &painter, const QRectF &rect, const QPalette &palette);
+
+} // namespace lq::drawings
