@@ -11,6 +11,13 @@ namespace {
 
 thread_local int deliberateDepth = 0;
 
+// What a change is about to replace; nothing for an insertion (taking a substring copies the
+// whole text first).
+AttributedString replacedText(const TextStorage &storage, TextRange range)
+{
+    return range.length > 0 ? storage.attributedSubstring(range) : AttributedString();
+}
+
 qsizetype lengthOf(const QString &string)
 {
     return string.size();
@@ -25,7 +32,7 @@ template <class Text>
 void replaceAndRegister(TextStorage &storage, UndoManager *undo, TextRange range, const Text &text)
 {
     const DeliberateTextChange change;
-    AttributedString old = storage.attributedSubstring(range);
+    AttributedString old = replacedText(storage, range);
     QTextCursor editBlock(storage.document());
     editBlock.beginEditBlock();
     storage.replaceCharacters(range, text);
@@ -71,7 +78,7 @@ void addAttributesUndoably(TextStorage &storage, UndoManager *undo, TextRange ra
                            const TextAttributes &attributes)
 {
     const DeliberateTextChange change;
-    AttributedString old = storage.attributedSubstring(range);
+    AttributedString old = replacedText(storage, range);
     QTextCursor editBlock(storage.document());
     editBlock.beginEditBlock();
     storage.addAttributes(range, attributes);

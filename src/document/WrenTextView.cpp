@@ -50,9 +50,8 @@ WrenTextView::WrenTextView(lq::TextStorage &storage, QWidget *parent)
 
 WrenTextView::~WrenTextView()
 {
-    // The storage outlives the view: leave its document as it is.
+    const lq::DeliberateTextChange change;
     delete m_spelling;
-    disconnect(m_storage.document(), nullptr, this, nullptr);
 }
 
 bool WrenTextView::applyUserEdit(TextRange range, const QString &replacement)

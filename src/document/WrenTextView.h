@@ -27,6 +27,7 @@ class WrenTextView : public QTextEdit
 {
     Q_OBJECT
 public:
+    // The storage outlives the view.
     explicit WrenTextView(lq::TextStorage &storage, QWidget *parent = nullptr);
     ~WrenTextView() override;
 
@@ -112,5 +113,6 @@ private:
     bool m_watchdog = false;
     std::optional<QPoint> m_dragStart;
     QPointer<QMimeData> m_ownDrag;
-    SpellHighlighter *m_spelling = nullptr;
+    // A child of the text's document.
+    QPointer<SpellHighlighter> m_spelling;
 };

@@ -382,6 +382,21 @@ TEST(WrenTextViewTest, DroppedFiles)
     }
 }
 
+TEST(WrenTextViewTest, PastedImageDataWithoutAFileNameIsAPastedGraphic)
+{
+    Note note("ab", {1, 0});
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QGuiApplication::clipboard()->setImage(image);
+    note.key(QKeySequence::Paste);
+    EXPECT_EQ(note.text(), QString("a") + QChar(0xFFFC) + "b");
+    const lq::TextAttributes attributes = note.storage.attributesAt(1);
+    ASSERT_TRUE(attributes.attachment.has_value());
+    EXPECT_EQ(attributes.attachment->preferredFileName, "pasted graphic.tiff");
+    EXPECT_EQ(QImage::fromData(attributes.attachment->fileData, "TIFF").size(), image.size());
+    EXPECT_EQ(note.delegate.disagreement(3), "");
+}
+
 TEST(WrenTextViewTest, SharedColorPanelRecoloursUnlessThePickerHasIt)
 {
     Note note("abc", {0, 3});
