@@ -35,10 +35,9 @@ WrenTextView::WrenTextView(lq::TextStorage &storage, QWidget *parent)
     m_watchdog = true;
 #endif
     connect(storage.document(), &QTextDocument::contentsChange, this, &WrenTextView::watchChange);
-    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
-        if (m_delegate)
-            m_delegate->didChangeSelection(this, selectedRange());
-    });
+    // A move of the caret, or of the selection's anchor alone.
+    connect(this, &QTextEdit::cursorPositionChanged, this, &WrenTextView::reportSelection);
+    connect(this, &QTextEdit::selectionChanged, this, &WrenTextView::reportSelection);
     auto &center = lq::NotificationCenter::defaultCenter();
     center.addObserver(this, QStringLiteral("otherColorPickerStarted"), nullptr,
                        [this](const lq::Notification &) { m_shouldChangeColors = false; });
@@ -370,6 +369,15 @@ void WrenTextView::setContinuousSpellCheckingEnabled(bool enabled)
 bool WrenTextView::isContinuousSpellCheckingEnabled() const
 {
     return m_spelling != nullptr;
+}
+
+void WrenTextView::reportSelection()
+{
+    const TextRange selection = selectedRange();
+    if (!m_delegate || selection == m_reportedSelection)
+        return;
+    m_reportedSelection = selection;
+    m_delegate->didChangeSelection(this, selection);
 }
 
 void WrenTextView::watchChange(int position, int removed, int added)

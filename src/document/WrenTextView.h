@@ -103,6 +103,7 @@ private:
     void startDragOfSelection();
     // The drop of files (Part of what the notes accept); answers whether the drop was handled.
     bool dropFiles(const QMimeData *source, qsizetype position);
+    void reportSelection();
     void watchChange(int position, int removed, int added);
 
     lq::TextStorage &m_storage;
@@ -111,6 +112,7 @@ private:
     bool m_shouldUndo = true;
     bool m_shouldChangeColors = true;
     bool m_watchdog = false;
+    lq::TextRange m_reportedSelection;
     std::optional<QPoint> m_dragStart;
     QPointer<QMimeData> m_ownDrag;
     // A child of the text's document.

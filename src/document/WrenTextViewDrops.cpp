@@ -172,6 +172,9 @@ void WrenTextView::dragMoveEvent(QDragMoveEvent *event)
 
 void WrenTextView::dropEvent(QDropEvent *event)
 {
+    // Qt's drop caret goes away as when the drag leaves.
+    QDragLeaveEvent leave;
+    QTextEdit::dragLeaveEvent(&leave);
     const QMimeData *source = event->mimeData();
     const qsizetype position = cursorForPosition(event->position().toPoint()).position();
     bool done = false;

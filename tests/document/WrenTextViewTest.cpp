@@ -204,6 +204,11 @@ TEST(WrenTextViewTest, EveryEntryPointAsksOncePerChangedRange)
         EXPECT_EQ(note.text(), c.result);
         EXPECT_EQ(note.delegate.disagreement(note.storage.length()), "");
         EXPECT_FALSE(note.log.contains("Program error"));
+        // The document hears of the caret's move after the change.
+        if (!c.checks.empty()) {
+            ASSERT_FALSE(note.delegate.selections.empty());
+            EXPECT_EQ(note.delegate.selections.back(), note.view.selectedRange());
+        }
     }
 }
 
