@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/text/TextFormats.h"
 #include "platform/text/TextStorage.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -75,6 +77,7 @@ bool WrenTextView::applyEdit(TextRange range, const QString *string, const Attri
         return false;
     if (m_delegate && !m_delegate->shouldChangeTextInRange(this, range, replacement))
         return false;
+    const QScopedValueRollback editing(m_editing, true);
     lq::UndoManager *undo = m_delegate ? m_delegate->undoManager() : nullptr;
     if (string)
         lq::replaceUndoably(m_storage, undo, range, *string);
@@ -91,6 +94,7 @@ bool WrenTextView::applyAttributeEdit(TextRange range, const lq::TextAttributes 
         return false;
     if (m_delegate && !m_delegate->shouldChangeTextInRange(this, range, QString()))
         return false;
+    const QScopedValueRollback editing(m_editing, true);
     const TextRange selection = selectedRange();
     lq::addAttributesUndoably(m_storage, m_delegate ? m_delegate->undoManager() : nullptr, range,
                               attributes);
@@ -132,6 +136,36 @@ void WrenTextView::removeAttributes(TextRange range, lq::TextAttributes::Keys ke
 {
     const lq::DeliberateTextChange change;
     m_storage.removeAttributes(range, keys);
+}
+
+void WrenTextView::setTypingAttributes(const lq::TextAttributes &attributes)
+{
+    m_typingAttributes = attributes;
+    m_typingAttributes->paragraphStyle.reset();
+}
+
+lq::TextAttributes WrenTextView::attributesForNewText(TextRange range) const
+{
+    lq::TextAttributes attributes;
+    const qsizetype length = m_storage.length();
+    if (m_typingAttributes) {
+        attributes = *m_typingAttributes;
+    } else if (length > 0) {
+        const qsizetype from =
+            range.length > 0 ? range.location : std::max<qsizetype>(range.location - 1, 0);
+        attributes = m_storage.attributesAt(std::min(from, length - 1));
+        attributes.attachment.reset();
+    }
+    attributes.paragraphStyle = lq::text_formats::paragraphStyle(
+        document()->findBlock(int(std::clamp<qsizetype>(range.location, 0, length))).blockFormat());
+    return attributes;
+}
+
+bool WrenTextView::applyTyping(TextRange range, const QString &text)
+{
+    if (!m_typingAttributes)
+        return applyUserEdit(range, text);
+    return applyUserEdit(range, AttributedString(text, attributesForNewText(range)));
 }
 
 TextRange WrenTextView::selectedRange() const
@@ -276,7 +310,7 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (const std::optional<QString> text = typedText(event)) {
-        applyUserEdit(selectedRange(), *text);
+        applyTyping(selectedRange(), *text);
         event->accept();
         return;
     }
@@ -303,7 +337,10 @@ void WrenTextView::inputMethodEvent(QInputMethodEvent *event)
         selection.length > 0
             ? selection
             : TextRange{selection.location + event->replacementStart(), event->replacementLength()};
-    applyUserEdit(range, event->commitString());
+    if (event->commitString().isEmpty())
+        applyUserEdit(range, QString());
+    else
+        applyTyping(range, event->commitString());
     QInputMethodEvent preedit(event->preeditString(), event->attributes());
     showPreedit(&preedit);
     event->accept();
@@ -374,7 +411,11 @@ bool WrenTextView::isContinuousSpellCheckingEnabled() const
 void WrenTextView::reportSelection()
 {
     const TextRange selection = selectedRange();
-    if (!m_delegate || selection == m_reportedSelection)
+    if (selection == m_reportedSelection)
+        return;
+    if (!m_editing)
+        m_typingAttributes.reset();
+    if (!m_delegate)
         return;
     m_reportedSelection = selection;
     m_delegate->didChangeSelection(this, selection);

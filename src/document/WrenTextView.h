@@ -57,6 +57,12 @@ public:
     void addAttributes(lq::TextRange range, const lq::TextAttributes &attributes);
     void removeAttributes(lq::TextRange range, lq::TextAttributes::Keys keys);
 
+    // The character attributes of what the user types next, until the selection moves; unset,
+    // typed text takes those of the text before it. The paragraph keeps its style either way.
+    void setTypingAttributes(const lq::TextAttributes &attributes);
+    // The attributes that new text at range takes.
+    lq::TextAttributes attributesForNewText(lq::TextRange range) const;
+
     lq::TextRange selectedRange() const;
     void setSelectedRange(lq::TextRange range);
 
@@ -99,7 +105,11 @@ private:
     bool applyEdit(lq::TextRange range, const QString *string, const lq::AttributedString *text);
     std::optional<lq::TextRange> deletionRange(const QKeyEvent *event) const;
     std::optional<QString> typedText(const QKeyEvent *event) const;
-    lq::AttributedString textFromMimeData(const QMimeData *source) const;
+    // Typed text (keys, input method) at range.
+    bool applyTyping(lq::TextRange range, const QString &text);
+    lq::AttributedString attachmentText(lq::TextRange range, QByteArray bytes,
+                                        const QString &fileName) const;
+    lq::AttributedString pastedImageText(lq::TextRange range, const QImage &image) const;
     void startDragOfSelection();
     // The drop of files (Part of what the notes accept); answers whether the drop was handled.
     bool dropFiles(const QMimeData *source, qsizetype position);
@@ -113,6 +123,8 @@ private:
     bool m_shouldChangeColors = true;
     bool m_watchdog = false;
     lq::TextRange m_reportedSelection;
+    std::optional<lq::TextAttributes> m_typingAttributes;
+    bool m_editing = false;
     std::optional<QPoint> m_dragStart;
     QPointer<QMimeData> m_ownDrag;
     // A child of the text's document.

@@ -37,26 +37,28 @@ bool carriesFileNames(const QMimeData *source)
     return std::all_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
 }
 
-AttributedString attachmentText(QByteArray bytes, const QString &fileName)
+} // namespace
+
+AttributedString WrenTextView::attachmentText(TextRange range, QByteArray bytes,
+                                              const QString &fileName) const
 {
-    lq::TextAttributes attributes;
+    lq::TextAttributes attributes = attributesForNewText(range);
     attributes.attachment =
         lq::TextAttachment{std::move(bytes), fileName.isEmpty() ? kUnnamedImage : fileName, {}};
     return AttributedString(QString(kAttachmentCharacter), attributes);
 }
 
 // Image data without a file: kept as TIFF when Qt can write it, else as PNG.
-AttributedString pastedImageText(const QImage &image)
+AttributedString WrenTextView::pastedImageText(TextRange range, const QImage &image) const
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     const bool tiff = QImageWriter::supportedImageFormats().contains("tiff");
     image.save(&buffer, tiff ? "TIFF" : "PNG");
-    return attachmentText(bytes, tiff ? kUnnamedImage : QStringLiteral("pasted graphic.png"));
+    return attachmentText(range, bytes,
+                          tiff ? kUnnamedImage : QStringLiteral("pasted graphic.png"));
 }
-
-} // namespace
 
 QMimeData *WrenTextView::createMimeDataFromSelection() const
 {
@@ -71,26 +73,24 @@ bool WrenTextView::canInsertFromMimeData(const QMimeData *source) const
            QTextEdit::canInsertFromMimeData(source);
 }
 
-AttributedString WrenTextView::textFromMimeData(const QMimeData *source) const
-{
-    if (source->hasFormat(kTextMimeType)) {
-        if (std::optional<AttributedString> text = lq::unarchivedText(source->data(kTextMimeType)))
-            return *text;
-    }
-    if (source->hasText())
-        return AttributedString(source->text());
-    if (source->hasImage())
-        return pastedImageText(qvariant_cast<QImage>(source->imageData()));
-    return {};
-}
-
 void WrenTextView::insertFromMimeData(const QMimeData *source)
 {
     if (isReadOnly())
         return;
-    const AttributedString text = textFromMimeData(source);
-    if (text.length() > 0)
-        applyUserEdit(selectedRange(), text);
+    const TextRange selection = selectedRange();
+    if (source->hasFormat(kTextMimeType)) {
+        if (std::optional<AttributedString> text =
+                lq::unarchivedText(source->data(kTextMimeType))) {
+            applyUserEdit(selection, *text);
+            return;
+        }
+    }
+    // Plain text takes the attributes around it, as typing does.
+    if (source->hasText())
+        applyUserEdit(selection, source->text());
+    else if (source->hasImage())
+        applyUserEdit(selection,
+                      pastedImageText(selection, qvariant_cast<QImage>(source->imageData())));
 }
 
 void WrenTextView::mousePressEvent(QMouseEvent *event)
@@ -222,5 +222,6 @@ bool WrenTextView::dropFiles(const QMimeData *source, qsizetype position)
         return false;
     }
     const QByteArray bytes = file.readAll();
-    return applyUserEdit(TextRange{position, 0}, attachmentText(bytes, QFileInfo(path).fileName()));
+    const TextRange at{position, 0};
+    return applyUserEdit(at, attachmentText(at, bytes, QFileInfo(path).fileName()));
 }

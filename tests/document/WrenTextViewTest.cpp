@@ -298,6 +298,58 @@ TEST(WrenTextViewTest, UndoAndRedoKeepTextAndStampsTogether)
     EXPECT_FALSE(note.log.contains("Program error"));
 }
 
+TEST(WrenTextViewTest, NewTextTakesTheTypingAttributesOrThoseBeforeIt)
+{
+    const auto colour = [](QColor c) {
+        return lq::TextColor::rgb(c.redF(), c.greenF(), c.blueF(), c.alphaF());
+    };
+    struct Case
+    {
+        const char *name;
+        std::function<void(Note &)> edit;
+        qsizetype checked; // the character whose colour is read
+        QColor expected;
+    };
+    const std::vector<Case> cases = {
+        {"typing after red text", [](Note &n) { n.type("c"); }, 2, Qt::red},
+        {"pasting plain text after red text",
+         [](Note &n) {
+             QGuiApplication::clipboard()->setText("xy");
+             n.key(QKeySequence::Paste);
+         },
+         3, Qt::red},
+        {"typing attributes",
+         [&](Note &n) {
+             lq::TextAttributes blue;
+             blue.foregroundColor = colour(Qt::blue);
+             n.view.setTypingAttributes(blue);
+             n.type("cd");
+         },
+         3, Qt::blue},
+        {"typing attributes dropped when the caret moves",
+         [&](Note &n) {
+             lq::TextAttributes blue;
+             blue.foregroundColor = colour(Qt::blue);
+             n.view.setTypingAttributes(blue);
+             n.view.setSelectedRange({1, 0});
+             n.type("c");
+         },
+         1, Qt::red},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Note note("ab", {2, 0});
+        lq::TextAttributes red;
+        red.foregroundColor = colour(Qt::red);
+        note.view.addAttributes(TextRange{0, 2}, red);
+        c.edit(note);
+        const auto attributes = note.storage.attributesAt(c.checked);
+        ASSERT_TRUE(attributes.foregroundColor.has_value());
+        EXPECT_EQ(attributes.foregroundColor->toQColor().rgb(), QColor(c.expected).rgb());
+        EXPECT_EQ(note.delegate.disagreement(note.storage.length()), "");
+    }
+}
+
 TEST(WrenTextViewTest, UndoIsBlockedButRedoIsNot)
 {
     Note note("ab", {2, 0});
