@@ -50,8 +50,14 @@ bool SpellChecker::isMisspelt(QStringView word) const
 {
     if (!m_enchant->dictionary)
         return false;
-    const QByteArray utf8 = word.toUtf8();
-    return enchant_dict_check(m_enchant->dictionary, utf8.constData(), utf8.size()) > 0;
+    const QString key = word.toString();
+    if (const auto known = m_answers.constFind(key); known != m_answers.constEnd())
+        return *known;
+    const QByteArray utf8 = key.toUtf8();
+    const bool misspelt =
+        enchant_dict_check(m_enchant->dictionary, utf8.constData(), utf8.size()) > 0;
+    m_answers.insert(key, misspelt);
+    return misspelt;
 }
 
 SpellHighlighter::SpellHighlighter(QTextDocument *document, const SpellChecker &checker)

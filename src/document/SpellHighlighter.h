@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QString>
 #include <QStringView>
 #include <QSyntaxHighlighter>
 
@@ -24,6 +26,8 @@ public:
 private:
     struct Enchant;
     std::unique_ptr<Enchant> m_enchant;
+    // Answers already given: notes repeat their words, and asking the dictionary is slow.
+    mutable QHash<QString, bool> m_answers;
 };
 
 // Underlines misspelt words in the layout only: the text and its formats stay as they are.
