@@ -511,6 +511,13 @@ TEST(WrenTextViewTest, SpellingIsUnderlinedWithoutChangingTheText)
             underlined.emplace_back(range.start, range.length);
     EXPECT_EQ(underlined, (std::vector<std::pair<int, int>>{{6, 5}}));
     EXPECT_EQ(note.storage.attributedString(), before);
+
+    // Underlining new paragraphs is no change of the text either.
+    QTest::keyClick(&note.view, Qt::Key_Return);
+    QGuiApplication::clipboard()->setText("teh\nend");
+    note.key(QKeySequence::Paste);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(note.text(), "hello wrold\nteh\nend");
     EXPECT_FALSE(note.log.contains("Program error"));
 
     const QImage picture = note.view.grab().toImage();
