@@ -522,7 +522,17 @@ TEST(WrenTextViewTest, SpellingIsUnderlinedWithoutChangingTheText)
 
     const QImage picture = note.view.grab().toImage();
     picture.save(QDir(QCoreApplication::applicationDirPath()).filePath("text-view.png"));
-    EXPECT_GT(picture.width(), 0);
+    // Not blank: the text is drawn, and the underline in red.
+    bool ink = false, red = false;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            ink = ink || pixel.lightness() < 100;
+            red = red || (pixel.red() > pixel.green() + 60 && pixel.red() > pixel.blue() + 60);
+        }
+    }
+    EXPECT_TRUE(ink);
+    EXPECT_TRUE(red);
 }
 
 } // namespace
