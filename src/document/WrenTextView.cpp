@@ -350,6 +350,11 @@ QMenu *WrenTextView::createEditingContextMenu(const QPoint &position)
 {
     QMenu *menu = createStandardContextMenu(position);
     for (QAction *action : menu->actions()) {
+        // The control-character submenu (right-to-left locales) would insert past the path.
+        if (action->menu()) {
+            menu->removeAction(action);
+            continue;
+        }
         const QString name = action->objectName();
         std::function<void()> edit;
         if (name == QLatin1String("edit-undo")) {

@@ -111,7 +111,8 @@ private:
                                         const QString &fileName) const;
     lq::AttributedString pastedImageText(lq::TextRange range, const QImage &image) const;
     void startDragOfSelection();
-    // The drop of files (Part of what the notes accept); answers whether the drop was handled.
+    // Dropped files: a slides or media file goes to the controller, a picture into the text.
+    // Answers whether the drop was taken.
     bool dropFiles(const QMimeData *source, qsizetype position);
     void reportSelection();
     void watchChange(int position, int removed, int added);
