@@ -78,6 +78,14 @@ struct Note
         QCoreApplication::processEvents();
     }
     QString text() const { return storage.string(); }
+    void chooseFromContextMenu(const QString &name)
+    {
+        std::unique_ptr<QMenu> menu(view.createEditingContextMenu({5, 5}));
+        for (QAction *action : menu->actions()) {
+            if (action->objectName() == name)
+                action->trigger();
+        }
+    }
 
     lq::test::LogCapture log;
     lq::TextStorage storage;
@@ -161,14 +169,24 @@ TEST(WrenTextViewTest, EveryEntryPointAsksOncePerChangedRange)
         {"context menu cut",
          "abcd",
          {0, 1},
-         [](Note &n) {
-             std::unique_ptr<QMenu> menu(n.view.createEditingContextMenu({5, 5}));
-             for (QAction *action : menu->actions())
-                 if (action->objectName() == "edit-cut")
-                     action->trigger();
-         },
+         [](Note &n) { n.chooseFromContextMenu("edit-cut"); },
          {{{0, 1}, ""}},
          "bcd"},
+        {"context menu delete",
+         "abcd",
+         {1, 2},
+         [](Note &n) { n.chooseFromContextMenu("edit-delete"); },
+         {{{1, 2}, ""}},
+         "ad"},
+        {"context menu paste",
+         "abcd",
+         {4, 0},
+         [](Note &n) {
+             QGuiApplication::clipboard()->setText("e");
+             n.chooseFromContextMenu("edit-paste");
+         },
+         {{{4, 0}, "e"}},
+         "abcde"},
         {"drag-move, removal first",
          "abcdef",
          {0, 2},
