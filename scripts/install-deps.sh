@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build pkg-config g++
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libpoppler-qt6-dev libqpdf-dev libplist-dev libplist-utils libxml2-dev libfontconfig-dev
+    libenchant-2-dev hunspell-en-us qt6-image-formats-plugins
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libges-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-alsa
