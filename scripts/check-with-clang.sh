@@ -15,7 +15,7 @@ cmake --build build/tsan -j "$jobs"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_unarchive_events fuzz_fragmented_movie \
-    fuzz_text_archives make_fuzz_seeds make_text_fuzz_seeds
+    fuzz_text_archives fuzz_package_meta make_fuzz_seeds make_text_fuzz_seeds
 seeds=build/fuzz/seeds
 movieSeeds=build/fuzz/movie-seeds
 textSeeds=build/fuzz/text-seeds
@@ -38,3 +38,5 @@ build/fuzz/fuzz/fuzz_fragmented_movie -max_total_time=$(( (seconds + 2) / 3 )) -
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/movie- build/fuzz/movie-corpus "$movieSeeds"
 build/fuzz/fuzz/fuzz_text_archives -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/text- build/fuzz/text-corpus "$textSeeds"
+build/fuzz/fuzz/fuzz_package_meta -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
+    "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/meta- build/fuzz/text-corpus "$textSeeds"
