@@ -4,6 +4,7 @@
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/text/TextFixtures.h"
+#include "support/LogCapture.h"
 
 #include <QThread>
 
@@ -229,6 +230,93 @@ TEST_F(MyDocumentSaveTest, TemporaryMediaGoOnlyAfterASaveOfTheNotesOwnFile)
         EXPECT_EQ(QFileInfo::exists(media), !c.deleted);
         EXPECT_TRUE(QFileInfo::exists(stray));
         EXPECT_EQ(document->recordingObject().session(0)->saved(), c.sessionsSaved);
+    }
+}
+
+// A note whose recording stops as a test says, for saves while closing.
+class StoppingDocument : public MyDocument
+{
+public:
+    bool stopAnswer = true;
+    // When set, the movie is final this long after the stop.
+    std::optional<std::chrono::milliseconds> finishAfter;
+
+protected:
+    bool stopRecording() override
+    {
+        if (finishAfter)
+            postToMainThread([this] { setFinishedRecordingToFile(true); }, *finishAfter);
+        return stopAnswer;
+    }
+};
+
+TEST_F(MyDocumentSaveTest, SavesRefusedBeforeAnythingIsWrittenAndSavesWhileClosing)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(StoppingDocument &)> setUp;
+        bool autosave;
+        QString domain; // empty: the save succeeds
+        int code = 0;
+        const char *logged = nullptr;
+    };
+    const QList<Case> cases = {
+        {"corrupt recording", [](StoppingDocument &d) { d.recordingObject().setIsCorrupt(true); },
+         false, QStringLiteral("saving"), 15},
+        {"autosave while the recording spins up",
+         [](StoppingDocument &d) {
+             d.recording = true;
+             d.recordingObject().setRecordingSpinningUp(true);
+         },
+         true, QLatin1String(MyDocument::kStatusErrorDomain), 3072},
+        {"closing, the recording cannot stop",
+         [](StoppingDocument &d) {
+             d.recording = d.isClosing = true;
+             d.stopAnswer = false;
+         },
+         false, QStringLiteral("saving"), 1},
+        {"closing, the movie is final a little later",
+         [](StoppingDocument &d) {
+             d.recording = d.isClosing = true;
+             d.finishAfter = 100ms;
+         },
+         false,
+         {}},
+        {"closing, the movie never becomes final",
+         [](StoppingDocument &d) {
+             d.recording = d.isClosing = true;
+             d.setRecordingStopTimeLimit(200ms);
+         },
+         false,
+         {},
+         0,
+         "was not final after 0.2 seconds"},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        StoppingDocument document;
+        document.tempRecordingDir = tempFolder();
+        const QString package = at(QStringLiteral("refused-%1.lumaquill").arg(++round));
+        ASSERT_TRUE(document.saveToUrl(package, SaveOperation::SaveAs, nullptr));
+        const QMap<QString, QString> stored = treeOf(package);
+        c.setUp(document);
+        document.updateChangeCount(Document::ChangeKind::Done);
+        LogCapture log;
+        Error error;
+        const bool saved = c.autosave ? document.autosave(true, &error) : document.save(&error);
+        EXPECT_EQ(saved, c.domain.isEmpty()) << error.localizedDescription().toStdString();
+        EXPECT_EQ(error.domain(), c.domain);
+        EXPECT_EQ(error.code(), c.code);
+        EXPECT_TRUE(siblingsOf(package).filter(QFileInfo(package).fileName()).isEmpty());
+        if (!saved) {
+            EXPECT_EQ(treeOf(package), stored);
+        }
+        if (c.logged) {
+            EXPECT_TRUE(log.contains(QLatin1String(c.logged)))
+                << log.lines().join(u'|').toStdString();
+        }
     }
 }
 
