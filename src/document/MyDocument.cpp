@@ -77,6 +77,7 @@ struct MyDocument::Snapshot
     int64_t imageNumber = 0;
     bool hadFile = false;
     bool recordingOrPlaying = false;
+    QString tempFolder;
 };
 
 MyDocument::MyDocument(QObject *parent)
@@ -229,6 +230,7 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     snapshot.imageNumber = m_imageNumber;
     snapshot.hadFile = !fileUrl().isEmpty();
     snapshot.recordingOrPlaying = recording || playing;
+    snapshot.tempFolder = tempRecordingDir;
     return snapshot;
 }
 
@@ -262,9 +264,7 @@ bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation
     bool complete = false;
     if (!writer.bringInFiles(
             snapshot.media,
-            [this](const QString &path, bool isSlides) {
-                return askToContinueWithout(path, isSlides);
-            },
+            [this](const QString &, bool isSlides) { return askToContinueWithout(isSlides); },
             [&recordingObject](const QString &path) { recordingObject->forgetRecordingFile(path); },
             &complete, error)) {
         if (error->code() == 8)
@@ -274,15 +274,15 @@ bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation
     if (!writer.writeMember(kRecordingMember, snapshot.recordingArchive, 5, error))
         return false;
 
-    m_savedMedia.set(
-        {snapshot.media.paths, complete, snapshot.hadFile, snapshot.recordingOrPlaying});
+    m_savedMedia.set({snapshot.media.paths, snapshot.tempFolder, complete, snapshot.hadFile,
+                      snapshot.recordingOrPlaying});
     setFailedSaveAborted(lq::Error());
     if (recording)
         lq::runOnMainThread([&recordingObject] { recordingObject->mergeRecordings(); });
     return true;
 }
 
-bool MyDocument::askToContinueWithout(const QString &path, bool isSlides)
+bool MyDocument::askToContinueWithout(bool isSlides)
 {
     lq::AlertRequest question;
     question.messageText =
@@ -294,7 +294,6 @@ bool MyDocument::askToContinueWithout(const QString &path, bool isSlides)
                                   "some point. Would you like to continue saving what can be "
                                   "saved, or abort saving?");
     question.buttons = {QStringLiteral("Continue Saving"), QStringLiteral("Abort Saving")};
-    (void)path;
     if (lq::isMainThread())
         return lq::AlertPresenter::current().runModal(question).buttonIndex == 0;
     // Asked on the main thread; this thread looks for the answer every poll interval.
@@ -318,8 +317,8 @@ void MyDocument::didSave(const QString &, lq::SaveOperation operation)
     if (!saved.complete || !saved.hadFile || saved.recordingOrPlaying || currentlyAutosaving ||
         recording || playing)
         return;
-    if (!tempRecordingDir.isEmpty()) {
-        const QDir folder(tempRecordingDir);
+    if (!saved.tempFolder.isEmpty()) {
+        const QDir folder(saved.tempFolder);
         for (const QString &name : folder.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
             const QString path = folder.filePath(name);
             if (!name.endsWith(QLatin1String(".mov")) || !saved.paths.contains(path))
@@ -402,7 +401,6 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
     const std::optional<QByteArray> recordingData = readMember(path, kRecordingMember);
     if (!recordingData)
         return notANote();
-    registerModelArchiveClasses();
     const std::shared_ptr<WrenRecording> recordingObject =
         lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
             *recordingData, &cause, WrenEvents::decodingContext(text->length()));

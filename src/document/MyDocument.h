@@ -43,7 +43,8 @@ public:
     lq::TextStorage &textStorage() { return m_textStorage; }
     WrenRecording &recordingObject() const { return *m_recordingObject; }
 
-    // Fields that the window, editing and closing code sets.
+    // Fields that the window, editing and closing code sets (main thread; the temporary folder is
+    // set once, when the note is made).
     QString tempRecordingDir;
     std::optional<QString> savedFrame;
     std::optional<double> dividerPosition;
@@ -99,7 +100,7 @@ private:
     bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
     bool waitForFinishedRecording(lq::Error *error);
     Snapshot takeSnapshot(lq::SaveOperation operation);
-    bool askToContinueWithout(const QString &path, bool isSlides);
+    bool askToContinueWithout(bool isSlides);
     void lockSave();
     void wireRecording(const std::shared_ptr<WrenRecording> &recording);
     void repairCutOffRecordings(const QStringList &paths);
@@ -120,6 +121,7 @@ private:
     struct SavedMedia
     {
         QStringList paths;
+        QString tempFolder;
         bool complete = false;
         bool hadFile = false;
         bool recordingOrPlaying = false;

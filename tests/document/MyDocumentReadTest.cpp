@@ -5,6 +5,7 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/text/TextArchive.h"
 #include "platform/text/TextFixtures.h"
+#include "support/LogCapture.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -276,6 +277,35 @@ TEST_F(MyDocumentReadTest, ANoteRoundTripsAndItsMembersAreKeyedArchives)
     ASSERT_TRUE(python.waitForFinished(30000));
     EXPECT_EQ(python.readAllStandardOutput().trimmed(), "ok")
         << python.readAllStandardError().toStdString();
+}
+
+TEST_F(MyDocumentReadTest, EveryMediaFileOfAnOpenedNoteIsOfferedForRepair)
+{
+    const QString package = savedNote(QStringLiteral("cut-off.lumaquill"));
+    struct Case
+    {
+        MyDocument::RepairOutcome outcome;
+        const char *logged;
+    };
+    for (const Case c : {Case{MyDocument::RepairOutcome::NotNeeded, nullptr},
+                         Case{MyDocument::RepairOutcome::Repaired, "which was cut off"},
+                         Case{MyDocument::RepairOutcome::Failed, "Could not repair"}}) {
+        SCOPED_TRACE(c.logged ? c.logged : "not needed");
+        auto document = newDocument();
+        QStringList offered;
+        document->setMovieRepair([&](const QString &path, Error *error) {
+            offered.append(path);
+            if (c.outcome == MyDocument::RepairOutcome::Failed)
+                *error = Error(QStringLiteral("media"), 1, QStringLiteral("Broken."));
+            return c.outcome;
+        });
+        LogCapture log;
+        ASSERT_TRUE(document->openUrl(package, nullptr));
+        EXPECT_EQ(offered, QStringList({package + QStringLiteral("/recording-0.0.mov"),
+                                        package + QStringLiteral("/recording-1.0.mov")}));
+        EXPECT_EQ(c.logged != nullptr && log.contains(QLatin1String(c.logged)),
+                  c.logged != nullptr);
+    }
 }
 
 // Saves until it is killed; the parent test starts it.

@@ -59,10 +59,10 @@ inline QMap<QString, QString> treeOf(const QString &folder)
         else if (info.isDir())
             tree.insert(name, QStringLiteral("/"));
         else
-            tree.insert(name, QString::fromLatin1(
-                                  QCryptographicHash::hash(readBytes(info.filePath()),
-                                                           QCryptographicHash::Sha1)
-                                      .toHex()));
+            tree.insert(name,
+                        QString::fromLatin1(QCryptographicHash::hash(readBytes(info.filePath()),
+                                                                     QCryptographicHash::Sha1)
+                                                .toHex()));
     }
     return tree;
 }
