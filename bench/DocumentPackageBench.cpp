@@ -90,10 +90,12 @@ struct Note
     }
 };
 
+// Made in main, after the application object, and gone before it.
+Note *g_note = nullptr;
+
 Note &note()
 {
-    static Note shared;
-    return shared;
+    return *g_note;
 }
 
 void BM_SavePackage(benchmark::State &state)
@@ -139,7 +141,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     lq::setLogSink([](const QString &) {});
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    {
+        Note shared;
+        g_note = &shared;
+        benchmark::RunSpecifiedBenchmarks();
+        g_note = nullptr;
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -165,6 +165,14 @@ bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, 
                                 13, QStringLiteral("Error saving: %1 is not a file").arg(target)));
         return false;
     }
+    if (!fileUrl().isEmpty() && QFileInfo(target) == QFileInfo(fileUrl())) {
+        // Saves write a fresh package beside the stored one; a failure must never reach it.
+        lq::log(
+            QStringLiteral("Program error, asked to write over the stored note %1.\n").arg(target));
+        lq::setError(error, statusError(-4, tr("The note could not be saved because of an "
+                                               "unexpected error.")));
+        return false;
+    }
     if (recording && m_recordingObject->recordingSpinningUp() &&
         autosavingIsImplicitlyCancellable() && error) {
         *error = statusError(3072, tr("The autosave was put off while the recording starts."));
