@@ -39,6 +39,15 @@ lq::Error statusError(int code, const QString &message)
     return lq::Error(QLatin1String(MyDocument::kStatusErrorDomain), code, message);
 }
 
+// A failed save that produced no error of its own.
+lq::Error unexpectedSaveError()
+{
+    lq::log(QStringLiteral("an unexpected error occurred while saving\n"));
+    return statusError(-4, QCoreApplication::translate("MyDocument",
+                                                       "The note could not be saved because of an "
+                                                       "unexpected error."));
+}
+
 // The member's bytes; nullopt when it is not there.
 std::optional<QByteArray> readMember(const QString &package, const QString &name)
 {
@@ -169,8 +178,7 @@ bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, 
         // Saves write a fresh package beside the stored one; a failure must never reach it.
         lq::log(
             QStringLiteral("Program error, asked to write over the stored note %1.\n").arg(target));
-        lq::setError(error, statusError(-4, tr("The note could not be saved because of an "
-                                               "unexpected error.")));
+        lq::setError(error, unexpectedSaveError());
         return false;
     }
     if (recording && m_recordingObject->recordingSpinningUp() &&
@@ -183,12 +191,7 @@ bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, 
     lq::Error failure;
     if (writePackage(target, operation, &failure))
         return true;
-    if (failure.isNull()) {
-        lq::log(QStringLiteral("an unexpected error occurred while saving\n"));
-        failure = statusError(-4, tr("The note could not be saved because of an unexpected "
-                                     "error."));
-    }
-    lq::setError(error, failure);
+    lq::setError(error, failure.isNull() ? unexpectedSaveError() : failure);
     return false;
 }
 
