@@ -28,7 +28,8 @@ done
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_unarchive_events fuzz_fragmented_movie \
-    fuzz_fragmented_movie_repair fuzz_text_archives make_fuzz_seeds make_text_fuzz_seeds
+    fuzz_fragmented_movie_repair fuzz_text_archives fuzz_package_meta make_fuzz_seeds \
+    make_text_fuzz_seeds
 seeds=build/fuzz/seeds
 movieSeeds=build/fuzz/movie-seeds
 textSeeds=build/fuzz/text-seeds
@@ -53,3 +54,5 @@ build/fuzz/fuzz/fuzz_fragmented_movie_repair -max_total_time=$(( (seconds + 2) /
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/repair- build/fuzz/repair-corpus "$movieSeeds"
 build/fuzz/fuzz/fuzz_text_archives -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
     "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/text- build/fuzz/text-corpus "$textSeeds"
+build/fuzz/fuzz/fuzz_package_meta -max_total_time=$(( (seconds + 2) / 3 )) -timeout=30 \
+    "${fuzzLimits[@]}" -artifact_prefix=build/fuzz/meta- build/fuzz/text-corpus "$textSeeds"

@@ -358,6 +358,7 @@ void WrenRecording::resetExistingSessions()
     }
     if (currentSession() >= 0) {
         std::lock_guard lock(m_modelMutex);
+        m_reloadAfterReset.cancel(); // a call still pending would outlive the destructor's cancel
         m_reloadAfterReset = lq::postToMainThread([this] { reloadAfterReset(); });
     }
 }

@@ -4,12 +4,31 @@
 #include "platform/foundation/Log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <sys/stat.h>
 
 namespace lq {
 
 namespace {
+
+struct FileIdentity
+{
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+FileIdentity identityOf(const QString &path)
+{
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return {true, status.st_dev, status.st_ino};
+}
 
 const QString kSavingMarker = QStringLiteral(".saving-");
 const QString kReplacedMarker = QStringLiteral(".replaced-");
@@ -65,15 +84,35 @@ QStringList SafeSaveLocation::replacedVersions(const QString &destination)
 bool SafeSaveLocation::commit(const QString &written, const QString &destination, Error *error)
 {
     FileOperations &files = FileOperations::current();
+    const FileIdentity writtenIdentity = identityOf(written);
+    // A rename that happened but whose folder sync failed still put the new package in place:
+    // it must then count as done, or the old package would be taken for the unused new one.
+    const auto tookPlace = [&] {
+        return writtenIdentity.valid && identityOf(destination) == writtenIdentity;
+    };
+    const auto reportUnsynced = [&](const Error &syncError) {
+        log(QStringLiteral("%1 was saved, but it may not be on the disk yet: %2")
+                .arg(destination, syncError.localizedDescription()));
+    };
+    Error stepError;
     if (!files.exists(destination)) {
-        if (files.move(written, destination, error))
+        if (files.move(written, destination, &stepError))
             return true;
+        if (tookPlace()) {
+            reportUnsynced(stepError);
+            return true;
+        }
         files.remove(written, nullptr);
+        setError(error, stepError);
         return false;
     }
-    if (!files.exchange(written, destination, error)) {
-        files.remove(written, nullptr);
-        return false;
+    if (!files.exchange(written, destination, &stepError)) {
+        if (!tookPlace()) {
+            files.remove(written, nullptr);
+            setError(error, stepError);
+            return false;
+        }
+        reportUnsynced(stepError);
     }
     // The old package now sits at the sibling name. Marked as replaced before its removal
     // starts, so that a half-removed one is never taken for a complete unfinished save.

@@ -395,6 +395,41 @@ bool LocalFileOperations::sync(const QString &path, Error *error)
     return (file.get() >= 0 && ::fsync(file.get()) == 0) || failWithErrno(error, action);
 }
 
+bool LocalFileOperations::writeFile(const QString &path, const QByteArray &data, Error *error)
+{
+    const QString action = QStringLiteral("The file “%1” could not be written").arg(path);
+    Descriptor file(::open(nativePath(path).constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (file.get() < 0)
+        return failWithErrno(error, action);
+    int code = 0;
+    for (qsizetype done = 0; done < data.size() && code == 0;) {
+        const ssize_t put =
+            ::write(file.get(), data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (put >= 0)
+            done += put;
+        else if (errno != EINTR)
+            code = errno;
+    }
+    if (code == 0)
+        code = file.close();
+    if (code == 0 && sync(path, error) && sync(parentOf(path), error))
+        return true;
+    remove(path, nullptr); // leave no half-written file behind
+    return code != 0 && fail(error, action, code);
+}
+
+bool LocalFileOperations::makeFolder(const QString &path, Error *error)
+{
+    const QString action = QStringLiteral("The folder “%1” could not be made").arg(path);
+    if (!checked(::mkdir(nativePath(path).constData(), 0755), error, action))
+        return false;
+    if (sync(parentOf(path), error))
+        return true;
+    remove(path, nullptr);
+    return false;
+}
+
 bool LocalFileOperations::syncFoldersOf(const QString &first, const QString &second, Error *error)
 {
     const QString firstFolder = parentOf(first);
@@ -488,6 +523,18 @@ bool FailingFileOperations::sync(const QString &path, Error *error)
 {
     return !injectFailure(QStringLiteral("sync"), path, error) &&
            LocalFileOperations::sync(path, error);
+}
+
+bool FailingFileOperations::writeFile(const QString &path, const QByteArray &data, Error *error)
+{
+    return !injectFailure(QStringLiteral("writeFile"), path, error) &&
+           LocalFileOperations::writeFile(path, data, error);
+}
+
+bool FailingFileOperations::makeFolder(const QString &path, Error *error)
+{
+    return !injectFailure(QStringLiteral("makeFolder"), path, error) &&
+           LocalFileOperations::makeFolder(path, error);
 }
 
 QString temporaryPathBeside(const QString &destination)

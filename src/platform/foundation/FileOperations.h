@@ -44,6 +44,11 @@ public:
     virtual bool exchange(const QString &first, const QString &second, Error *error) = 0;
     // Writes a file's data, or a folder's entries, to the disk.
     virtual bool sync(const QString &path, Error *error) = 0;
+    // Creates a new file holding data; fails when anything is at path. A failed write leaves
+    // nothing behind.
+    virtual bool writeFile(const QString &path, const QByteArray &data, Error *error) = 0;
+    // Creates one folder; fails when anything is at path or its parent is missing.
+    virtual bool makeFolder(const QString &path, Error *error) = 0;
     // Whether something is there; a dangling link counts.
     virtual bool exists(const QString &path) = 0;
     // Whether both name the same file (same device and inode).
@@ -72,6 +77,8 @@ public:
     bool replace(const QString &source, const QString &destination, Error *error) override;
     bool exchange(const QString &first, const QString &second, Error *error) override;
     bool sync(const QString &path, Error *error) override;
+    bool writeFile(const QString &path, const QByteArray &data, Error *error) override;
+    bool makeFolder(const QString &path, Error *error) override;
     bool exists(const QString &path) override;
     bool isSameFile(const QString &first, const QString &second) override;
 
@@ -91,8 +98,9 @@ class FailingFileOperations final : public LocalFileOperations
 {
 public:
     // operation is "copy", "hardLink", "symbolicLink", "readLink", "remove", "move", "replace",
-    // "exchange" or "sync"; path is the path the call writes (its destination, the second path
-    // exchanged, or the removed or synced path). Steps of a call are asked about on their own.
+    // "exchange", "sync", "writeFile" or "makeFolder"; path is the path the call writes (its
+    // destination, the second path exchanged, or the removed or synced path). Steps of a call are
+    // asked about on their own.
     using FailurePredicate = std::function<bool(const QString &operation, const QString &path)>;
     explicit FailingFileOperations(FailurePredicate shouldFail);
 
@@ -105,6 +113,8 @@ public:
     bool replace(const QString &source, const QString &destination, Error *error) override;
     bool exchange(const QString &first, const QString &second, Error *error) override;
     bool sync(const QString &path, Error *error) override;
+    bool writeFile(const QString &path, const QByteArray &data, Error *error) override;
+    bool makeFolder(const QString &path, Error *error) override;
 
 private:
     bool injectFailure(const QString &operation, const QString &path, Error *error) const;

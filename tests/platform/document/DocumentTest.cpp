@@ -205,6 +205,30 @@ TEST_F(DocumentTest, AFailedSaveLeavesTheStoredFileAsItWas)
     }
 }
 
+TEST_F(DocumentTest, ARenameWhoseFolderSyncFailsStillCountsAsSaved)
+{
+    for (const bool firstSave : {true, false}) {
+        SCOPED_TRACE(firstSave ? "first save" : "swap");
+        QTemporaryDir scratch;
+        const QString stored = QDir(scratch.path()).filePath("note.note");
+        TestDocument document;
+        if (!firstSave) {
+            ASSERT_TRUE(document.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        }
+        document.contents = "changed";
+        lq::FailingFileOperations failing([&](const QString &operation, const QString &p) {
+            return operation == "sync" && QDir(p) == QDir(scratch.path());
+        });
+        lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
+        const bool saved = document.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr);
+        lq::FileOperations::setCurrent(previous);
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(readAll(QDir(stored).filePath("a")), "changed");
+        EXPECT_EQ(document.fileUrl(), stored);
+        EXPECT_FALSE(document.isDocumentEdited());
+    }
+}
+
 TEST_F(DocumentTest, LeftoversOfInterruptedSavesAreClearedOrOfferedNeverLostSilently)
 {
     struct Case

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -418,6 +419,35 @@ TEST_F(FileOperationsTest, InjectedFailuresChangeNothingAndSpareOtherPaths)
     }
     EXPECT_EQ(failing.readLink(at(u"folder/link"_s), nullptr), u"a.txt"_s);
     EXPECT_TRUE(failing.move(at(u"file.txt"_s), at(u"elsewhere"_s), nullptr));
+}
+
+TEST_F(FileOperationsTest, WriteFileAndMakeFolderCreateOnlyNewItemsAndLeaveNothingOnFailure)
+{
+    ASSERT_TRUE(local.writeFile(at(u"new.txt"_s), "new", nullptr));
+    ASSERT_TRUE(local.makeFolder(at(u"made"_s), nullptr));
+    EXPECT_TRUE(QFileInfo(at(u"made"_s)).isDir());
+    const QStringList before = treeOf(root);
+    EXPECT_TRUE(before.contains(u"new.txt: new"_s));
+    Error error;
+    // Something already there, a missing parent, a link to follow: refused, nothing changed.
+    for (const QString &name : {u"new.txt"_s, u"folder"_s, u"folder/link"_s, u"none/x"_s}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(local.writeFile(at(name), "other", &error));
+        EXPECT_FALSE(local.makeFolder(at(name), &error));
+        EXPECT_FALSE(error.localizedDescription().isEmpty());
+    }
+    EXPECT_EQ(treeOf(root), before);
+    // A failing sync of the file or of its folder takes the new item away again.
+    for (const QString &step : {u"file"_s, u"folder"_s}) {
+        FailingFileOperations failing([&](const QString &operation, const QString &path) {
+            return operation == u"sync"_s && (step == u"folder"_s) == (path == root);
+        });
+        EXPECT_FALSE(failing.writeFile(at(u"later.txt"_s), "later", nullptr));
+        if (step == u"folder"_s) {
+            EXPECT_FALSE(failing.makeFolder(at(u"later"_s), nullptr));
+        }
+        EXPECT_EQ(treeOf(root), before);
+    }
 }
 
 TEST(FileOperationsCurrentTest, InstalledOperationsAnswerUntilRestored)

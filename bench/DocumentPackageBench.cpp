@@ -1,0 +1,152 @@
+// Saving and opening a long note: 10^6 characters in 20,000 paragraphs, 10^6 time stamps and
+// 1 GB of media that the save finds already in the package. The save is measured against
+// linking a copy of the same package with "cp -al"; the open decodes every archive and lays the
+// text into the text document.
+
+#include "document/MyDocument.h"
+#include "model/WrenEvents.h"
+#include "model/WrenRecording.h"
+#include "model/WrenTimerSession.h"
+#include "platform/foundation/Log.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace lq;
+
+constexpr int kParagraphs = 20000;
+constexpr int kParagraphLength = 50; // with its end: 10^6 characters
+constexpr int64_t kStamps = 1000000;
+constexpr int kMediaFiles = 4;
+constexpr off_t kMediaFileSize = off_t(256) << 20; // 4 x 256 MB
+
+AttributedString longText()
+{
+    TextAttributes plain;
+    plain.font = TextFont{QStringLiteral("Helvetica"), 12.0};
+    TextAttributes bold = plain;
+    bold.font = TextFont{QStringLiteral("Helvetica-Bold"), 12.0};
+    const QString words = QStringLiteral("the quick brown fox jumps over the lazy dog again ");
+    AttributedString text;
+    for (int i = 0; i < kParagraphs; ++i) {
+        text.append(words.left(10), i % 10 == 0 ? bold : plain);
+        text.append(words.mid(10, kParagraphLength - 11) + u'\n', plain);
+    }
+    return text;
+}
+
+bool allocate(const QString &path, off_t size)
+{
+    const int file =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool done = file >= 0 && ::posix_fallocate(file, 0, size) == 0;
+    if (file >= 0)
+        ::close(file);
+    return done;
+}
+
+// The note, saved twice so that its media live in the package only.
+struct Note
+{
+    QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/lq-package-bench-XXXXXX")};
+    MyDocument document;
+    QString package = folder.filePath(QStringLiteral("long.lumaquill"));
+
+    Note()
+    {
+        const QString temp = folder.filePath(QStringLiteral("temp"));
+        QDir().mkpath(temp);
+        document.tempRecordingDir = temp;
+        WrenRecording &recording = document.recordingObject();
+        recording.setTempDir(temp);
+        document.textStorage().setAttributedString(longText());
+        for (int i = 0; i < kMediaFiles; ++i) {
+            auto session = std::make_shared<WrenTimerSession>();
+            session->startSession();
+            session->stopSession();
+            session->setHasAudio(true);
+            recording.addSession(session);
+            const QString name = QStringLiteral("recording-%1.0.mov").arg(i);
+            if (!allocate(QDir(temp).filePath(name), kMediaFileSize))
+                qFatal("cannot make the media files");
+            recording.setRecordingFiles(QStringList{name}, i);
+        }
+        for (int64_t i = 0; i < kStamps; ++i)
+            recording.events().addEvent(
+                WrenTimeStamp::initWithKey(uint32_t(i), int32_t(i % kMediaFiles), double(i) * 0.1),
+                false);
+        Error error;
+        if (!document.saveToUrl(package, SaveOperation::SaveAs, &error) || !document.save(&error))
+            qFatal("cannot save: %s", qPrintable(error.localizedDescription()));
+    }
+};
+
+// Made in main, after the application object, and gone before it.
+Note *g_note = nullptr;
+
+Note &note()
+{
+    return *g_note;
+}
+
+void BM_SavePackage(benchmark::State &state)
+{
+    Note &shared = note();
+    for (auto _ : state) {
+        if (!shared.document.save(nullptr))
+            state.SkipWithError("the save failed");
+    }
+}
+BENCHMARK(BM_SavePackage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_LinkedCopyOfPackage(benchmark::State &state)
+{
+    Note &shared = note();
+    const QString copy = shared.folder.filePath(QStringLiteral("copy.lumaquill"));
+    for (auto _ : state) {
+        QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-al"), shared.package, copy});
+        state.PauseTiming();
+        QDir(copy).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LinkedCopyOfPackage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_OpenPackage(benchmark::State &state)
+{
+    Note &shared = note();
+    for (auto _ : state) {
+        MyDocument opened;
+        if (!opened.openUrl(shared.package, nullptr))
+            state.SkipWithError("the open failed");
+        benchmark::DoNotOptimize(opened.textStorage().length());
+    }
+}
+BENCHMARK(BM_OpenPackage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    lq::setLogSink([](const QString &) {});
+    benchmark::Initialize(&argc, argv);
+    {
+        Note shared;
+        g_note = &shared;
+        benchmark::RunSpecifiedBenchmarks();
+        g_note = nullptr;
+    }
+    benchmark::Shutdown();
+    return 0;
+}

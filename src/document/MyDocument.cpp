@@ -1,0 +1,461 @@
+#include "document/MyDocument.h"
+
+#include "document/BMAttributedString.h"
+#include "document/PackageMeta.h"
+#include "document/VersionGate.h"
+#include "model/ModelArchiveClasses.h"
+#include "model/WrenEvents.h"
+#include "model/WrenRecording.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileOperations.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/text/TextArchive.h"
+#include "platform/ui/AlertPresenter.h"
+#include "shared/FileKinds.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPollInterval = 50ms;
+
+const QString kTextMember = QStringLiteral("text");
+const QString kPortableTextMember = QStringLiteral("bmtext");
+const QString kMetaMember = QStringLiteral("meta");
+const QString kRecordingMember = QStringLiteral("recording");
+
+lq::Error statusError(int code, const QString &message)
+{
+    return lq::Error(QLatin1String(MyDocument::kStatusErrorDomain), code, message);
+}
+
+// A failed save that produced no error of its own.
+lq::Error unexpectedSaveError()
+{
+    lq::log(QStringLiteral("an unexpected error occurred while saving\n"));
+    return statusError(-4, QCoreApplication::translate("MyDocument",
+                                                       "The note could not be saved because of an "
+                                                       "unexpected error."));
+}
+
+// The member's bytes; nullopt when it is not there.
+std::optional<QByteArray> readMember(const QString &package, const QString &name)
+{
+    QFile file(package + QLatin1Char('/') + name);
+    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+// Waits until done holds or limit passes: the main thread keeps its event loop turning, another
+// thread looks again every poll interval.
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
+{
+    if (lq::isMainThread())
+        return lq::runEventLoopUntil(done, limit);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        QThread::msleep(static_cast<unsigned long>(kPollInterval.count()));
+    }
+    return true;
+}
+
+} // namespace
+
+// What a save takes of the live note on the main thread, before the user may edit again.
+struct MyDocument::Snapshot
+{
+    lq::AttributedString text;
+    PackageMeta meta;
+    bool prepared = false;
+    QByteArray recordingArchive;
+    PackageWriter::MediaFiles media;
+    QString storedPackage;
+    int64_t imageNumber = 0;
+    bool hadFile = false;
+    bool recordingOrPlaying = false;
+    QString tempFolder;
+};
+
+MyDocument::MyDocument(QObject *parent)
+    : lq::Document(parent), m_applicationVersion(lq::Bundle::shortVersion())
+{
+    registerModelArchiveClasses();
+    wireRecording(std::make_shared<WrenRecording>());
+}
+
+MyDocument::~MyDocument()
+{
+    m_recordingObject->setOwner(nullptr);
+}
+
+void MyDocument::setFileUrl(const QString &path)
+{
+    if (!path.isEmpty())
+        m_recordingObject->setURL(QUrl::fromLocalFile(path));
+    Document::setFileUrl(path);
+}
+
+bool MyDocument::answers(Callback callback) const
+{
+    return callback == Callback::SetFinishedRecordingToFile || callback == Callback::UndoManager ||
+           callback == Callback::UpdateChangeCount || callback == Callback::SynchronousFileAccess;
+}
+
+void MyDocument::updateChangeCount(int32_t changeType)
+{
+    switch (changeType) {
+    case 0:
+        updateChangeCount(ChangeKind::Done);
+        break;
+    case 1:
+        updateChangeCount(ChangeKind::Undone);
+        break;
+    case 2:
+        updateChangeCount(ChangeKind::Cleared);
+        break;
+    case 5:
+        updateChangeCount(ChangeKind::Redone);
+        break;
+    default:
+        break;
+    }
+}
+
+bool MyDocument::stopRecording()
+{
+    return m_recordingObject->stopSession();
+}
+
+void MyDocument::wireRecording(const std::shared_ptr<WrenRecording> &recording)
+{
+    if (m_recordingObject) {
+        m_recordingObject->close();
+        m_recordingObject->setOwner(nullptr);
+    }
+    // Decoded on another thread, it lives (and makes its engines) on the main thread.
+    if (QCoreApplication::instance() &&
+        recording->thread() != QCoreApplication::instance()->thread())
+        recording->moveToThread(QCoreApplication::instance()->thread());
+    recording->setOwner(this);
+    if (!tempRecordingDir.isEmpty())
+        recording->setTempDir(tempRecordingDir);
+    m_recordingObject = recording;
+}
+
+// Saving
+
+void MyDocument::lockSave()
+{
+    // The main thread never blocks on a save running elsewhere: its events go on meanwhile.
+    if (lq::isMainThread())
+        lq::runEventLoopUntil([this] { return m_saveLock.try_lock(); },
+                              std::chrono::hours(24 * 365));
+    else
+        m_saveLock.lock();
+}
+
+bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error)
+{
+    if (target.isEmpty() || !QDir::isAbsolutePath(target)) {
+        lq::setError(error, PackageWriter::savingError(
+                                13, QStringLiteral("Error saving: %1 is not a file").arg(target)));
+        return false;
+    }
+    if (!fileUrl().isEmpty() && QFileInfo(target) == QFileInfo(fileUrl())) {
+        // Saves write a fresh package beside the stored one; a failure must never reach it.
+        lq::log(
+            QStringLiteral("Program error, asked to write over the stored note %1.\n").arg(target));
+        lq::setError(error, unexpectedSaveError());
+        return false;
+    }
+    if (recording && m_recordingObject->recordingSpinningUp() &&
+        autosavingIsImplicitlyCancellable() && error) {
+        *error = statusError(3072, tr("The autosave was put off while the recording starts."));
+        return false;
+    }
+    lockSave();
+    std::lock_guard lock(m_saveLock, std::adopt_lock);
+    lq::Error failure;
+    if (writePackage(target, operation, &failure))
+        return true;
+    lq::setError(error, failure.isNull() ? unexpectedSaveError() : failure);
+    return false;
+}
+
+bool MyDocument::waitForFinishedRecording(lq::Error *error)
+{
+    finishedRecordingToFile = false;
+    if (!lq::runOnMainThread([this] { return stopRecording(); })) {
+        *error = PackageWriter::savingError(
+            1, QStringLiteral("Failed to stop recording when saving while closing."));
+        return false;
+    }
+    if (!waitUntil([this] { return finishedRecordingToFile.load(); }, m_stopTimeLimit))
+        lq::log(QStringLiteral("The stopped recording's movie was not final after %1 seconds; "
+                               "saving goes on with what is there.\n")
+                    .arg(std::chrono::duration<double>(m_stopTimeLimit).count()));
+    return true;
+}
+
+MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
+{
+    Snapshot snapshot;
+    snapshot.text = m_textStorage.attributedString();
+    PackageMeta &meta = snapshot.meta;
+    meta.winFrame = savedFrame;
+    meta.playbackMode = playbackMode;
+    meta.recControllerState = recordingControllerState;
+    meta.setNeedsImages(false);
+    meta.serialNumber = ++m_serialNumber;
+    meta.dividerPosition = dividerPosition.value_or(0.0);
+    meta.autorecovery = currentlyAutosaving || lq::isAutosave(operation);
+
+    snapshot.prepared = m_recordingObject->prepareToSave();
+    if (!snapshot.prepared)
+        return snapshot;
+    PackageWriter::MediaFiles &media = snapshot.media;
+    const QString slides = m_recordingObject->slidesFileName();
+    if (m_recordingObject->hasSlides() && !slides.isEmpty()) {
+        media.slidesPath = slides;
+        media.paths.append(slides);
+    }
+    media.paths += m_recordingObject->allRecordingFiles();
+    media.currentRecordingFile = m_recordingObject->currentRecordingFile();
+    media.followLinks = m_openedFromRecoveryFile;
+    snapshot.recordingArchive =
+        lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(m_recordingObject));
+    snapshot.storedPackage = fileUrl();
+    snapshot.imageNumber = m_imageNumber;
+    snapshot.hadFile = !fileUrl().isEmpty();
+    snapshot.recordingOrPlaying = recording || playing;
+    snapshot.tempFolder = tempRecordingDir;
+    return snapshot;
+}
+
+bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error)
+{
+    if (recording && isClosing && !waitForFinishedRecording(error))
+        return false;
+    PackageWriter writer(target);
+    if (!writer.makePackageFolder(error))
+        return false;
+    // The model is read on the main thread only, so edits never race with the save.
+    Snapshot snapshot = lq::runOnMainThread([&] { return takeSnapshot(operation); });
+    if (!snapshot.prepared) {
+        *error = PackageWriter::savingError(
+            15, QStringLiteral("Failed to save, recording has been corrupted."));
+        return false;
+    }
+    unblockUserInteraction();
+
+    const std::shared_ptr<BMAttributedString> portable =
+        BMAttributedString::BMAttributedStringWithMacAttributedString(
+            snapshot.text, snapshot.storedPackage, snapshot.imageNumber);
+    snapshot.meta.setNeedsImages(!portable->imageFiles().isEmpty());
+    if (!writer.writeMember(kTextMember, lq::archivedText(snapshot.text), 6, error) ||
+        !writer.writeMember(kPortableTextMember, portable->archivedData(), 14, error) ||
+        !writer.writeMember(kMetaMember, snapshot.meta.archivedData(), 7, error) ||
+        !writer.writeImages(portable->imageFiles(), snapshot.storedPackage, error))
+        return false;
+
+    const std::shared_ptr<WrenRecording> recordingObject = m_recordingObject;
+    bool complete = false;
+    if (!writer.bringInFiles(
+            snapshot.media,
+            [this](const QString &, bool isSlides) { return askToContinueWithout(isSlides); },
+            [&recordingObject](const QString &path) { recordingObject->forgetRecordingFile(path); },
+            &complete, error)) {
+        if (error->code() == 8)
+            setFailedSaveAborted(*error);
+        return false;
+    }
+    if (!writer.writeMember(kRecordingMember, snapshot.recordingArchive, 5, error))
+        return false;
+
+    m_savedMedia.set({snapshot.media.paths, snapshot.tempFolder, complete, snapshot.hadFile,
+                      snapshot.recordingOrPlaying});
+    setFailedSaveAborted(lq::Error());
+    if (recording)
+        lq::runOnMainThread([&recordingObject] { recordingObject->mergeRecordings(); });
+    return true;
+}
+
+bool MyDocument::askToContinueWithout(bool isSlides)
+{
+    lq::AlertRequest question;
+    question.messageText =
+        isSlides ? QStringLiteral("Error saving: The slides file is missing, though I don't know "
+                                  "why. Would you like to continue saving what can be saved, or "
+                                  "abort saving?")
+                 : QStringLiteral("Error saving: One of the recording files is missing. This "
+                                  "likely meant that something went wrong during recording at "
+                                  "some point. Would you like to continue saving what can be "
+                                  "saved, or abort saving?");
+    question.buttons = {QStringLiteral("Continue Saving"), QStringLiteral("Abort Saving")};
+    if (lq::isMainThread())
+        return lq::AlertPresenter::current().runModal(question).buttonIndex == 0;
+    // Asked on the main thread; this thread looks for the answer every poll interval.
+    const auto answer = std::make_shared<std::atomic<int>>(-1);
+    continueAsynchronousWorkOnMainThread([answer, question] {
+        answer->store(1000 + lq::AlertPresenter::current().runModal(question).buttonIndex);
+    });
+    while (answer->load() == -1)
+        QThread::msleep(static_cast<unsigned long>(kPollInterval.count()));
+    return answer->load() == 1000;
+}
+
+void MyDocument::didSave(const QString &, lq::SaveOperation operation)
+{
+    const SavedMedia saved = m_savedMedia.get();
+    m_savedMedia.set({});
+    // Only once the package holding them is stored, and only when it is the note's own file:
+    // the temporary copies of the media it holds can go.
+    if (operation != lq::SaveOperation::Save && operation != lq::SaveOperation::SaveAs)
+        return;
+    if (!saved.complete || !saved.hadFile || saved.recordingOrPlaying || currentlyAutosaving ||
+        recording || playing)
+        return;
+    if (!saved.tempFolder.isEmpty()) {
+        const QDir folder(saved.tempFolder);
+        for (const QString &name : folder.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
+            const QString path = folder.filePath(name);
+            if (!name.endsWith(QLatin1String(".mov")) || !saved.paths.contains(path))
+                continue;
+            lq::Error error;
+            if (!lq::FileOperations::current().remove(path, &error))
+                lq::log(QStringLiteral("Failed to delete temporary file %1: %2\n")
+                            .arg(path, error.localizedDescription()));
+        }
+    }
+    m_recordingObject->resetExistingSessions();
+}
+
+bool MyDocument::isCompleteFile(const QString &path) const
+{
+    // "recording" is written last.
+    return QFileInfo(path + QLatin1Char('/') + kRecordingMember).isFile();
+}
+
+// Reading
+
+bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
+{
+    const auto notANote = [&] {
+        if (isSlidesFile(path) || isQTFile(path)) {
+            m_openImportingFile = path;
+            return true;
+        }
+        lq::setError(error, statusError(-4, tr("“%1” is not a note that Luma Quill can open.")
+                                                .arg(QFileInfo(path).fileName())));
+        return false;
+    };
+    const auto damaged = [&](const QString &what, const lq::Error &cause) {
+        lq::log(QStringLiteral("Cannot open %1: %2 %3\n")
+                    .arg(path, what, cause.localizedDescription()));
+        lq::setError(error, statusError(-4, tr("The note “%1” cannot be opened because %2.")
+                                                .arg(QFileInfo(path).fileName(), what))
+                                .withUnderlyingError(cause));
+        return false;
+    };
+
+    const std::optional<QByteArray> metaData = readMember(path, kMetaMember);
+    if (!metaData)
+        return notANote();
+    lq::Error cause;
+    const std::optional<PackageMeta> meta = PackageMeta::unarchived(*metaData, &cause);
+    if (!meta)
+        return damaged(tr("its settings are damaged"), cause);
+    if (meta->minVersionCanRead && !m_applicationVersion.isEmpty() &&
+        !VersionGate::accepts(*meta->minVersionCanRead, m_applicationVersion)) {
+        lq::setError(error, VersionGate::refusal(*meta->minVersionCanRead, m_applicationVersion));
+        return false;
+    }
+
+    const std::optional<QByteArray> textData = readMember(path, kTextMember);
+    const std::optional<QByteArray> portableData = readMember(path, kPortableTextMember);
+    if (!textData && !portableData)
+        return notANote();
+    std::optional<lq::AttributedString> text;
+    if (textData) {
+        text = lq::unarchivedText(*textData, &cause);
+        if (!text)
+            lq::log(QStringLiteral("The text of %1 cannot be read (%2); its portable copy is "
+                                   "read instead.\n")
+                        .arg(path, cause.localizedDescription()));
+    }
+    int64_t imageNumber = m_imageNumber;
+    if (portableData) {
+        if (const auto portable = BMAttributedString::unarchived(*portableData, &cause)) {
+            if (text)
+                portable->fixUpMacAttributedStringFrom(*text, path);
+            else
+                text = portable->macAttributedStringWithImageDir(path);
+            imageNumber = portable->imageNumber();
+        }
+    }
+    if (!text)
+        return damaged(tr("its text is damaged"), cause);
+
+    const std::optional<QByteArray> recordingData = readMember(path, kRecordingMember);
+    if (!recordingData)
+        return notANote();
+    const std::shared_ptr<WrenRecording> recordingObject =
+        lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
+            *recordingData, &cause, WrenEvents::decodingContext(text->length()));
+    if (!recordingObject)
+        return damaged(tr("its recording is damaged"), cause);
+
+    // Everything is read: only now does the note change.
+    if (meta->serialNumber)
+        m_serialNumber = *meta->serialNumber;
+    savedFrame = meta->winFrame;
+    dividerPosition = meta->dividerPosition;
+    if (meta->playbackMode)
+        playbackMode = *meta->playbackMode;
+    recordingControllerState = meta->recControllerState;
+    m_openedFromRecoveryFile = meta->autorecovery;
+    m_textStorage.setAttributedString(*text);
+    m_imageNumber = imageNumber;
+    wireRecording(recordingObject);
+    recordingObject->setURL(QUrl::fromLocalFile(path));
+    repairCutOffRecordings(recordingObject->allRecordingFiles());
+    if (!isInViewingMode())
+        recordingObject->checkRecordingFiles();
+    return true;
+}
+
+void MyDocument::repairCutOffRecordings(const QStringList &paths)
+{
+    if (!m_movieRepair)
+        return;
+    for (const QString &path : paths) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        lq::Error error;
+        switch (m_movieRepair(path, &error)) {
+        case RepairOutcome::Repaired:
+            lq::log(QStringLiteral("Repaired %1, which was cut off while it was recorded.\n")
+                        .arg(path));
+            break;
+        case RepairOutcome::Failed:
+            lq::log(QStringLiteral("Could not repair %1: %2\n")
+                        .arg(path, error.localizedDescription()));
+            break;
+        case RepairOutcome::NotNeeded:
+            break;
+        }
+    }
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "document/PackageWriter.h"
+#include "model/RecordingOwner.h"
+#include "platform/document/Document.h"
+#include "platform/foundation/ArchiveValue.h"
+#include "platform/foundation/Guarded.h"
+#include "platform/media/FragmentedMovieRepair.h"
+#include "platform/text/TextStorage.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class WrenRecording;
+
+// One open note: its text, its recording object, and the package it is stored in (a folder of
+// the members "meta", "text", "bmtext", "recording", the image files, the slides and the media).
+class MyDocument : public lq::Document, public RecordingOwner
+{
+    Q_OBJECT
+public:
+    static constexpr char kFileExtension[] = "lumaquill";
+    // The domain of errors that carry a system status code (-4: the file cannot be read or
+    // written as a note; 3072: the save was cancelled).
+    static constexpr char kStatusErrorDomain[] = "status";
+
+    using RepairOutcome = lq::FragmentedMovieRepair::Outcome;
+    // Repairs a movie cut off while it was being recorded, in place.
+    using MovieRepair = std::function<RepairOutcome(const QString &path, lq::Error *error)>;
+
+    explicit MyDocument(QObject *parent = nullptr);
+    ~MyDocument() override;
+
+    void setFileUrl(const QString &path) override;
+
+    lq::TextStorage &textStorage() { return m_textStorage; }
+    WrenRecording &recordingObject() const { return *m_recordingObject; }
+
+    // Fields that the window, editing and closing code sets (main thread; the temporary folder is
+    // set once, when the note is made).
+    QString tempRecordingDir;
+    std::optional<QString> savedFrame;
+    std::optional<double> dividerPosition;
+    std::optional<lq::ArchiveDictionary> recordingControllerState;
+    int32_t playbackMode = 1;
+    std::atomic<bool> recording{false};
+    std::atomic<bool> playing{false};
+    std::atomic<bool> isClosing{false};
+    std::atomic<bool> currentlyAutosaving{false};
+    std::atomic<bool> finishedRecordingToFile{false};
+
+    // Read from a package.
+    bool openedFromRecoveryFile() const { return m_openedFromRecoveryFile; }
+    // A plain media or slides file opened as a note (imported once the window is set up).
+    QString openImportingFile() const { return m_openImportingFile; }
+    int64_t imageNumber() const { return m_imageNumber; }
+
+    uint64_t serialNumber() const { return m_serialNumber.load(); }
+    void setSerialNumber(uint64_t number) { m_serialNumber.store(number); }
+    // The error of a save the user aborted; null after a successful save.
+    lq::Error failedSaveAborted() const { return m_failedSaveAborted.get(); }
+    void setFailedSaveAborted(const lq::Error &error) { m_failedSaveAborted.set(error); }
+
+    // The version checked against a package's minimum (the program's own unless set).
+    void setApplicationVersion(const QString &version) { m_applicationVersion = version; }
+    // Movies cut off by a crash are repaired when a note is read (tests may replace the repair).
+    void setMovieRepair(MovieRepair repair) { m_movieRepair = std::move(repair); }
+    // How long a save while closing waits for the stopped recording's movie to be final.
+    void setRecordingStopTimeLimit(std::chrono::milliseconds limit) { m_stopTimeLimit = limit; }
+
+    // RecordingOwner
+    bool answers(Callback callback) const override;
+    void setFinishedRecordingToFile(bool finished) override { finishedRecordingToFile = finished; }
+    lq::UndoManager *undoManager() override { return Document::undoManager(); }
+    using Document::updateChangeCount;
+    void updateChangeCount(int32_t changeType) override;
+    void performSynchronousFileAccess(const std::function<void()> &work) override
+    {
+        Document::performSynchronousFileAccess(work);
+    }
+
+protected:
+    bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;
+    bool readFromUrl(const QString &path, lq::Error *error) override;
+    void didSave(const QString &path, lq::SaveOperation operation) override;
+    bool isCompleteFile(const QString &path) const override;
+    QString fileExtension() const override { return QLatin1String(kFileExtension); }
+    // Stops the running recording for a save while closing; false when it cannot be stopped.
+    virtual bool stopRecording();
+
+private:
+    struct Snapshot;
+    bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
+    bool waitForFinishedRecording(lq::Error *error);
+    Snapshot takeSnapshot(lq::SaveOperation operation);
+    bool askToContinueWithout(bool isSlides);
+    void lockSave();
+    void wireRecording(const std::shared_ptr<WrenRecording> &recording);
+    void repairCutOffRecordings(const QStringList &paths);
+
+    lq::TextStorage m_textStorage;
+    std::shared_ptr<WrenRecording> m_recordingObject;
+    std::mutex m_saveLock;
+    std::atomic<uint64_t> m_serialNumber{0};
+    lq::Guarded<lq::Error> m_failedSaveAborted;
+    int64_t m_imageNumber = 0;
+    bool m_openedFromRecoveryFile = false;
+    QString m_openImportingFile;
+    QString m_applicationVersion;
+    MovieRepair m_movieRepair = [](const QString &path, lq::Error *error) {
+        return lq::FragmentedMovieRepair::repair(path, error);
+    };
+    std::chrono::milliseconds m_stopTimeLimit{std::chrono::minutes(2)};
+    // What the last complete save brought into the package; the temporary copies of these are
+    // deleted once the package is stored.
+    struct SavedMedia
+    {
+        QStringList paths;
+        QString tempFolder;
+        bool complete = false;
+        bool hadFile = false;
+        bool recordingOrPlaying = false;
+    };
+    lq::Guarded<SavedMedia> m_savedMedia;
+};
