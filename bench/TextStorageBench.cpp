@@ -140,13 +140,3 @@ void BM_ReplaceOneCharacterShown(benchmark::State &state)
 BENCHMARK(BM_ReplaceOneCharacterShown)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

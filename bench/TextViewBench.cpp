@@ -8,7 +8,7 @@
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTextOption>
 
@@ -100,13 +100,3 @@ BENCHMARK(BM_TypeWhileRecording)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

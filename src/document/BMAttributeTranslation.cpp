@@ -1,13 +1,15 @@
 #include "document/BMAttributeTranslation.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/text/ArchiveAttributes.h"
 
 #include <QFile>
 
 #include <unordered_set>
 
-using lq::ArchiveArray;
 using lq::ArchiveValue;
+using lq::numbersFrom;
+using lq::realArray;
 using lq::TextColor;
 
 namespace {
@@ -18,28 +20,6 @@ constexpr double kListIndent = 36.0;
 constexpr double kFirstTabStop = 11.0;
 constexpr double kTabInterval = 28.0;
 constexpr double kTabLimit = 340.0;
-
-ArchiveValue numbers(const QList<double> &values)
-{
-    ArchiveArray array;
-    for (double value : values)
-        array.append(ArchiveValue::real(value));
-    return ArchiveValue::array(array);
-}
-
-// The numbers of an array; nullopt when it is not an array of numbers.
-std::optional<QList<double>> numbersFrom(const ArchiveValue &value)
-{
-    if (value.kind() != ArchiveValue::Kind::Array)
-        return std::nullopt;
-    QList<double> result;
-    for (const ArchiveValue &entry : value.toArray()) {
-        if (!entry.isNumber())
-            return std::nullopt;
-        result.append(entry.toReal());
-    }
-    return result;
-}
 
 ArchiveValue entry(const ArchiveValue &dictionary, const QString &key)
 {
@@ -134,7 +114,7 @@ void addMacTextTabsAndIndentsForDepth(lq::TextParagraphStyle &style, qsizetype d
 
 ArchiveValue BMBackgroundColorAttributeFromMac(const TextColor &color)
 {
-    return numbers(color.toRgb().components());
+    return realArray(color.toRgb().components());
 }
 
 std::optional<TextColor> macBackgroundColorAttributeFromBM(const ArchiveValue &value)
@@ -165,7 +145,7 @@ std::optional<int64_t> macUnderlineStyleAttributeFromBM(const ArchiveValue &valu
 
 ArchiveValue BMUnderlineColorAttributeFromMac(const TextColor &color)
 {
-    return numbers(color.components());
+    return realArray(color.components());
 }
 
 std::optional<TextColor> macUnderlineColorAttributeFromBM(const ArchiveValue &value)

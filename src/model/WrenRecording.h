@@ -261,6 +261,13 @@ private:
     WrenTimeStampPtr idleEntry(uint32_t location, uint32_t position, bool replacing,
                                const std::vector<WrenTimeStampPtr> &entries) const;
     std::optional<double> currentOffset(WrenTimerSession &session);
+    struct SessionPosition
+    {
+        int32_t session = -1;
+        double offset = 0.0;
+    };
+    // The current session and where it is now; none without a session or a reading of its clock.
+    std::optional<SessionPosition> currentPosition();
     bool sessionHasMedia(const WrenTimerSession &session) const;
     QString mediaPathLocked(int32_t session, bool forceTemp) const;
     bool addRecordingFilesLocked(int32_t session, QStringList *paths) const;

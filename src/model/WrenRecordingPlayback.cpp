@@ -258,17 +258,13 @@ void WrenRecording::sessionPlaybackStopped()
 void WrenRecording::resetEventTimerWithTS(const WrenTimeStampPtr &stamp)
 {
     m_timers.cancelStamp();
-    const int32_t current = currentSession();
-    const SessionPtr s = session(current);
-    if (!s)
-        return;
-    const std::optional<double> now = currentOffset(*s);
+    const std::optional<SessionPosition> now = currentPosition();
     if (!now)
         return;
-    const StampWalk walk(m_events->getEvents(), current, *now, m_playbackSpeed);
+    const StampWalk walk(m_events->getEvents(), now->session, now->offset, m_playbackSpeed);
     const std::optional<size_t> position =
         stamp ? m_events->indexOfEvent(stamp) : walk.firstAhead();
-    if (position && m_events->getEvent(*position)->session() == current) {
+    if (position && m_events->getEvent(*position)->session() == now->session) {
         m_timers.armStamp(walk.intervalTo(*m_events->getEvent(*position)), *position,
                           [this](size_t fired) { nextEvent(static_cast<int64_t>(fired)); });
     }
@@ -282,13 +278,12 @@ void WrenRecording::nextEvent(int64_t position, bool highlight)
         showStamp(static_cast<size_t>(position), highlight);
     else if (highlight && !playing() && !recording())
         highlightBeforeFirstStamp();
-    const SessionPtr s = session(currentSession());
-    if (!playing() || !s)
+    if (!playing())
         return;
-    const std::optional<double> now = currentOffset(*s);
+    const std::optional<SessionPosition> now = currentPosition();
     if (!now)
         return;
-    const StampWalk walk(m_events->getEvents(), currentSession(), *now, m_playbackSpeed);
+    const StampWalk walk(m_events->getEvents(), currentSession(), now->offset, m_playbackSpeed);
     // Passed stamps are dealt with here, one after the other, until one is worth waiting for.
     for (int64_t at = position;;) {
         const StampWalk::Step step = walk.after(at);
@@ -456,11 +451,7 @@ void WrenRecording::jumpToPercentage(float percentage, std::optional<double> exa
 
 void WrenRecording::jumpBack()
 {
-    const int32_t current = currentSession();
-    const SessionPtr s = session(current);
-    if (!s)
-        return;
-    const std::optional<double> now = currentOffset(*s);
+    const std::optional<SessionPosition> now = currentPosition();
     if (!now)
         return;
     const TimelineMap map = timelineMap();
@@ -468,7 +459,8 @@ void WrenRecording::jumpBack()
     const double jump = defaults.contains(kJumpBackTimeKey)
                             ? static_cast<double>(defaults.integerForKey(kJumpBackTimeKey))
                             : kDefaultJumpBackTime;
-    const double target = TimelineMap::jumpBackTarget(map.startOf(current) + *now, jump);
+    const double target =
+        TimelineMap::jumpBackTarget(map.startOf(now->session) + now->offset, jump);
     jumpToPercentage(static_cast<float>(map.percentageRate() * target), target);
 }
 

@@ -14,18 +14,29 @@ std::optional<double> WrenRecording::currentOffset(WrenTimerSession &session)
     return std::nullopt;
 }
 
-WrenTimeStampPtr WrenRecording::getCurrentTSofType(int32_t type, uint32_t index)
+std::optional<WrenRecording::SessionPosition> WrenRecording::currentPosition()
 {
     const int32_t current = currentSession();
-    SessionPtr s = session(current);
-    if (!s || (type != WrenTimeStampTypeKey && type != WrenTimeStampTypeSlide))
-        return nullptr;
+    const SessionPtr s = session(current);
+    if (!s)
+        return std::nullopt;
     const std::optional<double> offset = currentOffset(*s);
-    // The session may have stopped meanwhile (a stalled engine stops it from inside the reading).
-    if (!offset || currentSession() != current)
+    if (!offset)
+        return std::nullopt;
+    return SessionPosition{current, *offset};
+}
+
+WrenTimeStampPtr WrenRecording::getCurrentTSofType(int32_t type, uint32_t index)
+{
+    if (type != WrenTimeStampTypeKey && type != WrenTimeStampTypeSlide)
         return nullptr;
-    return type == WrenTimeStampTypeKey ? WrenTimeStamp::initWithKey(index, current, *offset)
-                                        : WrenTimeStamp::initWithSlide(index, current, *offset);
+    const std::optional<SessionPosition> now = currentPosition();
+    // The session may have stopped meanwhile (a stalled engine stops it from inside the reading).
+    if (!now || currentSession() != now->session)
+        return nullptr;
+    return type == WrenTimeStampTypeKey
+               ? WrenTimeStamp::initWithKey(index, now->session, now->offset)
+               : WrenTimeStamp::initWithSlide(index, now->session, now->offset);
 }
 
 WrenTimeStampPtr WrenRecording::idleEntry(uint32_t location, uint32_t position, bool replacing,

@@ -5,14 +5,12 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/text/TextArchive.h"
 #include "platform/text/TextFixtures.h"
+#include "support/KilledChild.h"
 #include "support/LogCapture.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 
-#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -343,18 +341,9 @@ TEST_F(MyDocumentReadTest, AKilledSaveLeavesTheOldOrTheNewNote)
     }
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE(round);
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(kKillChildVariable), stored);
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=MyDocumentReadTest.ChildSavesUntilKilled")});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(20000));
-        QThread::msleep(QRandomGenerator::global()->bounded(20, 300));
-        ::kill(pid_t(child.processId()), SIGKILL);
-        child.waitForFinished(10000);
+        ASSERT_NO_FATAL_FAILURE(
+            lq::test::killChildAtRandom(QStringLiteral("MyDocumentReadTest.ChildSavesUntilKilled"),
+                                        kKillChildVariable, stored, 300));
         auto reopened = newDocument();
         Error error;
         ASSERT_TRUE(reopened->openUrl(stored, &error))

@@ -15,6 +15,7 @@ using movie::Box;
 using movie::childBoxes;
 using movie::find;
 using movie::Reader;
+using movie::readTopLevelBox;
 
 constexpr qint64 kLargestHeaderBox = 16 * 1024 * 1024; // a movie or fragment header
 
@@ -176,40 +177,23 @@ std::optional<FragmentedMovie::Lengths> FragmentedMovie::lengths(QIODevice &file
     Lengths found;
     bool fragmented = false;
     qint64 at = 0;
-    while (fileSize - at >= 8) {
-        if (!file.seek(at))
-            return std::nullopt;
-        const QByteArray header = file.read(16);
-        Reader reader(header, 0, header.size());
-        uint64_t size = reader.u32();
-        const QByteArray type = header.mid(4, 4);
-        qint64 content = 8;
-        if (size == 1) {
-            reader.skip(4);
-            size = reader.u64();
-            content = 16;
-        } else if (size == 0) {
-            size = uint64_t(fileSize - at);
-        }
-        if (reader.failed() || size < uint64_t(content) || size > uint64_t(fileSize - at))
-            break; // a cut-off box ends what can be read
-        const qint64 end = at + qint64(size);
-        if (type == "moov") {
-            const std::optional<QByteArray> moov = readBox(file, at + content, end);
+    while (const std::optional<Box> box = readTopLevelBox(file, at)) {
+        if (box->type == "moov") {
+            const std::optional<QByteArray> moov = readBox(file, box->content, box->end);
             if (!moov)
                 return std::nullopt;
             tracks = tracksOfFragmentedMovie(*moov);
             found.header = headerSeconds(*moov);
             if (tracks.isEmpty())
                 return std::nullopt;
-        } else if (type == "moof" && !tracks.isEmpty()) {
-            const std::optional<QByteArray> moof = readBox(file, at + content, end);
+        } else if (box->type == "moof" && !tracks.isEmpty()) {
+            const std::optional<QByteArray> moof = readBox(file, box->content, box->end);
             if (!moof)
                 break;
             addFragment(*moof, at, fileSize, tracks);
             fragmented = true;
         }
-        at = end;
+        at = box->end;
     }
     if (!fragmented)
         return std::nullopt;

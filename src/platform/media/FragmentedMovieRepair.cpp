@@ -63,31 +63,15 @@ std::optional<QByteArray> readSpan(QIODevice &file, qint64 begin, qint64 end, qi
 Layout readLayout(QIODevice &file)
 {
     Layout layout;
-    const qint64 fileSize = file.size();
     qint64 at = 0;
-    while (fileSize - at >= 8 && file.seek(at)) {
-        const QByteArray header = file.read(16);
-        Reader reader(header, 0, header.size());
-        uint64_t size = reader.u32();
-        const QByteArray type = header.mid(4, 4);
-        qint64 content = 8;
-        if (size == 1) {
-            reader.skip(4);
-            size = reader.u64();
-            content = 16;
-        } else if (size == 0) {
-            size = uint64_t(fileSize - at);
-        }
-        if (reader.failed() || size < uint64_t(content) || size > uint64_t(fileSize - at))
-            break;
-        const qint64 end = at + qint64(size);
-        if (type == "ftyp" && layout.ftyp.isEmpty())
-            layout.ftyp = readSpan(file, at, end, kLargestTypeBox).value_or(QByteArray());
-        else if (type == "moov" && layout.moov.isEmpty())
-            layout.moov = readSpan(file, at, end, kLargestHeaderBox).value_or(QByteArray());
-        else if (type == "moof")
-            layout.fragments.append({at, end});
-        at = end;
+    while (const std::optional<Box> box = readTopLevelBox(file, at)) {
+        if (box->type == "ftyp" && layout.ftyp.isEmpty())
+            layout.ftyp = readSpan(file, at, box->end, kLargestTypeBox).value_or(QByteArray());
+        else if (box->type == "moov" && layout.moov.isEmpty())
+            layout.moov = readSpan(file, at, box->end, kLargestHeaderBox).value_or(QByteArray());
+        else if (box->type == "moof")
+            layout.fragments.append({at, box->end});
+        at = box->end;
     }
     return layout;
 }

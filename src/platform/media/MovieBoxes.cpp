@@ -50,6 +50,28 @@ QList<Box> childBoxes(const QByteArray &data, qint64 begin, qint64 end)
     return boxes;
 }
 
+std::optional<Box> readTopLevelBox(QIODevice &file, qint64 at)
+{
+    const qint64 fileSize = file.size();
+    if (fileSize - at < 8 || !file.seek(at))
+        return std::nullopt;
+    const QByteArray header = file.read(16);
+    Reader reader(header, 0, header.size());
+    uint64_t size = reader.u32();
+    Box box{header.mid(4, 4), at, at + 8, 0};
+    if (size == 1) {
+        reader.skip(4);
+        size = reader.u64();
+        box.content += 8;
+    } else if (size == 0) {
+        size = uint64_t(fileSize - at);
+    }
+    if (reader.failed() || size < uint64_t(box.content - at) || size > uint64_t(fileSize - at))
+        return std::nullopt;
+    box.end = at + qint64(size);
+    return box;
+}
+
 std::optional<Box> find(const QList<Box> &boxes, const char *type)
 {
     const auto found = std::find_if(boxes.begin(), boxes.end(),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 
 #include <cstdint>
@@ -51,6 +52,9 @@ inline QList<Box> childBoxes(const QByteArray &data, const Box &box)
 {
     return childBoxes(data, box.content, box.end);
 }
+// The header of the top-level box that starts at offset at of file; none when fewer than 8
+// bytes are left, the box is cut off or the file cannot seek there.
+std::optional<Box> readTopLevelBox(QIODevice &file, qint64 at);
 std::optional<Box> find(const QList<Box> &boxes, const char *type);
 // The first box of each type in turn, one level below the other; none when one is missing.
 std::optional<Box> findPath(const QByteArray &data, const Box &from,

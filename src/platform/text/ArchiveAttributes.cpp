@@ -18,6 +18,27 @@ bool dictionariesEqual(const ArchiveDictionary &left, const ArchiveDictionary &r
 
 } // namespace
 
+ArchiveValue realArray(const QList<double> &values)
+{
+    ArchiveArray array;
+    for (double value : values)
+        array.append(ArchiveValue::real(value));
+    return ArchiveValue::array(array);
+}
+
+std::optional<QList<double>> numbersFrom(const ArchiveValue &value)
+{
+    if (value.kind() != ArchiveValue::Kind::Array)
+        return std::nullopt;
+    QList<double> numbers;
+    for (const ArchiveValue &entry : value.toArray()) {
+        if (!entry.isNumber())
+            return std::nullopt;
+        numbers.append(entry.toReal());
+    }
+    return numbers;
+}
+
 bool archiveValuesEqual(const ArchiveValue &a, const ArchiveValue &b)
 {
     if (a.kind() != b.kind())

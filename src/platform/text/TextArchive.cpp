@@ -3,6 +3,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
+#include "platform/text/ArchiveAttributes.h"
 #include "platform/text/AttributedStringCoding.h"
 
 #include <algorithm>
@@ -85,27 +86,6 @@ void registerClasses()
 ArchiveValue record(const QString &className, QList<std::pair<QString, ArchiveValue>> fields)
 {
     return ArchiveValue::object(std::make_shared<ValueRecord>(className, std::move(fields)));
-}
-
-ArchiveValue realArray(const QList<double> &values)
-{
-    ArchiveArray array;
-    for (double value : values)
-        array.append(ArchiveValue::real(value));
-    return ArchiveValue::array(array);
-}
-
-std::optional<QList<double>> numbersFrom(const ArchiveValue &value)
-{
-    if (value.kind() != ArchiveValue::Kind::Array)
-        return std::nullopt;
-    QList<double> numbers;
-    for (const ArchiveValue &entry : value.toArray()) {
-        if (!entry.isNumber())
-            return std::nullopt;
-        numbers.append(entry.toReal());
-    }
-    return numbers;
 }
 
 const char *spaceName(TextColor::Space space)

@@ -4,11 +4,11 @@
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
+#include "support/KilledChild.h"
 #include "support/ScriptedAlertPresenter.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 
@@ -389,18 +388,8 @@ TEST_F(DocumentTest, AKilledSaveLeavesTheOldOrTheNewNote)
     }
     for (int round = 0; round < 8; ++round) {
         SCOPED_TRACE(round);
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(kKillChildVariable), stored);
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=DocumentTest.ChildSavesUntilKilled")});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(20000));
-        QThread::msleep(QRandomGenerator::global()->bounded(20, 200));
-        ::kill(pid_t(child.processId()), SIGKILL);
-        child.waitForFinished(10000);
+        ASSERT_NO_FATAL_FAILURE(lq::test::killChildAtRandom(
+            QStringLiteral("DocumentTest.ChildSavesUntilKilled"), kKillChildVariable, stored, 200));
         TestDocument reopened;
         lq::test::ScriptedAlertPresenter alerts; // a newer complete copy is opened
         lq::Error error;
