@@ -268,6 +268,8 @@ private:
     };
     // The current session and where it is now; none without a session or a reading of its clock.
     std::optional<SessionPosition> currentPosition();
+    // Stops the clock of s (when there is one) and the player, before playing another session.
+    void stopSessionAndPlayer(const SessionPtr &s);
     bool sessionHasMedia(const WrenTimerSession &session) const;
     QString mediaPathLocked(int32_t session, bool forceTemp) const;
     bool addRecordingFilesLocked(int32_t session, QStringList *paths) const;

@@ -393,18 +393,22 @@ void WrenRecording::jumpToEvent(const WrenTimeStampPtr &stamp)
         const std::optional<size_t> position = last ? m_events->indexOfEvent(last) : std::nullopt;
         nextEvent(position ? static_cast<int64_t>(*position) : -1, isPlaying);
     } else {
-        if (isPlaying) {
-            if (s)
-                s->stopPlayback();
-            if (m_playerSession)
-                m_playerSession->stopPlaying();
-        }
+        if (isPlaying)
+            stopSessionAndPlayer(s);
         m_currentSession = stamp->session();
         playSession(stamp->session(), target, std::nullopt, stamp->type(), !isPlaying);
     }
     resetSlideDisplayed(target);
     if (!playing())
         updatePercentage();
+}
+
+void WrenRecording::stopSessionAndPlayer(const SessionPtr &s)
+{
+    if (s)
+        s->stopPlayback();
+    if (m_playerSession)
+        m_playerSession->stopPlaying();
 }
 
 void WrenRecording::jumpToPercentage(float percentage, std::optional<double> exactTime)
@@ -428,12 +432,8 @@ void WrenRecording::jumpToPercentage(float percentage, std::optional<double> exa
         const std::optional<size_t> position = last ? m_events->indexOfEvent(last) : std::nullopt;
         nextEvent(position ? static_cast<int64_t>(*position) : -1);
     } else {
-        if (isPlaying) {
-            if (s)
-                s->stopPlayback();
-            if (m_playerSession)
-                m_playerSession->stopPlaying();
-        }
+        if (isPlaying)
+            stopSessionAndPlayer(s);
         m_currentSession = target.session;
         playSession(target.session, target.offset, std::nullopt, std::nullopt, dontplay);
     }
