@@ -2,6 +2,7 @@
 
 #include "document/BMAttributeTranslation.h"
 #include "platform/foundation/Plist.h"
+#include "support/ImageFixtures.h"
 #include "support/LogCapture.h"
 
 #include <QBuffer>
@@ -21,13 +22,7 @@ constexpr char16_t kAttachmentCharacter = 0xFFFC;
 
 QByteArray imageBytes(QColor color)
 {
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return lq::test::pngBytes(color, QSize(2, 2));
 }
 
 // "a", one image per attachment, "b".

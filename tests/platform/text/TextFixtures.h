@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/text/AttributedString.h"
+#include "support/ImageFixtures.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -21,17 +22,6 @@ inline TextParagraphStyle bulletStyle()
     style.headIndent = 36.0;
     style.tabStops = {11.0, 36.0};
     return style;
-}
-
-inline QByteArray pngBytes(QColor color)
-{
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 // Three paragraphs: a heading, a bulleted line with a link and a highlighted word, and a line
