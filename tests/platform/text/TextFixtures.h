@@ -3,8 +3,6 @@
 #include "platform/text/AttributedString.h"
 #include "support/ImageFixtures.h"
 
-#include <QBuffer>
-#include <QImage>
 
 namespace lq::test {
 
