@@ -3,7 +3,6 @@
 #include "platform/text/AttributedString.h"
 #include "support/ImageFixtures.h"
 
-
 namespace lq::test {
 
 inline TextAttributes fontAttributes(const QString &name, double size = 12.0)
