@@ -136,7 +136,12 @@ void TextStorage::enumerateRuns(
 AttributedString TextStorage::attributedSubstring(TextRange range) const
 {
     range = clamped(range);
-    const QString text = string().mid(range.location, range.length);
+    // Only the range's characters: a copy of the whole text would cost every edit of a long note.
+    QTextCursor cursor(m_document.get());
+    cursor.setPosition(static_cast<int>(range.location));
+    cursor.setPosition(static_cast<int>(range.end()), QTextCursor::KeepAnchor);
+    QString text = cursor.selectedText();
+    std::replace(text.begin(), text.end(), QChar(kParagraphSeparator), QChar(u'\n'));
     AttributedString result;
     enumerateRuns(range, [&](TextRange run, const TextAttributes &attributes) {
         result.append(text.mid(run.location - range.location, run.length), attributes);
