@@ -398,7 +398,16 @@ bool LocalFileOperations::sync(const QString &path, Error *error)
 bool LocalFileOperations::writeFile(const QString &path, const QByteArray &data, Error *error)
 {
     const QString action = QStringLiteral("The file “%1” could not be written").arg(path);
-    Descriptor file(::open(nativePath(path).constData(),
+    struct stat existing;
+    if (lstatPath(path, &existing))
+        return fail(error, action, EEXIST);
+    // Written under a hidden name and moved into place whole, so that a process killed while
+    // writing never leaves a file at path that looks complete.
+    const QString partial =
+        parentOf(path) + QStringLiteral("/.") + QFileInfo(path).fileName() +
+        QStringLiteral(".partial-") +
+        QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36);
+    Descriptor file(::open(nativePath(partial).constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (file.get() < 0)
         return failWithErrno(error, action);
@@ -413,10 +422,20 @@ bool LocalFileOperations::writeFile(const QString &path, const QByteArray &data,
     }
     if (code == 0)
         code = file.close();
-    if (code == 0 && sync(path, error) && sync(parentOf(path), error))
+    Error stepError;
+    if (code == 0 && !sync(partial, &stepError))
+        code = stepError.code();
+    if (code == 0 && ::renameat2(AT_FDCWD, nativePath(partial).constData(), AT_FDCWD,
+                                 nativePath(path).constData(), RENAME_NOREPLACE) != 0)
+        code = errno;
+    if (code != 0) {
+        remove(partial, nullptr); // leave no half-written file behind
+        return fail(error, action, code);
+    }
+    if (sync(parentOf(path), error))
         return true;
-    remove(path, nullptr); // leave no half-written file behind
-    return code != 0 && fail(error, action, code);
+    remove(path, nullptr);
+    return false;
 }
 
 bool LocalFileOperations::makeFolder(const QString &path, Error *error)
