@@ -1,0 +1,52 @@
+#pragma once
+
+#include "document/WrenTextViewDelegate.h"
+#include "platform/foundation/ArchiveValue.h"
+
+class QAbstractButton;
+class QLabel;
+class QMainWindow;
+class QSplitter;
+class QWidget;
+class RecordingWindowController;
+class WrenTextView;
+
+// The widgets of a note's window that its document sets up and fills. The window layer builds
+// them; the document never creates or deletes them.
+struct DocumentWindowOutlets
+{
+    QMainWindow *window = nullptr;
+    WrenTextView *textView = nullptr;
+    // The text area beside the media sidebar; its width is the divider position.
+    QWidget *docView = nullptr;
+    // Text area (widget 0) and media sidebar (widget 1).
+    QSplitter *mainSplitView = nullptr;
+    QWidget *mediaSideBar = nullptr;
+    QAbstractButton *collapseButton = nullptr;
+    QAbstractButton *listButton = nullptr;
+    QAbstractButton *shareButton = nullptr;
+    // The information bar at the foot of the window: three texts, each after its icon.
+    QLabel *notesDateField = nullptr;
+    QLabel *charCountField = nullptr;
+    QLabel *recLengthField = nullptr;
+    QLabel *notesDateImageView = nullptr;
+    QLabel *charCountImageView = nullptr;
+    QLabel *recImageView = nullptr;
+};
+
+// A note's window controller as its document sees it (the window layer's recording controller).
+// Dropped slides and media files reach it through addPath.
+class DocumentWindowController : public WrenTextViewController
+{
+public:
+    virtual const DocumentWindowOutlets &outlets() const = 0;
+    // What the recording object drives (loadController).
+    virtual RecordingWindowController &recordingWindowController() = 0;
+    // Set-up once the document has set up its part of the window.
+    virtual void windowControllerDidLoadNib() = 0;
+    virtual void close() = 0;
+    // The state stored with a note, and the part of it kept as the default for new windows.
+    virtual lq::ArchiveDictionary currentState() const = 0;
+    virtual lq::ArchiveDictionary currentStateForDefault() const = 0;
+    virtual void setState(const lq::ArchiveDictionary &state) = 0;
+};
