@@ -1,5 +1,7 @@
 #include "document/MyDocument.h"
 
+#include "document/DocumentWindowController.h"
+
 #include "document/BMAttributedString.h"
 #include "document/PackageMeta.h"
 #include "document/VersionGate.h"

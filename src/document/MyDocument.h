@@ -19,7 +19,9 @@
 #include <mutex>
 #include <optional>
 
+class DocumentWindowController;
 class WrenRecording;
+class WrenTextView;
 
 // One open note: its text, its recording object, and the package it is stored in (a folder of
 // the members "meta", "text", "bmtext", "recording", the image files, the slides and the media).
@@ -42,6 +44,10 @@ public:
     void setFileUrl(const QString &path) override;
 
     lq::TextStorage &textStorage() { return m_textStorage; }
+    // The notes view of the note's window (null without a window).
+    WrenTextView *textView() const { return m_textView; }
+    // The note's window controller (null until a window is set up); the document owns it.
+    DocumentWindowController *windowController() const { return m_windowController.get(); }
     WrenRecording &recordingObject() const { return *m_recordingObject; }
 
     // Fields that the window, editing and closing code sets (main thread; the temporary folder is
@@ -107,6 +113,8 @@ private:
     void repairCutOffRecordings(const QStringList &paths);
 
     lq::TextStorage m_textStorage;
+    WrenTextView *m_textView = nullptr;
+    std::unique_ptr<DocumentWindowController> m_windowController;
     std::shared_ptr<WrenRecording> m_recordingObject;
     std::mutex m_saveLock;
     std::atomic<uint64_t> m_serialNumber{0};
