@@ -1,8 +1,7 @@
 #include "document/MyDocument.h"
 
-#include "document/DocumentWindowController.h"
-
 #include "document/BMAttributedString.h"
+#include "document/DocumentWindowController.h"
 #include "document/PackageMeta.h"
 #include "document/VersionGate.h"
 #include "model/ModelArchiveClasses.h"
