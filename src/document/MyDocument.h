@@ -46,6 +46,7 @@ public:
     lq::TextStorage &textStorage() { return m_textStorage; }
     // The notes view of the note's window (null without a window).
     WrenTextView *textView() const { return m_textView; }
+    void setTextView(WrenTextView *view) { m_textView = view; }
     // The note's window controller (null until a window is set up); the document owns it.
     DocumentWindowController *windowController() const { return m_windowController.get(); }
     WrenRecording &recordingObject() const { return *m_recordingObject; }
