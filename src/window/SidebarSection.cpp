@@ -6,10 +6,7 @@
 #include <QVBoxLayout>
 
 SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *parent)
-    : QWidget(parent)
-    , m_disclosure(new QToolButton(this))
-    , m_title(new QLabel(title, this))
-    , m_content(content)
+    : QWidget(parent), m_disclosure(new QToolButton(this)), m_content(content)
 {
     m_disclosure->setCheckable(true);
     m_disclosure->setAutoRaise(true);
@@ -17,16 +14,17 @@ SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *
     // The arrow alone tells whether the section is open.
     m_disclosure->setStyleSheet(QStringLiteral("QToolButton { border: none; }"));
     m_disclosure->setAccessibleName(title);
-    QFont bold = m_title->font();
+    auto *heading = new QLabel(title, this);
+    QFont bold = heading->font();
     bold.setBold(true);
-    m_title->setFont(bold);
-    m_title->setBuddy(m_disclosure);
+    heading->setFont(bold);
+    heading->setBuddy(m_disclosure);
 
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
     header->setSpacing(2);
     header->addWidget(m_disclosure);
-    header->addWidget(m_title, 1);
+    header->addWidget(heading, 1);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 4);
@@ -35,10 +33,7 @@ SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *
     m_content->setParent(this);
     layout->addWidget(m_content);
 
-    connect(m_disclosure, &QToolButton::clicked, this, [this](bool checked) {
-        setExpanded(checked);
-        Q_EMIT disclosureClicked(checked);
-    });
+    connect(m_disclosure, &QToolButton::clicked, this, &SidebarSection::setExpanded);
     setExpanded(true);
 }
 

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QLabel;
 class QToolButton;
 
 // One section of the media sidebar: a title row with a disclosure button over a content area
@@ -21,13 +20,8 @@ public:
     QToolButton *disclosureButton() const { return m_disclosure; }
     QWidget *content() const { return m_content; }
 
-Q_SIGNALS:
-    // The user clicked the disclosure button; the section already follows it.
-    void disclosureClicked(bool expanded);
-
 private:
     QToolButton *m_disclosure;
-    QLabel *m_title;
     QWidget *m_content;
     bool m_expanded = false;
 };

@@ -263,6 +263,52 @@ TEST_F(RecordingControllerTest, TheWindowStartsIdleAndFollowsTheRecordingComingA
     EXPECT_EQ(state(), std::make_tuple(true, false, false, false, false));
 }
 
+TEST_F(RecordingControllerTest, ThePreviewBoxesPreviewTheInputsAndPlaybackStoppedRestartsThem)
+{
+    lq::test::FakeRecSession &engine = *engines.lastRecordingEngine;
+    window().show();
+    const struct
+    {
+        const char *name;
+        bool engineAnswers;
+        const char *calls;
+        bool meterWhenOn;
+    } cases[] = {
+        {"the engine previews", true, "previewAudio,previewVideo", true},
+        {"the engine refuses", false, "previewAudio,previewVideo", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.script.previewAudio = c.engineAnswers;
+        engine.script.previewVideo = c.engineAnswers;
+        engine.calls.clear();
+        QTest::mouseClick(window().audioPreviewCheckBox, Qt::LeftButton);
+        QTest::mouseClick(window().videoPreviewCheckBox, Qt::LeftButton);
+        EXPECT_EQ(engine.calls.join(u','), QString::fromLatin1(c.calls));
+        EXPECT_EQ(window().audioMeter->meterEnabled(), c.meterWhenOn);
+
+        // Playback stopping starts the previews of the ticked boxes again.
+        window().audioPreviewCheckBox->setEnabled(false);
+        window().videoPreviewCheckBox->setEnabled(false);
+        window().audioMeter->setMeterEnabled(false);
+        engine.calls.clear();
+        controller->playbackStopped();
+        EXPECT_EQ(engine.calls.join(u','), QString::fromLatin1(c.calls));
+        EXPECT_EQ(window().audioMeter->meterEnabled(), c.meterWhenOn);
+        EXPECT_TRUE(window().audioPreviewCheckBox->isEnabled());
+        EXPECT_TRUE(window().videoPreviewCheckBox->isEnabled());
+        EXPECT_TRUE(window().recordButton->isEnabled());
+        EXPECT_TRUE(window().playButton->isEnabled());
+        EXPECT_FALSE(window().pauseButton->isEnabled());
+
+        engine.calls.clear();
+        QTest::mouseClick(window().audioPreviewCheckBox, Qt::LeftButton);
+        QTest::mouseClick(window().videoPreviewCheckBox, Qt::LeftButton);
+        EXPECT_EQ(engine.calls.join(u','), u"stopAudioPreview,stopVideoPreview"_s);
+        EXPECT_FALSE(window().audioMeter->meterEnabled());
+    }
+}
+
 ArchiveDictionary stateOf(std::initializer_list<std::pair<const char *, ArchiveValue>> entries)
 {
     ArchiveDictionary state;
@@ -353,6 +399,14 @@ TEST_F(RecordingControllerTest, StateRoundTripsAndSkipsMissingShortAndMistypedKe
         // The disclosure buttons follow the sections.
         EXPECT_EQ(fresh->window().audioSectionView->disclosureButton()->isChecked(),
                   fresh->window().audioSectionView->expanded());
+    }
+    // The user's click on a disclosure button is kept too.
+    controller->window().show();
+    for (const bool expanded : {true, false}) {
+        QTest::mouseClick(window().slidesSectionView->disclosureButton(), Qt::LeftButton);
+        EXPECT_EQ(describe(controller->currentState()).value(u"slidesSectionState"_s),
+                  expanded ? u"YES"_s : u"NO"_s);
+        EXPECT_EQ(window().slidesDisplayView->isVisible(), expanded);
     }
     EXPECT_EQ(describe(controller->currentStateForDefault()),
               (QMap<QString, QString>{{u"videoFrameState"_s, u"array of 0"_s},
