@@ -464,13 +464,17 @@ TEST_F(RecordingControllerTest, OnlyTheUsersSliderAndSpeedActionsReachTheRecordi
     EXPECT_EQ(speedMoves.count(), 0);
     EXPECT_EQ(recording().selectedPlaybackSpeed(), 1.0f);
 
+    // Where the knob of a slider is now.
+    const auto knobAt = [](const lq::DoubleSlider &s) {
+        const double x = s.knobThickness() / 2.0 + (s.width() - s.knobThickness()) *
+                                                       (s.value() - s.minimum()) /
+                                                       (s.maximum() - s.minimum());
+        return QPoint(int(x), s.height() / 2);
+    };
     // A drag of the speed slider's knob to the right end.
     SpeedSlider &slider = *window().speedSlide;
     recording().setSelectedPlaybackSpeed(1.0f);
-    const double knobX = slider.knobThickness() / 2.0 + (slider.width() - slider.knobThickness()) *
-                                                            (slider.value() - slider.minimum()) /
-                                                            (slider.maximum() - slider.minimum());
-    const QPoint knob(int(knobX), slider.height() / 2);
+    const QPoint knob = knobAt(slider);
     QTest::mousePress(&slider, Qt::LeftButton, {}, knob);
     QTest::mouseMove(&slider, QPoint(slider.width() - 1, knob.y()));
     QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 1, knob.y()));
@@ -495,6 +499,18 @@ TEST_F(RecordingControllerTest, OnlyTheUsersSliderAndSpeedActionsReachTheRecordi
         EXPECT_NEAR(recording().selectedPlaybackSpeed(), press.expected, 1e-5);
         EXPECT_NEAR(window().speedSlide->speed(), press.expected, 1e-5);
     }
+
+    // A drag of the playhead moves the recording there.
+    controller->setRecordingExists();
+    TimerBarSlider &playhead = *window().playhead;
+    const QPoint from = knobAt(playhead);
+    const QPoint to(playhead.width() * 3 / 4, from.y());
+    QTest::mousePress(&playhead, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&playhead, to);
+    QTest::mouseRelease(&playhead, Qt::LeftButton, {}, to);
+    ASSERT_GT(playheadMoves.count(), 0);
+    EXPECT_GT(playhead.value(), 60.0);
+    EXPECT_NEAR(recording().percentageDone(), playhead.value(), 0.01);
 
     // A speed typed into the field.
     window().speedTextField->clear();
