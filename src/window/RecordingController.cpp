@@ -7,13 +7,11 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageButton.h"
 #include "preferences/PrefsController.h"
-#include "window/AudioMeter.h"
 #include "window/DocumentWindow.h"
 #include "window/LQUserInterfaceValidator.h"
 #include "window/SidebarSection.h"
 #include "window/TimerBarSlider.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QScrollArea>
 #include <QToolButton>
