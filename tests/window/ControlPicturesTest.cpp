@@ -2,6 +2,7 @@
 // into the build folder to be looked at.
 
 #include "platform/ui/ImageButton.h"
+#include "support/WidgetPictures.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
 #include "window/TimerBarSlider.h"
@@ -20,34 +21,10 @@
 namespace {
 
 using namespace Qt::StringLiterals;
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-    palette.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
-    palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    palette.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
-    palette.setColor(QPalette::Button, QColor(0x3c, 0x3c, 0x3c));
-    palette.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
-    palette.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    return palette;
-}
-
-// Restores the application's palette and icon theme.
-struct LookGuard
-{
-    ~LookGuard()
-    {
-        QApplication::setPalette(saved);
-        QIcon::setThemeSearchPaths(themePaths);
-        QIcon::setThemeName(theme);
-    }
-    QStringList themePaths = QIcon::themeSearchPaths();
-    QPalette saved = QApplication::palette();
-    QString theme = QIcon::themeName();
-};
+using lq::test::colourCount;
+using lq::test::darkPalette;
+using lq::test::LookGuard;
+using lq::test::picture;
 
 struct Strip
 {
@@ -93,26 +70,6 @@ struct Strip
     TimerBarBack back;
     TimerBarSlider playhead;
 };
-
-QImage picture(QWidget &widget, qreal scale)
-{
-    if (scale == 1.0)
-        return widget.grab().toImage();
-    QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(widget.palette().color(QPalette::Window));
-    widget.render(&image);
-    return image;
-}
-
-int colourCount(const QImage &image)
-{
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2)
-            colours.insert(image.pixel(x, y));
-    return int(colours.size());
-}
 
 TEST(ControlPicturesTest, ControlsInLightAndDarkPalettesAtScalesOneAndTwo)
 {

@@ -1,0 +1,290 @@
+#include "window/DocumentWindow.h"
+
+#include "document/WrenTextView.h"
+#include "platform/ui/ImageButton.h"
+#include "window/AudioMeter.h"
+#include "window/SidebarSection.h"
+#include "window/TimeView.h"
+#include "window/TimerBarBack.h"
+#include "window/TimerBarSlider.h"
+
+#include <QCheckBox>
+#include <QDoubleValidator>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The bar at the foot of the window is as high as the strip behind the playhead.
+constexpr int kFootHeight = 22;
+constexpr int kSidebarWidth = 240;
+constexpr QSize kDefaultSize(900, 620);
+
+QToolButton *makeToolButton(const QString &iconName, const QString &text, const QString &toolTip,
+                            QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setText(text);
+    button->setToolTip(toolTip);
+    if (!iconName.isEmpty() && QIcon::hasThemeIcon(iconName))
+        button->setIcon(QIcon::fromTheme(iconName));
+    return button;
+}
+
+QLabel *makeSmallLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    label->setFont(small);
+    return label;
+}
+
+// An icon of the information bar: the theme's icon when there is one, an empty square otherwise.
+QLabel *makeIconLabel(const QString &iconName, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setFixedSize(16, 16);
+    if (QIcon::hasThemeIcon(iconName))
+        label->setPixmap(QIcon::fromTheme(iconName).pixmap(QSize(16, 16)));
+    return label;
+}
+
+// An empty pane of the sidebar, framed, that a video or slides view fills.
+QFrame *makePane(QWidget *parent)
+{
+    auto *pane = new QFrame(parent);
+    pane->setFrameShape(QFrame::StyledPanel);
+    pane->setFrameShadow(QFrame::Sunken);
+    pane->setMinimumHeight(120);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(1, 1, 1, 1);
+    return pane;
+}
+
+} // namespace
+
+DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMainWindow(parent)
+{
+    auto *toolbar = new QToolBar(tr("Transport"), this);
+    toolbar->setObjectName(QStringLiteral("playbackButtons"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->toggleViewAction()->setEnabled(false);
+    auto *strip = new QWidget(toolbar);
+    auto *stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(6, 4, 6, 4);
+    stripLayout->setSpacing(12);
+    stripLayout->addWidget(buildTransport());
+    stripLayout->addWidget(buildTimeStrip(), 1);
+    stripLayout->addWidget(buildSpeedControls());
+    shareButton = makeToolButton(QStringLiteral("document-send"), tr("Share"),
+                                 tr("Export this note as web pages"), strip);
+    stripLayout->addWidget(shareButton);
+    toolbar->addWidget(strip);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    docView = new QWidget(this);
+    auto *docLayout = new QVBoxLayout(docView);
+    docLayout->setContentsMargins(0, 0, 0, 0);
+    textView = new WrenTextView(storage, docView);
+    textView->setFrameShape(QFrame::NoFrame);
+    docLayout->addWidget(textView);
+
+    mainSplitView = new QSplitter(Qt::Horizontal, this);
+    mainSplitView->setChildrenCollapsible(false);
+    mainSplitView->addWidget(docView);
+    mainSplitView->addWidget(buildSidebar());
+    mainSplitView->setCollapsible(0, false);
+    mainSplitView->setCollapsible(1, true);
+    mainSplitView->setStretchFactor(0, 1);
+    mainSplitView->setStretchFactor(1, 0);
+    mainSplitView->setSizes({kDefaultSize.width() - kSidebarWidth, kSidebarWidth});
+
+    auto *central = new QWidget(this);
+    auto *centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(mainSplitView, 1);
+    centralLayout->addWidget(buildInformationBar());
+    setCentralWidget(central);
+    resize(kDefaultSize);
+    setMinimumSize(560, 320);
+}
+
+QWidget *DocumentWindow::buildTransport()
+{
+    auto *box = new QWidget(this);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    for (lq::ImageButton **button :
+         {&recordButton, &backButton, &rwButton, &playButton, &pauseButton, &ffButton}) {
+        *button = new lq::ImageButton(box);
+        layout->addWidget(*button);
+    }
+    return box;
+}
+
+QWidget *DocumentWindow::buildTimeStrip()
+{
+    auto *box = new QWidget(this);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    auto *elapsed = new QWidget(box);
+    auto *elapsedLayout = new QVBoxLayout(elapsed);
+    elapsedLayout->setContentsMargins(0, 0, 0, 0);
+    elapsedLayout->setSpacing(0);
+    timeField = new TimeView(elapsed);
+    timeFieldCaption = makeSmallLabel(tr("Elapsed"), elapsed);
+    timeFieldCaption->setAlignment(Qt::AlignCenter);
+    timeField->setToolbarItemLabel(timeFieldCaption);
+    elapsedLayout->addWidget(timeField);
+    elapsedLayout->addWidget(timeFieldCaption);
+    layout->addWidget(elapsed);
+
+    timerStrip = new TimerBarBack(box);
+    timerStrip->setMinimumWidth(120);
+    auto *stripLayout = new QHBoxLayout(timerStrip);
+    stripLayout->setContentsMargins(10, 0, 10, 0);
+    playhead = new TimerBarSlider(timerStrip);
+    playhead->setToolTip(tr("Playhead"));
+    stripLayout->addWidget(playhead);
+    layout->addWidget(timerStrip, 1);
+
+    auto *remaining = new QWidget(box);
+    auto *remainingLayout = new QVBoxLayout(remaining);
+    remainingLayout->setContentsMargins(0, 0, 0, 0);
+    remainingLayout->setSpacing(0);
+    timeField2 = new QLabel(remaining);
+    timeField2->setAlignment(Qt::AlignCenter);
+    timeField2->setMinimumWidth(timeField->sizeHint().width() +
+                                timeField->fontMetrics().horizontalAdvance(QLatin1Char('-')));
+    remainingLayout->addWidget(timeField2);
+    // Level with the elapsed time above its caption.
+    remainingLayout->addSpacing(timeFieldCaption->sizeHint().height());
+    layout->addWidget(remaining);
+    return box;
+}
+
+QWidget *DocumentWindow::buildSpeedControls()
+{
+    auto *box = new QWidget(this);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    speedMinusButton = makeToolButton(QString(), QStringLiteral("\u2212"), tr("Slower"), box);
+    speedSlide = new SpeedSlider(box);
+    speedSlide->setToolTip(tr("Playback speed"));
+    speedSlide->setFixedWidth(96);
+    speedPlusButton = makeToolButton(QString(), QStringLiteral("+"), tr("Faster"), box);
+    speedTextField = new QLineEdit(box);
+    speedTextField->setAlignment(Qt::AlignCenter);
+    speedTextField->setToolTip(tr("Playback speed (1 is normal speed)"));
+    speedTextField->setValidator(new QDoubleValidator(
+        SpeedSlider::speedForValue(SpeedSlider::kMinimumValue),
+        SpeedSlider::speedForValue(SpeedSlider::kMaximumValue), 2, speedTextField));
+    speedTextField->setFixedWidth(
+        speedTextField->fontMetrics().horizontalAdvance(QStringLiteral("00.00")) + 16);
+    layout->addWidget(speedMinusButton);
+    layout->addWidget(speedSlide);
+    layout->addWidget(speedPlusButton);
+    layout->addWidget(speedTextField);
+    return box;
+}
+
+QWidget *DocumentWindow::buildSidebar()
+{
+    // What the next recording takes stays in view above the sections it opens and shuts.
+    auto *inputs = new QWidget(this);
+    auto *inputsLayout = new QHBoxLayout(inputs);
+    inputsLayout->setContentsMargins(8, 6, 8, 6);
+    inputsLayout->addWidget(new QLabel(tr("Record:"), inputs));
+    audioCheckBox = new QCheckBox(tr("Audio"), inputs);
+    videoCheckBox = new QCheckBox(tr("Video"), inputs);
+    inputsLayout->addWidget(audioCheckBox);
+    inputsLayout->addWidget(videoCheckBox);
+    inputsLayout->addStretch(1);
+
+    auto *audio = new QWidget(this);
+    auto *audioLayout = new QVBoxLayout(audio);
+    audioLayout->setContentsMargins(18, 0, 0, 0);
+    audioLayout->setSpacing(2);
+    audioPreviewCheckBox = new QCheckBox(tr("Preview audio input"), audio);
+    videoPreviewCheckBox = new QCheckBox(tr("Preview camera"), audio);
+    audioMeter = new AudioMeter(audio);
+    audioMeter->setMinimumHeight(16);
+    audioLayout->addWidget(audioPreviewCheckBox);
+    audioLayout->addWidget(videoPreviewCheckBox);
+    audioLayout->addWidget(audioMeter);
+
+    videoDisplayView = makePane(this);
+    slidesDisplayView = makePane(this);
+
+    auto *inner = new QWidget(this);
+    auto *innerLayout = new QVBoxLayout(inner);
+    innerLayout->setContentsMargins(0, 0, 0, 0);
+    innerLayout->setSpacing(0);
+    innerLayout->addWidget(inputs);
+    audioSectionView = new SidebarSection(tr("Audio"), audio, inner);
+    videoSectionView = new SidebarSection(tr("Video"), videoDisplayView, inner);
+    slidesSectionView = new SidebarSection(tr("Slides"), slidesDisplayView, inner);
+    innerLayout->addWidget(audioSectionView);
+    innerLayout->addWidget(videoSectionView);
+    innerLayout->addWidget(slidesSectionView);
+    innerLayout->addStretch(1);
+
+    mediaSideBar = new QScrollArea(this);
+    mediaSideBar->setObjectName(QStringLiteral("mediaSideBar"));
+    mediaSideBar->setWidgetResizable(true);
+    mediaSideBar->setFrameShape(QFrame::NoFrame);
+    mediaSideBar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mediaSideBar->setMinimumWidth(200);
+    mediaSideBar->setBackgroundRole(QPalette::Window);
+    mediaSideBar->setWidget(inner);
+    return mediaSideBar;
+}
+
+QWidget *DocumentWindow::buildInformationBar()
+{
+    auto *bar = new QWidget(this);
+    bar->setFixedHeight(kFootHeight);
+    bar->setBackgroundRole(QPalette::Window);
+    bar->setAutoFillBackground(true);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(4);
+
+    listButton = makeToolButton(QStringLiteral("format-list-unordered"), tr("Lists"),
+                                tr("Bullets and numbering"), bar);
+    layout->addWidget(listButton);
+    layout->addStretch(1);
+    const auto addField = [&](const QString &iconName, QLabel **icon, QLabel **field) {
+        *icon = makeIconLabel(iconName, bar);
+        *field = makeSmallLabel(QString(), bar);
+        layout->addWidget(*icon);
+        layout->addWidget(*field);
+        layout->addSpacing(8);
+    };
+    addField(QStringLiteral("x-office-calendar"), &notesDateImageView, &notesDateField);
+    addField(QStringLiteral("accessories-text-editor"), &charCountImageView, &charCountField);
+    addField(QStringLiteral("audio-input-microphone"), &recImageView, &recLengthField);
+    layout->addStretch(1);
+    collapseButton =
+        makeToolButton(QString(), QString(), tr("Hide or show the media sidebar"), bar);
+    collapseButton->setArrowType(Qt::RightArrow);
+    layout->addWidget(collapseButton);
+    return bar;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QMainWindow>
+
+class AudioMeter;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QScrollArea;
+class QSplitter;
+class QToolButton;
+class SidebarSection;
+class SpeedSlider;
+class TimeView;
+class TimerBarBack;
+class TimerBarSlider;
+class WrenTextView;
+
+namespace lq {
+class ImageButton;
+class TextStorage;
+} // namespace lq
+
+// A note's window, laid out in code: the transport toolbar (buttons, playhead strip with the
+// elapsed and remaining time, speed controls), the notes text beside the media sidebar, and the
+// information bar at the foot. It only builds and holds its widgets; its controller fills them
+// and reacts to them.
+class DocumentWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit DocumentWindow(lq::TextStorage &storage, QWidget *parent = nullptr);
+
+    // Toolbar
+    lq::ImageButton *recordButton = nullptr;
+    lq::ImageButton *backButton = nullptr;
+    lq::ImageButton *rwButton = nullptr;
+    lq::ImageButton *playButton = nullptr;
+    lq::ImageButton *pauseButton = nullptr;
+    lq::ImageButton *ffButton = nullptr;
+    TimerBarBack *timerStrip = nullptr;
+    TimerBarSlider *playhead = nullptr;
+    TimeView *timeField = nullptr;
+    QLabel *timeFieldCaption = nullptr;
+    QLabel *timeField2 = nullptr;
+    QToolButton *speedMinusButton = nullptr;
+    SpeedSlider *speedSlide = nullptr;
+    QToolButton *speedPlusButton = nullptr;
+    QLineEdit *speedTextField = nullptr;
+    QToolButton *shareButton = nullptr;
+
+    // Text and sidebar
+    QSplitter *mainSplitView = nullptr;
+    QWidget *docView = nullptr;
+    WrenTextView *textView = nullptr;
+    QScrollArea *mediaSideBar = nullptr;
+    SidebarSection *audioSectionView = nullptr;
+    SidebarSection *videoSectionView = nullptr;
+    SidebarSection *slidesSectionView = nullptr;
+    QCheckBox *audioCheckBox = nullptr;
+    QCheckBox *videoCheckBox = nullptr;
+    QCheckBox *audioPreviewCheckBox = nullptr;
+    QCheckBox *videoPreviewCheckBox = nullptr;
+    AudioMeter *audioMeter = nullptr;
+    // Where the video and slides panes go.
+    QWidget *videoDisplayView = nullptr;
+    QWidget *slidesDisplayView = nullptr;
+
+    // Information bar
+    QToolButton *listButton = nullptr;
+    QToolButton *collapseButton = nullptr;
+    QLabel *notesDateField = nullptr;
+    QLabel *charCountField = nullptr;
+    QLabel *recLengthField = nullptr;
+    QLabel *notesDateImageView = nullptr;
+    QLabel *charCountImageView = nullptr;
+    QLabel *recImageView = nullptr;
+
+private:
+    QWidget *buildTransport();
+    QWidget *buildTimeStrip();
+    QWidget *buildSpeedControls();
+    QWidget *buildSidebar();
+    QWidget *buildInformationBar();
+};

@@ -1,0 +1,148 @@
+#include "window/RecordingController.h"
+
+#include "document/MyDocument.h"
+#include "document/WrenTextView.h"
+#include "model/WrenRecording.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/ImageButton.h"
+#include "preferences/PrefsController.h"
+#include "window/DocumentWindow.h"
+#include "window/LQUserInterfaceValidator.h"
+#include "window/SidebarSection.h"
+#include "window/TimerBarSlider.h"
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QToolButton>
+
+RecordingController::RecordingController(MyDocument &document)
+    : RecordingController(document, PrefsController::sharedController())
+{}
+
+RecordingController::RecordingController(MyDocument &document, PrefsController &preferences)
+    : m_document(document)
+    , m_preferences(preferences)
+    , m_window(std::make_unique<DocumentWindow>(document.textStorage()))
+{
+    DocumentWindow &w = *m_window;
+    m_outlets.window = &w;
+    m_outlets.textView = w.textView;
+    m_outlets.docView = w.docView;
+    m_outlets.mainSplitView = w.mainSplitView;
+    m_outlets.mediaSideBar = w.mediaSideBar;
+    m_outlets.collapseButton = w.collapseButton;
+    m_outlets.listButton = w.listButton;
+    m_outlets.shareButton = w.shareButton;
+    m_outlets.notesDateField = w.notesDateField;
+    m_outlets.charCountField = w.charCountField;
+    m_outlets.recLengthField = w.recLengthField;
+    m_outlets.notesDateImageView = w.notesDateImageView;
+    m_outlets.charCountImageView = w.charCountImageView;
+    m_outlets.recImageView = w.recImageView;
+    w.timeField->setController(this);
+    showSpeed(document.recordingObject().selectedPlaybackSpeed());
+    wireUserActions();
+}
+
+RecordingController::~RecordingController()
+{
+    lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
+}
+
+void RecordingController::windowControllerDidLoadNib()
+{
+    DocumentWindow &w = *m_window;
+    for (SidebarSection *section : {w.audioSectionView, w.videoSectionView, w.slidesSectionView}) {
+        section->setExpanded(false);
+    }
+    w.playhead->hide();
+    w.timeField2->hide();
+    if (m_preferences.shouldRecordAudio())
+        setAudioState(1);
+    if (m_preferences.shouldRecordVideo())
+        setVideoState(1);
+    lq::NotificationCenter &center = lq::NotificationCenter::defaultCenter();
+    const void *owner = this;
+    center.addObserver(
+        owner, PrefsController::kDevicesChangedNotification, nullptr,
+        [this](const lq::Notification &) { onGuiThread([this] { qtDevicesChanged(); }); });
+    setRecord(Enabled, Disabled, Disabled, Disabled, Disabled, Disabled);
+    center.addObserver(
+        owner, PrefsController::kJumpBackTimeChangedNotification, nullptr,
+        [this](const lq::Notification &) { onGuiThread([this] { jumpBackChanged(); }); });
+}
+
+void RecordingController::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
+}
+
+void RecordingController::addPath(const QString &)
+{
+    // The panes that take dropped slides and media files come later.
+}
+
+void RecordingController::setSlidesPath(const QString &)
+{
+    // The slides pane comes later.
+}
+
+void RecordingController::gotoSlide(uint32_t)
+{
+    // The slides pane comes later.
+}
+
+void RecordingController::expandSlidesSection()
+{
+    onGuiThread([this] { m_window->slidesSectionView->setExpanded(true); });
+}
+
+void RecordingController::expandVideoSection()
+{
+    onGuiThread([this] { m_window->videoSectionView->setExpanded(true); });
+}
+
+QAbstractButton *RecordingController::transportButton(TransportButton which)
+{
+    DocumentWindow &w = *m_window;
+    switch (which) {
+    case TransportButton::Record:
+        return w.recordButton;
+    case TransportButton::Play:
+        return w.playButton;
+    case TransportButton::Back:
+        return w.backButton;
+    case TransportButton::Rewind:
+        return w.rwButton;
+    case TransportButton::FastForward:
+        return w.ffButton;
+    case TransportButton::Pause:
+        return w.pauseButton;
+    case TransportButton::PreviousSlide:
+    case TransportButton::NextSlide:
+        break;
+    }
+    return nullptr;
+}
+
+LQUserInterfaceValidator *RecordingController::recordingDoc()
+{
+    return dynamic_cast<LQUserInterfaceValidator *>(&m_document);
+}
+
+double RecordingController::recordingLength() const
+{
+    return m_document.recordingObject().length();
+}
+
+void RecordingController::onGuiThread(std::function<void()> work)
+{
+    if (lq::isMainThread())
+        work();
+    else
+        lq::postToMainThread(this, std::move(work));
+}

@@ -1,0 +1,142 @@
+// The window state kept with a note, and the media check boxes it holds.
+#include "platform/foundation/UserDefaults.h"
+#include "preferences/PrefsController.h"
+#include "window/DocumentWindow.h"
+#include "window/RecordingController.h"
+#include "window/SidebarSection.h"
+
+#include <QCheckBox>
+
+#include <optional>
+
+namespace {
+
+const QString kAudioCheckBoxState = QStringLiteral("audioCheckBoxState");
+const QString kVideoCheckBoxState = QStringLiteral("videoCheckBoxState");
+const QString kAudioSectionState = QStringLiteral("audioSectionState");
+const QString kVideoSectionState = QStringLiteral("videoSectionState");
+const QString kSlidesSectionState = QStringLiteral("slidesSectionState");
+const QString kVideoFrameState = QStringLiteral("videoFrameState");
+const QString kSlidesFrameState = QStringLiteral("slidesFrameState");
+
+// A check box state as stored: 0 off, 1 on, -1 mixed.
+int storedState(const QCheckBox &box)
+{
+    switch (box.checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        break;
+    }
+    return -1;
+}
+
+void setStoredState(QCheckBox &box, int state)
+{
+    box.setCheckState(state == 0 ? Qt::Unchecked : state == 1 ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+const lq::ArchiveValue *valueForKey(const lq::ArchiveDictionary &state, const QString &key)
+{
+    for (const auto &[name, value] : state) {
+        if (name.kind() == lq::ArchiveValue::Kind::String && name.toString() == key)
+            return &value;
+    }
+    return nullptr;
+}
+
+// A stored number or boolean; none when missing or of another kind.
+std::optional<int64_t> integerForKey(const lq::ArchiveDictionary &state, const QString &key)
+{
+    const lq::ArchiveValue *value = valueForKey(state, key);
+    if (!value)
+        return std::nullopt;
+    if (value->kind() == lq::ArchiveValue::Kind::Bool)
+        return value->toBool() ? 1 : 0;
+    if (value->isNumber())
+        return value->toInteger();
+    return std::nullopt;
+}
+
+} // namespace
+
+lq::ArchiveDictionary RecordingController::currentState() const
+{
+    const DocumentWindow &w = *m_window;
+    lq::ArchiveDictionary state{
+        {lq::ArchiveValue::string(kAudioCheckBoxState),
+         lq::ArchiveValue::integer(storedState(*w.audioCheckBox))},
+        {lq::ArchiveValue::string(kVideoCheckBoxState),
+         lq::ArchiveValue::integer(storedState(*w.videoCheckBox))},
+        {lq::ArchiveValue::string(kAudioSectionState),
+         lq::ArchiveValue::boolean(w.audioSectionView->expanded())},
+        {lq::ArchiveValue::string(kVideoSectionState),
+         lq::ArchiveValue::boolean(w.videoSectionView->expanded())},
+        {lq::ArchiveValue::string(kSlidesSectionState),
+         lq::ArchiveValue::boolean(w.slidesSectionView->expanded())},
+    };
+    state.append(currentStateForDefault());
+    return state;
+}
+
+lq::ArchiveDictionary RecordingController::currentStateForDefault() const
+{
+    // The video and slides are always in the sidebar, so no window frame is kept.
+    return {
+        {lq::ArchiveValue::string(kVideoFrameState), lq::ArchiveValue::array({})},
+        {lq::ArchiveValue::string(kSlidesFrameState), lq::ArchiveValue::array({})},
+    };
+}
+
+void RecordingController::setState(const lq::ArchiveDictionary &state)
+{
+    DocumentWindow &w = *m_window;
+    if (const std::optional<int64_t> box = integerForKey(state, kAudioCheckBoxState))
+        setAudioState(static_cast<int>(*box));
+    if (const std::optional<int64_t> expanded = integerForKey(state, kAudioSectionState))
+        w.audioSectionView->setExpanded(*expanded != 0);
+    if (const std::optional<int64_t> box = integerForKey(state, kVideoCheckBoxState))
+        setVideoState(static_cast<int>(*box));
+    if (const std::optional<int64_t> expanded = integerForKey(state, kVideoSectionState))
+        w.videoSectionView->setExpanded(*expanded != 0);
+    if (const std::optional<int64_t> expanded = integerForKey(state, kSlidesSectionState))
+        w.slidesSectionView->setExpanded(*expanded != 0);
+}
+
+void RecordingController::setAudioState(int state)
+{
+    setStoredState(*m_window->audioCheckBox, state);
+    mediaCheckBoxPressed(*m_window->audioCheckBox, *m_window->audioSectionView,
+                         QStringLiteral("autoExpandAudio"));
+}
+
+void RecordingController::setVideoState(int state)
+{
+    setStoredState(*m_window->videoCheckBox, state);
+    mediaCheckBoxPressed(*m_window->videoCheckBox, *m_window->videoSectionView,
+                         QStringLiteral("autoExpandVideo"));
+}
+
+void RecordingController::mediaCheckBoxPressed(QCheckBox &box, SidebarSection &section,
+                                               const QString &autoExpandKey)
+{
+    const lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    if (defaults.contains(autoExpandKey) && !defaults.boolForKey(autoExpandKey))
+        return;
+    section.setExpanded(box.checkState() == Qt::Checked);
+}
+
+void RecordingController::qtDevicesChanged()
+{
+    DocumentWindow &w = *m_window;
+    if (m_preferences.selectedAudioDeviceName().isNull() &&
+        w.audioCheckBox->checkState() == Qt::Checked) {
+        setAudioState(0);
+    }
+    if (m_preferences.selectedVideoDeviceName().isNull() &&
+        w.videoCheckBox->checkState() == Qt::Checked) {
+        setVideoState(0);
+    }
+}
