@@ -3,6 +3,7 @@
 #include "document/BMAttributedString.h"
 #include "document/DocumentWindowController.h"
 #include "document/PackageMeta.h"
+#include "document/UndoableTextChanges.h"
 #include "document/VersionGate.h"
 #include "model/ModelArchiveClasses.h"
 #include "model/WrenEvents.h"
@@ -438,7 +439,11 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         playbackMode = *meta->playbackMode;
     recordingControllerState = meta->recControllerState;
     m_openedFromRecoveryFile = meta->autorecovery;
-    m_textStorage.setAttributedString(*text);
+    {
+        // The note's own change of the text its view may show (a revert).
+        const lq::DeliberateTextChange change;
+        m_textStorage.setAttributedString(*text);
+    }
     m_imageNumber = imageNumber;
     wireRecording(recordingObject);
     recordingObject->setURL(QUrl::fromLocalFile(path));

@@ -192,6 +192,30 @@ TEST_F(MyDocumentWindowSetupTest, WithoutATemporaryFolderThereIsNoNoteAndNoRever
     EXPECT_EQ(opened->textStorage().string(), u"edited"_s);
 }
 
+TEST_F(MyDocumentWindowSetupTest, ARevertSetsTheWindowUpAgainWithAFreshFolder)
+{
+    const QString package = at(u"note.lumaquill"_s);
+    const std::unique_ptr<MyDocument> document = MyDocument::create();
+    ASSERT_TRUE(document);
+    document->textStorage().setAttributedString(AttributedString(u"stored"_s));
+    ASSERT_TRUE(document->saveToUrl(package, SaveOperation::SaveAs, nullptr));
+    FakeDocumentWindow *fake = setUpWindow(*document);
+    document->textStorage().setAttributedString(AttributedString(u"edited"_s));
+    const QString firstFolder = document->tempRecordingDir;
+    fake->calls.clear();
+
+    Error error;
+    ASSERT_TRUE(document->revertToContentsOfUrl(package, &error))
+        << error.localizedDescription().toStdString();
+    EXPECT_EQ(fake->outlets().textView->toPlainText(), u"stored"_s);
+    EXPECT_EQ(fake->outlets().charCountField->text(), u"Characters: 6"_s);
+    EXPECT_EQ(fake->calls.mid(0, 2), (QStringList{u"close"_s, u"windowControllerDidLoadNib"_s}));
+    EXPECT_NE(document->tempRecordingDir, firstFolder);
+    EXPECT_EQ(document->recordingObject().tempDir(), document->tempRecordingDir);
+    EXPECT_EQ(document->recordingObject().windowController(), &fake->recording);
+    EXPECT_EQ(timers.pendingCount(), 1);
+}
+
 TEST_F(MyDocumentWindowSetupTest, TheSavePanelProposesAFreeName)
 {
     defaults->setString(u"defaultSaveFilename"_s, u"Lecture"_s);
