@@ -24,9 +24,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QThread>
 #include <QUrl>
-#include <QMainWindow>
 
 namespace {
 
