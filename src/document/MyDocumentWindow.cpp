@@ -138,8 +138,7 @@ void MyDocument::windowControllerDidLoadNib()
          {std::pair{outlets.notesDateImageView, QStringLiteral("info-date")},
           {outlets.charCountImageView, QStringLiteral("info-characters")},
           {outlets.recImageView, QStringLiteral("info-recorded")}})
-        if (label)
-            showIcon(label, icon);
+        showIcon(label, icon);
     updateInfoBar();
     m_infoBarTimer =
         lq::TimerService::current().schedule(kInfoBarInterval, true, [this] { updateInfoBar(); });
