@@ -3,6 +3,7 @@
 #include "document/BMAttributedString.h"
 #include "document/DocumentWindowController.h"
 #include "document/PackageMeta.h"
+#include "document/UndoableTextChanges.h"
 #include "document/VersionGate.h"
 #include "model/ModelArchiveClasses.h"
 #include "model/WrenEvents.h"
@@ -13,14 +14,17 @@
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/TimerService.h"
 #include "platform/text/TextArchive.h"
 #include "platform/ui/AlertPresenter.h"
+#include "platform/ui/WindowFrameString.h"
 #include "shared/FileKinds.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QThread>
 #include <QUrl>
 
@@ -99,6 +103,7 @@ MyDocument::MyDocument(QObject *parent)
 
 MyDocument::~MyDocument()
 {
+    m_infoBarTimer.reset();
     m_recordingObject->setOwner(nullptr);
 }
 
@@ -150,10 +155,8 @@ void MyDocument::wireRecording(const std::shared_ptr<WrenRecording> &recording)
     if (QCoreApplication::instance() &&
         recording->thread() != QCoreApplication::instance()->thread())
         recording->moveToThread(QCoreApplication::instance()->thread());
-    recording->setOwner(this);
-    if (!tempRecordingDir.isEmpty())
-        recording->setTempDir(tempRecordingDir);
     m_recordingObject = recording;
+    initRecording();
 }
 
 // Saving
@@ -216,12 +219,20 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     Snapshot snapshot;
     snapshot.text = m_textStorage.attributedString();
     PackageMeta &meta = snapshot.meta;
-    meta.winFrame = savedFrame;
     meta.playbackMode = playbackMode;
-    meta.recControllerState = recordingControllerState;
+    if (m_windowController) {
+        // The layout as the window shows it now.
+        const DocumentWindowOutlets &outlets = m_windowController->outlets();
+        meta.winFrame = lq::windowFrameString(outlets.window);
+        meta.recControllerState = m_windowController->currentState();
+        meta.dividerPosition = outlets.docView->width();
+    } else {
+        meta.winFrame = savedFrame;
+        meta.recControllerState = recordingControllerState;
+        meta.dividerPosition = dividerPosition.value_or(0.0);
+    }
     meta.setNeedsImages(false);
     meta.serialNumber = ++m_serialNumber;
-    meta.dividerPosition = dividerPosition.value_or(0.0);
     meta.autorecovery = currentlyAutosaving || lq::isAutosave(operation);
 
     snapshot.prepared = m_recordingObject->prepareToSave();
@@ -428,7 +439,11 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         playbackMode = *meta->playbackMode;
     recordingControllerState = meta->recControllerState;
     m_openedFromRecoveryFile = meta->autorecovery;
-    m_textStorage.setAttributedString(*text);
+    {
+        // The note's own change of the text its view may show (a revert).
+        const lq::DeliberateTextChange change;
+        m_textStorage.setAttributedString(*text);
+    }
     m_imageNumber = imageNumber;
     wireRecording(recordingObject);
     recordingObject->setURL(QUrl::fromLocalFile(path));

@@ -23,6 +23,11 @@ class DocumentWindowController;
 class WrenRecording;
 class WrenTextView;
 
+namespace lq {
+class FilePanel;
+class Timer;
+} // namespace lq
+
 // One open note: its text, its recording object, and the package it is stored in (a folder of
 // the members "meta", "text", "bmtext", "recording", the image files, the slides and the media).
 class MyDocument : public lq::Document, public RecordingOwner
@@ -63,6 +68,35 @@ public:
     std::atomic<bool> isClosing{false};
     std::atomic<bool> currentlyAutosaving{false};
     std::atomic<bool> finishedRecordingToFile{false};
+
+    // Creation and the window
+    // A new note with a temporary folder of its own; null, after an alert, when the folder
+    // cannot be made.
+    static std::unique_ptr<MyDocument> create(QObject *parent = nullptr);
+    // Makes a fresh temporary folder, "lumaquill-<n>" in the cache folder; false after an alert.
+    bool resetState();
+    // Wires the recording object to this note and its temporary folder.
+    void initRecording();
+    // Takes the note's window controller and sets the window up for the note.
+    void addWindowController(std::unique_ptr<DocumentWindowController> controller);
+    // Nothing without a window; a frame string places the window first. The window is kept
+    // inside its screen.
+    void positionWindow(const std::optional<QString> &frame);
+    // Sets the text area's width.
+    void positionDivider(double position);
+    // The layout of "defaultWindowState" where the note has none of its own.
+    void restoreDefaultDocumentState();
+    // Stores this window's layout as the one new notes open with.
+    void saveDefaultDocumentState();
+    // Refreshes the information bar (any thread; waits for the main thread).
+    void updateInfoBar();
+    // The folder and name a save panel proposes; always true.
+    bool prepareSavePanel(lq::FilePanel &panel);
+    bool revertToContentsOfUrl(const QString &path, lq::Error *error) override;
+    // True from creation until the window was first set up.
+    bool startingUp() const { return m_startingUp; }
+    // The sidebar's width before it was collapsed; -1 until measured.
+    double mediaWidth = -1.0;
 
     // Read from a package.
     bool openedFromRecoveryFile() const { return m_openedFromRecoveryFile; }
@@ -112,10 +146,15 @@ private:
     void lockSave();
     void wireRecording(const std::shared_ptr<WrenRecording> &recording);
     void repairCutOffRecordings(const QStringList &paths);
+    void windowControllerDidLoadNib();
+    void setUpTextView();
+    void updateInfoBarHelper();
 
     lq::TextStorage m_textStorage;
     WrenTextView *m_textView = nullptr;
     std::unique_ptr<DocumentWindowController> m_windowController;
+    std::unique_ptr<lq::Timer> m_infoBarTimer;
+    bool m_startingUp = true;
     std::shared_ptr<WrenRecording> m_recordingObject;
     std::mutex m_saveLock;
     std::atomic<uint64_t> m_serialNumber{0};

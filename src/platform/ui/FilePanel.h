@@ -33,6 +33,9 @@ public:
     // The folder the panel starts in; empty for the presenter's choice.
     QString directory() const { return m_directory; }
     void setDirectory(const QString &directory) { m_directory = directory; }
+    // The name a save panel proposes; empty for none.
+    QString nameFieldStringValue() const { return m_nameFieldStringValue; }
+    void setNameFieldStringValue(const QString &name) { m_nameFieldStringValue = name; }
     // Save panels may create folders by default, open panels may not.
     bool canCreateFolders() const { return m_canCreateFolders; }
     void setCanCreateFolders(bool can) { m_canCreateFolders = can; }
@@ -58,6 +61,7 @@ private:
     QString m_prompt;
     QString m_nameFieldLabel;
     QString m_directory;
+    QString m_nameFieldStringValue;
     bool m_canCreateFolders;
     QStringList m_allowedExtensions;
     std::unique_ptr<QWidget> m_accessoryView;

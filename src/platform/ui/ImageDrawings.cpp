@@ -9,6 +9,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
+#include <utility>
 
 namespace lq::drawings {
 namespace {
@@ -173,6 +174,27 @@ void previous(QPainter &painter, const QRectF &rect, const QColor &ink)
 void next(QPainter &painter, const QRectF &rect, const QColor &ink)
 {
     strokeLine(painter, rect, ink, {{0.4, 0.22}, {0.68, 0.5}, {0.4, 0.78}});
+}
+
+void calendar(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    const QRectF page(at(rect, 0.12, 0.18), at(rect, 0.88, 0.9));
+    painter.setPen(QPen(ink, rect.width() * 0.08));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(page, rect.width() * 0.08, rect.width() * 0.08);
+    painter.fillRect(QRectF(page.topLeft(), QSizeF(page.width(), page.height() * 0.25)), ink);
+    // The days: two rows of three.
+    const double side = rect.width() * 0.12;
+    for (const double y : {0.5, 0.7})
+        for (const double x : {0.28, 0.5, 0.72})
+            painter.fillRect(
+                QRectF(at(rect, x, y) - QPointF(side / 2, side / 2), QSizeF(side, side)), ink);
+}
+
+void textLines(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    for (const auto &[y, right] : {std::pair{0.22, 0.88}, {0.41, 0.88}, {0.6, 0.88}, {0.79, 0.6}})
+        strokeLine(painter, rect, ink, {{0.12, y}, {right, y}});
 }
 
 void knob(QPainter &painter, const QRectF &rect, const QPalette &palette)

@@ -20,6 +20,10 @@ void jumpBack(QPainter &painter, const QRectF &rect, const QColor &ink);
 void previous(QPainter &painter, const QRectF &rect, const QColor &ink);
 void next(QPainter &painter, const QRectF &rect, const QColor &ink);
 
+// Information bar icons, drawn in ink inside rect (square).
+void calendar(QPainter &painter, const QRectF &rect, const QColor &ink);
+void textLines(QPainter &painter, const QRectF &rect, const QColor &ink);
+
 // Slider pieces, filling rect.
 void knob(QPainter &painter, const QRectF &rect, const QPalette &palette);
 void litKnob(QPainter &painter, const QRectF &rect, const QPalette &palette);

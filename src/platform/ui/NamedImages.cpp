@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <cmath>
 
 namespace lq {
@@ -23,6 +24,7 @@ enum class Look { Plain, Disabled, Active };
 
 constexpr QSize kButtonSize(30, 30);
 constexpr double kGlyphSize = 22.0;
+constexpr QSize kIconSize(16, 16);
 
 struct Entry
 {
@@ -84,6 +86,15 @@ QHash<QString, Entry> makeTable()
     for (const auto &piece : pieces)
         table.insert(QString::fromLatin1(piece.name),
                      {piece.size, {}, nullptr, Look::Plain, piece.piece});
+    // The information bar's icons: the note's date, its length in characters, its recording.
+    const Family icons[] = {
+        {"info-date", "x-office-calendar", drawings::calendar, false},
+        {"info-characters", "accessories-text-editor", drawings::textLines, false},
+        {"info-recorded", "media-record", drawings::record, false},
+    };
+    for (const Family &icon : icons)
+        table.insert(QString::fromLatin1(icon.name),
+                     {kIconSize, QString::fromLatin1(icon.themeIcon), icon.glyph, Look::Plain});
     return table;
 }
 
@@ -105,7 +116,8 @@ void drawButtonImage(QPainter &painter, const Entry &entry, qreal devicePixelRat
         painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), 6.0, 6.0);
         ink = palette.color(QPalette::HighlightedText);
     }
-    QRectF glyph(0, 0, kGlyphSize, kGlyphSize);
+    const double side = std::min(kGlyphSize, double(entry.size.width()));
+    QRectF glyph(0, 0, side, side);
     glyph.moveCenter(bounds.center());
     const QIcon themed = entry.themeIcon.isEmpty() ? QIcon() : QIcon::fromTheme(entry.themeIcon);
     if (!themed.isNull()) {

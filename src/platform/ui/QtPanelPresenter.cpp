@@ -37,6 +37,8 @@ public:
             setLabelText(QFileDialog::FileName, panel.nameFieldLabel());
         if (!panel.directory().isEmpty())
             setDirectory(panel.directory());
+        if (saving && !panel.nameFieldStringValue().isEmpty())
+            selectFile(panel.nameFieldStringValue());
         applyExtensions(panel.allowedExtensions());
         connect(&panel, &FilePanel::allowedExtensionsChanged, this, &PanelDialog::applyExtensions);
         if (QWidget *accessory = panel.accessoryView()) {

@@ -122,6 +122,9 @@ TEST(NamedImagesTest, EveryNameTheControlsUseHasAnImage)
         {"playedslider", {7, 6}},
         {"speedbar", {7, 4}},
         {"tbb", {41, 22}},
+        {"info-date", {16, 16}},
+        {"info-characters", {16, 16}},
+        {"info-recorded", {16, 16}},
         {"LUMApause-active", {}},
         {"nonsense", {}},
     };

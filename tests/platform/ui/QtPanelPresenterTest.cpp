@@ -37,10 +37,12 @@ protected:
 TEST_F(QtPanelPresenterTest, SavePanelShowsThePanelAndCompletesTheTypedName)
 {
     QPointer<QWidget> accessory = m_panel.accessoryView();
-    QString title, prompt, nameLabel, suffixWhileShown;
+    QString title, prompt, nameLabel, suffixWhileShown, proposedName;
     bool accessoryInDialog = false;
+    m_panel.setNameFieldStringValue(QStringLiteral("proposed.mov"));
     whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
         title = dialog->windowTitle();
+        proposedName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
         prompt = dialog->labelText(QFileDialog::Accept);
         nameLabel = dialog->labelText(QFileDialog::FileName);
         accessoryInDialog = accessory && accessory->window() == dialog;
@@ -57,6 +59,7 @@ TEST_F(QtPanelPresenterTest, SavePanelShowsThePanelAndCompletesTheTypedName)
     EXPECT_EQ(title, QStringLiteral("Export Audio/Video"));
     EXPECT_EQ(prompt, QStringLiteral("Export"));
     EXPECT_EQ(nameLabel, QStringLiteral("Export As:"));
+    EXPECT_EQ(proposedName, QStringLiteral("proposed.mov"));
     EXPECT_EQ(suffixWhileShown, QStringLiteral("m4a"));
     EXPECT_TRUE(accessoryInDialog);
     ASSERT_TRUE(accessory);

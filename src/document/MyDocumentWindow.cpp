@@ -1,0 +1,323 @@
+// A note's creation, the set-up of its window and the window's layout and information bar.
+
+#include "document/DefaultWindowState.h"
+#include "document/DocumentWindowController.h"
+#include "document/InformationBar.h"
+#include "document/MyDocument.h"
+#include "document/ScaledImageHandler.h"
+#include "document/UndoableTextChanges.h"
+#include "document/WrenTextView.h"
+#include "model/WrenRecording.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/FileOperations.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/TimerService.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/text/TextFont.h"
+#include "platform/ui/AlertPresenter.h"
+#include "platform/ui/FilePanel.h"
+#include "platform/ui/NamedImages.h"
+#include "platform/ui/WindowFrameString.h"
+#include "preferences/PrefsController.h"
+#include "shared/AppFolders.h"
+#include "shared/WindowFitting.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSplitter>
+#include <QTextDocument>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kInfoBarInterval = 60.0;
+constexpr qreal kTextInset = 10.0;
+constexpr int kLastSaveNameNumber = 1000;
+
+const QString kTempFolderPrefix = QStringLiteral("lumaquill");
+
+void showIcon(QLabel *label, const QString &name)
+{
+    label->setPixmap(lq::namedImage(name, label->devicePixelRatioF()));
+}
+
+} // namespace
+
+// Creation
+
+std::unique_ptr<MyDocument> MyDocument::create(QObject *parent)
+{
+    // Notes made within one second start their search for a free folder at the same number.
+    std::srand(static_cast<unsigned>(std::floor(lq::Date::now().secondsSince1970())));
+    auto document = std::make_unique<MyDocument>(parent);
+    if (!document->resetState())
+        return nullptr;
+    document->initRecording();
+    return document;
+}
+
+bool MyDocument::resetState()
+{
+    const auto fail = [](const QString &reason) {
+        lq::AlertRequest alert;
+        alert.messageText = tr("Error trying to create temporary directory: %1.").arg(reason);
+        lq::AlertPresenter::current().runModal(alert);
+        return false;
+    };
+    const std::optional<QString> cache = appCachePath();
+    if (!cache)
+        return fail(tr("there is no cache folder"));
+    QDir().mkpath(*cache);
+    // The folder is made exclusively: a name another note took meanwhile is passed over.
+    qint64 number = std::rand() % 1'000'000;
+    lq::Error error;
+    QString folder;
+    for (;; ++number) {
+        folder = QDir(*cache).filePath(QStringLiteral("%1-%2").arg(kTempFolderPrefix).arg(number));
+        if (lq::FileOperations::current().makeFolder(folder, &error))
+            break;
+        if (error.code() != EEXIST) {
+            QString reason = error.localizedDescription();
+            if (reason.endsWith(QLatin1Char('.')))
+                reason.chop(1);
+            return fail(reason);
+        }
+    }
+    tempRecordingDir = folder;
+    m_serialNumber = 0;
+    setFailedSaveAborted(lq::Error());
+    return true;
+}
+
+void MyDocument::initRecording()
+{
+    m_recordingObject->setOwner(this);
+    if (!tempRecordingDir.isEmpty())
+        m_recordingObject->setTempDir(tempRecordingDir);
+}
+
+bool MyDocument::revertToContentsOfUrl(const QString &path, lq::Error *error)
+{
+    if (!resetState()) {
+        lq::setError(error,
+                     lq::Error(QLatin1String(kStatusErrorDomain), 3072,
+                               tr("The note was not reverted, as it has no temporary folder.")));
+        return false;
+    }
+    if (!Document::revertToContentsOfUrl(path, error))
+        return false;
+    if (m_windowController)
+        windowControllerDidLoadNib();
+    return true;
+}
+
+// Window set-up
+
+void MyDocument::addWindowController(std::unique_ptr<DocumentWindowController> controller)
+{
+    m_windowController = std::move(controller);
+    windowControllerDidLoadNib();
+}
+
+void MyDocument::windowControllerDidLoadNib()
+{
+    DocumentWindowController &controller = *m_windowController;
+    const DocumentWindowOutlets &outlets = controller.outlets();
+    // A repeated set-up (a revert) starts from a closed controller.
+    controller.close();
+    setUpTextView();
+    controller.windowControllerDidLoadNib();
+
+    for (const auto &[label, icon] :
+         {std::pair{outlets.notesDateImageView, QStringLiteral("info-date")},
+          {outlets.charCountImageView, QStringLiteral("info-characters")},
+          {outlets.recImageView, QStringLiteral("info-recorded")}})
+        showIcon(label, icon);
+    updateInfoBar();
+    m_infoBarTimer =
+        lq::TimerService::current().schedule(kInfoBarInterval, true, [this] { updateInfoBar(); });
+
+    m_recordingObject->loadController(&controller.recordingWindowController());
+    // Resizing the window resizes the text area; the sidebar keeps its width.
+    outlets.mainSplitView->setStretchFactor(0, 1);
+    outlets.mainSplitView->setStretchFactor(1, 0);
+
+    restoreDefaultDocumentState();
+    positionWindow(savedFrame);
+    if (recordingControllerState)
+        controller.setState(*recordingControllerState);
+    mediaWidth = outlets.mediaSideBar->width();
+    if (dividerPosition)
+        positionDivider(*dividerPosition);
+
+    if (!m_openImportingFile.isEmpty()) {
+        controller.addPath(m_openImportingFile);
+        setFileUrl(QString());
+        m_openImportingFile.clear();
+    }
+    outlets.textView->setSelectedRange({0, 0});
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_windowController)
+                return;
+            const DocumentWindowOutlets &shown = m_windowController->outlets();
+            shown.mainSplitView->update();
+            shown.textView->viewport()->update();
+            if (QWidget *around = shown.textView->parentWidget())
+                around->update();
+        },
+        Qt::QueuedConnection);
+    m_startingUp = false;
+}
+
+void MyDocument::setUpTextView()
+{
+    DocumentWindowController &controller = *m_windowController;
+    WrenTextView *view = controller.outlets().textView;
+    setTextView(view);
+    view->setContinuousSpellCheckingEnabled(
+        lq::UserDefaults::standard().boolForKey(QStringLiteral("checkSpellingByDefault")));
+    QTextDocument *text = m_textStorage.document();
+    ScaledImageHandler::install(text);
+    {
+        // Layout only: the text itself does not change.
+        const lq::DeliberateTextChange layout;
+        text->setDocumentMargin(kTextInset);
+    }
+    if (m_textStorage.length() == 0) {
+        lq::TextAttributes typing = view->attributesForNewText({0, 0});
+        typing.font =
+            lq::textFontFromQFont(PrefsController::sharedController().currentDefaultFont());
+        view->setTypingAttributes(typing);
+    }
+    view->setController(&controller);
+}
+
+// Layout
+
+void MyDocument::positionWindow(const std::optional<QString> &frame)
+{
+    if (isInViewingMode() || !m_windowController)
+        return;
+    QMainWindow *window = m_windowController->outlets().window;
+    if (frame)
+        lq::setWindowFrameFromString(window, *frame);
+    fitWindowInScreen(window);
+}
+
+void MyDocument::positionDivider(double position)
+{
+    if (!m_windowController)
+        return;
+    const DocumentWindowOutlets &outlets = m_windowController->outlets();
+    QSplitter *splitter = outlets.mainSplitView;
+    const QList<int> sizes = splitter->sizes();
+    int total = 0;
+    for (const int size : sizes)
+        total += size;
+    if (total <= 0)
+        total = splitter->width() - splitter->handleWidth();
+    // At the far end the sidebar is collapsed: its width is kept to expand it again.
+    if (position + 1 >= total)
+        mediaWidth = outlets.mediaSideBar->width();
+    const int text = std::clamp(static_cast<int>(std::lround(position)), 0, std::max(total, 0));
+    splitter->setSizes({text, std::max(total - text, 0)});
+}
+
+void MyDocument::restoreDefaultDocumentState()
+{
+    const std::optional<DefaultWindowState> state =
+        DefaultWindowState::load(lq::UserDefaults::standard());
+    if (!state)
+        return;
+    positionWindow(state->winFrame);
+    if (!recordingControllerState && state->recControllerState && m_windowController)
+        m_windowController->setState(*state->recControllerState);
+    if (state->dividerPosition && !dividerPosition)
+        positionDivider(*state->dividerPosition);
+}
+
+void MyDocument::saveDefaultDocumentState()
+{
+    if (!m_windowController) {
+        QApplication::beep();
+        return;
+    }
+    const DocumentWindowOutlets &outlets = m_windowController->outlets();
+    DefaultWindowState state;
+    state.winFrame = lq::windowFrameString(outlets.window);
+    state.recControllerState = m_windowController->currentStateForDefault();
+    state.dividerPosition = outlets.docView->width();
+    state.store(lq::UserDefaults::standard());
+}
+
+// Information bar
+
+void MyDocument::updateInfoBar()
+{
+    lq::runOnMainThread([this] { updateInfoBarHelper(); });
+}
+
+void MyDocument::updateInfoBarHelper()
+{
+    if (!m_windowController)
+        return;
+    using namespace information_bar;
+    const DocumentWindowOutlets &outlets = m_windowController->outlets();
+    const std::optional<ConsistentDate> began = m_recordingObject->recordingBeginning();
+    const QLocale locale;
+    outlets.notesDateField->setText(notesDateText(
+        began ? std::optional(began->date().toQDateTime().toLocalTime().date()) : std::nullopt,
+        lq::Date::now().toQDateTime().toLocalTime().date(), locale));
+    outlets.notesDateField->adjustSize();
+    outlets.charCountField->setText(charactersText(m_textStorage.length()));
+    outlets.charCountField->adjustSize();
+    positionPrecedingField(outlets.notesDateField, outlets.charCountImageView,
+                           outlets.charCountField);
+
+    const double length = m_recordingObject->length();
+    const bool showLength = length > 0 && !recording;
+    if (showLength) {
+        outlets.recLengthField->setText(recordedText(length));
+        outlets.recLengthField->adjustSize();
+        positionPrecedingField(outlets.charCountField, outlets.recImageView,
+                               outlets.recLengthField);
+    }
+    outlets.recLengthField->setVisible(showLength);
+    outlets.recImageView->setVisible(showLength);
+}
+
+// Save panel
+
+bool MyDocument::prepareSavePanel(lq::FilePanel &panel)
+{
+    const QString folder =
+        lq::UserDefaults::standard().stringForKey(QStringLiteral("defaultSaveLocation"));
+    const QString baseName = PrefsController::sharedController().currentDefaultFilename();
+    const auto withExtension = [](const QString &name) {
+        return name + QLatin1Char('.') + QLatin1String(kFileExtension);
+    };
+    QString proposed = baseName.isEmpty() ? QString() : withExtension(baseName);
+    if (!folder.isEmpty() && !proposed.isEmpty()) {
+        const QDir place(folder);
+        for (int number = 1; QFileInfo::exists(place.filePath(proposed)); ++number) {
+            proposed = withExtension(QStringLiteral("%1-%2").arg(baseName).arg(number));
+            if (number == kLastSaveNameNumber)
+                break;
+        }
+    }
+    panel.setAllowedExtensions({QLatin1String(kFileExtension)});
+    panel.setCanCreateFolders(true);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        panel.setDirectory(folder);
+    if (!proposed.isEmpty())
+        panel.setNameFieldStringValue(proposed);
+    return true;
+}
