@@ -1,10 +1,13 @@
 #include "document/EditingTestSupport.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QSignalSpy>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using lq::TextRange;
 
@@ -179,6 +182,21 @@ TEST_F(EditingTest, PlaybackUnderlinesWhatWasReached)
         EXPECT_EQ(underlinedInView(), c.underlined);
         EXPECT_EQ(view->findIndicatorCount() - flashesBefore, c.flashes);
     }
+}
+
+TEST_F(EditingTest, AHighlightFromAnotherThreadWaitsForTheMainThread)
+{
+    open(QStringLiteral("one two"));
+    document->playing = true;
+    std::atomic<bool> done{false};
+    std::thread timer([&] {
+        document->highlightChar(4);
+        done = true;
+    });
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return done.load(); }, std::chrono::seconds(5)));
+    timer.join();
+    EXPECT_EQ(document->highlightedChars(), (std::vector<qsizetype>{4}));
+    EXPECT_EQ(underlinedInView(), (std::vector<qsizetype>{4}));
 }
 
 TEST_F(EditingTest, TheUnderlineNeitherChangesTheTextNorItsUndo)
