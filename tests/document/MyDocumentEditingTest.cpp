@@ -294,6 +294,58 @@ TEST_F(EditingTest, SeveralRangesMoveByTheChangesBeforeThem)
     EXPECT_EQ(now[6].second, 6.0);
 }
 
+struct UndoableChangeCase
+{
+    const char *name;
+    std::function<void(MyDocument &)> change;
+    QString text;
+    qsizetype probe;
+    std::optional<int64_t> underline;
+};
+
+TEST_F(EditingTest, TheDocumentsOwnChangesAreUndoneAndRedone)
+{
+    lq::TextAttributes underlined;
+    underlined.underlineStyle = 1;
+    const std::vector<UndoableChangeCase> cases = {
+        {"replace with a string",
+         [](MyDocument &d) {
+             d.replaceCharacters({0, 3}, QStringLiteral("ONE"));
+         },
+         "ONE two", 0, std::nullopt},
+        {"replace with attributed text",
+         [&](MyDocument &d) {
+             d.replaceCharacters({4, 3}, lq::AttributedString(QStringLiteral("2"), underlined));
+         },
+         "one 2", 4, 1},
+        {"add attributes",
+         [&](MyDocument &d) {
+             d.addAttributes({0, 3}, underlined);
+         },
+         "one two", 0, 1},
+        {"remove attributes",
+         [](MyDocument &d) {
+             d.removeAttributes({3, 4}, lq::TextAttributes::UnderlineStyle);
+         },
+         "one two", 4, std::nullopt},
+    };
+    for (const UndoableChangeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(QStringLiteral("one two"));
+        view->addAttributes({4, 3}, underlined);
+        const lq::AttributedString before = document->textStorage().attributedString();
+        c.change(*document);
+        QCoreApplication::processEvents();
+        const lq::AttributedString after = document->textStorage().attributedString();
+        EXPECT_EQ(after.string(), c.text);
+        EXPECT_EQ(document->textStorage().attributesAt(c.probe).underlineStyle, c.underline);
+        document->undoManager()->undo();
+        EXPECT_EQ(document->textStorage().attributedString(), before);
+        document->undoManager()->redo();
+        EXPECT_EQ(document->textStorage().attributedString(), after);
+    }
+}
+
 struct WordCase
 {
     qsizetype position;
