@@ -116,7 +116,8 @@ void MyDocument::setFileUrl(const QString &path)
 
 bool MyDocument::answers(Callback callback) const
 {
-    return callback == Callback::SetFinishedRecordingToFile || callback == Callback::UndoManager ||
+    return callback == Callback::HighlightChar || callback == Callback::PlaybackStopped ||
+           callback == Callback::SetFinishedRecordingToFile || callback == Callback::UndoManager ||
            callback == Callback::UpdateChangeCount || callback == Callback::SynchronousFileAccess;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/PackageWriter.h"
+#include "document/WrenTextViewDelegate.h"
 #include "model/RecordingOwner.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/ArchiveValue.h"
@@ -18,8 +19,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class DocumentWindowController;
+class NotesPrintOperation;
 class WrenRecording;
 class WrenTextView;
 
@@ -30,7 +33,7 @@ class Timer;
 
 // One open note: its text, its recording object, and the package it is stored in (a folder of
 // the members "meta", "text", "bmtext", "recording", the image files, the slides and the media).
-class MyDocument : public lq::Document, public RecordingOwner
+class MyDocument : public lq::Document, public RecordingOwner, public WrenTextViewDelegate
 {
     Q_OBJECT
 public:
@@ -51,7 +54,8 @@ public:
     lq::TextStorage &textStorage() { return m_textStorage; }
     // The notes view of the note's window (null without a window).
     WrenTextView *textView() const { return m_textView; }
-    void setTextView(WrenTextView *view) { m_textView = view; }
+    // The document becomes the view's delegate.
+    void setTextView(WrenTextView *view);
     // The note's window controller (null until a window is set up); the document owns it.
     DocumentWindowController *windowController() const { return m_windowController.get(); }
     WrenRecording &recordingObject() const { return *m_recordingObject; }
@@ -128,6 +132,54 @@ public:
         Document::performSynchronousFileAccess(work);
     }
 
+    // Editing hand-off, playback highlighting and find (MyDocumentEditing.cpp,
+    // MyDocumentHighlight.cpp, MyDocumentFind.cpp). Main thread unless said otherwise.
+
+    // WrenTextViewDelegate: every change is stamped by the recording object; a move of the
+    // caret that an edit did not cause jumps the recording.
+    bool shouldChangeTextInRange(WrenTextView *view, lq::TextRange range,
+                                 const QString &replacement) override;
+    void didChangeSelection(WrenTextView *view, lq::TextRange selection) override;
+    lq::UndoManager *undoManager() const override { return Document::undoManager(); }
+    // Several ranges of the text before the change, each replaced by its string (no strings: a
+    // change of attributes only). Program changes of the text pass here first.
+    bool shouldChangeTextInRanges(const std::vector<lq::TextRange> &ranges,
+                                  const QStringList *replacements);
+
+    // The text may be changed (undo follows it).
+    bool editable() const { return m_editable; }
+    void setEditable(bool editable);
+    // The web export is available (the share button shows it).
+    bool shareable() const { return m_shareable; }
+    void setShareable(bool shareable);
+
+    // Changes of the text that undo takes back.
+    void addAttributes(lq::TextRange range, const lq::TextAttributes &attributes);
+    void removeAttributes(lq::TextRange range, lq::TextAttributes::Keys keys);
+    void replaceCharacters(lq::TextRange range, const QString &string);
+    void replaceCharacters(lq::TextRange range, const lq::AttributedString &text);
+
+    // Playback underline. From any thread; the work runs on the main thread, the caller waits.
+    void highlightChar(uint32_t index) override;
+    // skipHighlight: underline without the find indicator.
+    void highlightChar(int64_t index, bool skipHighlight);
+    // Clears the underline, unless index lies in the word of the last underlined character.
+    void resetHighlightForCharacter(std::optional<qsizetype> index);
+    lq::TextRange wordForChar(qsizetype position) const;
+    // The underlined positions, in the order they were underlined (main thread).
+    const std::vector<qsizetype> &highlightedChars() const { return m_highlightedChars; }
+    void playbackStopped() override;
+
+    // Selects the first occurrence of phrase in any letter case, then flashes it. From any
+    // thread.
+    void searchForPhrase(const QString &phrase);
+    void showFind(lq::TextRange range);
+    // A copy of the text, ready to be printed.
+    std::unique_ptr<NotesPrintOperation> printOperation() const;
+
+Q_SIGNALS:
+    void editableChanged(bool editable);
+
 protected:
     bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;
     bool readFromUrl(const QString &path, lq::Error *error) override;
@@ -149,6 +201,10 @@ private:
     void windowControllerDidLoadNib();
     void setUpTextView();
     void updateInfoBarHelper();
+    bool recordChange(lq::TextRange range, const QString &replacement);
+    void highlightOnMainThread(int64_t index, bool skipHighlight);
+    void resetHighlightOnMainThread(std::optional<qsizetype> index);
+    void searchOnMainThread(const QString &phrase);
 
     lq::TextStorage m_textStorage;
     WrenTextView *m_textView = nullptr;
@@ -178,4 +234,13 @@ private:
         bool recordingOrPlaying = false;
     };
     lq::Guarded<SavedMedia> m_savedMedia;
+
+    // The caret position the last stamped edit leaves; unset when none is pending. A recursive
+    // lock: a jump made under it may run the event loop, which may deliver the next edit.
+    std::optional<qsizetype> m_newLocation;
+    std::recursive_mutex m_locationLock;
+    std::atomic<bool> m_jumpingAround{false};
+    std::vector<qsizetype> m_highlightedChars;
+    bool m_editable = true;
+    bool m_shareable = true;
 };

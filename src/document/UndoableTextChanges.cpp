@@ -45,6 +45,23 @@ void replaceAndRegister(TextStorage &storage, UndoManager *undo, TextRange range
     });
 }
 
+// Changes attributes only, then registers putting back the text as it was.
+template <class Change>
+void changeAttributesAndRegister(TextStorage &storage, UndoManager *undo, TextRange range,
+                                 const Change &change)
+{
+    const DeliberateTextChange deliberate;
+    AttributedString old = replacedText(storage, range);
+    QTextCursor editBlock(storage.document());
+    editBlock.beginEditBlock();
+    change();
+    editBlock.endEditBlock();
+    if (undo)
+        undo->registerUndo(&storage, [&storage, undo, range, old = std::move(old)] {
+            replaceUndoably(storage, undo, range, old);
+        });
+}
+
 } // namespace
 
 DeliberateTextChange::DeliberateTextChange()
@@ -77,16 +94,15 @@ void replaceUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
 void addAttributesUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
                            const TextAttributes &attributes)
 {
-    const DeliberateTextChange change;
-    AttributedString old = replacedText(storage, range);
-    QTextCursor editBlock(storage.document());
-    editBlock.beginEditBlock();
-    storage.addAttributes(range, attributes);
-    editBlock.endEditBlock();
-    if (undo)
-        undo->registerUndo(&storage, [&storage, undo, range, old = std::move(old)] {
-            replaceUndoably(storage, undo, range, old);
-        });
+    changeAttributesAndRegister(storage, undo, range,
+                                [&] { storage.addAttributes(range, attributes); });
+}
+
+void removeAttributesUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
+                              TextAttributes::Keys keys)
+{
+    changeAttributesAndRegister(storage, undo, range,
+                                [&] { storage.removeAttributes(range, keys); });
 }
 
 } // namespace lq

@@ -32,5 +32,7 @@ void replaceUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
                      const AttributedString &text);
 void addAttributesUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
                            const TextAttributes &attributes);
+void removeAttributesUndoably(TextStorage &storage, UndoManager *undo, TextRange range,
+                              TextAttributes::Keys keys);
 
 } // namespace lq

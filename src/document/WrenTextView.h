@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include <optional>
+#include <vector>
 
 class QMenu;
 class SpellHighlighter;
@@ -83,6 +84,15 @@ public:
     // calls above. On by default in debug builds.
     void setWatchdogEnabled(bool enabled) { m_watchdog = enabled; }
 
+    // Playback display (WrenTextViewPlayback.cpp): extra selections only, so neither the text
+    // nor its undo changes, and the marks move with the text.
+    // Underlines each position (single, blue), in place of the positions underlined before.
+    void setPlaybackUnderline(const std::vector<qsizetype> &positions);
+    // Flashes range in yellow for half a second; counts the flashes shown.
+    void showFindIndicator(lq::TextRange range);
+    int findIndicatorCount() const { return m_findIndicatorCount; }
+    void scrollRangeToVisible(lq::TextRange range);
+
 public Q_SLOTS:
     // From the shared colour panel: the selection takes the colour (attributes only).
     void changeColor(const QColor &color);
@@ -116,6 +126,8 @@ private:
     bool dropFiles(const QMimeData *source, qsizetype position);
     void reportSelection();
     void watchChange(int position, int removed, int added);
+    QTextEdit::ExtraSelection markOver(lq::TextRange range, const QTextCharFormat &format) const;
+    void showPlaybackMarks();
 
     lq::TextStorage &m_storage;
     WrenTextViewDelegate *m_delegate = nullptr;
@@ -130,4 +142,7 @@ private:
     QPointer<QMimeData> m_ownDrag;
     // A child of the text's document.
     QPointer<SpellHighlighter> m_spelling;
+    QList<QTextEdit::ExtraSelection> m_playbackUnderline;
+    std::optional<QTextEdit::ExtraSelection> m_findIndicator;
+    int m_findIndicatorCount = 0;
 };

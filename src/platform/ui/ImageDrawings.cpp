@@ -197,6 +197,14 @@ void textLines(QPainter &painter, const QRectF &rect, const QColor &ink)
         strokeLine(painter, rect, ink, {{0.12, y}, {right, y}});
 }
 
+void share(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    strokeLine(painter, rect, ink,
+               {{0.3, 0.45}, {0.2, 0.45}, {0.2, 0.85}, {0.8, 0.85}, {0.8, 0.45}, {0.7, 0.45}});
+    strokeLine(painter, rect, ink, {{0.5, 0.65}, {0.5, 0.15}});
+    strokeLine(painter, rect, ink, {{0.35, 0.3}, {0.5, 0.15}, {0.65, 0.3}});
+}
+
 void knob(QPainter &painter, const QRectF &rect, const QPalette &palette)
 {
     const QColor face = palette.color(QPalette::Button);

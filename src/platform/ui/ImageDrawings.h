@@ -19,6 +19,7 @@ void jumpBack30(QPainter &painter, const QRectF &rect, const QColor &ink); // wi
 void jumpBack(QPainter &painter, const QRectF &rect, const QColor &ink);
 void previous(QPainter &painter, const QRectF &rect, const QColor &ink);
 void next(QPainter &painter, const QRectF &rect, const QColor &ink);
+void share(QPainter &painter, const QRectF &rect, const QColor &ink); // a tray, an arrow out
 
 // Information bar icons, drawn in ink inside rect (square).
 void calendar(QPainter &painter, const QRectF &rect, const QColor &ink);

@@ -68,6 +68,10 @@ QHash<QString, Entry> makeTable()
             table.insert(name + QStringLiteral("-active"),
                          {kButtonSize, theme, family.glyph, Look::Active});
     }
+    // The share button: available, or not.
+    table.insert(QStringLiteral("Share-Icon-Active"), {kButtonSize, {}, drawings::share});
+    table.insert(QStringLiteral("Share-Icon-Inactive"),
+                 {kButtonSize, {}, drawings::share, Look::Disabled});
     const struct
     {
         const char *name;

@@ -8,13 +8,13 @@ namespace lq {
 
 // The images of the program's controls, by name: the transport button images ("LUMAplay",
 // "LUMAplay-disabled", "LUMAplay-active", ...), the slide buttons ("previous-slide",
-// "next-slide") and the slider pieces ("scrobber-handle", "scrobber-handle-lit", "playedslider",
-// "unplayedslider", "speedbar", "tbb") and the information bar's icons ("info-date",
-// "info-characters", "info-recorded", 16 by 16). A button image whose meaning the freedesktop icon
-// theme has (record, play, pause, seek, go back and forward) shows the theme's icon where the
-// desktop's theme holds it; every name also has a drawing of our own. Images follow the
-// application's palette and are drawn for the device pixel ratio asked for, then kept.
-// GUI thread only.
+// "next-slide"), the share button ("Share-Icon-Active", "Share-Icon-Inactive"), the slider pieces
+// ("scrobber-handle", "scrobber-handle-lit", "playedslider", "unplayedslider", "speedbar", "tbb")
+// and the information bar's icons ("info-date", "info-characters", "info-recorded", 16 by 16). A
+// button image whose meaning the freedesktop icon theme has (record, play, pause, seek, go back and
+// forward) shows the theme's icon where the desktop's theme holds it; every name also has a drawing
+// of our own. Images follow the application's palette and are drawn for the device pixel ratio
+// asked for, then kept. GUI thread only.
 
 // The image at a device pixel ratio; a null pixmap for a name we do not have.
 QPixmap namedImage(const QString &name, qreal devicePixelRatio);

@@ -116,6 +116,8 @@ TEST(NamedImagesTest, EveryNameTheControlsUseHasAnImage)
         {"LUMApause-disabled", {30, 30}},
         {"previous-slide", {30, 30}},
         {"next-slide-disabled", {30, 30}},
+        {"Share-Icon-Active", {30, 30}},
+        {"Share-Icon-Inactive", {30, 30}},
         {"scrobber-handle", {14, 14}},
         {"scrobber-handle-lit", {14, 14}},
         {"unplayedslider", {7, 6}},
@@ -148,6 +150,8 @@ TEST(NamedImagesTest, EveryNameTheControlsUseHasAnImage)
     EXPECT_NE(plain, namedImage(u"LUMArewind-active"_s, 1.0).toImage());
     EXPECT_NE(namedImage(u"LUMAreplay"_s, 1.0).toImage(),
               namedImage(u"LUMAreplay-bare"_s, 1.0).toImage());
+    EXPECT_NE(namedImage(u"Share-Icon-Active"_s, 1.0).toImage(),
+              namedImage(u"Share-Icon-Inactive"_s, 1.0).toImage());
 }
 
 // Restores the icon theme a test changed.
