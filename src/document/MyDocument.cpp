@@ -104,6 +104,9 @@ MyDocument::MyDocument(QObject *parent)
 MyDocument::~MyDocument()
 {
     m_infoBarTimer.reset();
+    // The window goes first, so that its views never call a half-destroyed document.
+    setTextView(nullptr);
+    m_windowController.reset();
     m_recordingObject->setOwner(nullptr);
 }
 

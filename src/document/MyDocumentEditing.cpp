@@ -4,6 +4,7 @@
 #include "document/UndoableTextChanges.h"
 #include "document/WrenTextView.h"
 #include "model/WrenRecording.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/ui/NamedImages.h"
 
@@ -14,6 +15,8 @@ using lq::TextRange;
 
 void MyDocument::setTextView(WrenTextView *view)
 {
+    if (m_textView && m_textView != view)
+        m_textView->setDelegate(nullptr);
     m_textView = view;
     if (!view)
         return;
@@ -55,6 +58,7 @@ bool MyDocument::shouldChangeTextInRanges(const std::vector<TextRange> &ranges,
     }
     if (!recording && !playing)
         resetHighlightForCharacter(std::nullopt);
+    lq::postToMainThread(this, [this] { updateInfoBarHelper(); });
     return true;
 }
 
@@ -77,7 +81,7 @@ void MyDocument::didChangeSelection(WrenTextView *, TextRange selection)
 {
     const std::lock_guard lock(m_locationLock);
     const bool idle = !recording && !playing;
-    if (idle || (playing && playbackMode == 1)) {
+    if (!m_startingUp && (idle || (playing && playbackMode == 1))) {
         resetHighlightForCharacter(std::nullopt);
         // The caret move of the edit just stamped is no jump.
         if (m_newLocation != selection.location) {

@@ -53,7 +53,9 @@ QLabel *makeSmallLabel(const QString &text, QWidget *parent)
 QLabel *makeIconLabel(const QString &iconName, QWidget *parent)
 {
     auto *label = new QLabel(parent);
-    label->setFixedSize(16, 16);
+    // Wider than the icon, so that the text placed after it keeps a small gap.
+    label->setFixedSize(20, 16);
+    label->setAlignment(Qt::AlignCenter);
     if (QIcon::hasThemeIcon(iconName))
         label->setPixmap(QIcon::fromTheme(iconName).pixmap(QSize(16, 16)));
     return label;
@@ -270,18 +272,24 @@ QWidget *DocumentWindow::buildInformationBar()
     listButton = makeToolButton(QStringLiteral("format-list-unordered"), tr("Lists"),
                                 tr("Bullets and numbering"), bar);
     layout->addWidget(listButton);
-    layout->addStretch(1);
+    // The note places each field after the text before it, so the fields have no layout: they
+    // keep the bar's height and their vertical place, and the note sets their x.
+    auto *fields = new QWidget(bar);
+    fields->setFixedHeight(kFootHeight);
+    fields->setMinimumWidth(420);
+    int x = 12;
     const auto addField = [&](const QString &iconName, QLabel **icon, QLabel **field) {
-        *icon = makeIconLabel(iconName, bar);
-        *field = makeSmallLabel(QString(), bar);
-        layout->addWidget(*icon);
-        layout->addWidget(*field);
-        layout->addSpacing(8);
+        *icon = makeIconLabel(iconName, fields);
+        (*icon)->move(x, (kFootHeight - (*icon)->height()) / 2);
+        *field = makeSmallLabel(QString(), fields);
+        (*field)->setFixedHeight(kFootHeight);
+        (*field)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        (*field)->move(x + (*icon)->width() + 3, 0);
     };
     addField(QStringLiteral("x-office-calendar"), &notesDateImageView, &notesDateField);
     addField(QStringLiteral("accessories-text-editor"), &charCountImageView, &charCountField);
     addField(QStringLiteral("audio-input-microphone"), &recImageView, &recLengthField);
-    layout->addStretch(1);
+    layout->addWidget(fields, 1);
     collapseButton =
         makeToolButton(QString(), QString(), tr("Hide or show the media sidebar"), bar);
     collapseButton->setArrowType(Qt::RightArrow);

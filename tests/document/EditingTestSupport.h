@@ -8,6 +8,7 @@
 #include "platform/foundation/ClockSource.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/text/TextStorage.h"
+#include "support/FakeDocumentWindow.h"
 #include "support/FakeEngineFactory.h"
 #include "support/TestUserDefaults.h"
 
@@ -39,7 +40,6 @@ public:
     }
     ~EditingTest() override
     {
-        view.reset();
         document.reset();
         ClockSource::setCurrent(m_previousClock);
     }
@@ -49,11 +49,12 @@ public:
         document = std::make_unique<MyDocument>();
         document->tempRecordingDir = folder.path();
         recording().setTempDir(folder.path());
-        view = std::make_unique<WrenTextView>(document->textStorage());
+        auto window =
+            std::make_unique<FakeDocumentWindow>(document->textStorage(), QSize(420, 240));
+        view = window->outlets().textView;
         view->setWatchdogEnabled(true);
-        view->resize(420, 240);
-        view->show();
-        document->setTextView(view.get());
+        // Caret moves count as the user's only once the window is set up.
+        document->addWindowController(std::move(window));
         view->replaceCharacters(TextRange{0, 0}, text);
         UndoManager *undo = document->undoManager();
         undo->disableUndoRegistration();
@@ -93,14 +94,14 @@ public:
     {
         for (char32_t c : characters.toUcs4()) {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUcs4(&c, 1));
-            QCoreApplication::sendEvent(view.get(), &press);
+            QCoreApplication::sendEvent(view, &press);
             QCoreApplication::processEvents();
         }
     }
     void press(Qt::Key key)
     {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        QCoreApplication::sendEvent(view.get(), &event);
+        QCoreApplication::sendEvent(view, &event);
         QCoreApplication::processEvents();
     }
 
@@ -147,7 +148,7 @@ public:
     TestUserDefaults defaults;
     QTemporaryDir folder;
     std::unique_ptr<MyDocument> document;
-    std::unique_ptr<WrenTextView> view;
+    WrenTextView *view = nullptr; // owned by the note's window
 
 private:
     const ClockSource *m_previousClock = nullptr;

@@ -1,5 +1,6 @@
 #include "window/RecordingController.h"
 
+#include "document/InformationBar.h"
 #include "document/MyDocument.h"
 #include "document/WrenTextView.h"
 #include "model/WrenRecording.h"
@@ -537,6 +538,12 @@ TEST_F(RecordingControllerTest, ThePictureOfTheWindowShowsEveryKeyWidgetApart)
         w.notesDateField->setText(u"Created: 9 December 2026"_s);
         w.charCountField->setText(u"1,204 characters"_s);
         w.recLengthField->setText(u"Recorded: 0:12:34"_s);
+        // Placed as the note places them.
+        for (QLabel *field : {w.notesDateField, w.charCountField, w.recLengthField})
+            field->adjustSize();
+        information_bar::positionPrecedingField(w.notesDateField, w.charCountImageView,
+                                                w.charCountField);
+        information_bar::positionPrecedingField(w.charCountField, w.recImageView, w.recLengthField);
         w.textView->setPlainText(u"Notes typed while the talk was recorded."_s);
         made->clockTimeChanged(clockAt(125.0));
         made->percentageDoneChanged(30.0f);
