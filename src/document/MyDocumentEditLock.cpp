@@ -2,6 +2,7 @@
 // that shows it while playback runs.
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
+#include "platform/ui/NamedImages.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -15,22 +16,18 @@ constexpr char kImageProperty[] = "imageName";
 struct LockLook
 {
     const char *image;
-    const char *themeIcon;
-    const char *fallback; // shown without the icon theme
     const char *caption;
     const char *toolTip;
 };
 
 constexpr LockLook kLocked{
-    "locked", "changes-prevent", "\xF0\x9F\x94\x92",
-    QT_TRANSLATE_NOOP("MyDocument", "Unlock to modify text"),
+    "lock-closed", QT_TRANSLATE_NOOP("MyDocument", "Unlock to modify text"),
     QT_TRANSLATE_NOOP("MyDocument",
                       "The document is currently locked for editing during playback. The text "
                       "above can be used for jumping around the recording, but cannot be edited. "
                       "Click the lock to unlock the document and allow editing.")};
 constexpr LockLook kUnlocked{
-    "unlocked", "changes-allow", "\xF0\x9F\x94\x93",
-    QT_TRANSLATE_NOOP("MyDocument", "Lock text to navigate"),
+    "lock-open", QT_TRANSLATE_NOOP("MyDocument", "Lock text to navigate"),
     QT_TRANSLATE_NOOP("MyDocument",
                       "The document is currently unlocked for editing during playback. If you "
                       "lock it by clicking the lock, the text above can be used for jumping "
@@ -41,10 +38,7 @@ void showLook(const DocumentWindowOutlets &outlets, const LockLook &look)
     const QString toolTip = QCoreApplication::translate("MyDocument", look.toolTip);
     if (QAbstractButton *lock = outlets.editLockButton) {
         lock->setProperty(kImageProperty, QLatin1String(look.image));
-        const QIcon icon = QIcon::fromTheme(QLatin1String(look.themeIcon));
-        lock->setIcon(icon);
-        // Without the icon theme the lock still says what it is.
-        lock->setText(icon.isNull() ? QString::fromUtf8(look.fallback) : QString());
+        lock->setIcon(QIcon(lq::namedImage(QLatin1String(look.image), lock->devicePixelRatioF())));
         lock->setToolTip(toolTip);
     }
     if (QAbstractButton *caption = outlets.editLockText) {

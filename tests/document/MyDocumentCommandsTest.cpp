@@ -90,11 +90,11 @@ TEST_F(EditingTest, TheEditLockSetsItsTextsAndDecidesWhetherPlaybackMayEdit)
         bool editable;
     };
     const QList<Case> cases = {
-        {2, 1, true, 1, "locked", u"Unlock to modify text"_s, lockedTip, false},
-        {2, 1, false, 1, "locked", u"Unlock to modify text"_s, lockedTip, true},
-        {1, 2, true, 2, "unlocked", u"Lock text to navigate"_s, unlockedTip, true},
-        {1, 7, true, 1, "locked", u"Unlock to modify text"_s, lockedTip, false},
-        {2, 0, true, 2, "unlocked", u"Lock text to navigate"_s, unlockedTip, true},
+        {2, 1, true, 1, "lock-closed", u"Unlock to modify text"_s, lockedTip, false},
+        {2, 1, false, 1, "lock-closed", u"Unlock to modify text"_s, lockedTip, true},
+        {1, 2, true, 2, "lock-open", u"Lock text to navigate"_s, unlockedTip, true},
+        {1, 7, true, 1, "lock-closed", u"Unlock to modify text"_s, lockedTip, false},
+        {2, 0, true, 2, "lock-open", u"Lock text to navigate"_s, unlockedTip, true},
     };
     open(u"abc"_s);
     const DocumentWindowOutlets &o = document->windowController()->outlets();

@@ -1,6 +1,9 @@
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
+#include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
+#include "support/FakeUpdater.h"
+#include "support/TestUserDefaults.h"
 #include "window/AudioMeter.h"
 #include "window/DocumentMenus.h"
 #include "window/NoteWindowFixture.h"
@@ -46,13 +49,16 @@ class TransportActionsTest : public testing::Test
 protected:
     TransportActionsTest() { devices.setDevices({kMicrophone}); }
 
+    lq::test::TestUserDefaults defaults;
     lq::test::FakeCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    PrefsController preferences{PrefsController::Services{&devices, &updater}};
     lq::test::FakeEngineFactory engines;
 };
 
 TEST_F(TransportActionsTest, TheButtonsDriveTheNoteAndTheWindowFollowsOnlyWhatItAccepted)
 {
-    lq::test::NoteWindowFixture note(devices);
+    lq::test::NoteWindowFixture note(preferences);
     DocumentWindow &w = note.window();
     note.controller->setAudioState(1);
     ASSERT_EQ(w.audioCheckBox->checkState(), Qt::Checked);
@@ -122,7 +128,7 @@ TEST_F(TransportActionsTest, MenuItemsFollowTheButtonsAndTheirShortcutsCheckAgai
     lq::MainMenu *previous = lq::MainMenu::setCurrent(&menu);
     installDocumentMenus(menu);
     {
-        lq::test::NoteWindowFixture note(devices);
+        lq::test::NoteWindowFixture note(preferences);
         DocumentWindow &w = note.window();
         auto *bar = new QMenuBar(&w);
         w.setMenuBar(bar);
