@@ -20,15 +20,16 @@ MediaSidebar::MediaSidebar(QSplitter &splitView, QWidget &sidebar, QAbstractButt
     splitView.setCollapsible(1, true);
     if (QSplitterHandle *divider = splitView.handle(1))
         divider->installEventFilter(this);
-    splitView.installEventFilter(this);
+    sidebar.installEventFilter(this);
     connect(&splitView, &QSplitter::splitterMoved, this, &MediaSidebar::didResizeSubviews);
     didResizeSubviews();
 }
 
 MediaSidebar::~MediaSidebar()
 {
+    if (m_sidebar)
+        m_sidebar->removeEventFilter(this);
     if (m_splitView) {
-        m_splitView->removeEventFilter(this);
         if (QSplitterHandle *divider = m_splitView->handle(1))
             divider->removeEventFilter(this);
     }
@@ -101,7 +102,9 @@ bool MediaSidebar::eventFilter(QObject *watched, QEvent *event)
             collapse();
         return true;
     }
-    if (watched == m_splitView && event->type() == QEvent::Resize)
+    // The sidebar's own events come once its new size is set.
+    if (watched == m_sidebar && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
+                                 event->type() == QEvent::Hide))
         didResizeSubviews();
     return QObject::eventFilter(watched, event);
 }

@@ -31,10 +31,17 @@ bool MyDocument::stopRecording()
         }
         stopped = m_recordingObject->stopSession();
         if (stopped) {
-            lq::runOnMainThread([this] { setShareable(true); });
             recording = false;
-            // Saved by the regular autosave.
-            lq::runOnMainThread([this] { updateChangeCount(ChangeKind::Done); });
+            // Saved by the regular autosave. Posted from another thread, which the main thread
+            // may be waiting for.
+            const auto done = [this] {
+                setShareable(true);
+                updateChangeCount(ChangeKind::Done);
+            };
+            if (lq::isMainThread())
+                done();
+            else
+                lq::postToMainThread(this, done);
         }
         if (progress)
             progress->hide();

@@ -170,6 +170,48 @@ TEST_F(EditingTest, PlaybackShowsTheLockStripAndARefusedStartLeavesEverythingAsI
     }
 }
 
+TEST_F(EditingTest, ARecordingStartsAndStopsOnlyWhenTheRecordingObjectAgrees)
+{
+    struct Case
+    {
+        const char *name;
+        bool starts;
+        bool stops;
+    };
+    const Case cases[] = {
+        {"start refused", false, false},
+        {"stop refused", true, false},
+        {"start and stop", true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(u"abc"_s);
+        document->updateChangeCount(lq::Document::ChangeKind::Cleared);
+        lq::test::FakeRecSession *engine = engines.lastRecordingEngine;
+        ASSERT_NE(engine, nullptr);
+        engine->script.startRecording = c.starts;
+        engine->script.stopRecording = c.stops;
+
+        EXPECT_EQ(document->startRecording(true, false), c.starts);
+        EXPECT_EQ(document->recording.load(), c.starts);
+        EXPECT_EQ(document->shareable(), !c.starts);
+        EXPECT_EQ(recording().sessionCount(), c.starts ? 2 : 1);
+        if (!c.starts)
+            continue;
+        document->updateChangeCount(lq::Document::ChangeKind::Cleared);
+
+        EXPECT_EQ(document->stopRecording(), c.stops);
+        EXPECT_EQ(document->recording.load(), !c.stops);
+        EXPECT_EQ(document->shareable(), c.stops);
+        EXPECT_EQ(document->isDocumentEdited(), c.stops);
+        if (!c.stops) {
+            // Let it go so the note can close.
+            engine->script.stopRecording = true;
+            EXPECT_TRUE(document->stopRecording());
+        }
+    }
+}
+
 TEST_F(EditingTest, FastMotionAndPauseDoNothingWhileNothingPlays)
 {
     open(u"abc"_s);
