@@ -27,12 +27,22 @@ MediaSidebar::MediaSidebar(QSplitter &splitView, QWidget &sidebar, QAbstractButt
 
 MediaSidebar::~MediaSidebar()
 {
-    if (m_sidebar)
-        m_sidebar->removeEventFilter(this);
-    if (m_splitView) {
-        if (QSplitterHandle *divider = m_splitView->handle(1))
+    if (QWidget *sidebar = m_sidebar.data())
+        sidebar->removeEventFilter(this);
+    if (QSplitter *split = splitView()) {
+        if (QSplitterHandle *divider = split->handle(1))
             divider->removeEventFilter(this);
     }
+}
+
+QSplitter *MediaSidebar::splitView() const
+{
+    return qobject_cast<QSplitter *>(m_splitView.data());
+}
+
+QAbstractButton *MediaSidebar::button() const
+{
+    return qobject_cast<QAbstractButton *>(m_button.data());
 }
 
 bool MediaSidebar::canCollapseSubview(const QWidget *view) const
@@ -54,24 +64,29 @@ bool MediaSidebar::shouldCollapseForDoubleClick(const QWidget *view)
 
 void MediaSidebar::expand()
 {
-    if (!m_splitView)
+    QSplitter *split = splitView();
+    if (!split)
         return;
-    m_positionDivider(m_splitView->width() - m_splitView->handleWidth() - m_mediaWidth);
+    m_positionDivider(split->width() - split->handleWidth() - m_mediaWidth);
     didResizeSubviews();
 }
 
 void MediaSidebar::collapse()
 {
+    QSplitter *split = splitView();
+    if (!split)
+        return;
     // The far right of the split view: the whole width goes to the text.
-    m_positionDivider(m_splitView->rect().x() + m_splitView->width());
+    m_positionDivider(split->rect().x() + split->width());
     didResizeSubviews();
 }
 
 void MediaSidebar::collapseButtonPressed()
 {
-    if (!m_button || !m_splitView)
+    const QAbstractButton *pressed = button();
+    if (!pressed)
         return;
-    if (m_button->property(kImageProperty).toString() == QLatin1String(kCloseImage))
+    if (pressed->property(kImageProperty).toString() == QLatin1String(kCloseImage))
         collapse();
     else
         expand();
@@ -79,32 +94,41 @@ void MediaSidebar::collapseButtonPressed()
 
 bool MediaSidebar::collapsed() const
 {
-    const QList<int> sizes = m_splitView->sizes();
+    const QList<int> sizes = splitView()->sizes();
     return sizes.size() < 2 || sizes.at(1) < kCollapsedWidth;
 }
 
 void MediaSidebar::didResizeSubviews()
 {
-    if (!m_button || !m_splitView || !m_sidebar)
+    QAbstractButton *shown = button();
+    if (!shown || !splitView())
         return;
     const bool closed = collapsed();
-    m_button->setProperty(kImageProperty, QLatin1String(closed ? kExpandImage : kCloseImage));
+    shown->setProperty(kImageProperty, QLatin1String(closed ? kExpandImage : kCloseImage));
     // The arrow points where the sidebar goes when the button is pressed.
-    if (auto *tool = qobject_cast<QToolButton *>(m_button.data()))
+    if (auto *tool = qobject_cast<QToolButton *>(shown))
         tool->setArrowType(closed ? Qt::LeftArrow : Qt::RightArrow);
 }
 
 bool MediaSidebar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_splitView && watched == m_splitView->handle(1) &&
-        event->type() == QEvent::MouseButtonDblClick) {
-        if (shouldCollapseForDoubleClick(m_sidebar))
-            collapse();
-        return true;
-    }
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+        if (QSplitter *split = splitView(); split && watched == split->handle(1)) {
+            if (shouldCollapseForDoubleClick(m_sidebar))
+                collapse();
+            return true;
+        }
+        break;
     // The sidebar's own events come once its new size is set.
-    if (watched == m_sidebar && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
-                                 event->type() == QEvent::Hide))
-        didResizeSubviews();
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (watched == m_sidebar)
+            didResizeSubviews();
+        break;
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -46,9 +46,14 @@ private:
     void collapse();
     bool collapsed() const;
 
-    QPointer<QSplitter> m_splitView;
+    // Widgets are looked at through qobject_cast, which answers null for one being destroyed
+    // (events still arrive while a window takes its widgets down).
+    QSplitter *splitView() const;
+    QAbstractButton *button() const;
+
+    QPointer<QWidget> m_splitView;
     QPointer<QWidget> m_sidebar;
-    QPointer<QAbstractButton> m_button;
+    QPointer<QWidget> m_button;
     double &m_mediaWidth;
     std::function<void(double)> m_positionDivider;
 };

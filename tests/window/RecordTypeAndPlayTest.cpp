@@ -1,11 +1,14 @@
 #include "document/WrenTextView.h"
-#include "engines/avf/MediaEngineFactory.h"
+#include "engines/LQEngineFactory.h"
+#include "engines/avf/LQPlayerSession.h"
+#include "engines/avf/LQRecordingSession.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/GstCaptureDevices.h"
 #include "platform/ui/ImageButton.h"
+#include "support/FakeUpdater.h"
 #include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/NoteWindowFixture.h"
@@ -24,13 +27,29 @@ namespace {
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-// The program's own engines while it lives.
-struct ProgramEngines
+// The program's own engines while it lives, over the test devices and preferences of the test.
+class TestDeviceEngines final : public LQEngineFactory
 {
-    ProgramEngines() : previous(LQEngineFactory::setCurrent(&engines)) {}
-    ~ProgramEngines() { LQEngineFactory::setCurrent(previous); }
-    MediaEngineFactory engines;
-    LQEngineFactory *previous;
+public:
+    explicit TestDeviceEngines(LQRecordingSession::Services services)
+        : m_services(services), m_previous(LQEngineFactory::setCurrent(this))
+    {}
+    ~TestDeviceEngines() override { LQEngineFactory::setCurrent(m_previous); }
+    TestDeviceEngines(const TestDeviceEngines &) = delete;
+    TestDeviceEngines &operator=(const TestDeviceEngines &) = delete;
+
+private:
+    std::unique_ptr<LQRecSession> createRecordingEngine(Family) override
+    {
+        return std::make_unique<LQRecordingSession>(m_services);
+    }
+    std::unique_ptr<LQPlaySession> createPlaybackEngine(Family) override
+    {
+        return std::make_unique<LQPlayerSession>();
+    }
+
+    LQRecordingSession::Services m_services;
+    LQEngineFactory *m_previous;
 };
 
 void wait(std::chrono::milliseconds time)
@@ -50,8 +69,10 @@ void savePicture(QWidget &window, const QString &name)
 TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceTheSpeed)
 {
     lq::test::TestUserDefaults defaults;
-    ProgramEngines engines;
-    PrefsController &preferences = PrefsController::sharedController();
+    lq::GstCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    PrefsController preferences({&devices, &updater});
+    TestDeviceEngines engines({&preferences, &devices});
     const QString microphone =
         preferences.audioDevices().key(lq::GstCaptureDevices::kTestMicrophoneId);
     if (microphone.isEmpty())
@@ -105,15 +126,18 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     ASSERT_TRUE(recording.session(0)->nowInterval(&now));
     const double length = recording.length();
     ASSERT_GT(length, 3.0);
-    // The clock's last tick is at most a moment old.
+    // The clock's and the underline's last update is at most a moment old (half a second of the
+    // recording, a quarter of a second at twice the speed).
+    constexpr double kMoment = 0.5;
     const QString clock = w.timeField->text();
     EXPECT_TRUE(clock == lq::formatClockTime(lq::clockEpoch().addingTimeInterval(now)) ||
-                clock == lq::formatClockTime(lq::clockEpoch().addingTimeInterval(now - 0.2)))
+                clock == lq::formatClockTime(lq::clockEpoch().addingTimeInterval(now - kMoment)))
         << clock.toStdString() << " at " << now;
-    EXPECT_NEAR(w.playhead->value(), 100.0 * now / length, 5.0);
+    EXPECT_NEAR(w.playhead->value(), 100.0 * now / length, 100.0 * kMoment / length);
     const qsizetype expected = lastStampedBy(now);
     const qsizetype shown = underlined.back();
-    EXPECT_TRUE(shown == expected || (shown == expected - 1 && lastStampedBy(now - 0.2) == shown))
+    EXPECT_TRUE(shown == expected ||
+                (shown == expected - 1 && lastStampedBy(now - kMoment) == shown))
         << "underlined " << shown << ", stamped by now " << expected << " at " << now;
     savePicture(w, u"PlayingWindow.png"_s);
 

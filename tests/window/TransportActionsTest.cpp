@@ -191,3 +191,38 @@ TEST_F(TransportActionsTest, MenuItemsFollowTheButtonsAndTheirShortcutsCheckAgai
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TransportActionsTest, TheWindowAnswersForItsZoomAndVideoItemsOnly)
+{
+    lq::test::NoteWindowFixture note(preferences);
+    struct Case
+    {
+        const char *action;
+        bool withVideo;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"zoomVideoIn", false, true},
+        {"zoomVideoOut", false, true},
+        {"zoomVideoNatural", false, true},
+        {"zoomSlidesIn", false, true},
+        {"zoomSlidesOut", false, true},
+        {"videoMenuItemSelected", false, false},
+        {"videoMenuItemSelected", true, true},
+        {"pressPlayButton", true, false},
+        {"", false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.action);
+        std::unique_ptr<QWidget> video;
+        if (c.withVideo)
+            video = std::make_unique<QWidget>(note.window().videoDisplayView);
+        QAction item;
+        item.setObjectName(QLatin1String(c.action));
+        EXPECT_EQ(note.controller->validateUserInterfaceItem(&item), c.enabled);
+    }
+}
+
+} // namespace
