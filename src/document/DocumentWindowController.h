@@ -32,6 +32,19 @@ struct DocumentWindowOutlets
     QLabel *notesDateImageView = nullptr;
     QLabel *charCountImageView = nullptr;
     QLabel *recImageView = nullptr;
+    // The transport buttons that the menus click (the slide buttons may be absent).
+    QAbstractButton *recordButton = nullptr;
+    QAbstractButton *playButton = nullptr;
+    QAbstractButton *backButton = nullptr;
+    QAbstractButton *rwButton = nullptr;
+    QAbstractButton *ffButton = nullptr;
+    QAbstractButton *pauseButton = nullptr;
+    QAbstractButton *prevSlideButton = nullptr;
+    QAbstractButton *nextSlideButton = nullptr;
+    // The edit lock strip above the text, hidden until playback: the lock and its caption.
+    QWidget *editLockView = nullptr;
+    QAbstractButton *editLockButton = nullptr;
+    QAbstractButton *editLockText = nullptr;
 };
 
 // A note's window controller as its document sees it (the window layer's recording controller).

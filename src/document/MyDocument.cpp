@@ -2,6 +2,7 @@
 
 #include "document/BMAttributedString.h"
 #include "document/DocumentWindowController.h"
+#include "document/MediaSidebar.h"
 #include "document/PackageMeta.h"
 #include "document/UndoableTextChanges.h"
 #include "document/VersionGate.h"
@@ -142,11 +143,6 @@ void MyDocument::updateChangeCount(int32_t changeType)
     default:
         break;
     }
-}
-
-bool MyDocument::stopRecording()
-{
-    return m_recordingObject->stopSession();
 }
 
 void MyDocument::wireRecording(const std::shared_ptr<WrenRecording> &recording)
@@ -439,8 +435,10 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         m_serialNumber = *meta->serialNumber;
     savedFrame = meta->winFrame;
     dividerPosition = meta->dividerPosition;
+    // Only an unlocked note stays unlocked: any other stored mode would be a lock that no click
+    // could change.
     if (meta->playbackMode)
-        playbackMode = *meta->playbackMode;
+        playbackMode = *meta->playbackMode == kUnlockedMode ? kUnlockedMode : kLockedMode;
     recordingControllerState = meta->recControllerState;
     m_openedFromRecoveryFile = meta->autorecovery;
     {

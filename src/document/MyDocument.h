@@ -22,7 +22,9 @@
 #include <vector>
 
 class DocumentWindowController;
+class MediaSidebar;
 class NotesPrintOperation;
+class QAbstractButton;
 class WrenRecording;
 class WrenTextView;
 
@@ -180,14 +182,61 @@ public:
 Q_SIGNALS:
     void editableChanged(bool editable);
 
+public:
+    // Commands of the window and the menus (MyDocumentCommands.cpp, MyDocumentEditLock.cpp,
+    // MyDocumentSidebar.cpp).
+    // Main thread, except stopRecording, which may run on any thread.
+
+    // False (nothing changes) when the recording object refuses to start.
+    bool startRecording(bool audio, bool video);
+    // Ends the running recording; false (the note still records) when it cannot. Also used by a
+    // save while closing.
+    virtual bool stopRecording();
+    // Starts playback with the edit lock strip shown; false, strip and underline gone, when the
+    // recording object refuses.
+    bool startPlaying();
+    // Asks a running playback to stop (playing clears when it has stopped).
+    bool pausePlaying();
+    // 0 while not playing, else 1 (fast motion now off) or 2 (now on).
+    int toggleFF();
+    int toggleRW();
+    // A slide shown by the user: stamped while recording or during unlocked playback, else
+    // followed by the playhead.
+    void gotoSlide(uint32_t slide);
+    // The transport buttons of the window, clicked as by the user (nothing without a window
+    // or while the button is disabled).
+    enum class TransportButton {
+        Record,
+        Play,
+        Back,
+        Rewind,
+        FastForward,
+        Pause,
+        PrevSlide,
+        NextSlide
+    };
+    void pressButton(TransportButton which);
+    // The window's button (null without a window or when the window has none).
+    QAbstractButton *transportButton(TransportButton which) const;
+    // Edit lock: 1 locks the text during playback (clicks jump), 2 lets edits be stamped; any
+    // other mode is ignored.
+    static constexpr int32_t kLockedMode = 1;
+    static constexpr int32_t kUnlockedMode = 2;
+    void setPlaybackMode(int32_t mode);
+    void editLockClicked();
+    void showEditLockView();
+    void hideEditLockView();
+    // The media sidebar: collapse or expand it (the button's image tells which), or re-open it
+    // to the width it had before it was collapsed.
+    void collapseButtonPressed();
+    void expandSidebar();
+
 protected:
     bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;
     bool readFromUrl(const QString &path, lq::Error *error) override;
     void didSave(const QString &path, lq::SaveOperation operation) override;
     bool isCompleteFile(const QString &path) const override;
     QString fileExtension() const override { return QLatin1String(kFileExtension); }
-    // Stops the running recording for a save while closing; false when it cannot be stopped.
-    virtual bool stopRecording();
 
 private:
     struct Snapshot;
@@ -243,4 +292,8 @@ private:
     std::vector<qsizetype> m_highlightedChars;
     bool m_editable = true;
     bool m_shareable = true;
+
+    // The split view's collapsible media sidebar (made when the window is set up).
+    void setUpSidebar();
+    std::unique_ptr<MediaSidebar> m_sidebar;
 };

@@ -88,4 +88,5 @@ void MyDocument::playbackStopped()
     setEditable(true);
     setShareable(true);
     playing = false;
+    hideEditLockView();
 }

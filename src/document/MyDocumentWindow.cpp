@@ -147,6 +147,7 @@ void MyDocument::windowControllerDidLoadNib()
     // Resizing the window resizes the text area; the sidebar keeps its width.
     outlets.mainSplitView->setStretchFactor(0, 1);
     outlets.mainSplitView->setStretchFactor(1, 0);
+    setUpSidebar();
 
     restoreDefaultDocumentState();
     positionWindow(savedFrame);

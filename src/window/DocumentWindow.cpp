@@ -99,6 +99,8 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     docView = new QWidget(this);
     auto *docLayout = new QVBoxLayout(docView);
     docLayout->setContentsMargins(0, 0, 0, 0);
+    docLayout->setSpacing(0);
+    docLayout->addWidget(buildEditLockStrip());
     textView = new WrenTextView(storage, docView);
     textView->setFrameShape(QFrame::NoFrame);
     docLayout->addWidget(textView);
@@ -295,4 +297,24 @@ QWidget *DocumentWindow::buildInformationBar()
     collapseButton->setArrowType(Qt::RightArrow);
     layout->addWidget(collapseButton);
     return bar;
+}
+
+QWidget *DocumentWindow::buildEditLockStrip()
+{
+    editLockView = new QWidget(docView);
+    editLockView->setAutoFillBackground(true);
+    editLockView->setBackgroundRole(QPalette::AlternateBase);
+    editLockView->setFixedHeight(kFootHeight + 4);
+    auto *layout = new QHBoxLayout(editLockView);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(2);
+    editLockButton = makeToolButton(QString(), QString(), QString(), editLockView);
+    layout->addWidget(editLockButton);
+    editLockText = makeToolButton(QString(), QString(), QString(), editLockView);
+    editLockText->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    layout->addWidget(editLockText);
+    layout->addStretch(1);
+    // Shown while playback runs.
+    editLockView->hide();
+    return editLockView;
 }

@@ -53,6 +53,10 @@ public:
     QSplitter *mainSplitView = nullptr;
     QWidget *docView = nullptr;
     WrenTextView *textView = nullptr;
+    // The edit lock strip above the text (hidden until playback): the lock and its caption.
+    QWidget *editLockView = nullptr;
+    QToolButton *editLockButton = nullptr;
+    QToolButton *editLockText = nullptr;
     QScrollArea *mediaSideBar = nullptr;
     SidebarSection *audioSectionView = nullptr;
     SidebarSection *videoSectionView = nullptr;
@@ -82,4 +86,5 @@ private:
     QWidget *buildSpeedControls();
     QWidget *buildSidebar();
     QWidget *buildInformationBar();
+    QWidget *buildEditLockStrip();
 };

@@ -16,6 +16,30 @@
 #include <QScrollArea>
 #include <QToolButton>
 
+#include <vector>
+
+namespace {
+
+// Every controller alive (main thread only): the menus find the active window's note here.
+std::vector<RecordingController *> &liveControllers()
+{
+    static std::vector<RecordingController *> controllers;
+    return controllers;
+}
+
+} // namespace
+
+RecordingController *RecordingController::controllerOfWindow(const QWidget *window)
+{
+    if (!window)
+        return nullptr;
+    for (RecordingController *controller : liveControllers()) {
+        if (controller->m_window.get() == window)
+            return controller;
+    }
+    return nullptr;
+}
+
 RecordingController::RecordingController(MyDocument &document)
     : RecordingController(document, PrefsController::sharedController())
 {}
@@ -40,13 +64,24 @@ RecordingController::RecordingController(MyDocument &document, PrefsController &
     m_outlets.notesDateImageView = w.notesDateImageView;
     m_outlets.charCountImageView = w.charCountImageView;
     m_outlets.recImageView = w.recImageView;
+    m_outlets.recordButton = w.recordButton;
+    m_outlets.playButton = w.playButton;
+    m_outlets.backButton = w.backButton;
+    m_outlets.rwButton = w.rwButton;
+    m_outlets.ffButton = w.ffButton;
+    m_outlets.pauseButton = w.pauseButton;
+    m_outlets.editLockView = w.editLockView;
+    m_outlets.editLockButton = w.editLockButton;
+    m_outlets.editLockText = w.editLockText;
     w.timeField->setController(this);
     showSpeed(document.recordingObject().selectedPlaybackSpeed());
     wireUserActions();
+    liveControllers().push_back(this);
 }
 
 RecordingController::~RecordingController()
 {
+    std::erase(liveControllers(), this);
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
 }
 

@@ -15,7 +15,9 @@ class DocumentWindow;
 class MyDocument;
 class PrefsController;
 class SidebarSection;
+class QAction;
 class QCheckBox;
+class QWidget;
 
 // The controller of one note's window: it builds the window, shows what the recording object
 // reports (clock, playhead, speed, input level), renders the transport buttons, turns the
@@ -55,6 +57,19 @@ public:
     // Shows a speed on the slider and in the speed field.
     void showSpeed(float speed);
     float speedSlideCurrentValue() const;
+
+    // The buttons' actions (connected to their clicks; the menus click the buttons).
+    void recordButtonPressed();
+    void playButtonPressed();
+    void pauseButtonPressed();
+    void backButtonPressed();
+    void ffButtonPressed();
+    void rwButtonPressed();
+    // Menu items of the View menu that this window answers for, by the action's object name.
+    bool validateUserInterfaceItem(const QAction *item) const;
+    // The controller of the note whose window (or one of its windows) window is; null for any
+    // other window.
+    static RecordingController *controllerOfWindow(const QWidget *window);
 
     // Media check boxes (0 off, 1 on, -1 mixed): set the box and act as if the user had.
     void setAudioState(int state);

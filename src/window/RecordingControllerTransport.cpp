@@ -9,6 +9,7 @@
 #include "window/RecordingController.h"
 #include "window/TimerBarSlider.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,9 +165,104 @@ void RecordingController::setRecordingGone()
     });
 }
 
+void RecordingController::recordButtonPressed()
+{
+    if (m_recording) {
+        stopRecording();
+        return;
+    }
+    DocumentWindow &w = *m_window;
+    const bool audio = w.audioCheckBox->checkState() == Qt::Checked;
+    const bool video = w.videoCheckBox->checkState() == Qt::Checked;
+    if (!m_document.startRecording(audio, video))
+        return;
+    setRecord(Active, Disabled, Disabled, Disabled, Disabled, Enabled);
+    w.playhead->hide();
+    w.timeField2->hide();
+    setMeterEnabled(audio);
+    for (QCheckBox *box :
+         {w.audioCheckBox, w.videoCheckBox, w.audioPreviewCheckBox, w.videoPreviewCheckBox})
+        box->setEnabled(false);
+    m_recording = true;
+}
+
 void RecordingController::stopRecording()
 {
-    // Stopping goes through the note's transport commands, which come later.
+    // Any thread: the note stops on the caller's thread, the window follows on the GUI thread.
+    if (!m_document.stopRecording())
+        return;
+    m_recording = false;
+    onGuiThread([this] {
+        DocumentWindow &w = *m_window;
+        setRecord(Enabled, Disabled, Enabled, Disabled, Disabled, Disabled);
+        w.playhead->show();
+        w.timeField2->show();
+        setMeterEnabled(w.audioPreviewCheckBox->checkState() == Qt::Checked);
+        for (QCheckBox *box :
+             {w.audioCheckBox, w.videoCheckBox, w.audioPreviewCheckBox, w.videoPreviewCheckBox})
+            box->setEnabled(true);
+    });
+}
+
+void RecordingController::playButtonPressed()
+{
+    // A pause changes the buttons once the recording object reports that playback stopped.
+    if (m_document.playing) {
+        m_document.pausePlaying();
+        return;
+    }
+    if (!m_document.startPlaying())
+        return;
+    DocumentWindow &w = *m_window;
+    setRecord(Disabled, Enabled, Active, Enabled, Enabled, Enabled);
+    WrenRecording &recording = m_document.recordingObject();
+    if (w.audioPreviewCheckBox->checkState() == Qt::Checked && recording.stopAudioPreview())
+        setMeterEnabled(false);
+    if (w.videoPreviewCheckBox->checkState() == Qt::Checked)
+        recording.stopVideoPreview();
+    // Disabled, not cleared: the previews start again when playback stops.
+    w.audioPreviewCheckBox->setEnabled(false);
+    w.videoPreviewCheckBox->setEnabled(false);
+}
+
+void RecordingController::pauseButtonPressed()
+{
+    if (m_recording)
+        stopRecording();
+    else
+        m_document.pausePlaying();
+}
+
+void RecordingController::backButtonPressed()
+{
+    m_document.recordingObject().jumpBack();
+}
+
+void RecordingController::ffButtonPressed()
+{
+    const int result = m_document.toggleFF();
+    if (result == Enabled || result == Active)
+        setRecord(Leave, Leave, Leave, result, Enabled, Leave);
+}
+
+void RecordingController::rwButtonPressed()
+{
+    const int result = m_document.toggleRW();
+    if (result == Enabled || result == Active)
+        setRecord(Leave, Leave, Leave, Enabled, result, Leave);
+}
+
+bool RecordingController::validateUserInterfaceItem(const QAction *item) const
+{
+    const QString action = item ? item->objectName() : QString();
+    if (action == QLatin1String("zoomVideoIn") || action == QLatin1String("zoomVideoOut") ||
+        action == QLatin1String("zoomVideoNatural") || action == QLatin1String("zoomSlidesIn") ||
+        action == QLatin1String("zoomSlidesOut"))
+        return true;
+    if (action == QLatin1String("videoMenuItemSelected"))
+        return m_window->videoDisplayView->findChild<QWidget *>(QString(),
+                                                                Qt::FindDirectChildrenOnly);
+    return false;
 }
 
 void RecordingController::playbackStopped()
@@ -257,6 +353,20 @@ void RecordingController::videoPreviewCheckBoxPressed()
 void RecordingController::wireUserActions()
 {
     DocumentWindow &w = *m_window;
+    const std::pair<lq::ImageButton *, void (RecordingController::*)()> transport[] = {
+        {w.recordButton, &RecordingController::recordButtonPressed},
+        {w.playButton, &RecordingController::playButtonPressed},
+        {w.pauseButton, &RecordingController::pauseButtonPressed},
+        {w.backButton, &RecordingController::backButtonPressed},
+        {w.ffButton, &RecordingController::ffButtonPressed},
+        {w.rwButton, &RecordingController::rwButtonPressed},
+    };
+    for (const auto &[button, action] : transport)
+        connect(button, &lq::ImageButton::clicked, this, action);
+    for (QToolButton *lock : {w.editLockButton, w.editLockText})
+        connect(lock, &QToolButton::clicked, this, [this] { m_document.editLockClicked(); });
+    connect(w.collapseButton, &QToolButton::clicked, this,
+            [this] { m_document.collapseButtonPressed(); });
     connect(w.playhead, &TimerBarSlider::sliderMoved, this, &RecordingController::playheadMoved);
     connect(w.speedSlide, &SpeedSlider::sliderMoved, this, &RecordingController::speedSlideMoved);
     connect(w.speedMinusButton, &QToolButton::clicked, this,

@@ -4,6 +4,7 @@
 #include "document/WrenTextView.h"
 #include "support/FakeWindowController.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -16,8 +17,8 @@
 namespace lq::test {
 
 // A note's window with a real widget for every outlet (the text view over the note's storage,
-// the sidebar, the information bar), shown on the offscreen screen. Logs the calls the document
-// makes of its controller: "close", "windowControllerDidLoadNib", "setState",
+// the edit lock strip, the sidebar, the information bar), shown on the offscreen screen. Logs the
+// calls the document makes of its controller: "close", "windowControllerDidLoadNib", "setState",
 // "currentState", "currentStateForDefault", "addPath:<path>".
 class FakeDocumentWindow final : public DocumentWindowController
 {
@@ -34,6 +35,14 @@ public:
         o.docView = new QWidget;
         auto *docLayout = new QVBoxLayout(o.docView);
         docLayout->setContentsMargins(0, 0, 0, 0);
+        o.editLockView = new QWidget;
+        auto *lock = new QHBoxLayout(o.editLockView);
+        o.editLockButton = new QPushButton;
+        o.editLockText = new QPushButton;
+        lock->addWidget(o.editLockButton);
+        lock->addWidget(o.editLockText);
+        o.editLockView->hide();
+        docLayout->addWidget(o.editLockView);
         o.textView = new WrenTextView(storage);
         docLayout->addWidget(o.textView);
         o.mediaSideBar = new QWidget;

@@ -205,6 +205,32 @@ void share(QPainter &painter, const QRectF &rect, const QColor &ink)
     strokeLine(painter, rect, ink, {{0.35, 0.3}, {0.5, 0.15}, {0.65, 0.3}});
 }
 
+void lock(QPainter &painter, const QRectF &rect, const QColor &ink, bool closed)
+{
+    // The shackle, swung up to the right when open, over a solid body.
+    const double lift = closed ? 0.0 : 0.14;
+    const QRectF shackle(at(rect, 0.3, 0.1 - lift), at(rect, 0.7, 0.6 - lift));
+    painter.setPen(QPen(ink, rect.width() * 0.1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(shackle, 0, 180 * 16);
+    strokeLine(painter, rect, ink, {{0.3, 0.35 - lift}, {0.3, closed ? 0.5 : 0.35}});
+    strokeLine(painter, rect, ink, {{0.7, 0.35 - lift}, {0.7, 0.5}});
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawRoundedRect(QRectF(at(rect, 0.18, 0.45), at(rect, 0.82, 0.92)), rect.width() * 0.06,
+                            rect.width() * 0.06);
+}
+
+void lockClosed(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    lock(painter, rect, ink, true);
+}
+
+void lockOpen(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    lock(painter, rect, ink, false);
+}
+
 void knob(QPainter &painter, const QRectF &rect, const QPalette &palette)
 {
     const QColor face = palette.color(QPalette::Button);

@@ -20,6 +20,8 @@ void jumpBack(QPainter &painter, const QRectF &rect, const QColor &ink);
 void previous(QPainter &painter, const QRectF &rect, const QColor &ink);
 void next(QPainter &painter, const QRectF &rect, const QColor &ink);
 void share(QPainter &painter, const QRectF &rect, const QColor &ink); // a tray, an arrow out
+void lockClosed(QPainter &painter, const QRectF &rect, const QColor &ink);
+void lockOpen(QPainter &painter, const QRectF &rect, const QColor &ink);
 
 // Information bar icons, drawn in ink inside rect (square).
 void calendar(QPainter &painter, const QRectF &rect, const QColor &ink);

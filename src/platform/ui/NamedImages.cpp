@@ -90,11 +90,15 @@ QHash<QString, Entry> makeTable()
     for (const auto &piece : pieces)
         table.insert(QString::fromLatin1(piece.name),
                      {piece.size, {}, nullptr, Look::Plain, piece.piece});
-    // The information bar's icons: the note's date, its length in characters, its recording.
+    // The information bar's icons (the note's date, its length in characters, its recording)
+    // and the edit lock's.
     const Family icons[] = {
         {"info-date", "x-office-calendar", drawings::calendar, false},
         {"info-characters", "accessories-text-editor", drawings::textLines, false},
         {"info-recorded", "media-record", drawings::record, false},
+        // The edit lock above the text during playback.
+        {"lock-closed", "changes-prevent", drawings::lockClosed, false},
+        {"lock-open", "changes-allow", drawings::lockOpen, false},
     };
     for (const Family &icon : icons)
         table.insert(QString::fromLatin1(icon.name),

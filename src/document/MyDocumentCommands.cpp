@@ -1,0 +1,139 @@
+// The note's transport and slide commands, as the window's buttons and the menus call them.
+#include "document/BMProgressController.h"
+#include "document/DocumentWindowController.h"
+#include "document/MyDocument.h"
+#include "model/WrenRecording.h"
+#include "platform/foundation/MainThread.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+
+bool MyDocument::startRecording(bool audio, bool video)
+{
+    if (!m_recordingObject->startSession(audio, video))
+        return false;
+    recording = true;
+    setShareable(false);
+    updateInfoBar();
+    return true;
+}
+
+bool MyDocument::stopRecording()
+{
+    bool stopped = false;
+    if (recording) {
+        // Off the main thread nothing is shown: widgets belong to the GUI thread.
+        std::unique_ptr<BMProgressController> progress;
+        if (lq::isMainThread()) {
+            progress = BMProgressController::create(tr("Finishing recording"),
+                                                    tr("Finishing recording..."));
+            progress->show();
+        }
+        stopped = m_recordingObject->stopSession();
+        if (stopped) {
+            recording = false;
+            // Saved by the regular autosave. Posted from another thread, which the main thread
+            // may be waiting for.
+            const auto done = [this] {
+                setShareable(true);
+                updateChangeCount(ChangeKind::Done);
+            };
+            if (lq::isMainThread())
+                done();
+            else
+                lq::postToMainThread(this, done);
+        }
+        if (progress)
+            progress->hide();
+    }
+    lq::postToMainThread(this, [this] { updateInfoBarHelper(); });
+    return stopped;
+}
+
+bool MyDocument::startPlaying()
+{
+    showEditLockView();
+    resetHighlightForCharacter(0);
+    if (const std::optional<uint32_t> last = m_recordingObject->lastCharBeforeNow()) {
+        // The word being typed at the playhead is marked already.
+        for (qsizetype i = wordForChar(qsizetype(*last)).location; i < qsizetype(*last); ++i)
+            highlightChar(i, true);
+    }
+    if (!m_recordingObject->startPlayback()) {
+        // Every mark goes, even in a word at the very start of the text.
+        hideEditLockView();
+        resetHighlightForCharacter(std::nullopt);
+        return false;
+    }
+    if (playbackMode == kLockedMode)
+        setEditable(false);
+    setShareable(false);
+    playing = true;
+    return true;
+}
+
+bool MyDocument::pausePlaying()
+{
+    return playing && m_recordingObject->stopPlayback();
+}
+
+int MyDocument::toggleFF()
+{
+    return playing ? m_recordingObject->toggleFF() : 0;
+}
+
+int MyDocument::toggleRW()
+{
+    return playing ? m_recordingObject->toggleRW() : 0;
+}
+
+void MyDocument::gotoSlide(uint32_t slide)
+{
+    WrenRecording &r = *m_recordingObject;
+    if (!playing) {
+        if (recording)
+            r.recordSlideEventForSlide(slide);
+        else
+            r.jumpToSlide(slide);
+        return;
+    }
+    // During playback the edit lock decides: locked playback follows the slide, unlocked
+    // playback (and a recording) stamps it.
+    if (playbackMode == kLockedMode)
+        r.jumpToSlide(slide);
+    else if (recording || playbackMode == kUnlockedMode)
+        r.recordSlideEventForSlide(slide);
+}
+
+QAbstractButton *MyDocument::transportButton(TransportButton which) const
+{
+    if (!m_windowController)
+        return nullptr;
+    const DocumentWindowOutlets &o = m_windowController->outlets();
+    switch (which) {
+    case TransportButton::Record:
+        return o.recordButton;
+    case TransportButton::Play:
+        return o.playButton;
+    case TransportButton::Back:
+        return o.backButton;
+    case TransportButton::Rewind:
+        return o.rwButton;
+    case TransportButton::FastForward:
+        return o.ffButton;
+    case TransportButton::Pause:
+        return o.pauseButton;
+    case TransportButton::PrevSlide:
+        return o.prevSlideButton;
+    case TransportButton::NextSlide:
+        return o.nextSlideButton;
+    }
+    return nullptr;
+}
+
+void MyDocument::pressButton(TransportButton which)
+{
+    // A disabled button ignores the click.
+    if (QAbstractButton *button = transportButton(which))
+        button->click();
+}

@@ -1,0 +1,118 @@
+#include "window/DocumentMenus.h"
+
+#include "document/MyDocument.h"
+#include "platform/ui/MainMenu.h"
+#include "window/RecordingController.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
+
+#include <functional>
+
+namespace {
+
+using Button = MyDocument::TransportButton;
+
+// One command of a note's window: what it does, and when it may.
+struct Command
+{
+    const char *menu;
+    const char *title;
+    const char *objectName;
+    QKeySequence shortcut;
+    std::function<bool(MyDocument &)> validate;
+    std::function<void(MyDocument &)> run;
+};
+
+// The note of the active window (its own window, or later a window it promoted).
+MyDocument *activeNote()
+{
+    RecordingController *controller =
+        RecordingController::controllerOfWindow(QApplication::activeWindow());
+    return controller ? &controller->document() : nullptr;
+}
+
+Command press(const char *title, const char *objectName, Qt::Key key, Button button)
+{
+    return {QT_TRANSLATE_NOOP("DocumentMenus", "Recording"),
+            title,
+            objectName,
+            QKeySequence(Qt::CTRL | Qt::ALT | key),
+            [button](MyDocument &note) {
+                const QAbstractButton *b = note.transportButton(button);
+                return b && b->isEnabled();
+            },
+            [button](MyDocument &note) { note.pressButton(button); }};
+}
+
+QList<Command> commands()
+{
+    const auto always = [](MyDocument &) { return true; };
+    return {
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Start Recording"), "pressRecordButton", Qt::Key_R,
+              Button::Record),
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Start Playback"), "pressPlayButton", Qt::Key_P,
+              Button::Play),
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Pause"), "pressPauseButton", Qt::Key_S,
+              Button::Pause),
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Back"), "pressBackButton", Qt::Key_B,
+              Button::Back),
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Rewind"), "pressRWButton", Qt::Key_Left,
+              Button::Rewind),
+        press(QT_TRANSLATE_NOOP("DocumentMenus", "Fast Forward"), "pressFFButton", Qt::Key_Right,
+              Button::FastForward),
+        {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Lock or Unlock Text During Playback"),
+         "editLockClicked",
+         {},
+         always,
+         [](MyDocument &note) { note.editLockClicked(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "View"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Hide or Show Media Sidebar"),
+         "collapseButtonPressed",
+         {},
+         always,
+         [](MyDocument &note) { note.collapseButtonPressed(); }},
+    };
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("DocumentMenus", text);
+}
+
+QMenu *menuTitled(lq::MainMenu &mainMenu, const QString &title)
+{
+    QMenu *menu = mainMenu.menuTitled(title);
+    return menu ? menu : mainMenu.addMenu(title);
+}
+
+} // namespace
+
+void installDocumentMenus(lq::MainMenu &mainMenu)
+{
+    for (const Command &command : commands()) {
+        QMenu *menu = menuTitled(mainMenu, translated(command.menu));
+        QAction *action = menu->addAction(translated(command.title));
+        action->setObjectName(QLatin1String(command.objectName));
+        action->setShortcut(command.shortcut);
+        const auto validate = command.validate;
+        const auto run = command.run;
+        // Shown: each item says whether the active note can do it now.
+        QObject::connect(menu, &QMenu::aboutToShow, action, [action, validate] {
+            MyDocument *note = activeNote();
+            action->setEnabled(note && validate(*note));
+        });
+        // Hidden: shortcuts reach the check below whatever the menu showed.
+        QObject::connect(menu, &QMenu::aboutToHide, action, [action] { action->setEnabled(true); });
+        // A shortcut fires without the menu, so the action checks again.
+        QObject::connect(action, &QAction::triggered, action, [validate, run] {
+            MyDocument *note = activeNote();
+            if (note && validate(*note))
+                run(*note);
+        });
+    }
+}

@@ -1,0 +1,158 @@
+#include "document/WrenTextView.h"
+#include "engines/LQEngineFactory.h"
+#include "engines/avf/LQPlayerSession.h"
+#include "engines/avf/LQRecordingSession.h"
+#include "model/WrenEvents.h"
+#include "model/WrenTimerSession.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/media/GstCaptureDevices.h"
+#include "platform/ui/ImageButton.h"
+#include "support/FakeUpdater.h"
+#include "support/TestUserDefaults.h"
+#include "support/WidgetPictures.h"
+#include "window/NoteWindowFixture.h"
+#include "window/TimeView.h"
+#include "window/TimerBarSlider.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+// The program's own engines while it lives, over the test devices and preferences of the test.
+class TestDeviceEngines final : public LQEngineFactory
+{
+public:
+    explicit TestDeviceEngines(LQRecordingSession::Services services)
+        : m_services(services), m_previous(LQEngineFactory::setCurrent(this))
+    {}
+    ~TestDeviceEngines() override { LQEngineFactory::setCurrent(m_previous); }
+    TestDeviceEngines(const TestDeviceEngines &) = delete;
+    TestDeviceEngines &operator=(const TestDeviceEngines &) = delete;
+
+private:
+    std::unique_ptr<LQRecSession> createRecordingEngine(Family) override
+    {
+        return std::make_unique<LQRecordingSession>(m_services);
+    }
+    std::unique_ptr<LQPlaySession> createPlaybackEngine(Family) override
+    {
+        return std::make_unique<LQPlayerSession>();
+    }
+
+    LQRecordingSession::Services m_services;
+    LQEngineFactory *m_previous;
+};
+
+void wait(std::chrono::milliseconds time)
+{
+    lq::runEventLoopUntil([] { return false; }, time);
+}
+
+void savePicture(QWidget &window, const QString &name)
+{
+    const QImage shot = lq::test::picture(window, 1.0);
+    shot.save(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+    EXPECT_GT(lq::test::colourCount(shot), 8) << name.toStdString();
+}
+
+// The test microphone records while the user types; played back at twice the speed, the clock,
+// the playhead and the underlined character follow the stamps.
+TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceTheSpeed)
+{
+    lq::test::TestUserDefaults defaults;
+    lq::GstCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    PrefsController preferences({&devices, &updater});
+    TestDeviceEngines engines({&preferences, &devices});
+    const QString microphone =
+        preferences.audioDevices().key(lq::GstCaptureDevices::kTestMicrophoneId);
+    if (microphone.isEmpty())
+        GTEST_SKIP() << "This machine has no test microphone (GStreamer's test sources).";
+    preferences.setSelectedAudioDeviceName(microphone);
+
+    lq::test::NoteWindowFixture note(preferences);
+    DocumentWindow &w = note.window();
+    WrenRecording &recording = note.recording();
+    note.controller->setAudioState(1);
+    note.controller->setVideoState(0);
+
+    w.recordButton->click();
+    ASSERT_TRUE(note.document->recording);
+    wait(1000ms);
+    const QString typed = u"Hellothere"_s;
+    w.textView->setFocus();
+    for (const QChar c : typed) {
+        QTest::keyClicks(w.textView, QString(c));
+        wait(300ms);
+    }
+    savePicture(w, u"RecordingWindow.png"_s);
+    w.recordButton->click();
+    ASSERT_FALSE(note.document->recording);
+    ASSERT_TRUE(
+        lq::runEventLoopUntil([&] { return note.document->finishedRecordingToFile.load(); }, 20s));
+
+    const std::vector<WrenTimeStampPtr> stamps = recording.events().keyEvents();
+    ASSERT_EQ(stamps.size(), size_t(typed.size()));
+    const auto lastStampedBy = [&](double now) {
+        qsizetype last = -1;
+        for (size_t i = 0; i < stamps.size(); ++i)
+            if (stamps[i]->offset() <= now)
+                last = qsizetype(i);
+        return last;
+    };
+
+    w.speedTextField->selectAll();
+    QTest::keyClicks(w.speedTextField, u"2"_s);
+    QTest::keyClick(w.speedTextField, Qt::Key_Return);
+    ASSERT_FLOAT_EQ(recording.selectedPlaybackSpeed(), 2.0f);
+    // From the start, as after a jump there.
+    recording.jumpToPercentage(0.0f);
+    w.playButton->click();
+    ASSERT_TRUE(note.document->playing);
+    const std::vector<qsizetype> &underlined = note.document->highlightedChars();
+    ASSERT_TRUE(
+        lq::runEventLoopUntil([&] { return !underlined.empty() && underlined.back() >= 3; }, 10s));
+
+    double now = 0.0;
+    ASSERT_TRUE(recording.session(0)->nowInterval(&now));
+    const double length = recording.length();
+    ASSERT_GT(length, 3.0);
+    // The clock's and the underline's last update is at most a moment old (half a second of the
+    // recording, a quarter of a second at twice the speed).
+    constexpr double kMoment = 0.5;
+    const QString clock = w.timeField->text();
+    EXPECT_TRUE(clock == lq::formatClockTime(lq::clockEpoch().addingTimeInterval(now)) ||
+                clock == lq::formatClockTime(lq::clockEpoch().addingTimeInterval(now - kMoment)))
+        << clock.toStdString() << " at " << now;
+    EXPECT_NEAR(w.playhead->value(), 100.0 * now / length, 100.0 * kMoment / length);
+    const qsizetype expected = lastStampedBy(now);
+    const qsizetype shown = underlined.back();
+    EXPECT_TRUE(shown == expected ||
+                (shown == expected - 1 && lastStampedBy(now - kMoment) == shown))
+        << "underlined " << shown << ", stamped by now " << expected << " at " << now;
+    savePicture(w, u"PlayingWindow.png"_s);
+
+    // Twice the speed: the recording's clock runs two seconds a second.
+    QElapsedTimer wall;
+    wall.start();
+    wait(500ms);
+    double later = 0.0;
+    ASSERT_TRUE(recording.session(0)->nowInterval(&later));
+    EXPECT_NEAR((later - now) / (double(wall.elapsed()) / 1000.0), 2.0, 0.4);
+
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !note.document->playing; }, 15s));
+    EXPECT_EQ(w.playButton->imageName(), u"LUMAplay"_s);
+    EXPECT_TRUE(w.recordButton->isEnabled());
+    EXPECT_FALSE(w.editLockView->isVisibleTo(&w));
+}
+
+} // namespace
