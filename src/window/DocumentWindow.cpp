@@ -3,6 +3,7 @@
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
 #include "window/AudioMeter.h"
+#include "window/PdfView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
@@ -19,6 +20,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -233,7 +236,7 @@ QWidget *DocumentWindow::buildSidebar()
     audioLayout->addWidget(audioMeter);
 
     videoDisplayView = makePane(this);
-    slidesDisplayView = makePane(this);
+    slidesDisplayView = buildSlidesPane();
 
     auto *inner = new QWidget(this);
     auto *innerLayout = new QVBoxLayout(inner);
@@ -243,6 +246,8 @@ QWidget *DocumentWindow::buildSidebar()
     audioSectionView = new SidebarSection(tr("Audio"), audio, inner);
     videoSectionView = new SidebarSection(tr("Video"), videoDisplayView, inner);
     slidesSectionView = new SidebarSection(tr("Slides"), slidesDisplayView, inner);
+    videoSectionView->setBordered(true);
+    slidesSectionView->setBordered(true);
     innerLayout->addWidget(audioSectionView);
     innerLayout->addWidget(videoSectionView);
     innerLayout->addWidget(slidesSectionView);
@@ -257,6 +262,40 @@ QWidget *DocumentWindow::buildSidebar()
     mediaSideBar->setBackgroundRole(QPalette::Window);
     mediaSideBar->setWidget(inner);
     return mediaSideBar;
+}
+
+QWidget *DocumentWindow::buildSlidesPane()
+{
+    auto *pane = new QWidget(this);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    QFrame *frame = makePane(pane);
+    slidesPDFMiniView = new PdfView(frame);
+    slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
+    slidesPDFMiniView->hide();
+    frame->layout()->addWidget(slidesPDFMiniView);
+    layout->addWidget(frame);
+
+    auto *navigation = new QHBoxLayout;
+    navigation->setContentsMargins(0, 0, 0, 0);
+    navigation->setSpacing(4);
+    prevSlideButton = new lq::ImageButton(pane);
+    prevSlideButton->setToolTip(tr("Previous slide"));
+    nextSlideButton = new lq::ImageButton(pane);
+    nextSlideButton->setToolTip(tr("Next slide"));
+    slideNumField = new QLineEdit(pane);
+    slideNumField->setPlaceholderText(tr("Go to"));
+    slideNumField->setToolTip(tr("Type a slide number and press Return"));
+    slideNumField->setFixedWidth(slideNumField->fontMetrics().horizontalAdvance(u"Go to 000"_s));
+    totalSlidesField = makeSmallLabel(QString(), pane);
+    totalSlidesField->hide();
+    navigation->addWidget(prevSlideButton);
+    navigation->addWidget(nextSlideButton);
+    navigation->addWidget(slideNumField);
+    navigation->addWidget(totalSlidesField, 1);
+    layout->addLayout(navigation);
+    return pane;
 }
 
 QWidget *DocumentWindow::buildInformationBar()

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class AudioMeter;
+class PdfView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -65,6 +66,12 @@ public:
     // Where the video and slides panes go.
     QWidget *videoDisplayView = nullptr;
     QWidget *slidesDisplayView = nullptr;
+    // The slides pane: the slide, its navigation and the slide-number entry.
+    PdfView *slidesPDFMiniView = nullptr;
+    lq::ImageButton *prevSlideButton = nullptr;
+    lq::ImageButton *nextSlideButton = nullptr;
+    QLineEdit *slideNumField = nullptr;
+    QLabel *totalSlidesField = nullptr;
 
     // Information bar
     QToolButton *listButton = nullptr;
@@ -81,5 +88,6 @@ private:
     QWidget *buildTimeStrip();
     QWidget *buildSpeedControls();
     QWidget *buildSidebar();
+    QWidget *buildSlidesPane();
     QWidget *buildInformationBar();
 };

@@ -5,10 +5,13 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UndoManager.h"
 #include "platform/ui/ImageButton.h"
 #include "preferences/PrefsController.h"
 #include "window/DocumentWindow.h"
 #include "window/LQUserInterfaceValidator.h"
+#include "window/PdfView.h"
+#include "window/PromotedWindow.h"
 #include "window/SidebarSection.h"
 #include "window/TimerBarSlider.h"
 
@@ -43,11 +46,15 @@ RecordingController::RecordingController(MyDocument &document, PrefsController &
     w.timeField->setController(this);
     showSpeed(document.recordingObject().selectedPlaybackSpeed());
     wireUserActions();
+    buildPromotedWindows();
+    wireSlidesAndMedia();
 }
 
 RecordingController::~RecordingController()
 {
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
+    if (lq::UndoManager *undo = m_document.undoManager())
+        undo->removeAllActions(this);
 }
 
 void RecordingController::windowControllerDidLoadNib()
@@ -79,31 +86,7 @@ void RecordingController::close()
         return;
     m_closed = true;
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
-}
-
-void RecordingController::addPath(const QString &)
-{
-    // The panes that take dropped slides and media files come later.
-}
-
-void RecordingController::setSlidesPath(const QString &)
-{
-    // The slides pane comes later.
-}
-
-void RecordingController::gotoSlide(uint32_t)
-{
-    // The slides pane comes later.
-}
-
-void RecordingController::expandSlidesSection()
-{
-    onGuiThread([this] { m_window->slidesSectionView->setExpanded(true); });
-}
-
-void RecordingController::expandVideoSection()
-{
-    onGuiThread([this] { m_window->videoSectionView->setExpanded(true); });
+    closePromotedWindows();
 }
 
 QAbstractButton *RecordingController::transportButton(TransportButton which)
@@ -123,8 +106,9 @@ QAbstractButton *RecordingController::transportButton(TransportButton which)
     case TransportButton::Pause:
         return w.pauseButton;
     case TransportButton::PreviousSlide:
+        return w.prevSlideButton;
     case TransportButton::NextSlide:
-        break;
+        return w.nextSlideButton;
     }
     return nullptr;
 }
