@@ -111,8 +111,9 @@ bool PdfView::pageReady() const
 
 void PdfView::requestPage()
 {
+    // A hidden view draws nothing: its first paint asks.
     const int width = pixelWidth();
-    if (!m_document || width <= 0 || pageReady())
+    if (!m_document || !isVisible() || width <= 0 || pageReady())
         return;
     const int page = m_page;
     m_document->requestImage(page, width, this, [this, page, width](const QImage &image) {

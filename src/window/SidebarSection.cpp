@@ -130,8 +130,7 @@ void SidebarSection::paintEvent(QPaintEvent *)
 
 void SidebarSection::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (offersCopy(*event) && event->mimeData()->hasUrls() &&
-        !droppedFiles(*event->mimeData()).isEmpty()) {
+    if (offersCopy(*event) && event->mimeData()->hasUrls()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
         return;

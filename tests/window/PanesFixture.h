@@ -18,6 +18,7 @@
 #include "window/RecordingController.h"
 
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,12 @@ protected:
         controller->setNoteCommands(&commands);
     }
 
-    ~PanesTest() override { controller->close(); }
+    ~PanesTest() override
+    {
+        controller->close();
+        // No page is still being drawn when the application goes.
+        QThreadPool::globalInstance()->waitForDone();
+    }
 
     // A PDF of pages slides, each of its own width so that turns can be told apart.
     QString makeSlides(int pages, const QString &name = QStringLiteral("slides.pdf")) const
