@@ -7,6 +7,7 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/pdf/PdfTestFiles.h"
+#include "platform/ui/MainMenu.h"
 #include "preferences/PrefsController.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
@@ -17,6 +18,8 @@
 #include "window/DocumentWindow.h"
 #include "window/RecordingController.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -31,6 +34,16 @@ class PanesTest : public testing::Test
 protected:
     PanesTest()
     {
+        // The menus the panes change: the promote items, and the font size's Smaller.
+        QMenu *view = mainMenu.addMenu(QStringLiteral("View"));
+        view->addAction(QStringLiteral("Promote Slides to Window"));
+        view->addAction(QStringLiteral("Promote Video to Window"));
+        QMenu *font = mainMenu.addMenu(QStringLiteral("Font"));
+        font->addAction(QStringLiteral("Bigger"))
+            ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
+        smaller = font->addAction(QStringLiteral("Smaller"));
+        smaller->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+        previousMenu = MainMenu::setCurrent(&mainMenu);
         preferences =
             std::make_unique<PrefsController>(PrefsController::Services{&devices, &updater});
         document = std::make_unique<MyDocument>();
@@ -44,8 +57,19 @@ protected:
     ~PanesTest() override
     {
         controller->close();
+        controller.reset();
+        MainMenu::setCurrent(previousMenu);
         // No page is still being drawn when the application goes.
         QThreadPool::globalInstance()->waitForDone();
+    }
+
+    // The titles of the View menu's items.
+    QStringList viewItems() const
+    {
+        QStringList titles;
+        for (const QAction *item : mainMenu.menuTitled(QStringLiteral("View"))->actions())
+            titles.append(item->text());
+        return titles;
     }
 
     // A PDF of pages slides, each of its own width so that turns can be told apart.
@@ -74,6 +98,9 @@ protected:
 
     DocumentWindow &window() const { return controller->window(); }
 
+    MainMenu mainMenu;
+    MainMenu *previousMenu = nullptr;
+    QAction *smaller = nullptr;
     TestUserDefaults defaults;
     ScriptedAlertPresenter alerts;
     FakeCaptureDevices devices;
