@@ -3,6 +3,7 @@
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
 #include "window/AudioMeter.h"
+#include "window/MediaSidebarView.h"
 #include "window/PdfView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
@@ -238,7 +239,7 @@ QWidget *DocumentWindow::buildSidebar()
     videoDisplayView = makePane(this);
     slidesDisplayView = buildSlidesPane();
 
-    auto *inner = new QWidget(this);
+    auto *inner = new MediaSidebarView(this);
     auto *innerLayout = new QVBoxLayout(inner);
     innerLayout->setContentsMargins(0, 0, 0, 0);
     innerLayout->setSpacing(0);

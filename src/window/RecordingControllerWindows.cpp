@@ -74,10 +74,33 @@ std::optional<QSizeF> naturalSizeOf(const PromotedWindow &window)
     return holder ? holder->naturalSize() : std::nullopt;
 }
 
+// Adds the View menu's promote items once for all windows; each acts for the active window.
+void addPromoteItems()
+{
+    lq::MainMenu *mainMenu = lq::MainMenu::current();
+    if (!mainMenu)
+        return;
+    QMenu *view = mainMenu->menuTitled(kViewMenu);
+    if (!view)
+        view = mainMenu->addMenu(kViewMenu);
+    const auto add = [view](const QString &promote, const QString &close,
+                            void (RecordingController::*selected)()) {
+        if (itemTitled(view, promote) || itemTitled(view, close))
+            return;
+        QObject::connect(view->addAction(promote), &QAction::triggered, view, [selected] {
+            if (RecordingController *controller = RecordingController::controllerOfWindow(nullptr))
+                (controller->*selected)();
+        });
+    };
+    add(kPromoteSlides, kCloseSlides, &RecordingController::slidesMenuItemSelected);
+    add(kPromoteVideo, kCloseVideo, &RecordingController::videoMenuItemSelected);
+}
+
 } // namespace
 
 void RecordingController::buildPromotedWindows()
 {
+    addPromoteItems();
     m_slidesWindow = std::make_unique<PromotedWindow>(tr("Slides"));
     m_videoWindow = std::make_unique<PromotedWindow>(tr("Video"));
     m_slidesPDFView = new PdfView;

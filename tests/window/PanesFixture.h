@@ -34,10 +34,8 @@ class PanesTest : public testing::Test
 protected:
     PanesTest()
     {
-        // The menus the panes change: the promote items, and the font size's Smaller.
-        QMenu *view = mainMenu.addMenu(QStringLiteral("View"));
-        view->addAction(QStringLiteral("Promote Slides to Window"));
-        view->addAction(QStringLiteral("Promote Video to Window"));
+        // The font size's Smaller, whose shortcut the zoom items take; the controller adds the
+        // View menu.
         QMenu *font = mainMenu.addMenu(QStringLiteral("Font"));
         font->addAction(QStringLiteral("Bigger"))
             ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));

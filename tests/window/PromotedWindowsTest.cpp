@@ -107,27 +107,34 @@ TEST_F(PromotedWindowsTest, TheVideoDisclosureParksAndBringsBackTheView)
     EXPECT_TRUE(inSidebar());
 }
 
-TEST_F(PromotedWindowsTest, TheViewMenuItemsPromoteAndClose)
+TEST_F(PromotedWindowsTest, TheViewMenuItemsPromoteAndCloseForTheActiveWindow)
 {
+    const auto trigger = [this](const QString &title) {
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+        for (QAction *item : mainMenu.menuTitled(u"View"_s)->actions()) {
+            if (item->text() == title)
+                item->trigger();
+        }
+    };
     const struct
     {
         const char *name;
-        std::function<void()> select;
         PromotedWindow *window;
         QString promote;
         QString close;
     } cases[] = {
-        {"slides", [this] { controller->slidesMenuItemSelected(); }, &controller->slidesWindow(),
-         u"Promote Slides to Window"_s, u"Close Slides Window"_s},
-        {"video", [this] { controller->videoMenuItemSelected(); }, &controller->videoWindow(),
-         u"Promote Video to Window"_s, u"Close Video Window"_s},
+        {"slides", &controller->slidesWindow(), u"Promote Slides to Window"_s,
+         u"Close Slides Window"_s},
+        {"video", &controller->videoWindow(), u"Promote Video to Window"_s,
+         u"Close Video Window"_s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        c.select();
+        trigger(c.promote);
         EXPECT_TRUE(c.window->isVisible());
         EXPECT_TRUE(viewItems().contains(c.close));
-        c.select();
+        trigger(c.close);
         EXPECT_FALSE(c.window->isVisible());
         EXPECT_TRUE(viewItems().contains(c.promote));
     }
