@@ -2,6 +2,7 @@
 
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
+#include "window/AspectPane.h"
 #include "window/AudioMeter.h"
 #include "window/MediaSidebarView.h"
 #include "window/PdfView.h"
@@ -63,18 +64,6 @@ QLabel *makeIconLabel(const QString &iconName, QWidget *parent)
     if (QIcon::hasThemeIcon(iconName))
         label->setPixmap(QIcon::fromTheme(iconName).pixmap(QSize(16, 16)));
     return label;
-}
-
-// An empty pane of the sidebar, framed, that a video or slides view fills.
-QFrame *makePane(QWidget *parent)
-{
-    auto *pane = new QFrame(parent);
-    pane->setFrameShape(QFrame::StyledPanel);
-    pane->setFrameShadow(QFrame::Sunken);
-    pane->setMinimumHeight(120);
-    auto *layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(1, 1, 1, 1);
-    return pane;
 }
 
 } // namespace
@@ -236,7 +225,7 @@ QWidget *DocumentWindow::buildSidebar()
     audioLayout->addWidget(videoPreviewCheckBox);
     audioLayout->addWidget(audioMeter);
 
-    videoDisplayView = makePane(this);
+    videoDisplayView = new AspectPane(this);
     slidesDisplayView = buildSlidesPane();
 
     auto *inner = new MediaSidebarView(this);
@@ -271,7 +260,8 @@ QWidget *DocumentWindow::buildSlidesPane()
     auto *layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    QFrame *frame = makePane(pane);
+    slidesPane = new AspectPane(pane);
+    AspectPane *frame = slidesPane;
     slidesPDFMiniView = new PdfView(frame);
     slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
     slidesPDFMiniView->hide();

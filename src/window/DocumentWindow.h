@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class AspectPane;
 class AudioMeter;
 class PdfView;
 class QCheckBox;
@@ -67,6 +68,7 @@ public:
     QWidget *videoDisplayView = nullptr;
     QWidget *slidesDisplayView = nullptr;
     // The slides pane: the slide, its navigation and the slide-number entry.
+    AspectPane *slidesPane = nullptr;
     PdfView *slidesPDFMiniView = nullptr;
     lq::ImageButton *prevSlideButton = nullptr;
     lq::ImageButton *nextSlideButton = nullptr;

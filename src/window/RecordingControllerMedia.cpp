@@ -1,5 +1,6 @@
 // The media sections of the sidebar: opening and shutting them, and where the video view goes.
 #include "platform/ui/ImageButton.h"
+#include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
 #include "window/LQVideoView.h"
 #include "window/PdfView.h"
@@ -109,6 +110,11 @@ void RecordingController::setVideoView(QWidget *view, bool closing)
         area.layout()->addWidget(view);
         if (auto *videoView = qobject_cast<LQVideoView *>(view))
             videoView->setController(this);
+        // The pane takes the video's proportions when they are known.
+        const auto *holder = dynamic_cast<const lq::NaturalSizeHolder *>(view);
+        const std::optional<QSizeF> natural = holder ? holder->naturalSize() : std::nullopt;
+        if (auto *pane = qobject_cast<AspectPane *>(&area); pane && natural)
+            pane->setAspectRatio(natural->width() / natural->height());
         view->show();
     }
     if (!closing && (m_videoWindow->isVisible() || m_videoWindow->isMinimized()))

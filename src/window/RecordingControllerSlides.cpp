@@ -7,6 +7,7 @@
 #include "platform/ui/HelpBook.h"
 #include "platform/ui/ImageButton.h"
 #include "shared/FileKinds.h"
+#include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
 #include "window/NoteMediaCommands.h"
 #include "window/PdfView.h"
@@ -94,6 +95,8 @@ bool RecordingController::loadSlides(const QString &path)
     w.slidesPDFMiniView->setDocument(m_pdfDoc);
     m_slidesPDFView->setDocument(m_pdfDoc);
     w.slidesPDFMiniView->show();
+    const QSizeF firstPage = m_pdfDoc->pageSize(0);
+    w.slidesPane->setAspectRatio(firstPage.width() / firstPage.height());
     m_slideNum.store(1);
     w.totalSlidesField->show();
     return true;

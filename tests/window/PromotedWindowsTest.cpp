@@ -2,6 +2,7 @@
 #include "platform/foundation/UndoManager.h"
 #include "support/FakeUiServices.h"
 #include "support/WidgetPictures.h"
+#include "window/AspectPane.h"
 #include "window/LQVideoView.h"
 #include "window/PdfView.h"
 #include "window/PromotedWindow.h"
@@ -68,6 +69,36 @@ TEST_F(PromotedWindowsTest, TheVideoViewGoesToTheSidebarOnlyWhileItsSectionIsOpe
     controller->setVideoView(video);
     controller->setVideoView(nullptr);
     EXPECT_TRUE(sidebarVideoArea()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).isEmpty());
+}
+
+TEST_F(PromotedWindowsTest, OpenPanesTakeTheProportionsOfTheirVideoOrSlides)
+{
+    controller->setSlidesPath(makeSlides(2));
+    controller->showSlide(1);
+    const struct
+    {
+        const char *name;
+        std::optional<QSizeF> natural;
+        double videoRatio;
+    } cases[] = {
+        {"wide video", QSizeF(1280, 720), 16.0 / 9},
+        {"unknown size", std::nullopt, 16.0 / 9},
+        {"square video", QSizeF(480, 480), 1.0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        video->setNaturalSize(c.natural);
+        controller->expandVideoSection();
+        window().slidesSectionView->setExpanded(true);
+        controller->setVideoView(video);
+        lq::runEventLoopUntil([] { return false; }, std::chrono::milliseconds(20));
+        // Inside the pane's one-pixel margins.
+        const auto ratioOf = [](const QWidget *pane) {
+            return (pane->width() - 2.0) / (pane->height() - 2.0);
+        };
+        EXPECT_NEAR(ratioOf(sidebarVideoArea()), c.videoRatio, 0.02);
+        EXPECT_NEAR(ratioOf(window().slidesPane), 400.0 / 300.0, 0.02);
+    }
 }
 
 TEST_F(PromotedWindowsTest, DoubleClickPromotesTheVideoAndClosingBringsItBack)
