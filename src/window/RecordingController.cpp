@@ -55,6 +55,10 @@ RecordingController::~RecordingController()
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
     if (lq::UndoManager *undo = m_document.undoManager())
         undo->removeAllActions(this);
+    // The promoted windows go after this controller's other members: they must not call it.
+    m_slidesWindow->disconnect(this);
+    m_videoWindow->disconnect(this);
+    removeZoomItems();
 }
 
 void RecordingController::windowControllerDidLoadNib()

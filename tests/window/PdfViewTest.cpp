@@ -140,18 +140,4 @@ TEST_F(PdfViewTest, ZoomStepsScaleThePageAndAutoscaleFitsItAgain)
     EXPECT_DOUBLE_EQ(view.scaleFactor(), 1.0);
 }
 
-TEST_F(PdfViewTest, AShownViewGetsItsPageDrawnAtItsSize)
-{
-    PdfView view;
-    view.resize(208, 308);
-    view.setDocument(pages);
-    view.goToPage(1);
-    EXPECT_FALSE(view.pageReady());
-    view.show();
-    ASSERT_TRUE(lq::runEventLoopUntil([&] { return view.pageReady(); }, std::chrono::seconds(5)));
-    // 300 by 400 points in 200 by 300 pixels: the width fits at a scale of 0.667.
-    EXPECT_NEAR(view.scaleFactor(), 200.0 / 300.0, 1e-9);
-    EXPECT_FALSE(pages->cachedImage(1, 200).isNull());
-}
-
 } // namespace

@@ -61,18 +61,6 @@ TEST(SidebarSectionTest, CollapsesToNoHeightAndOpensToItsOwnAtOnceOrSliding)
     }
 }
 
-TEST(SidebarSectionTest, TheDisclosureButtonTellsTheUsersClickOnly)
-{
-    ShownSection shown;
-    QList<bool> pressed;
-    QObject::connect(&shown.section, &SidebarSection::disclosurePressed,
-                     [&](bool on) { pressed.append(on); });
-    shown.section.setExpanded(false);
-    QTest::mouseClick(shown.section.disclosureButton(), Qt::LeftButton);
-    QTest::mouseClick(shown.section.disclosureButton(), Qt::LeftButton);
-    EXPECT_EQ(pressed, (QList<bool>{true, false}));
-}
-
 class SectionDropTest : public lq::test::PanesTest
 {
 protected:

@@ -79,13 +79,6 @@ TEST_F(SlidesPaneTest, TurnsShowTheSlideAndRefusedTurnsChangeNothing)
     EXPECT_EQ(controller->slidesPDFView().currentPage(), 0);
 }
 
-TEST_F(SlidesPaneTest, WithoutSlidesNoTurnIsMade)
-{
-    EXPECT_FALSE(controller->showSlide(1));
-    EXPECT_EQ(controller->slideNum(), 0u);
-    EXPECT_EQ(alerts.count(), 0);
-}
-
 TEST_F(SlidesPaneTest, TurnsUndoAndRedoAndRefusedTurnsLeaveNoStep)
 {
     controller->setSlidesPath(makeSlides(3));
