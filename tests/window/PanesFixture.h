@@ -54,7 +54,8 @@ protected:
 
     ~PanesTest() override
     {
-        controller->close();
+        if (controller)
+            controller->close();
         controller.reset();
         MainMenu::setCurrent(previousMenu);
         // No page is still being drawn when the application goes.

@@ -201,6 +201,17 @@ TEST_F(PromotedWindowsTest, ZoomItemsAreInTheViewMenuOnlyWhileAPromotedWindowIsA
     EXPECT_EQ(viewItems(), promote);
 }
 
+TEST_F(PromotedWindowsTest, AControllerGoingWithAnActiveWindowTakesItsZoomItems)
+{
+    controller->setVideoView(video);
+    controller->moveVideoToWindowAndShow(true);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&controller->videoWindow()));
+    ASSERT_TRUE(viewItems().contains(u"Zoom In"_s));
+    controller.reset();
+    EXPECT_FALSE(viewItems().contains(u"Zoom In"_s));
+    EXPECT_EQ(smaller->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+}
+
 TEST_F(PromotedWindowsTest, CtrlMinusInTheActiveVideoWindowZoomsOutNotTheFont)
 {
     int smallerFired = 0;
