@@ -127,6 +127,19 @@ TEST_F(PromotedWindowsTest, DoubleClickPromotesTheVideoAndClosingBringsItBack)
     }
 }
 
+TEST_F(PromotedWindowsTest, DoubleClickOnTheSlidePromotesTheSlides)
+{
+    controller->setSlidesPath(makeSlides(2));
+    controller->showSlide(2);
+    window().slidesSectionView->setExpanded(true);
+    QTest::mouseDClick(window().slidesPDFMiniView, Qt::LeftButton);
+    EXPECT_TRUE(controller->slidesWindow().isVisible());
+    EXPECT_EQ(controller->slidesPDFView().currentPage(), 1);
+    EXPECT_TRUE(viewItems().contains(u"Close Slides Window"_s));
+    // The sidebar keeps its slide.
+    EXPECT_TRUE(window().slidesPDFMiniView->isVisible());
+}
+
 TEST_F(PromotedWindowsTest, TheVideoDisclosureParksAndBringsBackTheView)
 {
     openVideoSection(true);
@@ -346,6 +359,8 @@ TEST_F(PromotedWindowsTest, PicturesOfTheWindowWithSlidesAndWithVideo)
     const QImage withSlides = window().grab().toImage();
     EXPECT_GT(lq::test::colourCount(withSlides), 8);
     EXPECT_TRUE(withSlides.save(out.filePath(u"window-with-slides-and-video.png"_s)));
+    EXPECT_TRUE(lq::test::picture(window(), 2.0)
+                    .save(out.filePath(u"window-with-slides-and-video@2x.png"_s)));
 
     controller->promoteSlidesToWindow();
     controller->QTMiniViewDoubleClicked();
