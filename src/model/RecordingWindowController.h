@@ -19,7 +19,8 @@ public:
     virtual void setRecordingExists() = 0;
     virtual void setRecordingGone() = 0;
     virtual void setSlidesPath(const QString &path) = 0;
-    virtual void gotoSlide(uint32_t slide) = 0;
+    // Shows a slide (from 1); recordUndo is false for the changes playback makes.
+    virtual void gotoSlide(uint32_t slide, bool recordUndo) = 0;
     // The view to show in the video pane: the live preview or recorded video; null for none.
     virtual void setVideoView(QWidget *) {}
     virtual void expandSlidesSection() = 0;

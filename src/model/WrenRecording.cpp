@@ -157,7 +157,7 @@ void WrenRecording::loadController(RecordingWindowController *controller)
     if (!packageURL().isEmpty() && m_slidesSaved) {
         m_slides.setPath(slidesFileName());
         controller->setSlidesPath(slidesFileName());
-        controller->gotoSlide(1);
+        controller->gotoSlide(1, true);
         controller->expandSlidesSection();
     }
     m_controllerConnections.push_back(connect(

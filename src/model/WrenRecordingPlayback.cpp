@@ -323,7 +323,7 @@ void WrenRecording::showStamp(size_t position, bool highlight)
         slide = earlier ? earlier->index() : 1;
     }
     if (m_controller)
-        m_controller->gotoSlide(slide);
+        m_controller->gotoSlide(slide, false);
 }
 
 void WrenRecording::highlightBeforeFirstStamp()
@@ -355,7 +355,7 @@ void WrenRecording::resetSlideDisplayed(std::optional<double> offset)
         return;
     const WrenTimeStampPtr stamp =
         m_events->lastEventBeforeOffset(*offset, current, WrenTimeStampTypeSlide);
-    m_controller->gotoSlide(stamp ? stamp->index() : 1);
+    m_controller->gotoSlide(stamp ? stamp->index() : 1, false);
 }
 
 void WrenRecording::jumpToCharacter(uint32_t index)

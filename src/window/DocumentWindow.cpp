@@ -2,7 +2,10 @@
 
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
+#include "window/AspectPane.h"
 #include "window/AudioMeter.h"
+#include "window/MediaSidebarView.h"
+#include "window/PdfView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
@@ -19,6 +22,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -59,18 +64,6 @@ QLabel *makeIconLabel(const QString &iconName, QWidget *parent)
     if (QIcon::hasThemeIcon(iconName))
         label->setPixmap(QIcon::fromTheme(iconName).pixmap(QSize(16, 16)));
     return label;
-}
-
-// An empty pane of the sidebar, framed, that a video or slides view fills.
-QFrame *makePane(QWidget *parent)
-{
-    auto *pane = new QFrame(parent);
-    pane->setFrameShape(QFrame::StyledPanel);
-    pane->setFrameShadow(QFrame::Sunken);
-    pane->setMinimumHeight(120);
-    auto *layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(1, 1, 1, 1);
-    return pane;
 }
 
 } // namespace
@@ -234,10 +227,10 @@ QWidget *DocumentWindow::buildSidebar()
     audioLayout->addWidget(videoPreviewCheckBox);
     audioLayout->addWidget(audioMeter);
 
-    videoDisplayView = makePane(this);
-    slidesDisplayView = makePane(this);
+    videoDisplayView = new AspectPane(this);
+    slidesDisplayView = buildSlidesPane();
 
-    auto *inner = new QWidget(this);
+    auto *inner = new MediaSidebarView(this);
     auto *innerLayout = new QVBoxLayout(inner);
     innerLayout->setContentsMargins(0, 0, 0, 0);
     innerLayout->setSpacing(0);
@@ -245,6 +238,8 @@ QWidget *DocumentWindow::buildSidebar()
     audioSectionView = new SidebarSection(tr("Audio"), audio, inner);
     videoSectionView = new SidebarSection(tr("Video"), videoDisplayView, inner);
     slidesSectionView = new SidebarSection(tr("Slides"), slidesDisplayView, inner);
+    videoSectionView->setBordered(true);
+    slidesSectionView->setBordered(true);
     innerLayout->addWidget(audioSectionView);
     innerLayout->addWidget(videoSectionView);
     innerLayout->addWidget(slidesSectionView);
@@ -259,6 +254,41 @@ QWidget *DocumentWindow::buildSidebar()
     mediaSideBar->setBackgroundRole(QPalette::Window);
     mediaSideBar->setWidget(inner);
     return mediaSideBar;
+}
+
+QWidget *DocumentWindow::buildSlidesPane()
+{
+    auto *pane = new QWidget(this);
+    auto *layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    slidesPane = new AspectPane(pane);
+    AspectPane *frame = slidesPane;
+    slidesPDFMiniView = new PdfView(frame);
+    slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
+    slidesPDFMiniView->hide();
+    frame->layout()->addWidget(slidesPDFMiniView);
+    layout->addWidget(frame);
+
+    auto *navigation = new QHBoxLayout;
+    navigation->setContentsMargins(0, 0, 0, 0);
+    navigation->setSpacing(4);
+    prevSlideButton = new lq::ImageButton(pane);
+    prevSlideButton->setToolTip(tr("Previous slide"));
+    nextSlideButton = new lq::ImageButton(pane);
+    nextSlideButton->setToolTip(tr("Next slide"));
+    slideNumField = new QLineEdit(pane);
+    slideNumField->setPlaceholderText(tr("Go to"));
+    slideNumField->setToolTip(tr("Type a slide number and press Return"));
+    slideNumField->setFixedWidth(slideNumField->fontMetrics().horizontalAdvance(u"Go to 000"_s));
+    totalSlidesField = makeSmallLabel(QString(), pane);
+    totalSlidesField->hide();
+    navigation->addWidget(prevSlideButton);
+    navigation->addWidget(nextSlideButton);
+    navigation->addWidget(slideNumField);
+    navigation->addWidget(totalSlidesField, 1);
+    layout->addLayout(navigation);
+    return pane;
 }
 
 QWidget *DocumentWindow::buildInformationBar()

@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 
+class AspectPane;
 class AudioMeter;
+class PdfView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -69,6 +71,13 @@ public:
     // Where the video and slides panes go.
     QWidget *videoDisplayView = nullptr;
     QWidget *slidesDisplayView = nullptr;
+    // The slides pane: the slide, its navigation and the slide-number entry.
+    AspectPane *slidesPane = nullptr;
+    PdfView *slidesPDFMiniView = nullptr;
+    lq::ImageButton *prevSlideButton = nullptr;
+    lq::ImageButton *nextSlideButton = nullptr;
+    QLineEdit *slideNumField = nullptr;
+    QLabel *totalSlidesField = nullptr;
 
     // Information bar
     QToolButton *listButton = nullptr;
@@ -85,6 +94,7 @@ private:
     QWidget *buildTimeStrip();
     QWidget *buildSpeedControls();
     QWidget *buildSidebar();
+    QWidget *buildSlidesPane();
     QWidget *buildInformationBar();
     QWidget *buildEditLockStrip();
 };

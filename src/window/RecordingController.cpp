@@ -5,40 +5,19 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UndoManager.h"
 #include "platform/ui/ImageButton.h"
 #include "preferences/PrefsController.h"
 #include "window/DocumentWindow.h"
 #include "window/LQUserInterfaceValidator.h"
+#include "window/PdfView.h"
+#include "window/PromotedWindow.h"
 #include "window/SidebarSection.h"
 #include "window/TimerBarSlider.h"
 
 #include <QLabel>
 #include <QScrollArea>
 #include <QToolButton>
-
-#include <vector>
-
-namespace {
-
-// Every controller alive (main thread only): the menus find the active window's note here.
-std::vector<RecordingController *> &liveControllers()
-{
-    static std::vector<RecordingController *> controllers;
-    return controllers;
-}
-
-} // namespace
-
-RecordingController *RecordingController::controllerOfWindow(const QWidget *window)
-{
-    if (!window)
-        return nullptr;
-    for (RecordingController *controller : liveControllers()) {
-        if (controller->m_window.get() == window)
-            return controller;
-    }
-    return nullptr;
-}
 
 RecordingController::RecordingController(MyDocument &document)
     : RecordingController(document, PrefsController::sharedController())
@@ -76,13 +55,19 @@ RecordingController::RecordingController(MyDocument &document, PrefsController &
     w.timeField->setController(this);
     showSpeed(document.recordingObject().selectedPlaybackSpeed());
     wireUserActions();
-    liveControllers().push_back(this);
+    buildPromotedWindows();
+    wireSlidesAndMedia();
 }
 
 RecordingController::~RecordingController()
 {
-    std::erase(liveControllers(), this);
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
+    if (lq::UndoManager *undo = m_document.undoManager())
+        undo->removeAllActions(this);
+    // The promoted windows go after this controller's other members: they must not call it.
+    m_slidesWindow->disconnect(this);
+    m_videoWindow->disconnect(this);
+    removeZoomItems();
 }
 
 void RecordingController::windowControllerDidLoadNib()
@@ -114,31 +99,7 @@ void RecordingController::close()
         return;
     m_closed = true;
     lq::NotificationCenter::defaultCenter().removeObserver(static_cast<const void *>(this));
-}
-
-void RecordingController::addPath(const QString &)
-{
-    // The panes that take dropped slides and media files come later.
-}
-
-void RecordingController::setSlidesPath(const QString &)
-{
-    // The slides pane comes later.
-}
-
-void RecordingController::gotoSlide(uint32_t)
-{
-    // The slides pane comes later.
-}
-
-void RecordingController::expandSlidesSection()
-{
-    onGuiThread([this] { m_window->slidesSectionView->setExpanded(true); });
-}
-
-void RecordingController::expandVideoSection()
-{
-    onGuiThread([this] { m_window->videoSectionView->setExpanded(true); });
+    closePromotedWindows();
 }
 
 QAbstractButton *RecordingController::transportButton(TransportButton which)
@@ -158,8 +119,9 @@ QAbstractButton *RecordingController::transportButton(TransportButton which)
     case TransportButton::Pause:
         return w.pauseButton;
     case TransportButton::PreviousSlide:
+        return w.prevSlideButton;
     case TransportButton::NextSlide:
-        break;
+        return w.nextSlideButton;
     }
     return nullptr;
 }

@@ -5,11 +5,14 @@
 #include "window/LQVideoViewController.h"
 #include "window/TimeView.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class DocumentWindow;
 class MyDocument;
@@ -17,6 +20,10 @@ class PrefsController;
 class SidebarSection;
 class QAction;
 class QCheckBox;
+class NoteMediaCommands;
+class PdfView;
+class PromotedWindow;
+class SlidesPages;
 class QWidget;
 
 // The controller of one note's window: it builds the window, shows what the recording object
@@ -67,9 +74,6 @@ public:
     void rwButtonPressed();
     // Menu items of the View menu that this window answers for, by the action's object name.
     bool validateUserInterfaceItem(const QAction *item) const;
-    // The controller of the note whose window (or one of its windows) window is; null for any
-    // other window.
-    static RecordingController *controllerOfWindow(const QWidget *window);
 
     // Media check boxes (0 off, 1 on, -1 mixed): set the box and act as if the user had.
     void setAudioState(int state);
@@ -90,7 +94,8 @@ public:
     void setRecordingExists() override;
     void setRecordingGone() override;
     void setSlidesPath(const QString &path) override;
-    void gotoSlide(uint32_t slide) override;
+    void gotoSlide(uint32_t slide, bool recordUndo) override;
+    void setVideoView(QWidget *view) override;
     void expandSlidesSection() override;
     void expandVideoSection() override;
     void playbackStopped() override;
@@ -101,7 +106,55 @@ public:
     void sessionClockTimeChanged(WrenTimerSession *session, lq::Date clockTime) override;
     void audioLevelChanged(float decibels) override;
 
+    // Slides (any thread may read the path and the slide shown)
+    QString slidesPath() const;
+    uint32_t slideNum() const { return m_slideNum.load(); }
+    // Shows slide n (from 1), loading the slides on first use; with recordUndo the change can be
+    // undone. False when there are no slides, n is shown already or out of range, or the slides
+    // cannot be read. On another thread the change is posted to the GUI thread (answering false).
+    bool showSlide(uint32_t n, bool recordUndo = true);
+    void prevSlideButtonPressed();
+    void nextSlideButtonPressed();
+    void slideNumFieldChanged();
+    // The user paged view to page (from 0).
+    void slideChanged(PdfView *view, int page);
+    void addSlides(const QString &path);
+    void removeSlidesFile();
+    // Not owned; null until the note installs them.
+    void setNoteCommands(NoteMediaCommands *commands) { m_noteCommands = commands; }
+
+    // Media sections
+    void expandAudioSection();
+    void audioDisclosurePressed(bool on);
+    void videoDisclosurePressed(bool on);
+    void slidesDisclosurePressed(bool on);
+    // Places the video view in the sidebar, or in the video window when it is shown or the video
+    // section is shut; null empties the sidebar's video area.
+    void setVideoView(QWidget *view, bool closing);
+
+    // Promoted windows
+    PromotedWindow &slidesWindow() const { return *m_slidesWindow; }
+    PromotedWindow &videoWindow() const { return *m_videoWindow; }
+    PdfView &slidesPDFView() const { return *m_slidesPDFView; }
+    int slidesZoomLevel() const { return m_slidesZoomLevel; }
+    void moveVideoToWindowAndShow(bool show);
+    void promoteSlidesToWindow();
+    void pdfMiniViewDoubleClicked() { promoteSlidesToWindow(); }
+    void slidesMenuItemSelected();
+    void videoMenuItemSelected();
+    void windowKeyChanged(PromotedWindow *window, bool key);
+    void windowClosing(PromotedWindow *window);
+    void zoomSlidesIn();
+    void zoomSlidesOut();
+    void zoomVideoIn();
+    void zoomVideoOut();
+    void zoomVideoNatural();
+    // The controller of the note whose window (its own or a promoted one) holds widget, or of the
+    // active window when widget is null; null for any other window.
+    static RecordingController *controllerOfWindow(QWidget *widget);
+
     // LQVideoViewController
+    void QTMiniViewDoubleClicked() override { moveVideoToWindowAndShow(true); }
     QAbstractButton *transportButton(TransportButton which) override;
     LQUserInterfaceValidator *recordingDoc() override;
 
@@ -130,10 +183,40 @@ private:
     void videoPreviewCheckBoxPressed();
     void setSelectedPlaybackSpeed(double speed);
 
+    // Slides and media panes
+    void wireSlidesAndMedia();
+    bool loadSlides(const QString &path);
+    void displaySlide(uint32_t n);
+    void enableSlideButtons(bool previous, bool next);
+    void tellNoteOfSlide();
+    // Promoted windows
+    void buildPromotedWindows();
+    void closePromotedWindows();
+    void addZoomItems(PromotedWindow *window);
+    void removeZoomItems();
+    void zoomIn(PromotedWindow &window, bool slides);
+    void zoomOut(PromotedWindow &window, bool slides);
+
     MyDocument &m_document;
     PrefsController &m_preferences;
     std::unique_ptr<DocumentWindow> m_window;
     DocumentWindowOutlets m_outlets;
     std::atomic<bool> m_recording{false};
     bool m_closed = false;
+
+    // Slides and media panes
+    mutable std::mutex m_slidesPathMutex;
+    QString m_slidesPath;
+    // Serialises slide changes; recursive because a modal alert may let a change start again.
+    std::recursive_mutex m_slidesMutex;
+    std::atomic<uint32_t> m_slideNum{0};
+    std::shared_ptr<SlidesPages> m_pdfDoc;
+    bool m_slidesAlertShowing = false;
+    NoteMediaCommands *m_noteCommands = nullptr;
+    // Promoted windows
+    std::unique_ptr<PromotedWindow> m_slidesWindow;
+    std::unique_ptr<PromotedWindow> m_videoWindow;
+    PdfView *m_slidesPDFView = nullptr;
+    int m_slidesZoomLevel = 0;
+    QList<QPointer<QAction>> m_zoomItems;
 };

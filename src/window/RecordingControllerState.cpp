@@ -125,7 +125,7 @@ void RecordingController::mediaCheckBoxPressed(QCheckBox &box, SidebarSection &s
     const lq::UserDefaults &defaults = lq::UserDefaults::standard();
     if (defaults.contains(autoExpandKey) && !defaults.boolForKey(autoExpandKey))
         return;
-    section.setExpanded(box.checkState() == Qt::Checked);
+    section.setExpanded(box.checkState() == Qt::Checked, false);
 }
 
 void RecordingController::qtDevicesChanged()

@@ -1,12 +1,44 @@
 #include "window/SidebarSection.h"
 
+#include "document/DocumentWindowController.h"
+#include "platform/ui/AlertPresenter.h"
+#include "shared/FileKinds.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QPropertyAnimation>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
+namespace {
+
+bool offersCopy(const QDropEvent &event)
+{
+    return (event.possibleActions() & Qt::CopyAction) != 0;
+}
+
+QStringList droppedFiles(const QMimeData &data)
+{
+    QStringList files;
+    for (const QUrl &url : data.urls()) {
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    }
+    return files;
+}
+
+} // namespace
+
 SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *parent)
-    : QWidget(parent), m_disclosure(new QToolButton(this)), m_content(content)
+    : QWidget(parent)
+    , m_disclosure(new QToolButton(this))
+    , m_content(content)
+    , m_animation(new QPropertyAnimation(content, "maximumHeight", this))
 {
     m_disclosure->setCheckable(true);
     m_disclosure->setAutoRaise(true);
@@ -32,15 +64,109 @@ SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *
     layout->addLayout(header);
     m_content->setParent(this);
     layout->addWidget(m_content);
+    setAcceptDrops(true);
 
-    connect(m_disclosure, &QToolButton::clicked, this, &SidebarSection::setExpanded);
+    m_animation->setDuration(kAnimationMilliseconds);
+    m_animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_animation, &QPropertyAnimation::finished, this, [this] {
+        // Open, the content follows its own size again; shut, it takes no focus.
+        if (m_expanded)
+            m_content->setMaximumHeight(QWIDGETSIZE_MAX);
+        else
+            m_content->hide();
+    });
+    connect(m_disclosure, &QToolButton::clicked, this, [this](bool on) {
+        showDisclosure(on);
+        Q_EMIT disclosurePressed(on);
+    });
     setExpanded(true);
 }
 
-void SidebarSection::setExpanded(bool expanded)
+int SidebarSection::expandedContentHeight() const
+{
+    if (m_content->hasHeightForWidth())
+        return m_content->heightForWidth(m_content->width());
+    return std::max(m_content->sizeHint().height(), m_content->minimumHeight());
+}
+
+void SidebarSection::showDisclosure(bool on)
+{
+    m_disclosure->setChecked(on);
+    m_disclosure->setArrowType(on ? Qt::DownArrow : Qt::RightArrow);
+}
+
+void SidebarSection::setExpanded(bool expanded, bool instant)
 {
     m_expanded = expanded;
-    m_disclosure->setChecked(expanded);
-    m_disclosure->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
-    m_content->setVisible(expanded);
+    showDisclosure(expanded);
+    m_animation->stop();
+    if (instant) {
+        m_content->setMaximumHeight(expanded ? QWIDGETSIZE_MAX : 0);
+        m_content->setVisible(expanded);
+        return;
+    }
+    const int from = m_content->isVisible() ? m_content->height() : 0;
+    m_content->setMaximumHeight(from);
+    m_content->show();
+    m_animation->setStartValue(from);
+    m_animation->setEndValue(expanded ? expandedContentHeight() : 0);
+    m_animation->start();
+}
+
+void SidebarSection::setBordered(bool bordered)
+{
+    m_bordered = bordered;
+    update();
+}
+
+void SidebarSection::paintEvent(QPaintEvent *)
+{
+    if (!m_bordered)
+        return;
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, 0, width(), 0);
+}
+
+void SidebarSection::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (offersCopy(*event) && event->mimeData()->hasUrls()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        return;
+    }
+    QWidget::dragEnterEvent(event);
+}
+
+void SidebarSection::dropEvent(QDropEvent *event)
+{
+    const QMimeData &data = *event->mimeData();
+    if (!data.hasUrls()) {
+        QWidget::dropEvent(event);
+        return;
+    }
+    const QStringList files = droppedFiles(data);
+    if (files.size() != 1) {
+        lq::AlertRequest alert;
+        alert.messageText =
+            files.isEmpty()
+                ? tr("Error - no files found")
+                : tr("Error - Luma Quill can only accept 1 slides or media file, but received %1 "
+                     "files")
+                      .arg(files.size());
+        lq::AlertPresenter::current().runModal(alert);
+        event->ignore();
+        return;
+    }
+    const QString &path = files.first();
+    if ((isSlidesFile(path) || isQTFile(path)) && m_controller) {
+        m_controller->addPath(path);
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        return;
+    }
+    // An image the drop could make is left to the base class, which takes nothing.
+    event->ignore();
+    if (data.hasImage())
+        QWidget::dropEvent(event);
 }

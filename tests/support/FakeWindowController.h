@@ -18,9 +18,11 @@ public:
     {
         calls.append(QStringLiteral("setSlidesPath:") + path);
     }
-    void gotoSlide(uint32_t slide) override
+    // "gotoSlide:2", or "gotoSlide:2 recordUndo:NO" for a change that is not to be undone.
+    void gotoSlide(uint32_t slide, bool recordUndo) override
     {
-        calls.append(QStringLiteral("gotoSlide:%1").arg(slide));
+        calls.append(QStringLiteral("gotoSlide:%1").arg(slide) +
+                     (recordUndo ? QString() : QStringLiteral(" recordUndo:NO")));
     }
     void expandSlidesSection() override { calls.append(QStringLiteral("expandSlidesSection")); }
     void expandVideoSection() override { calls.append(QStringLiteral("expandVideoSection")); }

@@ -407,7 +407,7 @@ TEST_F(RecordingControllerTest, StateRoundTripsAndSkipsMissingShortAndMistypedKe
         QTest::mouseClick(window().slidesSectionView->disclosureButton(), Qt::LeftButton);
         EXPECT_EQ(describe(controller->currentState()).value(u"slidesSectionState"_s),
                   expanded ? u"YES"_s : u"NO"_s);
-        EXPECT_EQ(window().slidesDisplayView->isVisible(), expanded);
+        EXPECT_EQ(window().slidesSectionView->expanded(), expanded);
     }
     EXPECT_EQ(describe(controller->currentStateForDefault()),
               (QMap<QString, QString>{{u"videoFrameState"_s, u"array of 0"_s},
