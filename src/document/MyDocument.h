@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/NoteMediaCommands.h"
 #include "document/PackageWriter.h"
 #include "document/WrenTextViewDelegate.h"
 #include "model/RecordingOwner.h"
@@ -35,7 +36,10 @@ class Timer;
 
 // One open note: its text, its recording object, and the package it is stored in (a folder of
 // the members "meta", "text", "bmtext", "recording", the image files, the slides and the media).
-class MyDocument : public lq::Document, public RecordingOwner, public WrenTextViewDelegate
+class MyDocument : public lq::Document,
+                   public RecordingOwner,
+                   public WrenTextViewDelegate,
+                   public NoteMediaCommands
 {
     Q_OBJECT
 public:
@@ -202,7 +206,10 @@ public:
     int toggleRW();
     // A slide shown by the user: stamped while recording or during unlocked playback, else
     // followed by the playhead.
-    void gotoSlide(uint32_t slide);
+    void gotoSlide(uint32_t slide) override;
+    // Adding slides or media to a note is not possible yet: the user is told so.
+    void addSlides(const QString &path) override;
+    void importMediaFromFile(const QString &path) override;
     // The transport buttons of the window, clicked as by the user (nothing without a window
     // or while the button is disabled).
     enum class TransportButton {
@@ -239,6 +246,7 @@ protected:
     QString fileExtension() const override { return QLatin1String(kFileExtension); }
 
 private:
+    void tellCannotAdd(const QString &path);
     struct Snapshot;
     bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
     bool waitForFinishedRecording(lq::Error *error);

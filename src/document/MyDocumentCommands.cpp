@@ -4,9 +4,11 @@
 #include "document/MyDocument.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/ui/AlertPresenter.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 bool MyDocument::startRecording(bool audio, bool video)
 {
@@ -103,6 +105,26 @@ void MyDocument::gotoSlide(uint32_t slide)
         r.jumpToSlide(slide);
     else if (recording || playbackMode == kUnlockedMode)
         r.recordSlideEventForSlide(slide);
+}
+
+void MyDocument::addSlides(const QString &path)
+{
+    tellCannotAdd(path);
+}
+
+void MyDocument::importMediaFromFile(const QString &path)
+{
+    tellCannotAdd(path);
+}
+
+void MyDocument::tellCannotAdd(const QString &path)
+{
+    lq::AlertRequest alert;
+    alert.messageText = tr("“%1” can't be added to the note.").arg(QFileInfo(path).fileName());
+    alert.informativeText =
+        tr("This version of Luma Quill can't add slides or media files to a note yet.");
+    alert.buttons = {tr("OK")};
+    lq::AlertPresenter::current().runModal(alert);
 }
 
 QAbstractButton *MyDocument::transportButton(TransportButton which) const

@@ -28,6 +28,7 @@ RecordingController::RecordingController(MyDocument &document, PrefsController &
     , m_preferences(preferences)
     , m_window(std::make_unique<DocumentWindow>(document.textStorage()))
 {
+    m_noteCommands = &document;
     DocumentWindow &w = *m_window;
     m_outlets.window = &w;
     m_outlets.textView = w.textView;

@@ -121,6 +121,7 @@ public:
     void addSlides(const QString &path);
     void removeSlidesFile();
     // Not owned; null until the note installs them.
+    // The note answers unless a test installs others.
     void setNoteCommands(NoteMediaCommands *commands) { m_noteCommands = commands; }
 
     // Media sections

@@ -9,7 +9,7 @@
 #include "shared/FileKinds.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
-#include "window/NoteMediaCommands.h"
+#include "document/NoteMediaCommands.h"
 #include "window/PdfView.h"
 #include "window/RecordingController.h"
 #include "window/SlidesPages.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/NoteMediaCommands.h"
+#include "document/NoteMediaCommands.h"
 
 #include <QStringList>
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-// The note's commands that the slides and media panes call: adding slides or media, and
-// stamping or following a slide change the user made. The note installs them in its window
-// controller; without them the panes show what the user does and tell nobody.
+// The note's commands that its window's slides and media panes call: adding slides or media, and
+// stamping or following a slide change the user made. The note answers them; tests may install
+// others in the window controller.
 class NoteMediaCommands
 {
 public:
