@@ -47,19 +47,8 @@ LQApplication *LQApplication::instance()
 
 bool LQApplication::terminate()
 {
-    if (m_controller) {
-        for (MyDocument *note : m_controller->notes()) {
-            if (note->recording.load()) {
-                LumaDocumentController::showRecordingRefusal();
-                return false;
-            }
-        }
-        // Every document closes in turn; the first that cannot keep its changes stops the quit.
-        for (lq::Document *document : m_controller->documents()) {
-            if (!m_controller->closeDocument(document))
-                return false;
-        }
-    }
+    if (m_controller && !m_controller->closeAllDocuments())
+        return false;
     QCoreApplication::quit();
     return true;
 }

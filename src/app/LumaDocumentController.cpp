@@ -209,6 +209,21 @@ bool LumaDocumentController::closeDocument(lq::Document *document)
     return true;
 }
 
+bool LumaDocumentController::closeAllDocuments()
+{
+    for (MyDocument *note : notes()) {
+        if (note->recording.load()) {
+            showRecordingRefusal();
+            return false;
+        }
+    }
+    for (lq::Document *document : documents()) {
+        if (!closeDocument(document))
+            return false;
+    }
+    return true;
+}
+
 void LumaDocumentController::closeDocumentLater(lq::Document *document)
 {
     QPointer<lq::Document> guarded(document);

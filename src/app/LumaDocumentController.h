@@ -57,6 +57,9 @@ public:
     // Closes document now: false, after an alert, while it records or when its unsaved changes
     // cannot be autosaved.
     bool closeDocument(lq::Document *document);
+    // Before quitting: refuses, after an alert, while any note records; otherwise closes every
+    // document in turn and stops at the first that cannot keep its changes. True when all closed.
+    bool closeAllDocuments();
     // Closes document on the next pass of the event loop (nothing when it is gone by then).
     void closeDocumentLater(lq::Document *document);
     // The user closes a note's window: as closeDocument, and lastNoteClosed when none is left.

@@ -1,0 +1,153 @@
+// The real program, started as a user starts it.
+
+#include "platform/foundation/MainThread.h"
+#include "platform/pdf/PdfTestFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A private home for the program: its own data, settings, cache and runtime folders.
+class ProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *name : {"config", "data", "cache", "runtime"})
+            ASSERT_TRUE(QDir().mkpath(home.filePath(QLatin1String(name))));
+        QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           home.filePath(QStringLiteral("config")));
+        // A data folder that does not exist yet: the program makes it with its parents.
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           home.filePath(QStringLiteral("data/new")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                           home.filePath(QStringLiteral("cache")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                           home.filePath(QStringLiteral("runtime")));
+        environment.insert(QStringLiteral("LUMAQUILL_TEST_DEVICES"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("LUMAQUILL_AUDIO_OUTPUT"), QStringLiteral("fake"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    }
+
+    QString lockPath() const { return home.filePath(QStringLiteral("data/new/Luma Quill/ASLock")); }
+    QString socketPath() const
+    {
+        return home.filePath(QStringLiteral("runtime/lumaquill-%1.socket").arg(::getuid()));
+    }
+
+    // Runs the program to its end (a later launch) and answers its exit status.
+    int launchAgain(const QStringList &arguments)
+    {
+        QProcess second;
+        QProcessEnvironment offscreen = environment;
+        offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second.setProcessEnvironment(offscreen);
+        second.start(QStringLiteral(LQ_PROGRAM), arguments);
+        if (!second.waitForFinished(20000)) {
+            second.kill();
+            second.waitForFinished();
+            return -1;
+        }
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_F(ProgramTest, UnderXvfbOneCopyRunsLaterLaunchesHandOverAndQuittingLeavesNothing)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
+        GTEST_SKIP() << "xvfb-run is not installed";
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    // xvfb-run execs nothing after the program: the signal reaches the program through it.
+    first.start(QStringLiteral("xvfb-run"),
+                {QStringLiteral("-a"), QStringLiteral("-s"),
+                 QStringLiteral("-screen 0 1280x1024x24"), QStringLiteral(LQ_PROGRAM)});
+    ASSERT_TRUE(first.waitForStarted());
+    QByteArray output;
+    const auto runsAndListens = [&] {
+        first.waitForReadyRead(50);
+        output += first.readAll();
+        return QFileInfo::exists(socketPath()) || first.state() == QProcess::NotRunning;
+    };
+    lq::runEventLoopUntil(runsAndListens, 60s);
+    ASSERT_TRUE(QFileInfo::exists(socketPath())) << output.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(lockPath()));
+    // An untitled note opened: its temporary folder was made.
+    QDirIterator notes(home.filePath(QStringLiteral("cache")), {QStringLiteral("lumaquill-*")},
+                       QDir::Dirs, QDirIterator::Subdirectories);
+    EXPECT_TRUE(notes.hasNext());
+
+    const QString slides = home.filePath(QStringLiteral("slides.pdf"));
+    ASSERT_TRUE(lq::test::writePdf(slides, {QSize(300, 200)}));
+    EXPECT_EQ(launchAgain({slides}), 0);
+    const QByteArray expected = "Opening " + slides.toUtf8() + " from another launch.";
+    lq::runEventLoopUntil(
+        [&] {
+            first.waitForReadyRead(50);
+            output += first.readAll();
+            return output.contains(expected);
+        },
+        10s);
+    EXPECT_TRUE(output.contains(expected)) << output.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running) << "the running copy goes on";
+
+    // The program's own children (xvfb-run's shell runs it) take the signal as a quit.
+    QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-TERM"), QStringLiteral("-P"),
+                                                QString::number(first.processId()),
+                                                QStringLiteral("-x"), QStringLiteral("lumaquill")});
+    EXPECT_TRUE(first.waitForFinished(30000)) << output.toStdString();
+    output += first.readAll();
+    EXPECT_EQ(first.exitCode(), 0) << output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(lockPath()));
+    EXPECT_FALSE(QFileInfo::exists(socketPath()));
+}
+
+TEST_F(ProgramTest, ALaunchWithFilesNobodyAnswersForRunsItself)
+{
+    // No copy runs: the launch does not hang on the missing socket and refuses bad arguments.
+    EXPECT_EQ(launchAgain({QStringLiteral("--search")}), 2);
+}
+
+TEST(DesktopFilesTest, TheDesktopEntryAndTheNoteTypeAreValid)
+{
+    const QString data = QStringLiteral(LQ_SOURCE_DIR "/data");
+    const QString validate =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validate.isEmpty())
+        GTEST_SKIP() << "desktop-file-utils is not installed";
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(validate, {data + QStringLiteral("/lumaquill.desktop")});
+    ASSERT_TRUE(check.waitForFinished());
+    EXPECT_EQ(check.exitCode(), 0);
+    EXPECT_TRUE(check.readAll().trimmed().isEmpty());
+
+    QTemporaryDir mime;
+    ASSERT_TRUE(QDir().mkpath(mime.filePath(QStringLiteral("packages"))));
+    ASSERT_TRUE(QFile::copy(data + QStringLiteral("/lumaquill.xml"),
+                            mime.filePath(QStringLiteral("packages/lumaquill.xml"))));
+    EXPECT_EQ(QProcess::execute(QStringLiteral("update-mime-database"), {mime.path()}), 0);
+    QFile globs(mime.filePath(QStringLiteral("globs2")));
+    ASSERT_TRUE(globs.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(globs.readAll().contains("application/x-lumaquill-note:*.lumaquill"));
+}
+
+} // namespace
