@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 
 #include <sys/stat.h>
 
@@ -73,6 +74,13 @@ TEST_F(AppDelegateTest, AwakingTwiceAddsTheStartUpItemsOnceAndTakesTheLockOnce)
     EXPECT_EQ(count(view, [](QAction *a) { return a->text() == "Enter Full Screen"; }), 1);
     help->actions().value(2)->trigger();
     EXPECT_EQ(updater.checks(), 1);
+
+    // Every note's window shows the main menu.
+    for (int i = 0; i < 2; ++i) {
+        MyDocument *note = controller->openUntitledDocumentAndDisplay(true);
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(fakeWindow(*note).window()->menuBar()->actions().size(), 6);
+    }
 
     const QString lockPath = delegate.lock().path();
     EXPECT_TRUE(QFileInfo::exists(lockPath));
