@@ -49,15 +49,20 @@ protected:
         return home.filePath(QStringLiteral("runtime/lumaquill-%1.socket").arg(::getuid()));
     }
 
-    // Runs the program to its end (a later launch) and answers its exit status.
-    int launchAgain(const QStringList &arguments)
+    // Runs the program to its end (a later launch) and answers its exit status; its log goes
+    // into output.
+    int launchAgain(const QStringList &arguments, QByteArray *output = nullptr)
     {
         QProcess second;
+        second.setProcessChannelMode(QProcess::MergedChannels);
         QProcessEnvironment offscreen = environment;
         offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         second.setProcessEnvironment(offscreen);
         second.start(QStringLiteral(LQ_PROGRAM), arguments);
-        if (!second.waitForFinished(20000)) {
+        const bool finished = second.waitForFinished(20000);
+        if (output)
+            *output = second.readAll();
+        if (!finished) {
             second.kill();
             second.waitForFinished();
             return -1;
@@ -120,10 +125,58 @@ TEST_F(ProgramTest, UnderXvfbOneCopyRunsLaterLaunchesHandOverAndQuittingLeavesNo
     EXPECT_FALSE(QFileInfo::exists(socketPath()));
 }
 
-TEST_F(ProgramTest, ALaunchWithFilesNobodyAnswersForRunsItself)
+TEST_F(ProgramTest, ALaunchWithArgumentsItCannotReadEndsWithStatusTwo)
 {
-    // No copy runs: the launch does not hang on the missing socket and refuses bad arguments.
+    // Nothing is forwarded and nothing starts.
     EXPECT_EQ(launchAgain({QStringLiteral("--search")}), 2);
+}
+
+TEST_F(ProgramTest, AFailedStartUpStepEndsTheProgramBeforeItRuns)
+{
+    environment.insert(QStringLiteral("LUMAQUILL_ALERTS"), QStringLiteral("log"));
+    QFile plain(home.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    struct Case
+    {
+        const char *name;
+        QString dataHome;
+        bool holdLock;
+        const char *alert;
+    };
+    const Case cases[] = {
+        {"the data folder cannot be made", plain.fileName() + QStringLiteral("/share"), false,
+         "Alert: Error creating Support directory: "},
+        {"another copy holds the lock and does not answer",
+         home.filePath(QStringLiteral("data/new")), true,
+         "Alert: Error: Luma Quill is already running | This copy of Luma Quill will now exit."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), c.dataHome);
+        QProcess holder;
+        if (c.holdLock) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath()).path()));
+            holder.start(QStringLiteral("python3"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral("import fcntl,sys,time\n"
+                                         "f=open(sys.argv[1],'a+')\n"
+                                         "fcntl.lockf(f,fcntl.LOCK_EX|fcntl.LOCK_NB)\n"
+                                         "print('locked',flush=True)\n"
+                                         "time.sleep(60)\n"),
+                          lockPath()});
+            ASSERT_TRUE(holder.waitForReadyRead(10000));
+        }
+        QByteArray output;
+        EXPECT_EQ(launchAgain({}, &output), 1);
+        EXPECT_TRUE(output.contains(c.alert)) << output.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(socketPath())) << "the event loop never ran";
+        if (c.holdLock) {
+            EXPECT_TRUE(QFileInfo::exists(lockPath())) << "the running copy's lock stays";
+            holder.kill();
+            holder.waitForFinished();
+        }
+    }
 }
 
 TEST(DesktopFilesTest, TheDesktopEntryAndTheNoteTypeAreValid)

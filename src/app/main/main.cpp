@@ -3,6 +3,7 @@
 #include "app/InstanceForwarder.h"
 #include "app/LQApplication.h"
 #include "app/LaunchArguments.h"
+#include "app/LoggingAlertPresenter.h"
 #include "app/LumaDocumentController.h"
 #include "document/MyDocument.h"
 #include "engines/avf/MediaEngineFactory.h"
@@ -54,6 +55,9 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("lumaquill"));
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("lumaquill"), QIcon(QStringLiteral(":/lumaquill.svg"))));
+    LoggingAlertPresenter loggedAlerts;
+    if (qEnvironmentVariable("LUMAQUILL_ALERTS") == QLatin1String("log"))
+        lq::AlertPresenter::setCurrent(&loggedAlerts);
     MediaEngineFactory engines;
     LQEngineFactory::setCurrent(&engines);
     LQVideoViewFactory videoViews;
@@ -72,6 +76,8 @@ int main(int argc, char *argv[])
         app.setDocumentController(nullptr);
         lq::MainMenu::setCurrent(nullptr);
         AppDelegate::destroy();
+        if (&lq::AlertPresenter::current() == &loggedAlerts)
+            lq::AlertPresenter::setCurrent(nullptr);
         return status;
     };
     if (!delegate.awakeFromNib())
