@@ -252,6 +252,14 @@ void LumaDocumentController::giveWindow(MyDocument &note)
     if (lq::MainMenu *menu = lq::MainMenu::current())
         menu->attachTo(window->menuBar());
     window->installEventFilter(this);
+    // The title names the note and marks unsaved changes.
+    const auto showTitle = [window, &note] {
+        window->setWindowTitle(note.displayName() + QStringLiteral("[*]"));
+        window->setWindowModified(note.isDocumentEdited());
+    };
+    showTitle();
+    connect(&note, &lq::Document::fileUrlChanged, window, showTitle);
+    connect(&note, &lq::Document::editedChanged, window, showTitle);
 }
 
 void LumaDocumentController::showDocument(lq::Document *document)

@@ -79,6 +79,32 @@ TEST_F(DocumentControllerTest, OnlyAnUntouchedStartUpNoteIsReplacedByAnOpenedFil
     }
 }
 
+TEST_F(DocumentControllerTest, TheWindowTitleNamesTheNoteAndMarksChanges)
+{
+    MyDocument *note = controller->openUntitledDocumentAndDisplay(true);
+    QMainWindow *window = fakeWindow(*note).window();
+    const QString path = folder.filePath(QStringLiteral("Talk.lumaquill"));
+    const struct
+    {
+        const char *name;
+        std::function<void()> step;
+        QString title;
+        bool modified;
+    } cases[] = {
+        {"untitled", [] {}, QStringLiteral("Untitled[*]"), false},
+        {"edited", [&] { note->updateChangeCount(Document::ChangeKind::Done); },
+         QStringLiteral("Untitled[*]"), true},
+        {"saved", [&] { ASSERT_TRUE(note->saveToUrl(path, SaveOperation::SaveAs, nullptr)); },
+         QStringLiteral("Talk[*]"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.step();
+        EXPECT_EQ(window->windowTitle(), c.title);
+        EXPECT_EQ(window->isWindowModified(), c.modified);
+    }
+}
+
 TEST_F(DocumentControllerTest, ASecondUntitledNoteNeverReplacesTheFirst)
 {
     MyDocument *first = controller->openUntitledDocumentAndDisplay(true);
