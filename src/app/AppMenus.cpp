@@ -61,7 +61,10 @@ void sendToFocus(const char *command, LumaDocumentController &controller)
             undo->redo();
         return;
     }
-    QMetaObject::invokeMethod(focus, command);
+    // Text fields answer these commands; other widgets ignore them.
+    const QByteArray signature = QByteArray(command) + "()";
+    if (focus->metaObject()->indexOfMethod(signature.constData()) >= 0)
+        QMetaObject::invokeMethod(focus, command);
 }
 
 } // namespace

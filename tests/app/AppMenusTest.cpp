@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 
 #include <functional>
 
@@ -53,6 +54,8 @@ protected:
 TEST_F(AppMenusTest, EditCommandsReachTheFocusedTextField)
 {
     QLineEdit field;
+    QPushButton button(QStringLiteral("button"));
+    button.setFocusPolicy(Qt::StrongFocus);
     MyDocument *note = controller->openUntitledDocumentAndDisplay(true);
     ASSERT_NE(note, nullptr);
     note->replaceCharacters(TextRange{0, 0}, QStringLiteral("hello"));
@@ -97,7 +100,21 @@ TEST_F(AppMenusTest, EditCommandsReachTheFocusedTextField)
          {QStringLiteral("Select All"), QStringLiteral("Copy"), QStringLiteral("Paste")},
          [&] { return field.text(); },
          QStringLiteral("xy")},
+        {"a widget without text is left alone",
+         &button,
+         [] {},
+         {QStringLiteral("Select All"), QStringLiteral("Paste"), QStringLiteral("Undo")},
+         [&] { return button.text(); },
+         QStringLiteral("button")},
     };
+    // A command a widget does not answer is not sent to it (Qt would warn of a missing method).
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtWarningMsg && text.contains(QLatin1String("No such method")))
+                warnings.append(text);
+        });
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         c.before();
@@ -107,6 +124,8 @@ TEST_F(AppMenusTest, EditCommandsReachTheFocusedTextField)
             trigger(QStringLiteral("Edit"), item);
         EXPECT_EQ(c.result(), c.expected);
     }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(AppMenusTest, FileCommandsActOnTheActiveNote)
