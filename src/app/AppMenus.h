@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+
+class LQApplication;
+class LumaDocumentController;
+class MyDocument;
+class QMenu;
+
+namespace lq {
+class MainMenu;
+}
+
+// The program's menus in the shared main menu, in the order of a Linux desktop: File, Edit,
+// View, Recording, Window, Help. File and Edit reach the active note (Edit: the focused text
+// field); View and Recording start empty for the note commands. Main thread only.
+class AppMenus final : public QObject
+{
+    Q_OBJECT
+public:
+    AppMenus(lq::MainMenu &mainMenu, LumaDocumentController &controller, LQApplication *application,
+             QObject *parent = nullptr);
+
+    // File
+    void newDocument();
+    void openDocument();
+    void closeDocument();
+    // False when the note was not saved (cancelled, or after an alert).
+    bool saveDocument(MyDocument &note);
+    bool saveDocumentAs(MyDocument &note);
+    void revertDocument(MyDocument &note);
+
+private:
+    void buildFileMenu(QMenu &menu);
+    void buildEditMenu(QMenu &menu);
+    void buildWindowMenu(QMenu &menu);
+    void buildHelpMenu(QMenu &menu);
+    // Runs what on the active note, if there is one.
+    void withCurrentNote(void (AppMenus::*what)(MyDocument &));
+    void withCurrentNote(bool (AppMenus::*what)(MyDocument &));
+    void showError(const QString &message, const QString &detail);
+
+    LumaDocumentController &m_controller;
+    LQApplication *m_application;
+};
