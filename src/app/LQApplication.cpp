@@ -3,9 +3,12 @@
 #include "app/LumaDocumentController.h"
 #include "document/MyDocument.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
 
+#include <QDialog>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -87,5 +90,23 @@ void LQApplication::readSignal()
     while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
     }
     lq::log(QStringLiteral("Asked to quit by a signal.\n"));
+    terminateFromOutermostLoop();
+}
+
+void LQApplication::terminateFromOutermostLoop()
+{
+    // A signal may come while a modal dialog or a wait runs its own loop, whose caller goes on
+    // using the notes a quit closes: the dialogs are dismissed, and the quit waits for the
+    // outermost loop.
+    if (QWidget *modal = activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+    if (lq::isInsideNestedEventLoop()) {
+        QTimer::singleShot(20, this, &LQApplication::terminateFromOutermostLoop);
+        return;
+    }
     terminate();
 }

@@ -28,6 +28,7 @@ public:
 private:
     void commitData(QSessionManager &manager);
     void readSignal();
+    void terminateFromOutermostLoop();
 
     LumaDocumentController *m_controller = nullptr;
 };

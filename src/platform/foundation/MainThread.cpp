@@ -249,4 +249,9 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
     return true;
 }
 
+bool isInsideNestedEventLoop()
+{
+    return nestedWaits > 0 || QThread::currentThread()->loopLevel() > 1;
+}
+
 } // namespace lq

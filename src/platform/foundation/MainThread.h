@@ -76,4 +76,8 @@ PostedCall postToMainThread(const QObject *context, std::function<void()> work,
 // deferred wait for the caller to return, as with any nested event loop.
 bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseconds timeLimit);
 
+// Whether this thread runs an event loop inside another (a modal dialog's, or a
+// runEventLoopUntil wait) whose caller still works on when it returns.
+bool isInsideNestedEventLoop();
+
 } // namespace lq
