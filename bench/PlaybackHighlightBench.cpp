@@ -8,6 +8,7 @@
 #include "document/WrenTextView.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/text/TextStorage.h"
+#include "support/NoteText.h"
 
 #include <QCoreApplication>
 
@@ -24,16 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-QString noteText(int paragraphs)
-{
-    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog again.\n");
-    QString text;
-    text.reserve(line.size() * paragraphs);
-    for (int i = 0; i < paragraphs; ++i)
-        text += line;
-    return text;
-}
 
 // Calls highlightChar on a thread of its own, one index at a time, and tells how long it took.
 class TimerThread

@@ -7,6 +7,7 @@
 #include "document/WrenTextView.h"
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
+#include "support/NoteText.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -21,17 +22,6 @@
 namespace {
 
 enum Variant { Plain, DesignMetrics, WordWrapOnly, LeftToRight, SpellChecking };
-
-QString noteText(int paragraphs)
-{
-    // About 50 characters a paragraph: 10^5 characters for 2,000 paragraphs.
-    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog again.\n");
-    QString text;
-    text.reserve(line.size() * paragraphs);
-    for (int i = 0; i < paragraphs; ++i)
-        text += line;
-    return text;
-}
 
 void BM_TypeWhileRecording(benchmark::State &state)
 {

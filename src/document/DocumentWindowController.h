@@ -47,6 +47,21 @@ struct DocumentWindowOutlets
     QAbstractButton *editLockText = nullptr;
 };
 
+// The buttons of a note's window that menus and other windows press.
+enum class TransportButton {
+    Record,
+    Play,
+    Back,
+    Rewind,
+    FastForward,
+    Pause,
+    PreviousSlide,
+    NextSlide,
+};
+
+// The widget of that button; null where the window has none.
+QAbstractButton *transportButton(const DocumentWindowOutlets &outlets, TransportButton which);
+
 // A note's window controller as its document sees it (the window layer's recording controller).
 // Dropped slides and media files reach it through addPath.
 class DocumentWindowController : public WrenTextViewController

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentWindowController.h"
 #include "document/NoteMediaCommands.h"
 #include "document/PackageWriter.h"
 #include "document/WrenTextViewDelegate.h"
@@ -212,16 +213,7 @@ public:
     void importMediaFromFile(const QString &path) override;
     // The transport buttons of the window, clicked as by the user (nothing without a window
     // or while the button is disabled).
-    enum class TransportButton {
-        Record,
-        Play,
-        Back,
-        Rewind,
-        FastForward,
-        Pause,
-        PrevSlide,
-        NextSlide
-    };
+    using TransportButton = ::TransportButton;
     void pressButton(TransportButton which);
     // The window's button (null without a window or when the window has none).
     QAbstractButton *transportButton(TransportButton which) const;

@@ -129,28 +129,7 @@ void MyDocument::tellCannotAdd(const QString &path)
 
 QAbstractButton *MyDocument::transportButton(TransportButton which) const
 {
-    if (!m_windowController)
-        return nullptr;
-    const DocumentWindowOutlets &o = m_windowController->outlets();
-    switch (which) {
-    case TransportButton::Record:
-        return o.recordButton;
-    case TransportButton::Play:
-        return o.playButton;
-    case TransportButton::Back:
-        return o.backButton;
-    case TransportButton::Rewind:
-        return o.rwButton;
-    case TransportButton::FastForward:
-        return o.ffButton;
-    case TransportButton::Pause:
-        return o.pauseButton;
-    case TransportButton::PrevSlide:
-        return o.prevSlideButton;
-    case TransportButton::NextSlide:
-        return o.nextSlideButton;
-    }
-    return nullptr;
+    return m_windowController ? ::transportButton(m_windowController->outlets(), which) : nullptr;
 }
 
 void MyDocument::pressButton(TransportButton which)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/DocumentWindowController.h"
+
 class LQUserInterfaceValidator;
 class QAbstractButton;
 
@@ -8,16 +10,7 @@ class QAbstractButton;
 class LQVideoViewController
 {
 public:
-    enum class TransportButton {
-        Record,
-        Play,
-        Back,
-        Rewind,
-        FastForward,
-        Pause,
-        PreviousSlide,
-        NextSlide,
-    };
+    using TransportButton = ::TransportButton;
 
     virtual ~LQVideoViewController() = default;
 

@@ -105,26 +105,7 @@ void RecordingController::close()
 
 QAbstractButton *RecordingController::transportButton(TransportButton which)
 {
-    DocumentWindow &w = *m_window;
-    switch (which) {
-    case TransportButton::Record:
-        return w.recordButton;
-    case TransportButton::Play:
-        return w.playButton;
-    case TransportButton::Back:
-        return w.backButton;
-    case TransportButton::Rewind:
-        return w.rwButton;
-    case TransportButton::FastForward:
-        return w.ffButton;
-    case TransportButton::Pause:
-        return w.pauseButton;
-    case TransportButton::PreviousSlide:
-        return w.prevSlideButton;
-    case TransportButton::NextSlide:
-        return w.nextSlideButton;
-    }
-    return nullptr;
+    return ::transportButton(outlets(), which);
 }
 
 LQUserInterfaceValidator *RecordingController::recordingDoc()

@@ -1,5 +1,6 @@
 // The real program, started as a user starts it.
 
+#include "LockHolder.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/pdf/PdfTestFiles.h"
 
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -165,18 +167,11 @@ TEST_F(ProgramTest, AFailedStartUpStepEndsTheProgramBeforeItRuns)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         environment.insert(QStringLiteral("XDG_DATA_HOME"), c.dataHome);
-        QProcess holder;
+        std::optional<lq::test::LockHolder> holder;
         if (c.holdLock) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath()).path()));
-            holder.start(QStringLiteral("python3"),
-                         {QStringLiteral("-c"),
-                          QStringLiteral("import fcntl,sys,time\n"
-                                         "f=open(sys.argv[1],'a+')\n"
-                                         "fcntl.lockf(f,fcntl.LOCK_EX|fcntl.LOCK_NB)\n"
-                                         "print('locked',flush=True)\n"
-                                         "time.sleep(60)\n"),
-                          lockPath()});
-            ASSERT_TRUE(holder.waitForReadyRead(10000));
+            holder.emplace(lockPath());
+            ASSERT_TRUE(holder->locked());
         }
         QByteArray output;
         EXPECT_EQ(launchAgain({}, &output), 1);
@@ -184,8 +179,7 @@ TEST_F(ProgramTest, AFailedStartUpStepEndsTheProgramBeforeItRuns)
         EXPECT_FALSE(QFileInfo::exists(socketPath())) << "the event loop never ran";
         if (c.holdLock) {
             EXPECT_TRUE(QFileInfo::exists(lockPath())) << "the running copy's lock stays";
-            holder.kill();
-            holder.waitForFinished();
+            holder.reset();
         }
     }
 }
