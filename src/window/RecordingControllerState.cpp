@@ -1,7 +1,10 @@
 // The window state kept with a note, and the media check boxes it holds.
 #include "platform/foundation/UserDefaults.h"
+#include "platform/ui/WindowFrameString.h"
 #include "preferences/PrefsController.h"
+#include "shared/WindowFitting.h"
 #include "window/DocumentWindow.h"
+#include "window/PromotedWindow.h"
 #include "window/RecordingController.h"
 #include "window/SidebarSection.h"
 
@@ -60,6 +63,33 @@ std::optional<int64_t> integerForKey(const lq::ArchiveDictionary &state, const Q
     return std::nullopt;
 }
 
+// A promoted window's frame as stored: four numbers while it shows, none when it does not.
+lq::ArchiveValue frameState(const PromotedWindow &window)
+{
+    lq::ArchiveArray numbers;
+    if (window.isVisible()) {
+        for (const double number : lq::storedWindowFrame(&window))
+            numbers.append(lq::ArchiveValue::real(number));
+    }
+    return lq::ArchiveValue::array(numbers);
+}
+
+// The numbers of a stored frame; fewer than four (or none) when it holds no frame.
+QList<double> framesForKey(const lq::ArchiveDictionary &state, const QString &key)
+{
+    const lq::ArchiveValue *value = valueForKey(state, key);
+    QList<double> numbers;
+    if (!value || value->kind() != lq::ArchiveValue::Kind::Array)
+        return numbers;
+    for (const lq::ArchiveValue &number : value->toArray()) {
+        if (!number.isNumber())
+            return {};
+        numbers.append(number.kind() == lq::ArchiveValue::Kind::Real ? number.toReal()
+                                                                     : double(number.toInteger()));
+    }
+    return numbers;
+}
+
 } // namespace
 
 lq::ArchiveDictionary RecordingController::currentState() const
@@ -83,10 +113,9 @@ lq::ArchiveDictionary RecordingController::currentState() const
 
 lq::ArchiveDictionary RecordingController::currentStateForDefault() const
 {
-    // The video and slides are always in the sidebar, so no window frame is kept.
     return {
-        {lq::ArchiveValue::string(kVideoFrameState), lq::ArchiveValue::array({})},
-        {lq::ArchiveValue::string(kSlidesFrameState), lq::ArchiveValue::array({})},
+        {lq::ArchiveValue::string(kVideoFrameState), frameState(*m_videoWindow)},
+        {lq::ArchiveValue::string(kSlidesFrameState), frameState(*m_slidesWindow)},
     };
 }
 
@@ -103,6 +132,19 @@ void RecordingController::setState(const lq::ArchiveDictionary &state)
         w.videoSectionView->setExpanded(*expanded != 0);
     if (const std::optional<int64_t> expanded = integerForKey(state, kSlidesSectionState))
         w.slidesSectionView->setExpanded(*expanded != 0);
+    const QList<double> slidesFrame = framesForKey(state, kSlidesFrameState);
+    if (lq::setStoredWindowFrame(m_slidesWindow.get(), slidesFrame)) {
+        fitWindowInScreen(m_slidesWindow.get());
+        promoteSlidesToWindow();
+    }
+    const QList<double> videoFrame = framesForKey(state, kVideoFrameState);
+    if (videoFrame.size() >= 4) {
+        moveVideoToWindowAndShow(false);
+        if (lq::setStoredWindowFrame(m_videoWindow.get(), videoFrame)) {
+            fitWindowInScreen(m_videoWindow.get());
+            moveVideoToWindowAndShow(true);
+        }
+    }
 }
 
 void RecordingController::setAudioState(int state)

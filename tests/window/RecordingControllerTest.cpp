@@ -324,15 +324,25 @@ QMap<QString, QString> describe(const ArchiveDictionary &state)
     QMap<QString, QString> described;
     for (const auto &[key, value] : state) {
         QString text;
-        if (value.kind() == ArchiveValue::Kind::Array)
+        if (value.kind() == ArchiveValue::Kind::Array) {
             text = u"array of %1"_s.arg(value.toArray().size());
-        else if (value.kind() == ArchiveValue::Kind::Bool)
+            for (qsizetype i = 0; i < value.toArray().size(); ++i)
+                text += (i == 0 ? u": "_s : u" "_s) + QString::number(value.toArray()[i].toReal());
+        } else if (value.kind() == ArchiveValue::Kind::Bool)
             text = value.toBool() ? u"YES"_s : u"NO"_s;
         else
             text = QString::number(value.toInteger());
         described.insert(key.toString(), text);
     }
     return described;
+}
+
+ArchiveValue frame(std::initializer_list<double> numbers)
+{
+    lq::ArchiveArray values;
+    for (const double number : numbers)
+        values.append(ArchiveValue::real(number));
+    return ArchiveValue::array(values);
 }
 
 TEST_F(RecordingControllerTest, StateRoundTripsAndSkipsMissingShortAndMistypedKeys)
@@ -386,6 +396,17 @@ TEST_F(RecordingControllerTest, StateRoundTripsAndSkipsMissingShortAndMistypedKe
           {u"slidesSectionState"_s, u"YES"_s},
           {u"videoFrameState"_s, u"array of 0"_s},
           {u"slidesFrameState"_s, u"array of 0"_s}}},
+        // Promoted windows come back where they were, as long as they fit their screen.
+        {"promoted windows",
+         stateOf({{"slidesFrameState", frame({100, 120, 400, 300})},
+                  {"videoFrameState", frame({60, 80, 320, 240})}}),
+         {{u"audioCheckBoxState"_s, u"0"_s},
+          {u"videoCheckBoxState"_s, u"0"_s},
+          {u"audioSectionState"_s, u"NO"_s},
+          {u"videoSectionState"_s, u"NO"_s},
+          {u"slidesSectionState"_s, u"NO"_s},
+          {u"videoFrameState"_s, u"array of 4: 60 80 320 240"_s},
+          {u"slidesFrameState"_s, u"array of 4: 100 120 400 300"_s}}},
     };
     // The preferences tick no box of a new window.
     defaults->setBool(u"recordAudio"_s, false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QString>
 
@@ -25,5 +26,12 @@ QString windowFrameString(const QWidget *window);
 // Places a window by a string; false, leaving the window as it is, for a string that holds no
 // frame. Main thread.
 bool setWindowFrameFromString(QWidget *window, const QString &string);
+
+// A window's frame as the four numbers x, y, width and height in the stored coordinates. Main
+// thread.
+QList<double> storedWindowFrame(const QWidget *window);
+// Places a window by such numbers (more than four: the rest is ignored); false, leaving the
+// window as it is, for fewer, an empty size or values no screen holds. Main thread.
+bool setStoredWindowFrame(QWidget *window, const QList<double> &frame);
 
 } // namespace lq
