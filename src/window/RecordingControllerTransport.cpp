@@ -6,6 +6,7 @@
 #include "platform/ui/MainMenu.h"
 #include "window/AudioMeter.h"
 #include "window/DocumentWindow.h"
+#include "window/PromotedWindow.h"
 #include "window/RecordingController.h"
 #include "window/TimerBarSlider.h"
 
@@ -259,9 +260,15 @@ bool RecordingController::validateUserInterfaceItem(const QAction *item) const
         action == QLatin1String("zoomVideoNatural") || action == QLatin1String("zoomSlidesIn") ||
         action == QLatin1String("zoomSlidesOut"))
         return true;
-    if (action == QLatin1String("videoMenuItemSelected"))
-        return m_window->videoDisplayView->findChild<QWidget *>(QString(),
-                                                                Qt::FindDirectChildrenOnly);
+    if (action == QLatin1String("videoMenuItemSelected")) {
+        const auto holdsAView = [](const QWidget *view) {
+            return view->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+        };
+        return holdsAView(m_window->videoDisplayView) ||
+               !m_videoWindow->contentSubviews().isEmpty() || m_videoWindow->isVisible();
+    }
+    if (action == QLatin1String("slidesMenuItemSelected"))
+        return !slidesPath().isEmpty() || m_slidesWindow->isVisible();
     return false;
 }
 

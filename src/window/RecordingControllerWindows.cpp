@@ -83,17 +83,29 @@ void addPromoteItems()
     QMenu *view = mainMenu->menuTitled(kViewMenu);
     if (!view)
         view = mainMenu->addMenu(kViewMenu);
-    const auto add = [view](const QString &promote, const QString &close,
-                            void (RecordingController::*selected)()) {
+    // Validated by the active window's controller when the menu shows and again when it fires.
+    const auto answers = [](const QAction *action) {
+        const RecordingController *controller = RecordingController::controllerOfWindow(nullptr);
+        return controller && controller->validateUserInterfaceItem(action);
+    };
+    const auto add = [view, answers](const QString &promote, const QString &close,
+                                     const QString &name, void (RecordingController::*selected)()) {
         if (itemTitled(view, promote) || itemTitled(view, close))
             return;
-        QObject::connect(view->addAction(promote), &QAction::triggered, view, [selected] {
-            if (RecordingController *controller = RecordingController::controllerOfWindow(nullptr))
-                (controller->*selected)();
+        QAction *action = view->addAction(promote);
+        action->setObjectName(name);
+        QObject::connect(action, &QAction::triggered, view, [action, answers, selected] {
+            if (answers(action))
+                (RecordingController::controllerOfWindow(nullptr)->*selected)();
         });
+        QObject::connect(view, &QMenu::aboutToShow, action,
+                         [action, answers] { action->setEnabled(answers(action)); });
+        QObject::connect(view, &QMenu::aboutToHide, action, [action] { action->setEnabled(true); });
     };
-    add(kPromoteSlides, kCloseSlides, &RecordingController::slidesMenuItemSelected);
-    add(kPromoteVideo, kCloseVideo, &RecordingController::videoMenuItemSelected);
+    add(kPromoteSlides, kCloseSlides, QStringLiteral("slidesMenuItemSelected"),
+        &RecordingController::slidesMenuItemSelected);
+    add(kPromoteVideo, kCloseVideo, QStringLiteral("videoMenuItemSelected"),
+        &RecordingController::videoMenuItemSelected);
 }
 
 } // namespace

@@ -173,6 +173,13 @@ TEST_F(PromotedWindowsTest, TheViewMenuItemsPromoteAndCloseForTheActiveWindow)
         {"video", &controller->videoWindow(), u"Promote Video to Window"_s,
          u"Close Video Window"_s},
     };
+    // Without slides or a video to show, the items are refused when they fire.
+    for (const auto &c : cases) {
+        trigger(c.promote);
+        EXPECT_FALSE(c.window->isVisible()) << c.name;
+    }
+    controller->setSlidesPath(makeSlides(2));
+    controller->setVideoView(video);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         trigger(c.promote);
