@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -134,6 +135,51 @@ TEST_F(ProgramTest, UnderXvfbOneCopyRunsLaterLaunchesHandOverAndQuittingLeavesNo
     EXPECT_TRUE(first.waitForFinished(30000)) << output.toStdString();
     output += first.readAll();
     EXPECT_EQ(first.exitCode(), 0) << output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(lockPath()));
+    EXPECT_FALSE(QFileInfo::exists(socketPath()));
+}
+
+TEST_F(ProgramTest, UnderXvfbQuittingWhileRecordingIsRefusedAndAfterStoppingQuits)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xvfb-run or xdotool is not installed";
+    environment.insert(QStringLiteral("LUMAQUILL_ALERTS"), QStringLiteral("log"));
+    // Ctrl+Alt+R starts and stops recording from the test microphone; each SIGTERM asks to quit.
+    const QString script = home.filePath(QStringLiteral("record-and-quit.sh"));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"(program="$1"
+"$program" &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name Untitled | head -n 1)
+xdotool windowfocus --sync "$window"
+sleep 1
+xdotool key --window "$window" ctrl+alt+r
+sleep 3
+kill -TERM "$pid"
+sleep 2
+kill -0 "$pid" && echo "still running while recording"
+xdotool key --window "$window" ctrl+alt+r
+sleep 2
+kill -TERM "$pid"
+wait "$pid"
+echo "program ended with $?"
+)");
+    file.close();
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral("xvfb-run"),
+              {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+               QStringLiteral("sh"), script, QStringLiteral(LQ_PROGRAM)});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QByteArray output = run.readAll();
+    EXPECT_TRUE(output.contains("Alert: I'm sorry, but you cannot close a Luma Quill document "
+                                "while it is recording."))
+        << output.toStdString();
+    EXPECT_TRUE(output.contains("still running while recording")) << output.toStdString();
+    EXPECT_TRUE(output.contains("program ended with 0")) << output.toStdString();
     EXPECT_FALSE(QFileInfo::exists(lockPath()));
     EXPECT_FALSE(QFileInfo::exists(socketPath()));
 }
