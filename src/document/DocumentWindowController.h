@@ -73,6 +73,10 @@ public:
     // Set-up once the document has set up its part of the window.
     virtual void windowControllerDidLoadNib() = 0;
     virtual void close() = 0;
+    // Starts or stops a recording as the Record button does.
+    virtual void recordButtonPressed() = 0;
+    // The window goes full screen: the promoted windows close.
+    virtual void enterFullScreen() = 0;
     // The state stored with a note, and the part of it kept as the default for new windows.
     virtual lq::ArchiveDictionary currentState() const = 0;
     virtual lq::ArchiveDictionary currentStateForDefault() const = 0;

@@ -15,6 +15,7 @@
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/TimerService.h"
 #include "platform/text/TextArchive.h"
 #include "platform/ui/AlertPresenter.h"
@@ -100,6 +101,9 @@ MyDocument::MyDocument(QObject *parent)
 {
     registerModelArchiveClasses();
     wireRecording(std::make_shared<WrenRecording>());
+    lq::NotificationCenter::defaultCenter().addObserver(
+        this, QLatin1String(kLowLevelUserErrorNotification), nullptr,
+        [this](const lq::Notification &notification) { lowLevelErrorOccurred(notification); });
 }
 
 MyDocument::~MyDocument()
@@ -223,7 +227,9 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     if (m_windowController) {
         // The layout as the window shows it now.
         const DocumentWindowOutlets &outlets = m_windowController->outlets();
-        meta.winFrame = lq::windowFrameString(outlets.window);
+        // In full screen, the frame the window comes back to.
+        meta.winFrame =
+            m_isFullScreen && savedFrame ? *savedFrame : lq::windowFrameString(outlets.window);
         meta.recControllerState = m_windowController->currentState();
         meta.dividerPosition = outlets.docView->width();
     } else {

@@ -4,12 +4,14 @@
 #include "document/NoteMediaCommands.h"
 #include "document/PackageWriter.h"
 #include "document/WrenTextViewDelegate.h"
+#include "model/ConsistentDate.h"
 #include "model/RecordingOwner.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/ArchiveValue.h"
 #include "platform/foundation/Guarded.h"
 #include "platform/media/FragmentedMovieRepair.h"
 #include "platform/text/TextStorage.h"
+#include "shared/RecordingErrors.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +34,7 @@ class WrenTextView;
 
 namespace lq {
 class FilePanel;
+struct Notification;
 class Timer;
 } // namespace lq
 
@@ -40,7 +43,8 @@ class Timer;
 class MyDocument : public lq::Document,
                    public RecordingOwner,
                    public WrenTextViewDelegate,
-                   public NoteMediaCommands
+                   public NoteMediaCommands,
+                   public BMRecordingErrorHandler
 {
     Q_OBJECT
 public:
@@ -102,7 +106,7 @@ public:
     // Refreshes the information bar (any thread; waits for the main thread).
     void updateInfoBar();
     // The folder and name a save panel proposes; always true.
-    bool prepareSavePanel(lq::FilePanel &panel);
+    bool prepareSavePanel(lq::FilePanel &panel) override;
     bool revertToContentsOfUrl(const QString &path, lq::Error *error) override;
     // True from creation until the window was first set up.
     bool startingUp() const { return m_startingUp; }
@@ -125,7 +129,8 @@ public:
     void setApplicationVersion(const QString &version) { m_applicationVersion = version; }
     // Movies cut off by a crash are repaired when a note is read (tests may replace the repair).
     void setMovieRepair(MovieRepair repair) { m_movieRepair = std::move(repair); }
-    // How long a save while closing waits for the stopped recording's movie to be final.
+    // How long closing, and a save while closing, wait for the stopped recording's movie to be
+    // final.
     void setRecordingStopTimeLimit(std::chrono::milliseconds limit) { m_stopTimeLimit = limit; }
 
     // RecordingOwner
@@ -229,6 +234,60 @@ public:
     // to the width it had before it was collapsed.
     void collapseButtonPressed();
     void expandSidebar();
+
+public:
+    // Autosave, recording errors, closing and full screen (MyDocumentAutosave.cpp,
+    // MyDocumentErrors.cpp, MyDocumentClosing.cpp). Main thread unless said otherwise.
+
+    // Skipped (done: not saved, no error) with the "noAutoRecovery" default set, while the
+    // recording object merges its files, or once closed; refused with the stored error after a
+    // save the user aborted, until a save succeeds.
+    void autosaveWithImplicitCancellability(bool implicitlyCancellable, AutosaveDone done) override;
+
+    // BMRecordingErrorHandler, from any thread (waits for the main thread). With retry, and no
+    // restart in the last 20 seconds, the recording restarts 2 seconds later; otherwise the
+    // message is shown on the note's window.
+    void recordingErrorOccurred(const QString &message, bool shouldRetry) override;
+    // Presses the window's Record button, unless a recording runs again or the note is closed.
+    void restartRecordingNow();
+    std::optional<ConsistentDate> lastErrorDate() const { return m_lastErrorDate.get(); }
+    void setLastErrorDate(std::optional<ConsistentDate> date) { m_lastErrorDate.set(date); }
+    // Runs the alert a "lowLevelUserError" notification carries under "alert" (an
+    // lq::AlertRequest); nothing without one.
+    void lowLevelErrorOccurred(const lq::Notification &notification);
+    static constexpr char kLowLevelUserErrorNotification[] = "lowLevelUserError";
+    // Posted, with the note as object, as a note closes.
+    static constexpr char kDocumentClosingNotification[] = "document_closing";
+
+    // A recording note refuses at once (the decision comes before the alert); otherwise
+    // isClosing holds while the platform decides.
+    void canCloseDocument(std::function<void(bool shouldClose)> decision) override;
+    // Never closes a recording note. Closing posts "document_closing", stops the information
+    // bar's timer, cancels a pending restart, removes the temporary folder, closes the recording
+    // object and the window controller.
+    void close() override;
+
+    // Follows the window into and out of full screen: entering closes the promoted windows and
+    // keeps the normal frame in savedFrame, which saves store meanwhile.
+    bool isFullScreen() const { return m_isFullScreen; }
+    // There is no versions browser here: nothing sets it.
+    bool inVersionsBrowser() const { return m_inVersionsBrowser; }
+    void setInVersionsBrowser(bool in) { m_inVersionsBrowser = in; }
+
+protected:
+    void prepareForClose() override;
+    QWidget *windowForSheet() const override;
+
+private:
+    void recordingErrorHelper(const QString &message, bool shouldRetry);
+    void watchFullScreen();
+    void windowGoingToFullScreen();
+    void windowExitedFullScreen();
+    std::unique_ptr<lq::Timer> m_restartTimer;
+    lq::Guarded<std::optional<ConsistentDate>> m_lastErrorDate;
+    std::unique_ptr<QObject> m_fullScreenWatcher;
+    bool m_isFullScreen = false;
+    bool m_inVersionsBrowser = false;
 
 protected:
     bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;

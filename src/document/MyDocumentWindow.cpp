@@ -98,6 +98,7 @@ bool MyDocument::resetState()
 void MyDocument::initRecording()
 {
     m_recordingObject->setOwner(this);
+    m_recordingObject->setErrorHandler(this);
     if (!tempRecordingDir.isEmpty())
         m_recordingObject->setTempDir(tempRecordingDir);
 }
@@ -123,6 +124,7 @@ void MyDocument::addWindowController(std::unique_ptr<DocumentWindowController> c
 {
     m_windowController = std::move(controller);
     windowControllerDidLoadNib();
+    watchFullScreen();
 }
 
 void MyDocument::windowControllerDidLoadNib()

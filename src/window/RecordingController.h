@@ -66,7 +66,7 @@ public:
     float speedSlideCurrentValue() const;
 
     // The buttons' actions (connected to their clicks; the menus click the buttons).
-    void recordButtonPressed();
+    void recordButtonPressed() override;
     void playButtonPressed();
     void pauseButtonPressed();
     void backButtonPressed();
@@ -100,6 +100,7 @@ public:
     void expandVideoSection() override;
     void playbackStopped() override;
     void close() override;
+    void enterFullScreen() override { closePromotedWindows(); }
     void clockTimeChanged(lq::Date clockTime) override;
     void percentageDoneChanged(float percentage) override;
     void selectedPlaybackSpeedChanged(float speed) override;

@@ -19,7 +19,8 @@ namespace lq::test {
 // A note's window with a real widget for every outlet (the text view over the note's storage,
 // the edit lock strip, the sidebar, the information bar), shown on the offscreen screen. Logs the
 // calls the document makes of its controller: "close", "windowControllerDidLoadNib", "setState",
-// "currentState", "currentStateForDefault", "addPath:<path>".
+// "currentState", "currentStateForDefault", "addPath:<path>", "recordButtonPressed",
+// "enterFullScreen".
 class FakeDocumentWindow final : public DocumentWindowController
 {
 public:
@@ -84,6 +85,8 @@ public:
         calls.append(QStringLiteral("windowControllerDidLoadNib"));
     }
     void close() override { calls.append(QStringLiteral("close")); }
+    void recordButtonPressed() override { calls.append(QStringLiteral("recordButtonPressed")); }
+    void enterFullScreen() override { calls.append(QStringLiteral("enterFullScreen")); }
     ArchiveDictionary currentState() const override
     {
         calls.append(QStringLiteral("currentState"));

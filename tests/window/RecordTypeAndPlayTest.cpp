@@ -1,7 +1,4 @@
 #include "document/WrenTextView.h"
-#include "engines/LQEngineFactory.h"
-#include "engines/avf/LQPlayerSession.h"
-#include "engines/avf/LQRecordingSession.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Date.h"
@@ -12,6 +9,7 @@
 #include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/NoteWindowFixture.h"
+#include "window/TestDeviceEngines.h"
 #include "window/TimeView.h"
 #include "window/TimerBarSlider.h"
 
@@ -26,31 +24,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
-
-// The program's own engines while it lives, over the test devices and preferences of the test.
-class TestDeviceEngines final : public LQEngineFactory
-{
-public:
-    explicit TestDeviceEngines(LQRecordingSession::Services services)
-        : m_services(services), m_previous(LQEngineFactory::setCurrent(this))
-    {}
-    ~TestDeviceEngines() override { LQEngineFactory::setCurrent(m_previous); }
-    TestDeviceEngines(const TestDeviceEngines &) = delete;
-    TestDeviceEngines &operator=(const TestDeviceEngines &) = delete;
-
-private:
-    std::unique_ptr<LQRecSession> createRecordingEngine(Family) override
-    {
-        return std::make_unique<LQRecordingSession>(m_services);
-    }
-    std::unique_ptr<LQPlaySession> createPlaybackEngine(Family) override
-    {
-        return std::make_unique<LQPlayerSession>();
-    }
-
-    LQRecordingSession::Services m_services;
-    LQEngineFactory *m_previous;
-};
 
 void wait(std::chrono::milliseconds time)
 {
@@ -72,7 +45,7 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     lq::GstCaptureDevices devices;
     lq::test::FakeUpdater updater;
     PrefsController preferences({&devices, &updater});
-    TestDeviceEngines engines({&preferences, &devices});
+    lq::test::TestDeviceEngines engines({&preferences, &devices});
     const QString microphone =
         preferences.audioDevices().key(lq::GstCaptureDevices::kTestMicrophoneId);
     if (microphone.isEmpty())

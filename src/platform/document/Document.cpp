@@ -115,12 +115,17 @@ void Document::scheduleAutosave()
         m_autosaveTimer = new QTimer(this);
         m_autosaveTimer->setSingleShot(true);
         connect(m_autosaveTimer, &QTimer::timeout, this, [this] {
-            Error error;
-            if (!autosave(true, &error) && !error.isNull())
-                log(QStringLiteral("Autosave failed: %1").arg(error.localizedDescription()));
+            // Errors of periodic autosaves are logged: shown, they would come back every time.
+            autosaveWithImplicitCancellability(true, [this](bool saved, const Error &error) {
+                if (!saved && !error.isNull())
+                    log(QStringLiteral("Autosave failed: %1").arg(error.localizedDescription()));
+                // Changes that were not autosaved are tried again later.
+                if (!saved && !isClosed() && hasUnautosavedChanges())
+                    scheduleAutosave();
+            });
         });
     }
-    if (!m_autosaveTimer->isActive())
+    if (!m_autosaveTimer->isActive() && !isClosed())
         m_autosaveTimer->start(delay * 1000);
 }
 
@@ -139,6 +144,14 @@ bool Document::autosave(bool implicitlyCancellable, Error *error)
                            : saveToUrl(m_fileUrl, SaveOperation::AutosaveInPlace, error);
     m_implicitlyCancellable = false;
     return saved;
+}
+
+void Document::autosaveWithImplicitCancellability(bool implicitlyCancellable, AutosaveDone done)
+{
+    Error error;
+    const bool saved = autosave(implicitlyCancellable, &error);
+    if (done)
+        done(saved, error);
 }
 
 bool Document::saveToUrl(const QString &requestedPath, SaveOperation operation, Error *error)

@@ -6,14 +6,17 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 class QTimer;
+class QWidget;
 
 namespace lq {
 
+class FilePanel;
 class UndoManager;
 
 // A document stored as one file or package: its file, its undo manager and change count, and
@@ -55,6 +58,11 @@ public:
     // without unautosaved changes. An implicitly cancellable autosave may be declined by the
     // writer (autosavingIsImplicitlyCancellable()).
     virtual bool autosave(bool implicitlyCancellable, Error *error);
+    // What an autosave ended with: saved, or not (a null error: it was skipped).
+    using AutosaveDone = std::function<void(bool saved, const Error &error)>;
+    // The autosave the timer runs; done is always called, also for a skipped autosave. The base
+    // autosaves at once.
+    virtual void autosaveWithImplicitCancellability(bool implicitlyCancellable, AutosaveDone done);
 
     // Reads the document from path (opening); the leftovers of an interrupted save of path are
     // looked at first, and a complete newer one is offered.
@@ -86,9 +94,23 @@ public:
     static void setAutosaveDelay(int seconds);
     static int autosaveDelay();
 
+    // Closing. closeWhenAllowed is the one entry point for every close (the window's, the
+    // document controller's close and quit): it asks canCloseDocument and closes when the answer
+    // is yes; done(closed) comes now or, after a question to the user, later.
+    void closeWhenAllowed(std::function<void(bool closed)> done = {});
+    // Whether the document may close now. Unsaved changes of a document with a file are saved
+    // in place without asking; an untitled document asks to save, discard or cancel. A failed
+    // save keeps the document open.
+    virtual void canCloseDocument(std::function<void(bool shouldClose)> decision);
+    // Closes without asking: prepareForClose, then the document is closed for good (no more
+    // autosaves) and says so once.
+    virtual void close();
+    bool isClosed() const { return m_closed.load(); }
+
 Q_SIGNALS:
     void editedChanged(bool edited);
     void fileUrlChanged(const QString &path);
+    void closed();
 
 protected:
     // Writes the whole document into target, which does not exist yet. On failure the writer
@@ -102,8 +124,15 @@ protected:
     virtual bool isCompleteFile(const QString &path) const;
     // The extension an autosaved untitled document gets.
     virtual QString fileExtension() const { return QString(); }
+    // Releases what the open document holds, before it is closed.
+    virtual void prepareForClose() {}
+    // The window questions are attached to; null asks in a modal alert.
+    virtual QWidget *windowForSheet() const { return nullptr; }
+    // Fills the panel that asks where an untitled document is saved; false cancels.
+    virtual bool prepareSavePanel(FilePanel &panel);
 
 private:
+    void saveBeforeClose(int button, const std::function<void(bool)> &decision);
     void clearLeftovers(const QString &path, bool offerNewer);
     void changeCountChanged(bool wasEdited);
     void scheduleAutosave();
@@ -118,6 +147,7 @@ private:
     bool m_implicitlyCancellable = false;
     std::recursive_mutex m_fileAccess;
     QTimer *m_autosaveTimer = nullptr;
+    std::atomic<bool> m_closed{false};
 };
 
 } // namespace lq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -42,3 +43,6 @@ public:
 };
 
 } // namespace lq
+
+// Alerts travel in notifications' user info (a low-level failure's "alert").
+Q_DECLARE_METATYPE(lq::AlertRequest)

@@ -6,6 +6,7 @@
 #include "platform/foundation/UndoManager.h"
 #include "support/KilledChild.h"
 #include "support/ScriptedAlertPresenter.h"
+#include "support/ScriptedPanelPresenter.h"
 
 #include <QDir>
 #include <QFile>
@@ -395,6 +396,55 @@ TEST_F(DocumentTest, AKilledSaveLeavesTheOldOrTheNewNote)
         lq::Error error;
         ASSERT_TRUE(reopened.openUrl(stored, &error)) << error.localizedDescription().toStdString();
         EXPECT_TRUE(siblingsOf(stored).isEmpty());
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DocumentTest, SavingBeforeAnUntitledDocumentClosesKeepsItOpenUnlessTheSaveWorked)
+{
+    struct Case
+    {
+        const char *name;
+        bool choosesPath;
+        bool writeFails;
+        bool closes;
+        int alerts; // the question, and the failure
+    };
+    const Case cases[] = {
+        {"saved where chosen", true, false, true, 1},
+        {"the save panel cancelled", false, false, false, 1},
+        {"the save fails", true, true, false, 2},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        lq::test::ScriptedAlertPresenter alerts;
+        lq::test::ScriptedPanelPresenter panels;
+        const QString chosen = path("chosen") + QString::number(++round) + QStringLiteral(".note");
+        if (c.choosesPath) {
+            panels.choose(chosen);
+        } else {
+            panels.cancel();
+        }
+        TestDocument document;
+        edit(document);
+        document.failWriting = c.writeFails;
+        alerts.addResponse(0); // Save…
+        int closedSignals = 0;
+        QObject::connect(&document, &lq::Document::closed, [&] { ++closedSignals; });
+        std::optional<bool> closed;
+        document.closeWhenAllowed([&](bool done) { closed = done; });
+
+        ASSERT_TRUE(closed.has_value());
+        EXPECT_EQ(*closed, c.closes);
+        EXPECT_EQ(document.isClosed(), c.closes);
+        EXPECT_EQ(closedSignals, c.closes ? 1 : 0);
+        EXPECT_EQ(alerts.count(), c.alerts);
+        EXPECT_EQ(QFile::exists(chosen), c.closes);
+        EXPECT_EQ(document.isDocumentEdited(), !c.closes) << "nothing is lost";
     }
 }
 
