@@ -48,9 +48,9 @@ LQApplication *LQApplication::instance()
     return qobject_cast<LQApplication *>(QCoreApplication::instance());
 }
 
-bool LQApplication::terminate()
+bool LQApplication::terminate(LumaDocumentController::Asking asking)
 {
-    if (m_controller && !m_controller->closeAllDocuments())
+    if (m_controller && !m_controller->closeAllDocuments(asking))
         return false;
     QCoreApplication::quit();
     return true;
@@ -108,5 +108,6 @@ void LQApplication::terminateFromOutermostLoop()
         QTimer::singleShot(20, this, &LQApplication::terminateFromOutermostLoop);
         return;
     }
-    terminate();
+    // Nobody may be there to answer a question (a logout, a shutdown, kill).
+    terminate(LumaDocumentController::Asking::Nobody);
 }

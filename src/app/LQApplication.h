@@ -1,8 +1,9 @@
 #pragma once
 
+#include "app/LumaDocumentController.h"
+
 #include <QApplication>
 
-class LumaDocumentController;
 class QSessionManager;
 
 // The application object. Every way to quit passes through terminate: the Quit command, the last
@@ -18,9 +19,9 @@ public:
 
     void setDocumentController(LumaDocumentController *controller) { m_controller = controller; }
 
-    // Quits unless a note records (then, after an alert, false): the notes' unautosaved changes
-    // are autosaved first, and a note whose changes cannot be kept stops the quit.
-    bool terminate();
+    // Quits unless a note records (then, after an alert, false) or a note stays open: each note
+    // asks about its unsaved changes, or, for a quit asked for by a signal, they are autosaved.
+    bool terminate(LumaDocumentController::Asking asking = LumaDocumentController::Asking::User);
 
     // Turns SIGTERM and SIGINT into terminate on the event loop.
     void handleTerminationSignals();

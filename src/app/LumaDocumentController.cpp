@@ -4,6 +4,7 @@
 #include "app/ImportProxy.h"
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertPresenter.h"
 #include "platform/ui/MainMenu.h"
@@ -182,34 +183,47 @@ void LumaDocumentController::showRecordingRefusal()
     lq::AlertPresenter::current().runModal(alert);
 }
 
-bool LumaDocumentController::closeDocument(lq::Document *document)
+bool LumaDocumentController::closeDocument(lq::Document *document, Asking asking)
+{
+    if (asking == Asking::Nobody) {
+        if (!closeUnasked(document))
+            return false;
+    } else {
+        // A question shown as a sheet answers later: the event loop turns meanwhile.
+        const auto answer = std::make_shared<std::optional<bool>>();
+        document->closeWhenAllowed([answer](bool closed) { *answer = closed; });
+        lq::runEventLoopUntil([answer] { return answer->has_value(); }, std::chrono::hours(24));
+        if (!answer->value_or(false))
+            return false;
+    }
+    if (QMainWindow *window = windowOf(document))
+        window->removeEventFilter(this);
+    std::unique_ptr<lq::Document> taken = takeDocument(document);
+    return true;
+}
+
+bool LumaDocumentController::closeUnasked(lq::Document *document)
 {
     auto *note = qobject_cast<MyDocument *>(document);
     if (note && note->recording.load()) {
         showRecordingRefusal();
         return false;
     }
-    if (document->hasUnautosavedChanges()) {
-        lq::Error error;
-        if (!document->autosave(false, &error)) {
-            lq::AlertRequest alert;
-            alert.messageText = tr("The note “%1” cannot be closed because its changes could "
-                                   "not be saved.")
-                                    .arg(document->displayName());
-            alert.informativeText = error.localizedDescription();
-            lq::AlertPresenter::current().runModal(alert);
-            return false;
-        }
+    lq::Error error;
+    if (document->hasUnautosavedChanges() && !document->autosave(false, &error)) {
+        lq::AlertRequest alert;
+        alert.messageText =
+            tr("The note “%1” cannot be closed because its changes could not be saved.")
+                .arg(document->displayName());
+        alert.informativeText = error.localizedDescription();
+        lq::AlertPresenter::current().runModal(alert);
+        return false;
     }
-    std::unique_ptr<lq::Document> taken = takeDocument(document);
-    if (note && note->windowController())
-        note->windowController()->close();
-    if (QMainWindow *window = windowOf(document))
-        window->removeEventFilter(this);
+    document->close();
     return true;
 }
 
-bool LumaDocumentController::closeAllDocuments()
+bool LumaDocumentController::closeAllDocuments(Asking asking)
 {
     for (MyDocument *note : notes()) {
         if (note->recording.load()) {
@@ -218,7 +232,7 @@ bool LumaDocumentController::closeAllDocuments()
         }
     }
     for (lq::Document *document : documents()) {
-        if (!closeDocument(document))
+        if (!closeDocument(document, asking))
             return false;
     }
     return true;

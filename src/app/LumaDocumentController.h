@@ -54,12 +54,15 @@ public:
     // Adds document, first closing the untouched untitled note of the start when document was
     // opened from a file (only the first document added can be replaced so).
     void addDocument(std::unique_ptr<lq::Document> document);
-    // Closes document now: false, after an alert, while it records or when its unsaved changes
-    // cannot be autosaved.
-    bool closeDocument(lq::Document *document);
+    // How a close treats unsaved changes: the document asks the user (or saves in place), or,
+    // with nobody to ask (a quit by a signal), they are autosaved.
+    enum class Asking { User, Nobody };
+    // Closes document when it allows: false, after an alert, while it records, when the user
+    // keeps it or when its unsaved changes cannot be kept.
+    bool closeDocument(lq::Document *document, Asking asking = Asking::User);
     // Before quitting: refuses, after an alert, while any note records; otherwise closes every
-    // document in turn and stops at the first that cannot keep its changes. True when all closed.
-    bool closeAllDocuments();
+    // document in turn and stops at the first that stays. True when all closed.
+    bool closeAllDocuments(Asking asking = Asking::User);
     // Closes document on the next pass of the event loop (nothing when it is gone by then).
     void closeDocumentLater(lq::Document *document);
     // The user closes a note's window: as closeDocument, and lastNoteClosed when none is left.
@@ -89,6 +92,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool closeUnasked(lq::Document *document);
     void replaceInitialDocument(const lq::Document &added);
     std::unique_ptr<lq::Document> takeDocument(lq::Document *document);
     void giveWindow(MyDocument &note);

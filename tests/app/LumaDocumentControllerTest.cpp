@@ -188,21 +188,28 @@ TEST_F(DocumentControllerTest, ARecordingNoteRefusesToCloseAndToQuit)
     EXPECT_TRUE(controller->documents().empty());
 }
 
-TEST_F(DocumentControllerTest, ClosingTheLastWindowEndsTheProgramAndKeepsItsChanges)
+TEST_F(DocumentControllerTest, ClosingAnEditedUntitledWindowAsksAndTheLastOneEndsTheProgram)
 {
-    const auto autosaved = [] {
-        return QDir(Document::autosaveFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
-    };
-    const qsizetype autosavedBefore = autosaved();
+    const struct
+    {
+        const char *name;
+        int answer;
+        bool closes;
+    } cases[] = {{"cancel", 2, false}, {"don't save", 1, true}};
     MyDocument *note = controller->openUntitledDocumentAndDisplay(true);
     note->textStorage().replaceCharacters(TextRange{0, 0}, QStringLiteral("kept"));
     note->updateChangeCount(Document::ChangeKind::Done);
     QSignalSpy lastClosed(controller.get(), &LumaDocumentController::lastNoteClosed);
-    fakeWindow(*note).window()->close();
-    runEventLoopUntil([&] { return lastClosed.count() == 1; }, std::chrono::seconds(5));
-    EXPECT_EQ(lastClosed.count(), 1);
-    EXPECT_TRUE(controller->documents().empty());
-    EXPECT_EQ(autosaved(), autosavedBefore + 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int shown = alerts.count();
+        alerts.addResponse(c.answer);
+        fakeWindow(*note).window()->close();
+        runEventLoopUntil([&] { return !lastClosed.isEmpty(); }, std::chrono::milliseconds(300));
+        EXPECT_EQ(alerts.count(), shown + 1);
+        EXPECT_EQ(lastClosed.count(), c.closes ? 1 : 0);
+        EXPECT_EQ(controller->documents().empty(), c.closes);
+    }
 }
 
 } // namespace
