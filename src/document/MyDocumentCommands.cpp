@@ -107,11 +107,6 @@ void MyDocument::gotoSlide(uint32_t slide)
         r.recordSlideEventForSlide(slide);
 }
 
-void MyDocument::addSlides(const QString &path)
-{
-    tellCannotAdd(path);
-}
-
 void MyDocument::importMediaFromFile(const QString &path)
 {
     tellCannotAdd(path);
