@@ -224,8 +224,9 @@ TEST_F(SlidesTest, ARefusedFileChangesNothing)
 
         EXPECT_FALSE(add(c.file, c.mode));
         EXPECT_EQ(slidesFile(), before);
-        if (c.withSlides)
+        if (c.withSlides) {
             EXPECT_EQ(contentsOf(before), bytes);
+        }
         EXPECT_EQ(tempEntries(), entries);
         EXPECT_FALSE(owner.undo.canUndo());
         EXPECT_TRUE(controller.calls.isEmpty());
