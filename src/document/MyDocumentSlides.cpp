@@ -1,9 +1,13 @@
 // The note's slides commands: adding a PDF to the recording and removing the slides.
 #include "document/BMProgressController.h"
+#include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
 #include "model/WrenRecording.h"
 #include "model/WrenSlides.h"
 #include "platform/ui/AlertPresenter.h"
+
+#include <QMainWindow>
+#include <QWidget>
 
 namespace {
 
@@ -41,6 +45,9 @@ void MyDocument::addSlides(const QString &path)
 
     const std::unique_ptr<BMProgressController> progress =
         BMProgressController::create(tr("Adding Slides"), tr("Adding slides..."));
+    // Shown on the screen of the note's window.
+    if (m_windowController && m_windowController->outlets().window)
+        progress->progressWindow()->setScreen(m_windowController->outlets().window->screen());
     progress->show();
     const bool added = r.addSlides(path, mode);
     progress->hide();
