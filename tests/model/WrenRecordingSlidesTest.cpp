@@ -32,8 +32,7 @@ protected:
         EXPECT_TRUE(writePdf(source("new.pdf"), kNewPages));
         EXPECT_TRUE(writeContents(source("damaged.pdf"), "%PDF-1.4\n1 0 obj <<"));
         EXPECT_TRUE(writeContents(source("notes.txt"), "not slides"));
-        recording = std::make_shared<WrenRecording>();
-        wire(*recording);
+        startOver();
     }
 
     QString source(const QString &name) const { return sources.filePath(name); }
@@ -77,6 +76,16 @@ protected:
         owner.inUndoGroup([&] { recording->removeSlides(); });
     }
 
+    // A new note: empty temporary folder, no undo steps.
+    void startOver()
+    {
+        owner.undo.removeAllActions();
+        QDir(tempDir.path()).removeRecursively();
+        QDir().mkpath(tempDir.path());
+        recording = std::make_shared<WrenRecording>();
+        wire(*recording);
+    }
+
     QStringList tempEntries() const
     {
         return QDir(tempDir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -102,8 +111,7 @@ TEST_F(SlidesTest, EachModePlacesThePagesAndUndoAndRedoRestoreTheFileByteForByte
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
-        recording = std::make_shared<WrenRecording>();
-        wire(*recording);
+        startOver();
         ASSERT_TRUE(add("old.pdf"));
         const QByteArray before = contentsOf(slidesFile());
 
@@ -120,9 +128,6 @@ TEST_F(SlidesTest, EachModePlacesThePagesAndUndoAndRedoRestoreTheFileByteForByte
         EXPECT_EQ(contentsOf(slidesFile()), before);
         owner.undo.undo();
         EXPECT_FALSE(recording->hasSlides());
-        owner.undo.removeAllActions();
-        QDir(tempDir.path()).removeRecursively();
-        QDir().mkpath(tempDir.path());
     }
 }
 
@@ -131,6 +136,7 @@ TEST_F(SlidesTest, ASavedNotesPackageFileIsNeverChanged)
     for (const int mode :
          {WrenSlides::kReplaceMode, WrenSlides::kInsertInFrontMode, WrenSlides::kAppendMode}) {
         SCOPED_TRACE(mode);
+        startOver();
         openSavedNote();
         const QByteArray saved = contentsOf(package() + QStringLiteral("/slides.pdf"));
 
@@ -142,9 +148,6 @@ TEST_F(SlidesTest, ASavedNotesPackageFileIsNeverChanged)
         owner.undo.undo();
         EXPECT_EQ(contentsOf(slidesFile()), saved);
         EXPECT_EQ(contentsOf(package() + QStringLiteral("/slides.pdf")), saved);
-        owner.undo.removeAllActions();
-        QDir(tempDir.path()).removeRecursively();
-        QDir().mkpath(tempDir.path());
     }
 }
 
@@ -152,6 +155,7 @@ TEST_F(SlidesTest, RemovingKeepsAnUndoCopyThatUndoPutsBackAndDeletes)
 {
     for (const bool saved : {false, true}) {
         SCOPED_TRACE(saved);
+        startOver();
         if (saved) {
             openSavedNote();
         } else {
@@ -174,9 +178,6 @@ TEST_F(SlidesTest, RemovingKeepsAnUndoCopyThatUndoPutsBackAndDeletes)
         EXPECT_TRUE(recording->hasSlides());
         EXPECT_EQ(contentsOf(slidesFile()), bytes);
         EXPECT_THAT(tempEntries(), ElementsAre("slides.pdf"));
-        owner.undo.removeAllActions();
-        QDir(tempDir.path()).removeRecursively();
-        QDir().mkpath(tempDir.path());
     }
 }
 
@@ -193,59 +194,53 @@ TEST_F(SlidesTest, EveryRemovalKeepsItsOwnUndoCopy)
               contentsOf(source("new.pdf")));
 }
 
-TEST_F(SlidesTest, ARefusedFileChangesNothing)
+TEST_F(SlidesTest, ARefusedAddChangesNothing)
 {
+    enum Slides { None, Temporary, Saved };
     struct Case
     {
         const char *file;
-        bool withSlides;
+        Slides slides;
         int mode;
+        bool playingWithoutSession;
     };
     const Case cases[] = {
-        {"damaged.pdf", false, WrenSlides::kReplaceMode},
-        {"damaged.pdf", true, WrenSlides::kReplaceMode},
-        {"damaged.pdf", true, WrenSlides::kInsertInFrontMode},
-        {"damaged.pdf", true, WrenSlides::kAppendMode},
-        {"notes.txt", true, WrenSlides::kReplaceMode},
-        {"missing.pdf", true, WrenSlides::kAppendMode},
+        {"damaged.pdf", None, WrenSlides::kReplaceMode, false},
+        {"damaged.pdf", Temporary, WrenSlides::kReplaceMode, false},
+        {"damaged.pdf", Temporary, WrenSlides::kInsertInFrontMode, false},
+        {"damaged.pdf", Temporary, WrenSlides::kAppendMode, false},
+        {"damaged.pdf", Saved, WrenSlides::kReplaceMode, false},
+        {"damaged.pdf", Saved, WrenSlides::kAppendMode, false},
+        {"notes.txt", Temporary, WrenSlides::kReplaceMode, false},
+        {"missing.pdf", Temporary, WrenSlides::kAppendMode, false},
+        {"new.pdf", None, WrenSlides::kReplaceMode, true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.file << " " << c.withSlides << " " << c.mode);
-        recording = std::make_shared<WrenRecording>();
-        wire(*recording);
-        if (c.withSlides) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.slides << " " << c.mode);
+        startOver();
+        if (c.slides == Saved)
+            openSavedNote();
+        if (c.slides == Temporary) {
             ASSERT_TRUE(add("old.pdf"));
         }
         owner.undo.removeAllActions();
         controller.calls.clear();
+        recording->setPlaying(c.playingWithoutSession);
         const QString before = slidesFile();
+        const bool savedBefore = recording->slidesSaved();
         const QStringList entries = tempEntries();
-        const QByteArray bytes = c.withSlides ? contentsOf(before) : QByteArray();
+        const QByteArray bytes = c.slides != None ? contentsOf(before) : QByteArray();
 
         EXPECT_FALSE(add(c.file, c.mode));
         EXPECT_EQ(slidesFile(), before);
-        if (c.withSlides) {
+        EXPECT_EQ(recording->slidesSaved(), savedBefore);
+        if (c.slides != None) {
             EXPECT_EQ(contentsOf(before), bytes);
         }
         EXPECT_EQ(tempEntries(), entries);
         EXPECT_FALSE(owner.undo.canUndo());
         EXPECT_TRUE(controller.calls.isEmpty());
-        QDir(tempDir.path()).removeRecursively();
-        QDir().mkpath(tempDir.path());
-    }
-}
-
-TEST_F(SlidesTest, ASavedNoteKeepsItsSlidesWhenAnAddFails)
-{
-    for (const int mode : {WrenSlides::kReplaceMode, WrenSlides::kAppendMode}) {
-        SCOPED_TRACE(mode);
-        openSavedNote();
-        const QString before = slidesFile();
-
-        EXPECT_FALSE(add("damaged.pdf", mode));
-        EXPECT_TRUE(recording->slidesSaved());
-        EXPECT_EQ(slidesFile(), before);
-        EXPECT_TRUE(tempEntries().isEmpty());
+        recording->setPlaying(false);
     }
 }
 
@@ -266,8 +261,7 @@ TEST_F(SlidesTest, NewSlidesAreShownAndStampedOnAnIdleNoteWithoutSlideStamps)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.session << c.slideStamp << c.recordingNow);
-        recording = std::make_shared<WrenRecording>();
-        wire(*recording);
+        startOver();
         if (c.session)
             recording->addSession(finishedSession(10.0, false, false));
         if (c.slideStamp)
@@ -288,9 +282,6 @@ TEST_F(SlidesTest, NewSlidesAreShownAndStampedOnAnIdleNoteWithoutSlideStamps)
         } else {
             EXPECT_EQ(last != nullptr, c.slideStamp);
         }
-        recording->setRecording(false);
-        QDir(tempDir.path()).removeRecursively();
-        QDir().mkpath(tempDir.path());
     }
 }
 
@@ -322,14 +313,6 @@ TEST_F(SlidesTest, AnAddIsRefusedWhenTheOldSlidesCannotBeKeptForUndo)
     EXPECT_EQ(owner.undo.undoMenuItemTitle(), "Undo Add Slides");
     owner.undo.undo();
     EXPECT_FALSE(recording->hasSlides());
-}
-
-TEST_F(SlidesTest, PlaybackWithNoSessionCurrentRefusesTheAdd)
-{
-    recording->setPlaying(true);
-    EXPECT_FALSE(add("new.pdf"));
-    EXPECT_FALSE(recording->hasSlides());
-    recording->setPlaying(false);
 }
 
 } // namespace
