@@ -213,9 +213,16 @@ public:
     // A slide shown by the user: stamped while recording or during unlocked playback, else
     // followed by the playhead.
     void gotoSlide(uint32_t slide) override;
-    // Adding slides or media to a note is not possible yet: the user is told so.
-    void addSlides(const QString &path) override;
+    // Adding media to a note is not possible yet: the user is told so.
     void importMediaFromFile(const QString &path) override;
+
+    // Slides
+    // Adds the PDF at path to the recording; with slides already there the user chooses how.
+    // A failure is told in an alert.
+    void addSlides(const QString &path) override;
+    void removeSlides();
+    // What the user chose to do with slides added to a note that has some: the recording's mode.
+    static int slidesModeForAnswer(int buttonIndex);
     // The transport buttons of the window, clicked as by the user (nothing without a window
     // or while the button is disabled).
     using TransportButton = ::TransportButton;

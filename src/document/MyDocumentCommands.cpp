@@ -107,11 +107,6 @@ void MyDocument::gotoSlide(uint32_t slide)
         r.recordSlideEventForSlide(slide);
 }
 
-void MyDocument::addSlides(const QString &path)
-{
-    tellCannotAdd(path);
-}
-
 void MyDocument::importMediaFromFile(const QString &path)
 {
     tellCannotAdd(path);
@@ -122,7 +117,7 @@ void MyDocument::tellCannotAdd(const QString &path)
     lq::AlertRequest alert;
     alert.messageText = tr("“%1” can't be added to the note.").arg(QFileInfo(path).fileName());
     alert.informativeText =
-        tr("This version of Luma Quill can't add slides or media files to a note yet.");
+        tr("This version of Luma Quill can't add media files to a note yet.");
     alert.buttons = {tr("OK")};
     lq::AlertPresenter::current().runModal(alert);
 }

@@ -19,6 +19,8 @@ public:
     virtual void setRecordingExists() = 0;
     virtual void setRecordingGone() = 0;
     virtual void setSlidesPath(const QString &path) = 0;
+    // The note has no slides any more: the panes show none.
+    virtual void removeSlidesFile() = 0;
     // Shows a slide (from 1); recordUndo is false for the changes playback makes.
     virtual void gotoSlide(uint32_t slide, bool recordUndo) = 0;
     // The view to show in the video pane: the live preview or recorded video; null for none.

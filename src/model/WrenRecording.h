@@ -194,6 +194,21 @@ public:
     std::optional<uint32_t> lastCharBeforeNow();
     void removeAllSlidesEvents();
 
+    // Slides, adding and removing; undoable through the owner's undo manager, whose steps bring
+    // the slides file back byte for byte.
+    // Adds the PDF at path: WrenSlides::kReplaceMode replaces the slides, kInsertInFrontMode
+    // puts its pages in front, any other mode appends. False, with the slides as they were, when
+    // it cannot. A saved note's package file is never changed.
+    bool addSlides(const QString &path, int mode);
+    bool addSlides(const QString &path) { return addSlides(path, WrenSlides::kReplaceMode); }
+    void removeSlides() { removeSlidesForReal(true); }
+    // Keeps a copy of the slides in the temporary folder for the undo step; forReal also
+    // removes them. Nothing happens when no copy can be kept for the undo manager.
+    void removeSlidesForReal(bool forReal);
+    void removeSlides(const QString &copy) { removeSlides(copy, true); }
+    // Registers adding copy back as the undo step; forReal first removes the slides.
+    void removeSlides(const QString &copy, bool forReal);
+
     // Queries
     WrenEvents &events() const { return *m_events; }
     WrenSlides &slides() { return m_slides; }
@@ -306,6 +321,14 @@ private:
     static bool decodeSessions(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeRecordingFiles(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeEvents(lq::KeyedUnarchiver &coder, WrenRecording &recording);
+    // Slides
+    // A copy of the slides as the first free "<k>.slides.pdf" in the temporary folder.
+    std::optional<QString> keepSlidesUndoCopy() const;
+    // The package's slides become the temporary folder's, so that a merge leaves the package
+    // alone; false when they cannot be copied.
+    bool takeSavedSlidesToTemp();
+    void stampFirstSlide();
+    void finishAddingSlides(const QString &source, bool added);
 
     // Guards m_timerSessions, m_recordingFiles, the change counts and m_reloadAfterReset.
     mutable std::mutex m_modelMutex;

@@ -94,6 +94,7 @@ public:
     void setRecordingExists() override;
     void setRecordingGone() override;
     void setSlidesPath(const QString &path) override;
+    void removeSlidesFile() override;
     void gotoSlide(uint32_t slide, bool recordUndo) override;
     void setVideoView(QWidget *view) override;
     void expandSlidesSection() override;
@@ -120,7 +121,6 @@ public:
     // The user paged view to page (from 0).
     void slideChanged(PdfView *view, int page);
     void addSlides(const QString &path);
-    void removeSlidesFile();
     // Not owned; null until the note installs them.
     // The note answers unless a test installs others.
     void setNoteCommands(NoteMediaCommands *commands) { m_noteCommands = commands; }

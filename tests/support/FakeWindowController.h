@@ -18,6 +18,7 @@ public:
     {
         calls.append(QStringLiteral("setSlidesPath:") + path);
     }
+    void removeSlidesFile() override { calls.append(QStringLiteral("removeSlidesFile")); }
     // "gotoSlide:2", or "gotoSlide:2 recordUndo:NO" for a change that is not to be undone.
     void gotoSlide(uint32_t slide, bool recordUndo) override
     {
