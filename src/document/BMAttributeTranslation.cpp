@@ -23,11 +23,8 @@ constexpr double kTabLimit = 340.0;
 
 ArchiveValue entry(const ArchiveValue &dictionary, const QString &key)
 {
-    for (const auto &[entryKey, entryValue] : dictionary.toDictionary()) {
-        if (entryKey.kind() == ArchiveValue::Kind::String && entryKey.toString() == key)
-            return entryValue;
-    }
-    return {};
+    const ArchiveValue *found = lq::valueForKey(dictionary.toDictionary(), key);
+    return found ? *found : ArchiveValue();
 }
 
 } // namespace

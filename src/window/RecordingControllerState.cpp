@@ -41,19 +41,10 @@ void setStoredState(QCheckBox &box, int state)
     box.setCheckState(state == 0 ? Qt::Unchecked : state == 1 ? Qt::Checked : Qt::PartiallyChecked);
 }
 
-const lq::ArchiveValue *valueForKey(const lq::ArchiveDictionary &state, const QString &key)
-{
-    for (const auto &[name, value] : state) {
-        if (name.kind() == lq::ArchiveValue::Kind::String && name.toString() == key)
-            return &value;
-    }
-    return nullptr;
-}
-
 // A stored number or boolean; none when missing or of another kind.
 std::optional<int64_t> integerForKey(const lq::ArchiveDictionary &state, const QString &key)
 {
-    const lq::ArchiveValue *value = valueForKey(state, key);
+    const lq::ArchiveValue *value = lq::valueForKey(state, key);
     if (!value)
         return std::nullopt;
     if (value->kind() == lq::ArchiveValue::Kind::Bool)
@@ -77,7 +68,7 @@ lq::ArchiveValue frameState(const PromotedWindow &window)
 // The numbers of a stored frame; fewer than four (or none) when it holds no frame.
 QList<double> framesForKey(const lq::ArchiveDictionary &state, const QString &key)
 {
-    const lq::ArchiveValue *value = valueForKey(state, key);
+    const lq::ArchiveValue *value = lq::valueForKey(state, key);
     QList<double> numbers;
     if (!value || value->kind() != lq::ArchiveValue::Kind::Array)
         return numbers;

@@ -142,4 +142,13 @@ const void *ArchiveValue::sharedIdentity() const
         m_storage);
 }
 
+const ArchiveValue *valueForKey(const ArchiveDictionary &dictionary, QStringView key)
+{
+    for (const auto &[entryKey, entryValue] : dictionary) {
+        if (entryKey.kind() == ArchiveValue::Kind::String && entryKey.toString() == key)
+            return &entryValue;
+    }
+    return nullptr;
+}
+
 } // namespace lq

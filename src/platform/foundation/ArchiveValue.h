@@ -86,4 +86,7 @@ private:
     Storage m_storage;
 };
 
+// The value under a string key; null when the dictionary has none.
+const ArchiveValue *valueForKey(const ArchiveDictionary &dictionary, QStringView key);
+
 } // namespace lq

@@ -79,11 +79,8 @@ bool archiveValuesEqual(const ArchiveValue &a, const ArchiveValue &b)
 
 ArchiveValue ArchiveAttributes::value(const QString &key) const
 {
-    for (const auto &[entryKey, entryValue] : entries) {
-        if (entryKey.kind() == ArchiveValue::Kind::String && entryKey.toString() == key)
-            return entryValue;
-    }
-    return {};
+    const ArchiveValue *found = valueForKey(entries, key);
+    return found ? *found : ArchiveValue();
 }
 
 void ArchiveAttributes::set(const QString &key, const ArchiveValue &value)
