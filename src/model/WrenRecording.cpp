@@ -2,6 +2,7 @@
 
 #include "engines/LQEngineFactory.h"
 #include "engines/LQRecSession.h"
+#include "model/MediaImportDialog.h"
 #include "model/RecordingOwner.h"
 #include "model/RecordingWindowController.h"
 #include "model/WrenEvents.h"

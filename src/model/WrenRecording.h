@@ -2,6 +2,7 @@
 
 #include "engines/GapEntry.h"
 #include "engines/LQRecSessionOwner.h"
+#include "model/ImportedMovie.h"
 #include "model/PlaybackTimers.h"
 #include "model/RecordingOwner.h"
 #include "model/TimelineMap.h"
@@ -14,6 +15,7 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QMetaObject>
 #include <QObject>
@@ -34,6 +36,7 @@
 
 class BMRecordingErrorHandler;
 class LQPlaySession;
+class MediaImportDialog;
 class LQRecSession;
 class MediaPlayabilityCheck;
 class OldMediaConversion;
@@ -209,6 +212,35 @@ public:
     // Registers adding copy back as the undo step; forReal first removes the slides.
     void removeSlides(const QString &copy, bool forReal);
 
+    // Importing media, undoable through the owner's undo manager ("Import Audio/Video").
+    // Runs the import dialog for path (made once, from MediaImportDialogFactory); nothing when
+    // none can be made.
+    void importMediaFromFile(const QString &path);
+    // Makes movie session k (0 <= k <= sessionCount()): inserted there, or with replaceAll in
+    // place of every session (k then 0). A failure is rolled back and answers false with an
+    // "importing" error (none for a movie without audio or video); a failed roll-back also marks
+    // the recording corrupt.
+    bool insertMedia(const ImportedMovie &movie, int32_t k, bool replaceAll, lq::Error *error);
+    // The same from a movie, or (for redo) from the bytes or the link destination kept by an undo.
+    bool insertMedia(const std::optional<ImportedMovie> &movie, int32_t k, bool replaceAll,
+                     const std::optional<QByteArray> &preProcessedData,
+                     const std::optional<QString> &symLinkDest, bool undoing, lq::Error *error);
+    // The undo of an insertion at k; prepareUndo registers its redo.
+    bool unInsertMediaForSession(int32_t k, bool ignoreTimerSession, bool prepareUndo);
+    // The undo of a replacement: sessions come back, and recordings (file name -> bytes) are
+    // written back into the temporary folder; prepareUndo registers its redo.
+    bool unReplaceMediaWithSessions(const std::vector<SessionPtr> &sessions,
+                                    const QMap<QString, QByteArray> &recordings, bool prepareUndo);
+    // Cropping ("Crop"): keeps what was recorded before the current position and empties every
+    // later session. False while recording or playing, or when a file cannot be cut.
+    bool trimFromNow();
+    // The undo step of a crop: path gets data back (the session's media then lie in the
+    // temporary folder), or without data is removed (they come from the package again).
+    void restoreRecordingFile(const QString &path, const std::optional<QByteArray> &data,
+                              int32_t session);
+    OldMediaConversion *oldMediaConversion() const { return m_conversion; }
+    MediaPlayabilityCheck *mediaPlayabilityCheck() const { return m_playability; }
+
     // Queries
     WrenEvents &events() const { return *m_events; }
     WrenSlides &slides() { return m_slides; }
@@ -354,6 +386,7 @@ private:
     std::vector<QPointer<lq::UndoManager>> m_undoManagersUsed;
     MediaPlayabilityCheck *m_playability = nullptr;
     OldMediaConversion *m_conversion = nullptr;
+    std::unique_ptr<MediaImportDialog> m_importMC;
     PlaybackTimers m_timers;
     QPointer<QWidget> m_captureView;
     QPointer<QWidget> m_movieView;
