@@ -77,6 +77,8 @@ public:
     virtual void recordButtonPressed() = 0;
     // The window goes full screen: the promoted windows close.
     virtual void enterFullScreen() = 0;
+    // Adds a slides file to the note; other files are refused with an alert.
+    virtual void addSlides(const QString &path) = 0;
     // The state stored with a note, and the part of it kept as the default for new windows.
     virtual lq::ArchiveDictionary currentState() const = 0;
     virtual lq::ArchiveDictionary currentStateForDefault() const = 0;

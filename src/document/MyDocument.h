@@ -213,8 +213,12 @@ public:
     // A slide shown by the user: stamped while recording or during unlocked playback, else
     // followed by the playhead.
     void gotoSlide(uint32_t slide) override;
-    // Adding media to a note is not possible yet: the user is told so.
+    // Adding media to a note is not possible yet: the user is told so. Nothing happens while the
+    // note records or plays.
     void importMediaFromFile(const QString &path) override;
+    // Open panels: the chosen file goes to the window controller's addSlides, or is imported.
+    void openAddSlidesDialog();
+    void openImportMediaDialog();
 
     // Slides
     // Adds the PDF at path to the recording; with slides already there the user chooses how.

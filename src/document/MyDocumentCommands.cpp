@@ -3,12 +3,18 @@
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
 #include "model/WrenRecording.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/ui/AlertPresenter.h"
+#include "platform/ui/Beeper.h"
+#include "platform/ui/FilePanel.h"
+#include "platform/ui/PanelPresenter.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <optional>
 
 bool MyDocument::startRecording(bool audio, bool video)
 {
@@ -109,15 +115,50 @@ void MyDocument::gotoSlide(uint32_t slide)
 
 void MyDocument::importMediaFromFile(const QString &path)
 {
+    // A new session in front of a running one, or a player taken from a running playback, would
+    // put the stamps out of step.
+    if (recording || playing) {
+        lq::log(QStringLiteral("Not importing %1 while the note records or plays.\n").arg(path));
+        lq::Beeper::current().beep();
+        return;
+    }
     tellCannotAdd(path);
+}
+
+namespace {
+
+std::optional<QString> chooseFile(const QString &title, const QString &message)
+{
+    lq::FilePanel panel(lq::FilePanel::Kind::Open);
+    panel.setTitle(title);
+    panel.setMessage(message);
+    return lq::PanelPresenter::current().runModal(panel);
+}
+
+} // namespace
+
+void MyDocument::openAddSlidesDialog()
+{
+    const std::optional<QString> path =
+        chooseFile(tr("Add Slides"),
+                   tr("Select the PDF, Keynote, or PowerPoint file you want to add as slides"));
+    if (path && m_windowController)
+        m_windowController->addSlides(*path);
+}
+
+void MyDocument::openImportMediaDialog()
+{
+    const std::optional<QString> path =
+        chooseFile(tr("Import Audio/Video"), tr("Select the audio or video file to import"));
+    if (path)
+        importMediaFromFile(*path);
 }
 
 void MyDocument::tellCannotAdd(const QString &path)
 {
     lq::AlertRequest alert;
     alert.messageText = tr("“%1” can't be added to the note.").arg(QFileInfo(path).fileName());
-    alert.informativeText =
-        tr("This version of Luma Quill can't add media files to a note yet.");
+    alert.informativeText = tr("This version of Luma Quill can't add media files to a note yet.");
     alert.buttons = {tr("OK")};
     lq::AlertPresenter::current().runModal(alert);
 }

@@ -1,6 +1,7 @@
 #include "window/DocumentMenus.h"
 
 #include "document/MyDocument.h"
+#include "model/WrenRecording.h"
 #include "platform/ui/MainMenu.h"
 #include "window/RecordingController.h"
 
@@ -51,6 +52,8 @@ Command press(const char *title, const char *objectName, Qt::Key key, Button but
 QList<Command> commands()
 {
     const auto always = [](MyDocument &) { return true; };
+    // Neither recording nor playing.
+    const auto idle = [](MyDocument &note) { return !note.recording && !note.playing; };
     return {
         press(QT_TRANSLATE_NOOP("DocumentMenus", "Start Recording"), "pressRecordButton", Qt::Key_R,
               Button::Record),
@@ -64,6 +67,24 @@ QList<Command> commands()
               Button::Rewind),
         press(QT_TRANSLATE_NOOP("DocumentMenus", "Fast Forward"), "pressFFButton", Qt::Key_Right,
               Button::FastForward),
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Import Audio/Video…"),
+         "openImportMediaDialog",
+         {},
+         idle,
+         [](MyDocument &note) { note.openImportMediaDialog(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Add Slides…"),
+         "openAddSlidesDialog",
+         {},
+         always,
+         [](MyDocument &note) { note.openAddSlidesDialog(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Remove Slides"),
+         "removeSlides",
+         {},
+         [](MyDocument &note) { return note.recordingObject().hasSlides(); },
+         [](MyDocument &note) { note.removeSlides(); }},
         {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
          QT_TRANSLATE_NOOP("DocumentMenus", "Lock or Unlock Text During Playback"),
          "editLockClicked",

@@ -120,7 +120,7 @@ public:
     void slideNumFieldChanged();
     // The user paged view to page (from 0).
     void slideChanged(PdfView *view, int page);
-    void addSlides(const QString &path);
+    void addSlides(const QString &path) override;
     // Not owned; null until the note installs them.
     // The note answers unless a test installs others.
     void setNoteCommands(NoteMediaCommands *commands) { m_noteCommands = commands; }

@@ -19,8 +19,8 @@ namespace lq::test {
 // A note's window with a real widget for every outlet (the text view over the note's storage,
 // the edit lock strip, the sidebar, the information bar), shown on the offscreen screen. Logs the
 // calls the document makes of its controller: "close", "windowControllerDidLoadNib", "setState",
-// "currentState", "currentStateForDefault", "addPath:<path>", "recordButtonPressed",
-// "enterFullScreen".
+// "currentState", "currentStateForDefault", "addPath:<path>", "addSlides:<path>",
+// "recordButtonPressed", "enterFullScreen".
 class FakeDocumentWindow final : public DocumentWindowController
 {
 public:
@@ -103,6 +103,10 @@ public:
         statesSet.append(newState);
     }
     void addPath(const QString &path) override { calls.append(QStringLiteral("addPath:") + path); }
+    void addSlides(const QString &path) override
+    {
+        calls.append(QStringLiteral("addSlides:") + path);
+    }
 
     QMainWindow *window() const { return m_window.get(); }
 

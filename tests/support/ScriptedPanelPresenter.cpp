@@ -27,9 +27,9 @@ void ScriptedPanelPresenter::choose(Choice choice)
 
 std::optional<QString> ScriptedPanelPresenter::choosePath(FilePanel &panel)
 {
-    m_shown.append({panel.kind(), panel.title(), panel.prompt(), panel.nameFieldLabel(),
-                    panel.directory(), panel.allowedExtensions(), panel.canCreateFolders(),
-                    panel.accessoryView()});
+    m_shown.append({panel.kind(), panel.title(), panel.message(), panel.prompt(),
+                    panel.nameFieldLabel(), panel.directory(), panel.allowedExtensions(),
+                    panel.canCreateFolders(), panel.accessoryView()});
     if (m_choices.empty())
         return std::nullopt;
     const Choice choice = std::move(m_choices.front());

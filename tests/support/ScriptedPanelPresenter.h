@@ -19,6 +19,7 @@ public:
     {
         FilePanel::Kind kind = FilePanel::Kind::Open;
         QString title;
+        QString message;
         QString prompt;
         QString nameFieldLabel;
         QString directory;

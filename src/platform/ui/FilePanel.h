@@ -25,6 +25,9 @@ public:
 
     QString title() const { return m_title; }
     void setTitle(const QString &title) { m_title = title; }
+    // A line telling what to choose, shown above the files; empty for none.
+    QString message() const { return m_message; }
+    void setMessage(const QString &message) { m_message = message; }
     // The text of the confirming button, e.g. "Export".
     QString prompt() const { return m_prompt; }
     void setPrompt(const QString &prompt) { m_prompt = prompt; }
@@ -58,6 +61,7 @@ Q_SIGNALS:
 private:
     Kind m_kind;
     QString m_title;
+    QString m_message;
     QString m_prompt;
     QString m_nameFieldLabel;
     QString m_directory;

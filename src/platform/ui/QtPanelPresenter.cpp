@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 
 namespace lq {
 namespace {
@@ -31,6 +32,8 @@ public:
         setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         setOption(QFileDialog::ReadOnly, !panel.canCreateFolders());
         setWindowTitle(panel.title());
+        if (!panel.message().isEmpty())
+            showMessage(panel.message());
         if (!panel.prompt().isEmpty())
             setLabelText(QFileDialog::Accept, panel.prompt());
         if (!panel.nameFieldLabel().isEmpty())
@@ -69,6 +72,29 @@ public:
     }
 
 private:
+    // Above everything the dialog lays out: its grid moves down a row.
+    void showMessage(const QString &message)
+    {
+        auto *grid = qobject_cast<QGridLayout *>(layout());
+        struct Placed
+        {
+            QLayoutItem *item;
+            int row, column, rowSpan, columnSpan;
+        };
+        QList<Placed> placed;
+        while (grid->count() > 0) {
+            Placed p{};
+            grid->getItemPosition(0, &p.row, &p.column, &p.rowSpan, &p.columnSpan);
+            p.item = grid->takeAt(0);
+            placed.append(p);
+        }
+        for (const Placed &p : placed)
+            grid->addItem(p.item, p.row + 1, p.column, p.rowSpan, p.columnSpan);
+        auto *label = new QLabel(message, this);
+        label->setWordWrap(true);
+        grid->addWidget(label, 0, 0, 1, grid->columnCount());
+    }
+
     void applyExtensions(const QStringList &extensions)
     {
         setNameFilter(nameFilterFor(extensions));

@@ -66,6 +66,25 @@ TEST_F(QtPanelPresenterTest, SavePanelShowsThePanelAndCompletesTheTypedName)
     EXPECT_EQ(accessory->parentWidget(), nullptr);
 }
 
+TEST(QtOpenPanelTest, TheMessageIsShownAboveTheFiles)
+{
+    lq::FilePanel panel(lq::FilePanel::Kind::Open);
+    panel.setMessage(QStringLiteral("Select the audio or video file to import"));
+    bool shownAbove = false;
+    whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
+        dialog->resize(600, 400);
+        for (const QLabel *label : dialog->findChildren<QLabel *>())
+            if (label->text() == panel.message())
+                shownAbove = label->geometry().bottom() <
+                             dialog->findChild<QWidget *>(QStringLiteral("listView"))
+                                 ->mapTo(dialog, QPoint(0, 0))
+                                 .y();
+        dialog->reject();
+    });
+    EXPECT_EQ(lq::QtPanelPresenter().runModal(panel), std::nullopt);
+    EXPECT_TRUE(shownAbove);
+}
+
 TEST_F(QtPanelPresenterTest, OverwriteIsConfirmedForTheCompletedName)
 {
     QFile existing(m_folder.filePath(QStringLiteral("clip.txt.mov")));

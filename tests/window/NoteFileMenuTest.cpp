@@ -1,0 +1,167 @@
+// The note's File menu items: adding slides through a panel, removing them, importing media.
+#include "platform/foundation/UndoManager.h"
+#include "platform/pdf/PdfTestFiles.h"
+#include "platform/ui/MainMenu.h"
+#include "support/FakeCaptureDevices.h"
+#include "support/FakeEngineFactory.h"
+#include "support/FakeUiServices.h"
+#include "support/FakeUpdater.h"
+#include "support/ScriptedAlertPresenter.h"
+#include "support/ScriptedPanelPresenter.h"
+#include "support/TestUserDefaults.h"
+#include "window/DocumentMenus.h"
+#include "window/NoteWindowFixture.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <memory>
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class NoteFileMenuTest : public testing::Test
+{
+protected:
+    NoteFileMenuTest()
+    {
+        previousMenu = lq::MainMenu::setCurrent(&mainMenu);
+        installDocumentMenus(mainMenu);
+        note = std::make_unique<lq::test::NoteWindowFixture>(preferences);
+        document = note->document.get();
+    }
+    ~NoteFileMenuTest() override
+    {
+        note.reset();
+        lq::MainMenu::setCurrent(previousMenu);
+    }
+
+    QString makeSlides(int pages, const QString &name) const
+    {
+        const QString path = temp.filePath(name);
+        EXPECT_TRUE(lq::test::writePdf(path, QList<QSize>(pages, QSize(400, 300)),
+                                       QStringList(pages, u"Slide"_s)));
+        return path;
+    }
+    QString makeFile(const QString &name) const
+    {
+        QFile file(temp.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        return file.fileName();
+    }
+
+    QAction *item(const char *name) const
+    {
+        for (QMenu *menu : mainMenu.menus())
+            if (QAction *action = menu->findChild<QAction *>(QLatin1String(name)))
+                return action;
+        ADD_FAILURE() << name;
+        return nullptr;
+    }
+
+    bool enabledWhenShown(const char *name) const
+    {
+        QMenu *file = mainMenu.menuTitled(u"File"_s);
+        Q_EMIT file->aboutToShow();
+        const bool enabled = item(name)->isEnabled();
+        Q_EMIT file->aboutToHide();
+        return enabled;
+    }
+
+    lq::test::TestUserDefaults defaults;
+    lq::test::FakeCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    PrefsController preferences{PrefsController::Services{&devices, &updater}};
+    lq::test::FakeEngineFactory engines;
+    lq::test::ScriptedAlertPresenter alerts;
+    lq::test::ScriptedPanelPresenter panels;
+    lq::test::CountingBeeper beeper;
+    lq::MainMenu mainMenu;
+    lq::MainMenu *previousMenu = nullptr;
+    QTemporaryDir temp;
+    std::unique_ptr<lq::test::NoteWindowFixture> note;
+    MyDocument *document = nullptr;
+};
+
+TEST_F(NoteFileMenuTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlides)
+{
+    const QString pdf = makeSlides(2, u"talk.pdf"_s);
+    const QString text = makeFile(u"notes.txt"_s);
+    struct Case
+    {
+        const char *name;
+        std::optional<QString> chosen;
+        bool slidesAfter;
+        int alertsAfter;
+    } cases[] = {{"cancelled", std::nullopt, false, 0},
+                 {"not a PDF", text, false, 1},
+                 {"a PDF", pdf, true, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.chosen)
+            panels.choose(*c.chosen);
+        else
+            panels.cancel();
+        EXPECT_TRUE(enabledWhenShown("openAddSlidesDialog"));
+        item("openAddSlidesDialog")->trigger();
+        EXPECT_EQ(document->recordingObject().hasSlides(), c.slidesAfter);
+        EXPECT_EQ(alerts.shown().size(), c.alertsAfter);
+    }
+    ASSERT_EQ(panels.shown().size(), 3);
+    EXPECT_EQ(panels.shown()[0].kind, lq::FilePanel::Kind::Open);
+    EXPECT_EQ(panels.shown()[0].title, u"Add Slides"_s);
+    EXPECT_EQ(panels.shown()[0].message,
+              u"Select the PDF, Keynote, or PowerPoint file you want to add as slides"_s);
+    EXPECT_TRUE(panels.shown()[0].allowedExtensions.isEmpty());
+}
+
+TEST_F(NoteFileMenuTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
+{
+    EXPECT_FALSE(enabledWhenShown("removeSlides"));
+    item("removeSlides")->trigger(); // a shortcut without the menu checks again
+    ASSERT_TRUE(document->recordingObject().addSlides(makeSlides(3, u"slides.pdf"_s)));
+    document->undoManager()->removeAllActions();
+
+    EXPECT_TRUE(enabledWhenShown("removeSlides"));
+    item("removeSlides")->trigger();
+    EXPECT_FALSE(document->recordingObject().hasSlides());
+    EXPECT_FALSE(enabledWhenShown("removeSlides"));
+    document->undoManager()->undo();
+    EXPECT_TRUE(document->recordingObject().hasSlides());
+}
+
+TEST_F(NoteFileMenuTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
+{
+    const QString movie = makeFile(u"talk.mov"_s);
+    struct Case
+    {
+        const char *name;
+        bool recording;
+        bool playing;
+    } cases[] = {{"recording", true, false}, {"playing", false, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        document->recording = c.recording;
+        document->playing = c.playing;
+        EXPECT_FALSE(enabledWhenShown("openImportMediaDialog"));
+        const int beeps = beeper.beeps;
+        document->importMediaFromFile(movie);
+        EXPECT_EQ(beeper.beeps, beeps + 1);
+        EXPECT_TRUE(alerts.shown().isEmpty());
+        EXPECT_EQ(document->recordingObject().sessionCount(), 0);
+    }
+    document->recording = false;
+    document->playing = false;
+    EXPECT_TRUE(enabledWhenShown("openImportMediaDialog"));
+    panels.cancel();
+    item("openImportMediaDialog")->trigger();
+    ASSERT_EQ(panels.shown().size(), 1);
+    EXPECT_EQ(panels.shown()[0].title, u"Import Audio/Video"_s);
+    EXPECT_EQ(panels.shown()[0].message, u"Select the audio or video file to import"_s);
+}
+
+} // namespace
