@@ -164,6 +164,8 @@ public:
     // The web export is available (the share button shows it).
     bool shareable() const { return m_shareable; }
     void setShareable(bool shareable);
+    // The text view's link panel, for the selected text.
+    void showLinkPanel();
 
     // Changes of the text that undo takes back.
     void addAttributes(lq::TextRange range, const lq::TextAttributes &attributes);

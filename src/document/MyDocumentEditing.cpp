@@ -115,6 +115,12 @@ void MyDocument::setShareable(bool shareable)
     button->setIcon(QIcon(lq::namedImage(name, button->devicePixelRatioF())));
 }
 
+void MyDocument::showLinkPanel()
+{
+    if (m_textView)
+        m_textView->orderFrontLinkPanel();
+}
+
 void MyDocument::addAttributes(TextRange range, const lq::TextAttributes &attributes)
 {
     lq::addAttributesUndoably(m_textStorage, undoManager(), range, attributes);

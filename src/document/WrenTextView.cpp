@@ -90,14 +90,28 @@ bool WrenTextView::applyEdit(TextRange range, const QString *string, const Attri
 
 bool WrenTextView::applyAttributeEdit(TextRange range, const lq::TextAttributes &attributes)
 {
+    return applyAttributeChange(range, [&](lq::UndoManager *undo) {
+        lq::addAttributesUndoably(m_storage, undo, range, attributes);
+    });
+}
+
+bool WrenTextView::applyAttributeRemoval(TextRange range, lq::TextAttributes::Keys keys)
+{
+    return applyAttributeChange(range, [&](lq::UndoManager *undo) {
+        lq::removeAttributesUndoably(m_storage, undo, range, keys);
+    });
+}
+
+bool WrenTextView::applyAttributeChange(TextRange range,
+                                        const std::function<void(lq::UndoManager *)> &change)
+{
     if (range.length <= 0 || range.end() > m_storage.length())
         return false;
     if (m_delegate && !m_delegate->shouldChangeTextInRange(this, range, QString()))
         return false;
     const QScopedValueRollback editing(m_editing, true);
     const TextRange selection = selectedRange();
-    lq::addAttributesUndoably(m_storage, m_delegate ? m_delegate->undoManager() : nullptr, range,
-                              attributes);
+    change(m_delegate ? m_delegate->undoManager() : nullptr);
     setSelectedRange(selection);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTextEdit>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -48,6 +49,7 @@ public:
     bool applyUserEdit(lq::TextRange range, const QString &replacement);
     bool applyUserEdit(lq::TextRange range, const lq::AttributedString &replacement);
     bool applyAttributeEdit(lq::TextRange range, const lq::TextAttributes &attributes);
+    bool applyAttributeRemoval(lq::TextRange range, lq::TextAttributes::Keys keys);
     // A move of the selected text to position (in the text before the move): its removal, then
     // its insertion, as two changes.
     bool moveSelectedText(qsizetype position);
@@ -73,6 +75,10 @@ public:
     void undo();
     void redo();
     void cut();
+
+    // Asks for the link of the selected text (WrenTextViewPanels.cpp); an empty address removes
+    // it. Nothing without a selection or while the text cannot be edited.
+    void orderFrontLinkPanel();
 
     // The context menu, its editing actions sent through the editing path.
     QMenu *createEditingContextMenu(const QPoint &position);
@@ -113,6 +119,9 @@ protected:
 
 private:
     bool applyEdit(lq::TextRange range, const QString *string, const lq::AttributedString *text);
+    // Attributes only: the delegate's check, then change with its undo manager.
+    bool applyAttributeChange(lq::TextRange range,
+                              const std::function<void(lq::UndoManager *)> &change);
     std::optional<lq::TextRange> deletionRange(const QKeyEvent *event) const;
     std::optional<QString> typedText(const QKeyEvent *event) const;
     // Typed text (keys, input method) at range.

@@ -6,16 +6,19 @@
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
 #include "support/LogCapture.h"
+#include "support/ModalWatcher.h"
 #include "support/ScriptedAlertPresenter.h"
 #include "support/TestUserDefaults.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -551,6 +554,54 @@ TEST(WrenTextViewTest, SpellingIsUnderlinedWithoutChangingTheText)
     }
     EXPECT_TRUE(ink);
     EXPECT_TRUE(red);
+}
+
+} // namespace
+
+namespace {
+
+TEST(WrenTextViewTest, TheLinkPanelLinksTheSelectionThroughTheEditingPath)
+{
+    struct Case
+    {
+        const char *name;
+        QString typed;
+        bool accept;
+        std::optional<QString> linkAfter;
+    };
+    const QString site = QStringLiteral("https://example.org/talk");
+    Note note("see the talk", {8, 4});
+    for (const Case &c :
+         {Case{"cancelled", site, false, std::nullopt}, Case{"linked", site, true, site},
+          Case{"emptied", QString(), true, std::nullopt}}) {
+        SCOPED_TRACE(c.name);
+        note.view.setSelectedRange({8, 4});
+        const auto before = note.storage.attributesAt(8).link;
+        QString shownAddress;
+        whenModalShown<QDialog>([&](QDialog *panel) {
+            auto *address = panel->findChild<QLineEdit *>(QStringLiteral("linkAddress"));
+            shownAddress = address->text();
+            address->setText(c.typed);
+            c.accept ? panel->accept() : panel->reject();
+        });
+        note.delegate.checks.clear();
+        note.view.orderFrontLinkPanel();
+        EXPECT_EQ(shownAddress, before.value_or(QString()));
+        EXPECT_EQ(note.storage.attributesAt(9).link, c.linkAfter);
+        EXPECT_FALSE(note.storage.attributesAt(7).link.has_value());
+        EXPECT_EQ(note.delegate.checks.size(), c.accept ? 1u : 0u);
+        if (c.accept) {
+            EXPECT_TRUE(note.delegate.checks[0].replacement.isNull());
+            note.delegate.undo.undo();
+            EXPECT_EQ(note.storage.attributesAt(9).link, before);
+            note.delegate.undo.redo();
+        }
+        EXPECT_EQ(note.text(), "see the talk");
+    }
+    // Nothing to link: no panel.
+    note.view.setSelectedRange({3, 0});
+    note.view.orderFrontLinkPanel();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 } // namespace

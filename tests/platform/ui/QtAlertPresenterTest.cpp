@@ -1,6 +1,6 @@
 #include "platform/ui/QtAlertPresenter.h"
 
-#include "ModalWatcher.h"
+#include "support/ModalWatcher.h"
 
 #include <QCheckBox>
 #include <QMessageBox>

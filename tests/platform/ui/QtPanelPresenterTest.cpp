@@ -1,6 +1,6 @@
 #include "platform/ui/QtPanelPresenter.h"
 
-#include "ModalWatcher.h"
+#include "support/ModalWatcher.h"
 #include "platform/ui/FilePanel.h"
 
 #include <QFile>
