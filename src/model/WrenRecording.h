@@ -376,7 +376,8 @@ private:
     // True, logged, while recording or playing: media cannot be imported then.
     bool importRefused() const;
     void withFileAccess(const std::function<void()> &work);
-    void stopObservingSessionClock(const SessionPtr &session);
+    // A session leaves the list: the controller stops observing it and it lets go of the player.
+    void forgetSession(const SessionPtr &session);
     // Deletes the imported file name from folder; keep asks for what a redo needs.
     bool takeOutImportedFile(const QString &folder, const QString &name, bool keep,
                              KeptImport *kept);

@@ -117,17 +117,13 @@ public:
     bool convertIfUnplayable();
     // Replacing: the files of every session with media are kept in memory and deleted.
     bool backUpAndDelete();
-    // The new session takes its place, with the file lists and the stamps to match.
+    // The new session takes its place, with the file lists to match.
     void commit();
+    // The stamps, the controller, the position and the undo step follow.
+    void finish();
     // Removes what this attempt added and writes back what it deleted; false when a deleted
     // file cannot be written back.
     bool rollBack();
-
-    int32_t k() const { return m_k; }
-    bool replaceAll() const { return m_replaceAll; }
-    const std::vector<SessionPtr> &former() const { return m_former; }
-    const QMap<QString, QByteArray> &backup() const { return m_backup; }
-    const SessionPtr &created() const { return m_created; }
 
 private:
     QString newPath() const { return QDir(m_folder).filePath(m_name); }
@@ -267,7 +263,7 @@ void WrenRecording::ImportAttempt::commit()
     m_created->setHasVideo(movie->hasVideo);
     if (m_replaceAll) {
         for (const SessionPtr &session : m_former)
-            m_recording.stopObservingSessionClock(session);
+            m_recording.forgetSession(session);
     }
     m_recording.adoptSession(m_created);
     {
@@ -309,6 +305,45 @@ void WrenRecording::ImportAttempt::moveFileLists()
     m_recording.setRecordingFiles(QStringList{m_name}, m_k);
 }
 
+void WrenRecording::ImportAttempt::finish()
+{
+    if (!m_undoing) {
+        // A redo has the stamps moved already, by the event store's own undo steps.
+        if (m_replaceAll) {
+            QList<double> lengths;
+            for (const SessionPtr &s : m_former) {
+                double seconds = 0.0;
+                lengths.append(s->length(&seconds) ? seconds : 0.0);
+            }
+            m_recording.m_events->resetEventsToFirstSessionWithSessionLengths(lengths);
+            m_recording.m_events->resetSessionLengthTo(movie->length);
+        } else {
+            m_recording.m_events->insertSession(m_k, movie->length);
+        }
+    }
+    if (m_recording.m_controller) {
+        if (m_former.empty())
+            m_recording.m_controller->setRecordingExists();
+        if (m_created->hasVideo())
+            m_recording.m_controller->expandVideoSection();
+    }
+    m_recording.m_percentageRate = -1.0f;
+    m_recording.m_currentSession = -1;
+    m_recording.updatePercentage();
+    m_recording.setClockTime(lq::clockEpoch());
+    if (m_replaceAll) {
+        m_recording.registerUndo([&r = m_recording, former = m_former, backup = m_backup] {
+            r.unReplaceMediaWithSessions(former, backup, true);
+        });
+    } else {
+        m_recording.registerUndo(
+            [&r = m_recording, k = m_k] { r.unInsertMediaForSession(k, false, true); });
+    }
+    if (lq::UndoManager *undo = m_recording.ownerUndoManager())
+        undo->setActionName(kImportActionName);
+    m_recording.playSession(0, 0.0, std::nullopt, std::nullopt, true);
+}
+
 bool WrenRecording::ImportAttempt::rollBack()
 {
     lq::FileOperations &files = lq::FileOperations::current();
@@ -348,10 +383,11 @@ void WrenRecording::withFileAccess(const std::function<void()> &work)
         work();
 }
 
-void WrenRecording::stopObservingSessionClock(const SessionPtr &session)
+void WrenRecording::forgetSession(const SessionPtr &session)
 {
     // The controller's observations of a session are connections with the session as context.
     disconnect(session.get(), &WrenTimerSession::clockTimeChanged, session.get(), nullptr);
+    session->setPlaySession(nullptr);
 }
 
 void WrenRecording::importMediaFromFile(const QString &path)
@@ -377,11 +413,15 @@ bool WrenRecording::insertMedia(const std::optional<ImportedMovie> &movie, int32
                                 const std::optional<QString> &symLinkDest, bool undoing,
                                 lq::Error *error)
 {
+    // A redo comes after its file lists and stamps came back: playback stops rather than leave
+    // them without their session.
+    if (undoing && playing() && !recording())
+        stopPlayback();
     if (importRefused())
         return false;
     dropPlayer();
     const int32_t count = sessionCount();
-    // Replacing puts the one new session first, whatever k says.
+    // Replacing leaves one session: the new session 0.
     if (k < 0 || k > count || (replaceAll && k != 0) || !(movie || preProcessedData || symLinkDest))
         return false;
 
@@ -421,40 +461,7 @@ bool WrenRecording::insertMedia(const std::optional<ImportedMovie> &movie, int32
         return false;
     }
 
-    if (!undoing) {
-        // A redo has the stamps moved already, by the event store's own undo steps.
-        if (replaceAll) {
-            QList<double> lengths;
-            for (const SessionPtr &s : attempt.former()) {
-                double seconds = 0.0;
-                lengths.append(s->length(&seconds) ? seconds : 0.0);
-            }
-            m_events->resetEventsToFirstSessionWithSessionLengths(lengths);
-            m_events->resetSessionLengthTo(attempt.movie->length);
-        } else {
-            m_events->insertSession(k, attempt.movie->length);
-        }
-    }
-    if (m_controller) {
-        if (attempt.former().empty())
-            m_controller->setRecordingExists();
-        if (attempt.created()->hasVideo())
-            m_controller->expandVideoSection();
-    }
-    m_percentageRate = -1.0f;
-    m_currentSession = -1;
-    updatePercentage();
-    setClockTime(lq::clockEpoch());
-    if (replaceAll) {
-        registerUndo([this, former = attempt.former(), backup = attempt.backup()] {
-            unReplaceMediaWithSessions(former, backup, true);
-        });
-    } else {
-        registerUndo([this, k] { unInsertMediaForSession(k, false, true); });
-    }
-    if (lq::UndoManager *undo = ownerUndoManager())
-        undo->setActionName(kImportActionName);
-    playSession(0, 0.0, std::nullopt, std::nullopt, true);
+    attempt.finish();
     return true;
 }
 
@@ -521,7 +528,7 @@ bool WrenRecording::unInsertMediaForSession(int32_t k, bool ignoreTimerSession, 
     const bool taken =
         takeOutImportedFile(folder, recordingFiles().value(k).value(0), prepareUndo, &kept);
     if (const SessionPtr s = session(k); s && !ignoreTimerSession) {
-        stopObservingSessionClock(s);
+        forgetSession(s);
         std::lock_guard lock(m_modelMutex);
         m_timerSessions.erase(m_timerSessions.begin() + k);
     }
@@ -552,7 +559,7 @@ bool WrenRecording::unReplaceMediaWithSessions(const std::vector<SessionPtr> &se
     // The former sessions come back even when a file does not: their file lists come back
     // through their own undo steps, and must find their sessions.
     for (const SessionPtr &s : timerSessions())
-        stopObservingSessionClock(s);
+        forgetSession(s);
     {
         std::lock_guard lock(m_modelMutex);
         m_timerSessions = sessions;

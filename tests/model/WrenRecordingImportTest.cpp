@@ -72,11 +72,11 @@ protected:
         file.write(bytes);
     }
 
-    static ImportedMovie movie()
+    static ImportedMovie movie(MediaFixture fixture = MediaFixture::AacMov)
     {
         lq::Error error;
         const std::optional<ImportedMovie> opened =
-            ImportedMovie::open(MediaFixtures::path(MediaFixture::AacMov, 2.0), &error);
+            ImportedMovie::open(MediaFixtures::path(fixture, 2.0), &error);
         EXPECT_TRUE(opened) << error.localizedDescription().toStdString();
         return opened.value_or(ImportedMovie{});
     }
@@ -215,15 +215,27 @@ TEST_F(ImportTest, ReplacingAllKeepsTheOldFilesForUndo)
     const NoteState before = state();
     const ImportedMovie m = movie();
 
+    const auto former = recording->timerSessions();
     ASSERT_TRUE(import(m, 0, true));
+    // The controller follows the clocks of the sessions in the list only.
+    controller.observed.clear();
+    Q_EMIT former[0]->clockTimeChanged(lq::clockEpoch());
+    Q_EMIT recording->session(0)->clockTimeChanged(lq::clockEpoch());
+    EXPECT_EQ(controller.observed, QStringList{"sessionClockTime"});
     EXPECT_EQ(recording->recordingFiles(), (Lists{{0, files("recording-3.mov")}}));
     EXPECT_EQ(QDir(tempDir.path()).entryList(QDir::Files), QStringList{"recording-3.mov"});
     ASSERT_EQ(recording->sessionCount(), 1);
     EXPECT_EQ(state().stamps, (QList<QPair<int32_t, double>>{{0, 1.0}, {0, 11.0}, {0, 21.0}}));
     EXPECT_NEAR(recording->events().sessionLengths().value(0), m.length, 1e-3);
 
+    const auto imported = recording->session(0);
     owner.undo.undo();
     EXPECT_EQ(state(), before);
+    controller.observed.clear();
+    Q_EMIT imported->clockTimeChanged(lq::clockEpoch());
+    for (const auto &s : former)
+        Q_EMIT s->clockTimeChanged(lq::clockEpoch());
+    EXPECT_EQ(controller.observed.size(), 3);
     owner.undo.redo();
     EXPECT_EQ(recording->recordingFiles(), (Lists{{0, files("recording-3.mov")}}));
     EXPECT_EQ(recording->sessionCount(), 1);
@@ -237,9 +249,11 @@ TEST_F(ImportTest, FirstImportIntoAnEmptyNoteShowsTheRecording)
     for (const bool replaceAll : {false, true}) {
         SCOPED_TRACE(replaceAll ? "replace" : "insert");
         startOver(0);
-        ASSERT_TRUE(import(movie(), 0, replaceAll));
+        ASSERT_TRUE(import(movie(MediaFixture::H264AacMov), 0, replaceAll));
         EXPECT_EQ(recording->sessionCount(), 1);
+        EXPECT_TRUE(recording->session(0)->hasVideo());
         EXPECT_TRUE(controller.calls.contains(QStringLiteral("setRecordingExists")));
+        EXPECT_TRUE(controller.calls.contains(QStringLiteral("expandVideoSection")));
         owner.undo.undo();
         EXPECT_EQ(recording->sessionCount(), 0);
         EXPECT_TRUE(controller.calls.contains(QStringLiteral("setRecordingGone")));
