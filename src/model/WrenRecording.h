@@ -378,9 +378,9 @@ private:
     void withFileAccess(const std::function<void()> &work);
     // A session leaves the list: the controller stops observing it and it lets go of the player.
     void forgetSession(const SessionPtr &session);
-    // Deletes the imported file name from folder; keep asks for what a redo needs.
-    bool takeOutImportedFile(const QString &folder, const QString &name, bool keep,
-                             KeptImport *kept);
+    // Deletes the first file of session's list from the temporary folder (a saved one stays in
+    // the package); keep asks for what a redo needs.
+    bool takeOutImportedFile(int32_t session, bool keep, KeptImport *kept);
     // The end of both undo steps of an import; prepareUndo registers the redo at k.
     void finishTakingOutImport(int32_t k, bool replaceAll, bool prepareUndo, bool taken,
                                const KeptImport &kept);

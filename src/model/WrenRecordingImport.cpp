@@ -115,7 +115,8 @@ public:
                       const std::optional<QString> &linkDestination);
     // A written file the player cannot play is converted where it lies.
     bool convertIfUnplayable();
-    // Replacing: the files of every session with media are kept in memory and deleted.
+    // Replacing: the files of every session with media are kept in memory, and deleted from
+    // the temporary folder (a saved note's package is never written).
     bool backUpAndDelete();
     // The new session takes its place, with the file lists to match.
     void commit();
@@ -146,6 +147,8 @@ private:
     bool m_linked = false;
     QMap<QString, QByteArray> m_backup;
     QStringList m_deleted;
+    // Sessions whose files were read from the package: an undo puts them in the temporary folder.
+    std::vector<SessionPtr> m_leavingPackage;
     SessionPtr m_created;
 };
 
@@ -233,13 +236,18 @@ bool WrenRecording::ImportAttempt::backUpAndDelete()
     const RecordingFiles lists = m_recording.recordingFiles();
     lq::FileOperations &files = lq::FileOperations::current();
     for (size_t i = 0; i < m_former.size(); ++i) {
-        if (!m_recording.sessionHasMedia(*m_former[i]))
+        const auto index = static_cast<int32_t>(i);
+        // A saved session's files are kept too: once a save has left them out of the package,
+        // only the undo step has them.
+        const QString folder = m_recording.mediaPathWithSession(index);
+        if (!m_recording.sessionHasMedia(*m_former[i]) || folder.isEmpty())
             continue;
-        for (const QString &name : lists.value(static_cast<int32_t>(i))) {
+        const bool temporary = folder == m_folder;
+        for (const QString &name : lists.value(index)) {
             // The new file may be listed already (by a redo); it is not the old media.
             if (!isPlainFileName(name) || name == m_name)
                 continue;
-            const QString path = QDir(m_folder).filePath(name);
+            const QString path = QDir(folder).filePath(name);
             if (!QFileInfo::exists(path))
                 continue;
             QString why;
@@ -248,10 +256,13 @@ bool WrenRecording::ImportAttempt::backUpAndDelete()
                 return fail(why);
             m_backup.insert(name, *bytes);
             lq::Error error;
-            if (!files.remove(path, &error))
+            if (temporary && !files.remove(path, &error))
                 return fail(error.localizedDescription());
-            m_deleted.append(name);
+            if (temporary)
+                m_deleted.append(name);
         }
+        if (!temporary)
+            m_leavingPackage.push_back(m_former[i]);
     }
     return true;
 }
@@ -264,6 +275,8 @@ void WrenRecording::ImportAttempt::commit()
     if (m_replaceAll) {
         for (const SessionPtr &session : m_former)
             m_recording.forgetSession(session);
+        for (const SessionPtr &session : m_leavingPackage)
+            session->setSaved(false);
     }
     m_recording.adoptSession(m_created);
     {
@@ -467,12 +480,15 @@ bool WrenRecording::insertMedia(const std::optional<ImportedMovie> &movie, int32
 
 // Undoing an import
 
-bool WrenRecording::takeOutImportedFile(const QString &folder, const QString &name, bool keep,
-                                        KeptImport *kept)
+bool WrenRecording::takeOutImportedFile(int32_t session, bool keep, KeptImport *kept)
 {
     lq::FileOperations &files = lq::FileOperations::current();
+    const QString name = recordingFiles().value(session).value(0);
+    // After a save the file lies in the package, which keeps it until the next save.
+    const QString folder = mediaPathWithSession(session);
+    const bool temporary = folder == mediaPathWithSession(session, true);
     const QString path = QDir(folder).filePath(name);
-    if (!isPlainFileName(name) || !files.exists(path))
+    if (folder.isEmpty() || !isPlainFileName(name) || !files.exists(path))
         return true;
     if (keep && QFileInfo(path).isSymLink()) {
         lq::Error error;
@@ -492,7 +508,7 @@ bool WrenRecording::takeOutImportedFile(const QString &folder, const QString &na
         }
     }
     lq::Error error;
-    if (files.remove(path, &error))
+    if (!temporary || files.remove(path, &error))
         return true;
     lq::log(QStringLiteral("Failed to delete imported file %1: %2\n")
                 .arg(path, error.localizedDescription()));
@@ -521,12 +537,10 @@ void WrenRecording::finishTakingOutImport(int32_t k, bool replaceAll, bool prepa
 bool WrenRecording::unInsertMediaForSession(int32_t k, bool ignoreTimerSession, bool prepareUndo)
 {
     dropPlayer();
-    const QString folder = mediaPathWithSession(k, true);
-    if (folder.isEmpty())
+    if (mediaPathWithSession(k, true).isEmpty())
         return false;
     KeptImport kept;
-    const bool taken =
-        takeOutImportedFile(folder, recordingFiles().value(k).value(0), prepareUndo, &kept);
+    const bool taken = takeOutImportedFile(k, prepareUndo, &kept);
     if (const SessionPtr s = session(k); s && !ignoreTimerSession) {
         forgetSession(s);
         std::lock_guard lock(m_modelMutex);
@@ -545,8 +559,7 @@ bool WrenRecording::unReplaceMediaWithSessions(const std::vector<SessionPtr> &se
     if (folder.isEmpty())
         return false;
     KeptImport kept;
-    const bool taken =
-        takeOutImportedFile(folder, recordingFiles().value(0).value(0), prepareUndo, &kept);
+    const bool taken = takeOutImportedFile(0, prepareUndo, &kept);
     bool restored = true;
     for (auto it = recordings.cbegin(); restored && it != recordings.cend(); ++it) {
         lq::Error error;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace {
 
@@ -242,6 +243,39 @@ TEST_F(ImportTest, ReplacingAllKeepsTheOldFilesForUndo)
     EXPECT_EQ(stampSessions(), (QList<int32_t>{0, 0, 0}));
     owner.undo.undo();
     EXPECT_EQ(state(), before);
+}
+
+TEST_F(ImportTest, MediaOfASavedNoteSurviveUndoAfterASave)
+{
+    // The sessions' files lie in the package, as after a save.
+    const QString package = tempDir.filePath(QStringLiteral("saved.lumaquill"));
+    const auto save = [&](int32_t session, const QString &name) {
+        ASSERT_TRUE(QDir().mkpath(package));
+        ASSERT_TRUE(QFile::rename(tempDir.filePath(name), package + QLatin1Char('/') + name));
+        recording->session(session)->setSaved(true);
+    };
+    recording->setURL(QUrl::fromLocalFile(package));
+    save(0, QStringLiteral("recording-0.0.mov"));
+    save(1, QStringLiteral("recording-1.0.mov"));
+
+    ASSERT_TRUE(import(movie(), 0, true));
+    EXPECT_EQ(contents(package + QStringLiteral("/recording-1.0.mov")), "media 1");
+    // The next save leaves them out of the package; undo brings them back all the same.
+    QDir(package).removeRecursively();
+    owner.undo.undo();
+    EXPECT_EQ(recording->sessionCount(), 2);
+    EXPECT_EQ(recording->mediaPathWithSession(1), tempDir.path());
+    EXPECT_EQ(contents(tempDir.filePath(QStringLiteral("recording-1.0.mov"))), "media 1");
+
+    // An imported file saved into the package stays there when the import is undone.
+    ASSERT_TRUE(import(movie(), 2, false));
+    const QByteArray bytes = contents(tempDir.filePath(QStringLiteral("recording-2.mov")));
+    save(2, QStringLiteral("recording-2.mov"));
+    owner.undo.undo();
+    EXPECT_EQ(contents(package + QStringLiteral("/recording-2.mov")), bytes);
+    owner.undo.redo();
+    EXPECT_EQ(contents(tempDir.filePath(QStringLiteral("recording-2.mov"))), bytes);
+    EXPECT_EQ(recording->sessionCount(), 3);
 }
 
 TEST_F(ImportTest, FirstImportIntoAnEmptyNoteShowsTheRecording)
