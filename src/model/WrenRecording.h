@@ -350,6 +350,9 @@ private:
     QStringList unplayableFiles(int32_t session, const QString &folder) const;
     bool convertOldMedia(const QMap<int32_t, QStringList> &failed);
     bool convertOneFile(int32_t session, const QString &name);
+    // Converts source with the old-media converter and writes the result to destination (which
+    // may be source); true once a playable file is there.
+    bool convertMediaFile(const QString &source, const QString &destination, int32_t session);
     static bool decodeSessions(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeRecordingFiles(lq::KeyedUnarchiver &coder, WrenRecording &recording);
     static bool decodeEvents(lq::KeyedUnarchiver &coder, WrenRecording &recording);
@@ -361,6 +364,26 @@ private:
     bool takeSavedSlidesToTemp();
     void stampFirstSlide();
     void finishAddingSlides(const QString &source, bool added);
+    // Importing media
+    // One run of insertMedia: the new file, the backed-up files, and how to undo them.
+    class ImportAttempt;
+    // What an import's undo keeps of the imported file for its redo.
+    struct KeptImport
+    {
+        std::optional<QByteArray> bytes;
+        std::optional<QString> linkDestination;
+    };
+    // True, logged, while recording or playing: media cannot be imported then.
+    bool importRefused() const;
+    void withFileAccess(const std::function<void()> &work);
+    // A session leaves the list: the controller stops observing it and it lets go of the player.
+    void forgetSession(const SessionPtr &session);
+    // Deletes the first file of session's list from the temporary folder (a saved one stays in
+    // the package); keep asks for what a redo needs.
+    bool takeOutImportedFile(int32_t session, bool keep, KeptImport *kept);
+    // The end of both undo steps of an import; prepareUndo registers the redo at k.
+    void finishTakingOutImport(int32_t k, bool replaceAll, bool prepareUndo, bool taken,
+                               const KeptImport &kept);
 
     // Guards m_timerSessions, m_recordingFiles, the change counts and m_reloadAfterReset.
     mutable std::mutex m_modelMutex;

@@ -285,8 +285,20 @@ bool WrenRecording::convertOldMedia(const QMap<int32_t, QStringList> &failed)
 
 bool WrenRecording::convertOneFile(int32_t session, const QString &name)
 {
+    // The converted file goes to the temporary folder; the session moves there only once the
+    // file is really written and plays.
+    const QString folder = mediaPathWithSession(session, true);
+    if (folder.isEmpty() || !convertMediaFile(QDir(mediaPathWithSession(session)).filePath(name),
+                                              QDir(folder).filePath(name), session))
+        return false;
+    markSessionNotSaved(session);
+    return true;
+}
+
+bool WrenRecording::convertMediaFile(const QString &source, const QString &destination,
+                                     int32_t session)
+{
     const std::unique_ptr<OldMediaConverter> converter = m_conversion->makeConverter();
-    const QString source = QDir(mediaPathWithSession(session)).filePath(name);
     QString error;
     if (!converter || !converter->convertFile(source, session))
         return false;
@@ -294,12 +306,6 @@ bool WrenRecording::convertOneFile(int32_t session, const QString &name)
         lq::log(QStringLiteral("Failed to convert movie: QT reported: %1\n").arg(error));
         return false;
     }
-    // The converted file goes to the temporary folder; the session moves there only once the
-    // file is really written and plays.
-    const QString folder = mediaPathWithSession(session, true);
-    if (folder.isEmpty())
-        return false;
-    const QString destination = QDir(folder).filePath(name);
     converter->saveAsMovFile(destination);
     if (!QFileInfo(destination).isFile() || !m_playability ||
         !m_playability->isPlayable(destination)) {
@@ -307,7 +313,6 @@ bool WrenRecording::convertOneFile(int32_t session, const QString &name)
                     .arg(destination));
         return false;
     }
-    markSessionNotSaved(session);
     return true;
 }
 
