@@ -5,6 +5,7 @@
 #include "app/LaunchArguments.h"
 #include "app/LoggingAlertPresenter.h"
 #include "app/LumaDocumentController.h"
+#include "document/ImportMediaDialogs.h"
 #include "document/MyDocument.h"
 #include "engines/avf/MediaEngineFactory.h"
 #include "platform/foundation/Bundle.h"
@@ -63,6 +64,8 @@ int main(int argc, char *argv[])
     LQEngineFactory::setCurrent(&engines);
     LQVideoViewFactory videoViews;
     VideoViewFactory::setCurrent(&videoViews);
+    ImportMediaDialogs importDialogs;
+    MediaImportDialogFactory::setCurrent(&importDialogs);
 
     AppDelegate &delegate = AppDelegate::init();
     LumaDocumentController documents(&makeNoteWindow);
