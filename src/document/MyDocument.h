@@ -215,8 +215,8 @@ public:
     // A slide shown by the user: stamped while recording or during unlocked playback, else
     // followed by the playhead.
     void gotoSlide(uint32_t slide) override;
-    // Adding media to a note is not possible yet: the user is told so. Nothing happens while the
-    // note records or plays.
+    // Imports a media file as a session of its own, where the user chooses; nothing happens while
+    // the note records or plays.
     void importMediaFromFile(const QString &path) override;
     // Open panels: the chosen file goes to the window controller's addSlides, or is imported.
     void openAddSlidesDialog();
@@ -310,7 +310,6 @@ protected:
     QString fileExtension() const override { return QLatin1String(kFileExtension); }
 
 private:
-    void tellCannotAdd(const QString &path);
     struct Snapshot;
     bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
     bool waitForFinishedRecording(lq::Error *error);

@@ -122,7 +122,8 @@ void MyDocument::importMediaFromFile(const QString &path)
         lq::Beeper::current().beep();
         return;
     }
-    tellCannotAdd(path);
+    m_recordingObject->importMediaFromFile(path);
+    updateInfoBar();
 }
 
 namespace {
@@ -152,15 +153,6 @@ void MyDocument::openImportMediaDialog()
         chooseFile(tr("Import Audio/Video"), tr("Select the audio or video file to import"));
     if (path)
         importMediaFromFile(*path);
-}
-
-void MyDocument::tellCannotAdd(const QString &path)
-{
-    lq::AlertRequest alert;
-    alert.messageText = tr("“%1” can't be added to the note.").arg(QFileInfo(path).fileName());
-    alert.informativeText = tr("This version of Luma Quill can't add media files to a note yet.");
-    alert.buttons = {tr("OK")};
-    lq::AlertPresenter::current().runModal(alert);
 }
 
 QAbstractButton *MyDocument::transportButton(TransportButton which) const

@@ -1,4 +1,7 @@
 // The note's File menu items: adding slides through a panel, removing them, importing media.
+#include "document/ImportMediaDialogs.h"
+#include "model/WrenTimerSession.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/pdf/PdfTestFiles.h"
 #include "platform/ui/MainMenu.h"
@@ -6,6 +9,7 @@
 #include "support/FakeEngineFactory.h"
 #include "support/FakeUiServices.h"
 #include "support/FakeUpdater.h"
+#include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
 #include "support/ScriptedPanelPresenter.h"
 #include "support/TestUserDefaults.h"
@@ -162,6 +166,30 @@ TEST_F(NoteFileMenuTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
     ASSERT_EQ(panels.shown().size(), 1);
     EXPECT_EQ(panels.shown()[0].title, u"Import Audio/Video"_s);
     EXPECT_EQ(panels.shown()[0].message, u"Select the audio or video file to import"_s);
+}
+
+TEST_F(NoteFileMenuTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesItOut)
+{
+    ImportMediaDialogs dialogs;
+    MediaImportDialogFactory *previous = MediaImportDialogFactory::setCurrent(&dialogs);
+    const QString movie = lq::test::MediaFixtures::path(lq::test::MediaFixture::AacMov, 2.0);
+    panels.choose(movie);
+    item("openImportMediaDialog")->trigger();
+    WrenRecording &recording = document->recordingObject();
+    // The media layer reads the file in the background first.
+    EXPECT_TRUE(lq::runEventLoopUntil([&] { return recording.sessionCount() == 1; },
+                                      std::chrono::seconds(20)));
+    ASSERT_EQ(recording.sessionCount(), 1);
+    EXPECT_TRUE(recording.session(0)->hasAudio());
+    EXPECT_NEAR(recording.length(), 2.0, 0.1);
+    EXPECT_EQ(recording.recordingFiles().value(0), QStringList{u"recording-0.mov"_s});
+    EXPECT_TRUE(alerts.shown().isEmpty());
+    EXPECT_EQ(document->undoManager()->undoActionName(), u"Import Audio/Video"_s);
+
+    document->undoManager()->undo();
+    EXPECT_EQ(recording.sessionCount(), 0);
+    EXPECT_TRUE(recording.recordingFiles().isEmpty());
+    MediaImportDialogFactory::setCurrent(previous);
 }
 
 } // namespace
