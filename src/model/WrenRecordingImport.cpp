@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr std::chrono::minutes kMovieWriteLimit{30};
-
 const QString kImportByReferenceKey = QStringLiteral("importByReference");
 const QString kImportingDomain = QStringLiteral("importing");
 const QString kImportActionName = QStringLiteral("Import Audio/Video");
@@ -93,6 +91,7 @@ void showParsingError()
 
 } // namespace
 
+using wren_recording::kMovieWriteLimit;
 using wren_recording::modernEnginesRun;
 
 class WrenRecording::ImportAttempt

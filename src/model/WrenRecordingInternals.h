@@ -2,9 +2,13 @@
 
 // Helpers shared by the files that implement WrenRecording.
 
+#include <chrono>
 #include <functional>
 
 namespace wren_recording {
+
+// How long writing one movie file (an import's, the call recorder's) may take.
+constexpr std::chrono::minutes kMovieWriteLimit{30};
 
 // The engines of today's media stack run (rather than the legacy ones).
 bool modernEnginesRun();

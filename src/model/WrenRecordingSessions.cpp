@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr std::chrono::minutes kMovieWriteLimit{30};
-
 const QString kUseCallRecorderKey = QStringLiteral("useCallRecorder");
 const QString kSuppressCallRecorderWarningKey = QStringLiteral("suppressCallRecorderWarning");
 
@@ -33,6 +31,7 @@ const QString kCallRecorderStopEvent = QStringLiteral("\u00abevent CLreStop\u00b
 
 } // namespace
 
+using wren_recording::kMovieWriteLimit;
 using wren_recording::modernEnginesRun;
 using wren_recording::waitWhile;
 
