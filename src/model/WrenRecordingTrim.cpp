@@ -74,11 +74,11 @@ bool WrenRecording::trimFromNow()
         if (session(current)->nowInterval(&now))
             cropPoint = now;
     }
+    // Only the first session cropped has a crop point: the later ones are left empty.
+    const int32_t first = hasCurrent ? current : 0;
     bool cropped = true;
-    for (int32_t index = hasCurrent ? current : 0; cropped && index < sessionCount(); ++index) {
-        const bool first = index == (hasCurrent ? current : 0);
-        cropped = cropSession(index, first ? cropPoint : std::nullopt);
-    }
+    for (int32_t index = first; cropped && index < sessionCount(); ++index)
+        cropped = cropSession(index, index == first ? cropPoint : std::nullopt);
 
     m_percentageRate = -1.0f;
     dropPlayer();
