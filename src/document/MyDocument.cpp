@@ -97,7 +97,9 @@ struct MyDocument::Snapshot
 };
 
 MyDocument::MyDocument(QObject *parent)
-    : lq::Document(parent), m_applicationVersion(lq::Bundle::shortVersion())
+    : lq::Document(parent)
+    , m_mediaConversion([this] { return m_recordingObject->tempDir(); })
+    , m_applicationVersion(lq::Bundle::shortVersion())
 {
     registerModelArchiveClasses();
     wireRecording(std::make_shared<WrenRecording>());
@@ -160,6 +162,8 @@ void MyDocument::wireRecording(const std::shared_ptr<WrenRecording> &recording)
         recording->thread() != QCoreApplication::instance()->thread())
         recording->moveToThread(QCoreApplication::instance()->thread());
     m_recordingObject = recording;
+    m_recordingObject->setMediaPlayabilityCheck(&m_mediaPlayability);
+    m_recordingObject->setOldMediaConversion(&m_mediaConversion);
     initRecording();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentMediaConversion.h"
 #include "document/DocumentWindowController.h"
 #include "document/NoteMediaCommands.h"
 #include "document/PackageWriter.h"
@@ -332,6 +333,9 @@ private:
     std::unique_ptr<lq::Timer> m_infoBarTimer;
     bool m_startingUp = true;
     std::shared_ptr<WrenRecording> m_recordingObject;
+    // The recording's check of its media at open, and the conversion of old media.
+    DocumentMediaPlayability m_mediaPlayability;
+    DocumentMediaConversion m_mediaConversion;
     std::mutex m_saveLock;
     std::atomic<uint64_t> m_serialNumber{0};
     lq::Guarded<lq::Error> m_failedSaveAborted;

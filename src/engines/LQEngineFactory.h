@@ -12,7 +12,7 @@ class LQEngineFactory
 public:
     enum class Family {
         Modern, // the recording and playback engines of today's media stack
-        Legacy, // the older engines; the only ones that trim
+        Legacy, // the older engines
     };
 
     virtual ~LQEngineFactory() = default;

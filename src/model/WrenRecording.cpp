@@ -7,6 +7,7 @@
 #include "model/RecordingWindowController.h"
 #include "model/WrenEvents.h"
 #include "model/WrenRecordingInternals.h"
+#include "platform/foundation/FileOperations.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/ui/SystemSleepMonitor.h"
 
@@ -29,6 +30,17 @@ bool modernEnginesRun()
 void waitWhile(const std::function<bool()> &busy)
 {
     lq::runEventLoopUntil([&busy] { return !busy(); }, kEngineWaitLimit);
+}
+
+bool copyReplacing(const QString &source, const QString &destination, lq::Error *error)
+{
+    lq::FileOperations &files = lq::FileOperations::current();
+    const QString temporary = lq::temporaryPathBeside(destination);
+    if (files.copy(source, temporary, error) && files.replace(temporary, destination, error))
+        return true;
+    if (files.exists(temporary))
+        files.remove(temporary, nullptr);
+    return false;
 }
 
 } // namespace wren_recording

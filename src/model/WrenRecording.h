@@ -384,6 +384,14 @@ private:
     // The end of both undo steps of an import; prepareUndo registers the redo at k.
     void finishTakingOutImport(int32_t k, bool replaceAll, bool prepareUndo, bool taken,
                                const KeptImport &kept);
+    // Cropping
+    // Takes the movie out of the window and lets go of its view.
+    void removeMovieFromView();
+    bool cropSession(int32_t index, std::optional<double> cropPoint);
+    // The session's files in the temporary folder (copied there from the package for a saved
+    // session), each with an undo step that brings its present bytes back; false when one
+    // cannot be copied or read.
+    bool prepareFilesForCrop(int32_t index, const QStringList &names, const QString &folder);
 
     // Guards m_timerSessions, m_recordingFiles, the change counts and m_reloadAfterReset.
     mutable std::mutex m_modelMutex;

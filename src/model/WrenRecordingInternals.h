@@ -2,6 +2,10 @@
 
 // Helpers shared by the files that implement WrenRecording.
 
+#include "platform/foundation/Error.h"
+
+#include <QString>
+
 #include <chrono>
 #include <functional>
 
@@ -15,5 +19,9 @@ bool modernEnginesRun();
 
 // Waits, processing events, while the engine reports work under way.
 void waitWhile(const std::function<bool()> &busy);
+
+// Copies source over destination in one step: a file linked to destination keeps its bytes, and
+// a failed copy leaves destination as it was.
+bool copyReplacing(const QString &source, const QString &destination, lq::Error *error);
 
 } // namespace wren_recording

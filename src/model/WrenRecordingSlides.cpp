@@ -2,6 +2,7 @@
 #include "model/RecordingWindowController.h"
 #include "model/WrenEvents.h"
 #include "model/WrenRecording.h"
+#include "model/WrenRecordingInternals.h"
 #include "model/WrenTimeStamp.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
@@ -14,18 +15,6 @@
 namespace {
 
 const QString kSlidesChanged = QStringLiteral("slides_changed");
-
-// Copies source over destination in one step: a file linked to destination keeps its bytes.
-bool copyReplacing(const QString &source, const QString &destination, lq::Error *error)
-{
-    lq::FileOperations &files = lq::FileOperations::current();
-    const QString temporary = lq::temporaryPathBeside(destination);
-    if (files.copy(source, temporary, error) && files.replace(temporary, destination, error))
-        return true;
-    if (files.exists(temporary))
-        files.remove(temporary, nullptr);
-    return false;
-}
 
 } // namespace
 
@@ -56,7 +45,7 @@ bool WrenRecording::takeSavedSlidesToTemp()
     m_slidesSaved = false;
     const QString temporary = slidesFileName();
     lq::Error error;
-    if (!temporary.isEmpty() && copyReplacing(saved, temporary, &error))
+    if (!temporary.isEmpty() && wren_recording::copyReplacing(saved, temporary, &error))
         return true;
     m_slidesSaved = true;
     lq::log(QStringLiteral("Error copying slides file for merge: %1\n")

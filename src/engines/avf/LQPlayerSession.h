@@ -20,7 +20,7 @@ class VideoSurface;
 // The playback engine of today's media stack: joins media files and gaps into one timeline,
 // plays it at any rate with the pitch kept, seeks exactly and applies the user's audio boost
 // ("audioBoost"; re-applied on "audioBootChanged"). It posts "LQPlayerDidEndPlaying" whenever
-// playback stops. It cannot trim, and it does not export yet. Main thread only.
+// playback stops. It trims the files last loaded; it does not export yet. Main thread only.
 //
 // The files are read in the background, so loading answers at once; the timeline exists once
 // they are read (isLoading() false). Meanwhile a start, a rate and a position are kept and
@@ -48,7 +48,12 @@ public:
     bool currentTime(double *seconds) override;
     bool length(double *seconds) override;
     void setCurrentTime(double seconds) override;
-    // Only the legacy engines trim: always false.
+    // Keeps the first offset seconds (none: 0) of the files last given with addMediaFiles: they
+    // become one movie under the first file's name (the one name newFiles receives), written as
+    // "tempCrop" in their folder (a leftover one is removed first), and the other files are
+    // removed. The main thread handles events meanwhile. Any failure before the movie takes the
+    // first file's place leaves every file as it was. False for a negative offset, without files
+    // or while playing. Afterwards nothing is loaded.
     bool trimFrom(std::optional<double> offset, QStringList *newFiles) override;
     // Not available in this engine yet: shows an error alert and answers false.
     bool exportMedia(const QString &destination, const QString &type, LQExportProgress &progress,
@@ -81,6 +86,8 @@ private:
                        const QList<lq::ProbeResult> &results);
     void appendFile(lq::MediaComposition &composition, const lq::ProbeResult &result) const;
     void appendGap(lq::MediaComposition &composition, double seconds) const;
+    // Drops the player and the timeline, and whatever was to happen once it was loaded.
+    void unload();
     bool start(std::optional<double> offset, bool backwards);
     void startPending();
     void openPlayer();

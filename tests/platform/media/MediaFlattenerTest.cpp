@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/media/MediaInfo.h"
+#include "platform/media/MediaPlayability.h"
 #include "support/MediaFixtures.h"
 
 #include <QDir>
@@ -87,6 +88,31 @@ TEST_F(MediaFlattenerTest, CopiesWhatTheMovieTakesAndEncodesTheRest)
         EXPECT_NEAR(written.duration, probed(source).duration, kDurationTolerance);
     }
     EXPECT_EQ(folderEntries().size(), std::size(cases)); // no temporary files left
+}
+
+TEST_F(MediaFlattenerTest, ReEncodingMakesEverySourceAMovieThePlayerTakes)
+{
+    const FlattenCase cases[] = {
+        {MediaFixture::AlacMov, {CodecId::kAac}},
+        {MediaFixture::Mp3, {CodecId::kAac}},
+        {MediaFixture::VorbisOgg, {CodecId::kAac}},
+        {MediaFixture::H264AacMov, {CodecId::kAac, CodecId::kH264}},
+        {MediaFixture::TwoH264Mov, {CodecId::kH264}}, // the player takes one video stream
+    };
+    const lq::MediaPlayability playability(lq::MediaPlayability::SelfReport::Never);
+    for (const FlattenCase &flattenCase : cases) {
+        const QString source = MediaFixtures::path(flattenCase.fixture, 2.0);
+        SCOPED_TRACE(source.toStdString());
+        const QString destination = m_folder + QLatin1Char('/') + QFileInfo(source).fileName();
+        lq::Error error;
+        ASSERT_TRUE(MediaFlattener::flatten(source, destination, kTimeLimit, &error,
+                                            MediaFlattener::Encoding::ReEncodeAll))
+            << error.localizedDescription().toStdString();
+        const MediaInfo written = probed(destination);
+        EXPECT_EQ(codecsOf(written), flattenCase.codecs);
+        EXPECT_NEAR(written.duration, probed(source).duration, kDurationTolerance);
+        EXPECT_TRUE(playability.isPlayable(written));
+    }
 }
 
 TEST_F(MediaFlattenerTest, WritesOverItsOwnSource)
