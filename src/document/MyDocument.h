@@ -219,6 +219,9 @@ public:
     // Imports a media file as a session of its own, where the user chooses; nothing happens while
     // the note records or plays.
     void importMediaFromFile(const QString &path) override;
+    // Crops the recording at the playhead, after a warning the user may turn off; nothing while
+    // the note records or plays. A failure is told in an alert.
+    void trimRecordingFromNow();
     // Open panels: the chosen file goes to the window controller's addSlides, or is imported.
     void openAddSlidesDialog();
     void openImportMediaDialog();

@@ -5,6 +5,7 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertPresenter.h"
 #include "platform/ui/Beeper.h"
 #include "platform/ui/FilePanel.h"
@@ -123,6 +124,43 @@ void MyDocument::importMediaFromFile(const QString &path)
         return;
     }
     m_recordingObject->importMediaFromFile(path);
+    updateInfoBar();
+}
+
+void MyDocument::trimRecordingFromNow()
+{
+    if (recording || playing)
+        return;
+    lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    const QString withoutWarning = QStringLiteral("cropWithoutWarning");
+    if (!defaults.boolForKey(withoutWarning)) {
+        lq::AlertRequest warning;
+        warning.messageText = tr("Crop recording?");
+        warning.informativeText =
+            tr("This will delete everything recorded past the current position of the playhead. "
+               "This can be helpful if you forget to stop recording, but be careful not to "
+               "delete anything you might need.");
+        warning.buttons = {tr("OK"), tr("Cancel")};
+        warning.showsSuppressionButton = true;
+        const lq::AlertResponse answer = lq::AlertPresenter::current().runModal(warning);
+        if (answer.buttonIndex != 0)
+            return;
+        if (answer.suppressed)
+            defaults.setBool(withoutWarning, true);
+    }
+    // The event loop turns while media are cut: nothing else may reach the note meanwhile.
+    const std::unique_ptr<BMProgressController> progress =
+        BMProgressController::create(tr("Cropping Recording"), tr("Cropping recording..."));
+    progress->progressWindow()->setWindowModality(Qt::ApplicationModal);
+    progress->show();
+    const bool cropped = m_recordingObject->trimFromNow();
+    progress->hide();
+    if (!cropped) {
+        lq::AlertRequest failure;
+        failure.messageText = tr("Error cropping recording");
+        failure.buttons = {tr("OK")};
+        lq::AlertPresenter::current().runModal(failure);
+    }
     updateInfoBar();
 }
 

@@ -2,8 +2,10 @@
 #include "document/MediaSidebar.h"
 #include "document/PackageTestSupport.h"
 #include "platform/foundation/MainThread.h"
+#include "support/ScriptedAlertPresenter.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QSplitter>
 #include <QTest>
 
@@ -209,6 +211,75 @@ TEST_F(EditingTest, ARecordingStartsAndStopsOnlyWhenTheRecordingObjectAgrees)
             engine->script.stopRecording = true;
             EXPECT_TRUE(document->stopRecording());
         }
+    }
+}
+
+TEST_F(EditingTest, CropAsksUnlessToldNotToAndTellsAFailure)
+{
+    lq::test::ScriptedAlertPresenter alerts;
+    const QString warning = u"Crop recording?"_s;
+    const QString failure = u"Error cropping recording"_s;
+    enum class Answer { None, Cancel, Ok, OkAndSuppress };
+    struct Case
+    {
+        const char *name;
+        bool recording, playing, mediaCutFails;
+        bool alreadySuppressed;
+        Answer answer;
+        QStringList alertsShown;
+        bool cropped;
+        bool suppressedAfter;
+    };
+    const Case cases[] = {
+        {"while recording", true, false, false, false, Answer::None, {}, false, false},
+        {"while playing", false, true, false, false, Answer::None, {}, false, false},
+        {"cancelled", false, false, false, false, Answer::Cancel, {warning}, false, false},
+        {"ok", false, false, false, false, Answer::Ok, {warning}, true, false},
+        {"ok, ask no more",
+         false,
+         false,
+         false,
+         false,
+         Answer::OkAndSuppress,
+         {warning},
+         true,
+         true},
+        {"not asked", false, false, false, true, Answer::None, {}, true, true},
+        {"media cannot be cut", false, false, true, true, Answer::None, {failure}, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(u"abc"_s);
+        defaults->setBool(u"cropWithoutWarning"_s, c.alreadySuppressed);
+        if (c.mediaCutFails) {
+            QFile media(folder.filePath(u"recording-0.mov"_s));
+            ASSERT_TRUE(media.open(QIODevice::WriteOnly));
+            recording().session(0)->setHasAudio(true);
+            recording().setRecordingFiles(QStringList{u"recording-0.mov"_s}, 0);
+            recording().jumpToCharacter(2);
+        }
+        const double before = recording().length();
+        document->recording = c.recording;
+        document->playing = c.playing;
+        if (c.answer != Answer::None)
+            alerts.addResponse(c.answer == Answer::Cancel ? 1 : 0,
+                               c.answer == Answer::OkAndSuppress);
+        const int shownBefore = alerts.count();
+
+        document->trimRecordingFromNow();
+
+        QStringList shown;
+        for (int i = shownBefore; i < alerts.count(); ++i)
+            shown.append(alerts.shown()[i].request.messageText);
+        EXPECT_EQ(shown, c.alertsShown);
+        if (!shown.isEmpty() && shown[0] == warning) {
+            EXPECT_TRUE(alerts.shown()[shownBefore].request.showsSuppressionButton);
+        }
+        // The playhead stood at the last character, typed 3 s into the minute.
+        EXPECT_NEAR(recording().length(), c.cropped ? 3.0 : before, 0.01);
+        EXPECT_EQ(defaults->boolForKey(u"cropWithoutWarning"_s), c.suppressedAfter);
+        document->recording = false;
+        document->playing = false;
     }
 }
 

@@ -1,4 +1,5 @@
-// The note's File menu items: adding slides through a panel, removing them, importing media.
+// The note commands of the menus that take a file or change the media: adding and removing
+// slides, importing media, cropping.
 #include "document/ImportMediaDialogs.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/MainThread.h"
@@ -27,17 +28,17 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-class NoteFileMenuTest : public testing::Test
+class NoteMenuCommandsTest : public testing::Test
 {
 protected:
-    NoteFileMenuTest()
+    NoteMenuCommandsTest()
     {
         previousMenu = lq::MainMenu::setCurrent(&mainMenu);
         installDocumentMenus(mainMenu);
         note = std::make_unique<lq::test::NoteWindowFixture>(preferences);
         document = note->document.get();
     }
-    ~NoteFileMenuTest() override
+    ~NoteMenuCommandsTest() override
     {
         note.reset();
         lq::MainMenu::setCurrent(previousMenu);
@@ -69,10 +70,10 @@ protected:
 
     bool enabledWhenShown(const char *name) const
     {
-        QMenu *file = mainMenu.menuTitled(u"File"_s);
-        Q_EMIT file->aboutToShow();
+        QMenu *menu = qobject_cast<QMenu *>(item(name)->parent());
+        Q_EMIT menu->aboutToShow();
         const bool enabled = item(name)->isEnabled();
-        Q_EMIT file->aboutToHide();
+        Q_EMIT menu->aboutToHide();
         return enabled;
     }
 
@@ -91,7 +92,7 @@ protected:
     MyDocument *document = nullptr;
 };
 
-TEST_F(NoteFileMenuTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlides)
+TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlides)
 {
     const QString pdf = makeSlides(2, u"talk.pdf"_s);
     const QString text = makeFile(u"notes.txt"_s);
@@ -123,7 +124,7 @@ TEST_F(NoteFileMenuTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlides)
     EXPECT_TRUE(panels.shown()[0].allowedExtensions.isEmpty());
 }
 
-TEST_F(NoteFileMenuTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
+TEST_F(NoteMenuCommandsTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
 {
     EXPECT_FALSE(enabledWhenShown("removeSlides"));
     item("removeSlides")->trigger(); // a shortcut without the menu checks again
@@ -138,7 +139,7 @@ TEST_F(NoteFileMenuTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
     EXPECT_TRUE(document->recordingObject().hasSlides());
 }
 
-TEST_F(NoteFileMenuTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
+TEST_F(NoteMenuCommandsTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
 {
     const QString movie = makeFile(u"talk.mov"_s);
     struct Case
@@ -168,7 +169,7 @@ TEST_F(NoteFileMenuTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
     EXPECT_EQ(panels.shown()[0].message, u"Select the audio or video file to import"_s);
 }
 
-TEST_F(NoteFileMenuTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesItOut)
+TEST_F(NoteMenuCommandsTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesItOut)
 {
     ImportMediaDialogs dialogs;
     MediaImportDialogFactory *previous = MediaImportDialogFactory::setCurrent(&dialogs);
@@ -190,6 +191,26 @@ TEST_F(NoteFileMenuTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesItOut
     EXPECT_EQ(recording.sessionCount(), 0);
     EXPECT_TRUE(recording.recordingFiles().isEmpty());
     MediaImportDialogFactory::setCurrent(previous);
+}
+
+TEST_F(NoteMenuCommandsTest, CropIsOfferedForARecordingThatIsNeitherEmptyNorRunning)
+{
+    WrenRecording &recording = document->recordingObject();
+    EXPECT_FALSE(enabledWhenShown("trimRecordingFromNow")); // nothing recorded
+    recording.addSession(WrenTimerSession::sessionWithLength(30.0));
+    recording.jumpToPercentage(50.0f);
+    EXPECT_TRUE(enabledWhenShown("trimRecordingFromNow"));
+    document->playing = true;
+    EXPECT_FALSE(enabledWhenShown("trimRecordingFromNow"));
+    item("trimRecordingFromNow")->trigger(); // a shortcut checks again
+    EXPECT_NEAR(recording.length(), 30.0, 0.01);
+    document->playing = false;
+
+    defaults->setBool(u"cropWithoutWarning"_s, true);
+    item("trimRecordingFromNow")->trigger();
+    EXPECT_NEAR(recording.length(), 15.0, 0.01);
+    EXPECT_EQ(document->undoManager()->undoActionName(), u"Crop"_s);
+    EXPECT_TRUE(alerts.shown().isEmpty());
 }
 
 } // namespace
