@@ -67,9 +67,7 @@ void onPadAdded(GstElement *, GstPad *pad, gpointer data)
 {
     const movie_encoding::StreamingTurn turn;
     auto *flattening = static_cast<Flattening *>(data);
-    GstCaps *caps = gst_pad_get_current_caps(pad);
-    if (!caps)
-        caps = gst_pad_query_caps(pad, nullptr);
+    GstCaps *caps = movie_encoding::padCaps(pad);
     const std::lock_guard lock(flattening->mutex);
     StreamKind kind = StreamKind::Audio;
     Error error;

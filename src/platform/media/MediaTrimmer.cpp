@@ -113,9 +113,7 @@ void onDecodedPad(GstElement *, GstPad *pad, gpointer data)
 {
     const movie_encoding::StreamingTurn turn;
     auto *source = static_cast<Source *>(data);
-    GstCaps *caps = gst_pad_get_current_caps(pad);
-    if (!caps)
-        caps = gst_pad_query_caps(pad, nullptr);
+    GstCaps *caps = movie_encoding::padCaps(pad);
     StreamKind kind = StreamKind::Audio;
     const bool known = movie_encoding::streamKindOf(caps, &kind);
     gst_caps_unref(caps);

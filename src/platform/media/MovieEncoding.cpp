@@ -29,6 +29,12 @@ const char kFinished = 0;
 
 const QString kErrorDomain = QStringLiteral("media");
 
+GstCaps *padCaps(GstPad *pad)
+{
+    GstCaps *caps = gst_pad_get_current_caps(pad);
+    return caps ? caps : gst_pad_query_caps(pad, nullptr);
+}
+
 bool streamKindOf(const GstCaps *caps, StreamKind *kind)
 {
     if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps))

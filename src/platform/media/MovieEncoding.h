@@ -21,6 +21,8 @@ enum class StreamKind { Audio, Video };
 
 extern const QString kErrorDomain;
 
+// A new pad's caps, current or else as queried; the caller unrefs them.
+GstCaps *padCaps(GstPad *pad);
 // The kind of a stream by its caps (pictures count as video); none for other streams.
 bool streamKindOf(const GstCaps *caps, StreamKind *kind);
 // The muxer's request pad template for a kind: "audio_%u" or "video_%u".
