@@ -106,6 +106,8 @@ public:
     void saveDefaultDocumentState();
     // Refreshes the information bar (any thread; waits for the main thread).
     void updateInfoBar();
+    // RecordingOwner: the recorded length shown follows imports and their undo.
+    void sessionsChanged() override { updateInfoBar(); }
     // The folder and name a save panel proposes; always true.
     bool prepareSavePanel(lq::FilePanel &panel) override;
     bool revertToContentsOfUrl(const QString &path, lq::Error *error) override;

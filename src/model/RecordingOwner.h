@@ -34,6 +34,8 @@ public:
     virtual lq::UndoManager *undoManager() { return nullptr; }
     // changeType 0: a change was done; the document now counts as edited.
     virtual void updateChangeCount(int32_t) {}
+    // Sessions came or went (an import, or its undo or redo).
+    virtual void sessionsChanged() {}
     // Runs work while no save or other file access of the document runs.
     virtual void performSynchronousFileAccess(const std::function<void()> &work) { work(); }
 };

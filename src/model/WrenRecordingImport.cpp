@@ -343,6 +343,8 @@ void WrenRecording::ImportAttempt::finish()
     m_recording.m_currentSession = -1;
     m_recording.updatePercentage();
     m_recording.setClockTime(lq::clockEpoch());
+    if (m_recording.m_owner)
+        m_recording.m_owner->sessionsChanged();
     if (m_replaceAll) {
         m_recording.registerUndo([&r = m_recording, former = m_former, backup = m_backup] {
             r.unReplaceMediaWithSessions(former, backup, true);
@@ -523,6 +525,8 @@ void WrenRecording::finishTakingOutImport(int32_t k, bool replaceAll, bool prepa
     m_currentSession = -1;
     updatePercentage();
     setClockTime(lq::clockEpoch());
+    if (m_owner)
+        m_owner->sessionsChanged();
     if (prepareUndo && taken && (kept.bytes || kept.linkDestination)) {
         registerUndo([this, k, replaceAll, kept] {
             insertMedia(std::nullopt, k, replaceAll, kept.bytes, kept.linkDestination, true,

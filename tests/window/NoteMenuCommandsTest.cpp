@@ -186,6 +186,8 @@ TEST_F(NoteMenuCommandsTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesI
     EXPECT_EQ(recording.recordingFiles().value(0), QStringList{u"recording-0.mov"_s});
     EXPECT_TRUE(alerts.shown().isEmpty());
     EXPECT_EQ(document->undoManager()->undoActionName(), u"Import Audio/Video"_s);
+    // The information bar did not wait for its timer.
+    EXPECT_EQ(note->controller->outlets().recLengthField->text(), u"Recorded: 0:00:02"_s);
 
     document->undoManager()->undo();
     EXPECT_EQ(recording.sessionCount(), 0);
