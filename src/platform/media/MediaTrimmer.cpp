@@ -41,6 +41,9 @@ struct Cut
     GstSegment segment{};
     GstAudioInfo audio{};
     bool segmentSent = false;
+    // Each joined file's data comes on its decoder's thread; the joiner passes one file at a
+    // time, but by locks of its own. Recursive: the end pushed at the cut passes the probe too.
+    std::recursive_mutex mutex;
 };
 
 GstBuffer *shortened(GstBuffer *buffer, const Cut &cut, GstClockTime kept)
@@ -81,6 +84,7 @@ GstPadProbeReturn onJoinedData(GstPad *pad, GstPadProbeInfo *info, gpointer data
 {
     const movie_encoding::StreamingTurn turn;
     auto *cut = static_cast<Cut *>(data);
+    const std::lock_guard lock(cut->mutex);
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER)
         return cutBuffer(pad, info, cut);
     GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
