@@ -3,6 +3,7 @@
 #include "engines/GapEntry.h"
 #include "engines/LQRecSessionOwner.h"
 #include "model/ImportedMovie.h"
+#include "model/KeptMediaFile.h"
 #include "model/PlaybackTimers.h"
 #include "model/RecordingOwner.h"
 #include "model/TimelineMap.h"
@@ -15,7 +16,6 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 
-#include <QByteArray>
 #include <QMap>
 #include <QMetaObject>
 #include <QObject>
@@ -221,23 +221,23 @@ public:
     // "importing" error (none for a movie without audio or video); a failed roll-back also marks
     // the recording corrupt.
     bool insertMedia(const ImportedMovie &movie, int32_t k, bool replaceAll, lq::Error *error);
-    // The same from a movie, or (for redo) from the bytes or the link destination kept by an undo.
+    // The same from a movie, or (for redo) from the file or the link destination kept by an undo.
     bool insertMedia(const std::optional<ImportedMovie> &movie, int32_t k, bool replaceAll,
-                     const std::optional<QByteArray> &preProcessedData,
+                     const KeptMediaFilePtr &preProcessedData,
                      const std::optional<QString> &symLinkDest, bool undoing, lq::Error *error);
     // The undo of an insertion at k; prepareUndo registers its redo.
     bool unInsertMediaForSession(int32_t k, bool ignoreTimerSession, bool prepareUndo);
-    // The undo of a replacement: sessions come back, and recordings (file name -> bytes) are
-    // written back into the temporary folder; prepareUndo registers its redo.
+    // The undo of a replacement: sessions come back, and recordings (file name -> kept file)
+    // are put back into the temporary folder; prepareUndo registers its redo.
     bool unReplaceMediaWithSessions(const std::vector<SessionPtr> &sessions,
-                                    const QMap<QString, QByteArray> &recordings, bool prepareUndo);
+                                    const QMap<QString, KeptMediaFilePtr> &recordings,
+                                    bool prepareUndo);
     // Cropping ("Crop"): keeps what was recorded before the current position and empties every
     // later session. False while recording or playing, or when a file cannot be cut.
     bool trimFromNow();
-    // The undo step of a crop: path gets data back (the session's media then lie in the
-    // temporary folder), or without data is removed (they come from the package again).
-    void restoreRecordingFile(const QString &path, const std::optional<QByteArray> &data,
-                              int32_t session);
+    // The undo step of a crop: path gets the kept file back (the session's media then lie in the
+    // temporary folder), or without one is removed (they come from the package again).
+    void restoreRecordingFile(const QString &path, const KeptMediaFilePtr &data, int32_t session);
     OldMediaConversion *oldMediaConversion() const { return m_conversion; }
     MediaPlayabilityCheck *mediaPlayabilityCheck() const { return m_playability; }
 
@@ -370,7 +370,7 @@ private:
     // What an import's undo keeps of the imported file for its redo.
     struct KeptImport
     {
-        std::optional<QByteArray> bytes;
+        KeptMediaFilePtr bytes;
         std::optional<QString> linkDestination;
     };
     // True, logged, while recording or playing: media cannot be imported then.

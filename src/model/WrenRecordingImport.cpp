@@ -50,35 +50,6 @@ lq::Error importFailure(bool replaceAll, bool rolledBack, const std::optional<lq
     return cause ? error.withUnderlyingError(*cause) : error;
 }
 
-std::optional<QByteArray> readBytes(const QString &path, QString *why)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("The file “%1” could not be read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *why = QStringLiteral("The file “%1” could not be read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-// Writes data at path in one step, over whatever is there.
-bool writeReplacing(const QString &path, const QByteArray &data, lq::Error *error)
-{
-    lq::FileOperations &files = lq::FileOperations::current();
-    if (!files.exists(path))
-        return files.writeFile(path, data, error);
-    const QString temporary = lq::temporaryPathBeside(path);
-    if (files.writeFile(temporary, data, error) && files.replace(temporary, path, error))
-        return true;
-    if (files.exists(temporary))
-        files.remove(temporary, nullptr);
-    return false;
-}
-
 void showParsingError()
 {
     lq::AlertRequest alert;
@@ -110,12 +81,11 @@ public:
 
     // Writes the new file into the temporary folder: data, a link to linkDestination or to the
     // movie's file, or the movie flattened. Never over an existing file.
-    bool placeNewFile(const std::optional<QByteArray> &data,
-                      const std::optional<QString> &linkDestination);
+    bool placeNewFile(const KeptMediaFilePtr &data, const std::optional<QString> &linkDestination);
     // A written file the player cannot play is converted where it lies.
     bool convertIfUnplayable();
-    // Replacing: the files of every session with media are kept in memory, and deleted from
-    // the temporary folder (a saved note's package is never written).
+    // Replacing: the files of every session with media are kept (linked or copied into the
+    // temporary folder), and deleted from it (a saved note's package is never written).
     bool backUpAndDelete();
     // The new session takes its place, with the file lists to match.
     void commit();
@@ -144,7 +114,7 @@ private:
     QString m_name;
     bool m_createdFile = false;
     bool m_linked = false;
-    QMap<QString, QByteArray> m_backup;
+    QMap<QString, KeptMediaFilePtr> m_backup;
     QStringList m_deleted;
     // Sessions whose files were read from the package: an undo puts them in the temporary folder.
     std::vector<SessionPtr> m_leavingPackage;
@@ -162,7 +132,7 @@ QString WrenRecording::ImportAttempt::chooseName() const
     return m_recording.freeMovieName(static_cast<int32_t>(m_former.size()), m_folder);
 }
 
-bool WrenRecording::ImportAttempt::placeNewFile(const std::optional<QByteArray> &data,
+bool WrenRecording::ImportAttempt::placeNewFile(const KeptMediaFilePtr &data,
                                                 const std::optional<QString> &linkDestination)
 {
     m_folder = m_recording.mediaPathWithSession(m_k, true);
@@ -191,7 +161,7 @@ bool WrenRecording::ImportAttempt::placeNewFile(const std::optional<QByteArray> 
         return true;
     }
     if (data) {
-        if (!files.writeFile(target, *data, &error)) {
+        if (!data->restoreTo(target, &error)) {
             lq::log(QStringLiteral("Failed to write media to %1\n").arg(target));
             return fail(error.localizedDescription());
         }
@@ -249,12 +219,11 @@ bool WrenRecording::ImportAttempt::backUpAndDelete()
             const QString path = QDir(folder).filePath(name);
             if (!QFileInfo::exists(path))
                 continue;
-            QString why;
-            const std::optional<QByteArray> bytes = readBytes(path, &why);
-            if (!bytes)
-                return fail(why);
-            m_backup.insert(name, *bytes);
             lq::Error error;
+            const KeptMediaFilePtr kept = KeptMediaFile::keep(path, m_folder, &error);
+            if (!kept)
+                return fail(error.localizedDescription());
+            m_backup.insert(name, kept);
             if (temporary && !files.remove(path, &error))
                 return fail(error.localizedDescription());
             if (temporary)
@@ -369,7 +338,7 @@ bool WrenRecording::ImportAttempt::rollBack()
     bool restored = true;
     for (const QString &name : m_deleted) {
         const QString path = QDir(m_folder).filePath(name);
-        if (!writeReplacing(path, m_backup.value(name), &error)) {
+        if (!m_backup.value(name)->restoreTo(path, &error)) {
             lq::log(QStringLiteral("Failed to write back %1 after a failed import: %2\n")
                         .arg(path, error.localizedDescription()));
             restored = false;
@@ -419,11 +388,11 @@ void WrenRecording::importMediaFromFile(const QString &path)
 bool WrenRecording::insertMedia(const ImportedMovie &movie, int32_t k, bool replaceAll,
                                 lq::Error *error)
 {
-    return insertMedia(movie, k, replaceAll, std::nullopt, std::nullopt, false, error);
+    return insertMedia(movie, k, replaceAll, nullptr, std::nullopt, false, error);
 }
 
 bool WrenRecording::insertMedia(const std::optional<ImportedMovie> &movie, int32_t k,
-                                bool replaceAll, const std::optional<QByteArray> &preProcessedData,
+                                bool replaceAll, const KeptMediaFilePtr &preProcessedData,
                                 const std::optional<QString> &symLinkDest, bool undoing,
                                 lq::Error *error)
 {
@@ -500,11 +469,12 @@ bool WrenRecording::takeOutImportedFile(int32_t session, bool keep, KeptImport *
         else
             kept->linkDestination = destination;
     } else if (keep) {
-        QString why;
-        kept->bytes = readBytes(path, &why);
+        lq::Error error;
+        kept->bytes = KeptMediaFile::keep(path, mediaPathWithSession(session, true), &error);
         // Deleting what cannot be kept would lose it for good.
         if (!kept->bytes) {
-            lq::log(QStringLiteral("%1\n").arg(why));
+            lq::log(QStringLiteral("The imported file %1 cannot be kept for redo: %2\n")
+                        .arg(path, error.localizedDescription()));
             return false;
         }
     }
@@ -554,7 +524,7 @@ bool WrenRecording::unInsertMediaForSession(int32_t k, bool ignoreTimerSession, 
 }
 
 bool WrenRecording::unReplaceMediaWithSessions(const std::vector<SessionPtr> &sessions,
-                                               const QMap<QString, QByteArray> &recordings,
+                                               const QMap<QString, KeptMediaFilePtr> &recordings,
                                                bool prepareUndo)
 {
     dropPlayer();
@@ -566,8 +536,8 @@ bool WrenRecording::unReplaceMediaWithSessions(const std::vector<SessionPtr> &se
     bool restored = true;
     for (auto it = recordings.cbegin(); restored && it != recordings.cend(); ++it) {
         lq::Error error;
-        restored = isPlainFileName(it.key()) &&
-                   writeReplacing(QDir(folder).filePath(it.key()), it.value(), &error);
+        restored = isPlainFileName(it.key()) && it.value() &&
+                   it.value()->restoreTo(QDir(folder).filePath(it.key()), &error);
         if (!restored)
             lq::log(QStringLiteral("Failed to write back %1 when undoing an import: %2\n")
                         .arg(it.key(), error.localizedDescription()));

@@ -2,6 +2,7 @@
 // file back byte for byte.
 #include "engines/LQEngineFactory.h"
 #include "engines/LQPlaySession.h"
+#include "model/KeptMediaFile.h"
 #include "model/RecordingWindowController.h"
 #include "model/WrenRecording.h"
 #include "model/WrenRecordingInternals.h"
@@ -10,35 +11,28 @@
 #include "platform/foundation/UndoManager.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 
 namespace {
 
-// A file's bytes; none when it is missing. False when it is there but cannot be read.
-bool readPresentBytes(const QString &path, std::optional<QByteArray> *bytes)
+// The file at path kept beside it for an undo step; none when it is missing. False when it is
+// there but cannot be kept.
+bool keepPresent(const QString &path, KeptMediaFilePtr *kept, lq::Error *error)
 {
-    bytes->reset();
+    kept->reset();
     if (!lq::FileOperations::current().exists(path))
         return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    *kept = KeptMediaFile::keep(path, QFileInfo(path).absolutePath(), error);
+    return *kept != nullptr;
 }
 
-// data becomes the file at path in one step, or with none the file goes.
-bool putBack(const QString &path, const std::optional<QByteArray> &data, lq::Error *error)
+// The kept file goes back to path in one step, or with none the file goes.
+bool putBack(const QString &path, const KeptMediaFilePtr &kept, lq::Error *error)
 {
     lq::FileOperations &files = lq::FileOperations::current();
-    if (!data)
+    if (!kept)
         return !files.exists(path) || files.remove(path, error);
-    const QString temporary = lq::temporaryPathBeside(path);
-    if (files.writeFile(temporary, *data, error) && files.replace(temporary, path, error))
-        return true;
-    if (files.exists(temporary))
-        files.remove(temporary, nullptr);
-    return false;
+    return kept->restoreTo(path, error);
 }
 
 } // namespace
@@ -134,27 +128,28 @@ bool WrenRecording::prepareFilesForCrop(int32_t index, const QStringList &names,
                         .arg(error.localizedDescription()));
             return false;
         }
-        std::optional<QByteArray> bytes;
-        if (!readPresentBytes(path, &bytes)) {
-            lq::log(QStringLiteral("Error preparing recording files for crop: %1 cannot be read\n")
-                        .arg(path));
+        KeptMediaFilePtr kept;
+        if (!keepPresent(path, &kept, &error)) {
+            lq::log(QStringLiteral("Error preparing recording files for crop: %1\n")
+                        .arg(error.localizedDescription()));
             return false;
         }
-        registerUndo([this, path, bytes, index] { restoreRecordingFile(path, bytes, index); });
+        registerUndo([this, path, kept, index] { restoreRecordingFile(path, kept, index); });
     }
     return true;
 }
 
-void WrenRecording::restoreRecordingFile(const QString &path, const std::optional<QByteArray> &data,
+void WrenRecording::restoreRecordingFile(const QString &path, const KeptMediaFilePtr &data,
                                          int32_t session)
 {
-    std::optional<QByteArray> present;
-    if (!readPresentBytes(path, &present)) {
+    lq::Error error;
+    KeptMediaFilePtr present;
+    if (!keepPresent(path, &present, &error)) {
         // Replacing it would lose what it holds now.
-        lq::log(QStringLiteral("Failed to restore %1: it cannot be read\n").arg(path));
+        lq::log(
+            QStringLiteral("Failed to restore %1: %2\n").arg(path, error.localizedDescription()));
         return;
     }
-    lq::Error error;
     if (!putBack(path, data, &error)) {
         lq::log(
             QStringLiteral("Failed to restore %1: %2\n").arg(path, error.localizedDescription()));

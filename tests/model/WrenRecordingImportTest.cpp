@@ -426,7 +426,7 @@ TEST_F(ImportTest, AFailedRollBackMarksTheNoteCorrupt)
 {
     lq::FailingFileOperations failing([](const QString &operation, const QString &path) {
         return (operation == QLatin1String("remove") && path.endsWith("/recording-1.0.mov")) ||
-               (operation == QLatin1String("writeFile") && path.endsWith("/recording-0.0.mov"));
+               (operation == QLatin1String("replace") && path.endsWith("/recording-0.0.mov"));
     });
     lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
     lq::Error error;

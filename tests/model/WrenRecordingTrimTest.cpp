@@ -31,8 +31,8 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-// Cuts as the real engines do, without media: the first file becomes "cut at <offset>" and the
-// others go.
+// Cuts as the real engines do, without media: a new file "cut at <offset>" takes the first
+// file's place (media are never rewritten in place) and the others go.
 class CuttingPlaySession final : public LQPlaySession
 {
 public:
@@ -54,6 +54,7 @@ public:
         if (m_names.isEmpty())
             return false;
         const QDir dir(path());
+        QFile::remove(dir.filePath(m_names.first()));
         writeFile(dir.filePath(m_names.first()),
                   QByteArray("cut at ") + QByteArray::number(offset.value_or(0.0)));
         for (qsizetype i = 1; i < m_names.size(); ++i)
