@@ -2,7 +2,7 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
-#include "platform/media/BackgroundRun.h"
+#include "platform/foundation/BackgroundRun.h"
 #include "platform/media/MediaFlattener.h"
 #include "platform/media/MediaInfo.h"
 

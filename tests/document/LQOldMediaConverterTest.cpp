@@ -1,7 +1,5 @@
 #include "document/LQOldMediaConverter.h"
 
-#include "document/BMProgressController.h"
-#include "document/DocumentMediaConversion.h"
 #include "platform/media/MediaInfo.h"
 #include "platform/media/MediaPlayability.h"
 #include "support/LogCapture.h"
@@ -9,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -141,31 +138,6 @@ TEST_F(LQOldMediaConverterTest, SavesOnlyAConvertedMovie)
     converter.cleanup();
     EXPECT_EQ(converter.outputFile(), QString());
     EXPECT_EQ(entriesOf(m_temporary.path()), QStringList());
-}
-
-TEST_F(LQOldMediaConverterTest, ConversionShowsAModalBarOfFiles)
-{
-    DocumentMediaConversion conversion([this] { return m_temporary.path(); });
-    conversion.showProgress(3);
-    ASSERT_NE(conversion.progress(), nullptr);
-    QWidget *window = conversion.progress()->progressWindow();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Converting"));
-    EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
-    EXPECT_TRUE(window->isVisible());
-    QProgressBar *bar = conversion.progress()->progressBar();
-    EXPECT_EQ(bar->minimum(), 0);
-    EXPECT_EQ(bar->maximum(), 3);
-    for (int step = 1; step <= 2; ++step) {
-        conversion.advanceProgress();
-        EXPECT_EQ(bar->value(), step);
-    }
-    conversion.closeProgress();
-    EXPECT_EQ(conversion.progress(), nullptr);
-
-    // Its converters write into the recording's temporary folder.
-    const std::unique_ptr<OldMediaConverter> converter = conversion.makeConverter();
-    ASSERT_TRUE(converter->convertFile(MediaFixtures::path(MediaFixture::Mp3, 2.0), 0));
-    EXPECT_EQ(entriesOf(m_temporary.path()).size(), 1);
 }
 
 } // namespace

@@ -63,24 +63,4 @@ TEST(KeptMediaFileTest, KeepsTheBytesThroughAReplacementAndPutsThemBackUntilLetG
     }
 }
 
-TEST(KeptMediaFileTest, AFailedRestoreLeavesTheFileAsItWas)
-{
-    QTemporaryDir folder;
-    const QString media = folder.filePath(QStringLiteral("recording-0.mov"));
-    write(media, "as recorded");
-    lq::Error error;
-    const KeptMediaFilePtr kept = KeptMediaFile::keep(media, folder.path(), &error);
-    ASSERT_NE(kept, nullptr);
-    write(media, "cut");
-    lq::FailingFileOperations failing([](const QString &operation, const QString &) {
-        return operation == QLatin1String("replace");
-    });
-    lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
-    EXPECT_FALSE(kept->restoreTo(media, &error));
-    lq::FileOperations::setCurrent(previous);
-    EXPECT_EQ(contents(media), "cut");
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("recording-0.mov")});
-}
-
 } // namespace

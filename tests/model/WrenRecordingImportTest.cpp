@@ -462,19 +462,4 @@ TEST_F(ImportTest, NothingIsImportedWhileRecordingOrPlaying)
     }
 }
 
-TEST_F(ImportTest, TheDialogIsMadeOnceAndGetsTheSessions)
-{
-    recording->importMediaFromFile(QStringLiteral("/no/dialog/installed.mov"));
-
-    lq::test::FakeMediaImportDialogFactory dialogs;
-    const ImportedMovie m = movie();
-    dialogs.onImport = [&](const QString &) { import(m, recording->sessionCount(), false); };
-    recording->importMediaFromFile(m.path);
-    recording->importMediaFromFile(m.path);
-    EXPECT_EQ(dialogs.made, 1);
-    EXPECT_EQ(dialogs.imported, (QStringList{m.path, m.path}));
-    EXPECT_EQ(dialogs.sessionCounts, (std::vector<size_t>{2, 3}));
-    EXPECT_EQ(recording->sessionCount(), 4);
-}
-
 } // namespace

@@ -6,7 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/media/BackgroundRun.h"
+#include "platform/foundation/BackgroundRun.h"
 #include "platform/media/Letterbox.h"
 #include "platform/media/MediaTrimmer.h"
 #include "platform/media/NaturalSizeHolder.h"

@@ -101,18 +101,6 @@ TEST(LQPlayerSessionTrimTest, LeavesOneMovieUnderTheFirstName)
     }
 }
 
-TEST(LQPlayerSessionTrimTest, WithoutAnOffsetKeepsAnEmptyMovie)
-{
-    const Recording recording;
-    LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaFiles(kNames, recording.folder()));
-    QStringList newFiles;
-    ASSERT_TRUE(engine.trimFrom(std::nullopt, &newFiles));
-    EXPECT_EQ(newFiles, QStringList{kNames.first()});
-    EXPECT_EQ(recording.contents().keys(), QStringList{kNames.first()});
-    EXPECT_EQ(recording.contents().value(kNames.first()).mid(4, 4), QByteArray("ftyp"));
-}
-
 struct FailureCase
 {
     const char *name;
@@ -165,27 +153,6 @@ TEST(LQPlayerSessionTrimTest, FailuresKeepTheOriginalFiles)
         EXPECT_EQ(newFiles, QStringList{QStringLiteral("untouched")});
         EXPECT_EQ(recording.contents(), before);
     }
-}
-
-TEST(LQPlayerSessionTrimTest, ALaterFileThatStaysIsOnlyLogged)
-{
-    const Recording recording;
-    LQPlayerSession engine;
-    ASSERT_TRUE(engine.addMediaFiles(kNames, recording.folder()));
-    const QString stuck = recording.path(kNames[2]);
-    lq::FailingFileOperations failing([&stuck](const QString &operation, const QString &target) {
-        return operation == QLatin1String("remove") && target == stuck;
-    });
-    lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
-    lq::test::LogCapture log;
-    QStringList newFiles;
-    const bool trimmed = engine.trimFrom(2.5, &newFiles);
-    lq::FileOperations::setCurrent(previous);
-
-    EXPECT_TRUE(trimmed);
-    EXPECT_EQ(newFiles, QStringList{kNames.first()});
-    EXPECT_EQ(recording.contents().keys(), (QStringList{kNames[0], kNames[2]}));
-    EXPECT_TRUE(log.contains(QStringLiteral("Error removing recording while cropping")));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "platform/media/BackgroundRun.h"
+#include "platform/foundation/BackgroundRun.h"
 
 #include "platform/foundation/MainThread.h"
 

@@ -4,7 +4,7 @@
 
 namespace lq {
 
-// Runs long media work (a pipeline writing a file, say) on a thread of its own and answers its
+// Runs long work (a media pipeline writing a file, say) on a thread of its own and answers its
 // result. Called on the main thread, that thread goes on handling events meanwhile, so that
 // windows keep drawing; elsewhere the work runs on the calling thread.
 bool runInBackground(const std::function<bool()> &work);
