@@ -1,8 +1,8 @@
 #include "document/LQOldMediaConverter.h"
 
+#include "platform/foundation/BackgroundRun.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/BackgroundRun.h"
 #include "platform/media/MediaFlattener.h"
 #include "platform/media/MediaInfo.h"
 

@@ -1,6 +1,7 @@
 #include "platform/media/MediaTrimmer.h"
 
 #include "platform/foundation/FileOperations.h"
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/MediaInfo.h"
 #include "platform/media/MovieEncoding.h"
 
@@ -60,8 +61,12 @@ GstBuffer *shortened(GstBuffer *buffer, const Cut &cut, GstClockTime kept)
 GstPadProbeReturn cutBuffer(GstPad *pad, GstPadProbeInfo *info, Cut *cut)
 {
     GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    const GstClockTime start =
-        gst_segment_to_running_time(&cut->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    // GStreamer recycles buffers between its threads out of ThreadSanitizer's sight: each buffer
+    // is taken over before it is touched here and handed over once it is let go.
+    takeOver(buffer);
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    handOver(buffer, [] {});
+    const GstClockTime start = gst_segment_to_running_time(&cut->segment, GST_FORMAT_TIME, pts);
     if (!GST_CLOCK_TIME_IS_VALID(start))
         return GST_PAD_PROBE_OK;
     if (start >= cut->at) {
@@ -71,13 +76,18 @@ GstPadProbeReturn cutBuffer(GstPad *pad, GstPadProbeInfo *info, Cut *cut)
         return GST_PAD_PROBE_HANDLED;
     }
     buffer = gst_buffer_make_writable(buffer);
+    takeOver(buffer);
     GST_BUFFER_PTS(buffer) = start;
     GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
     const GstClockTime duration = GST_BUFFER_DURATION(buffer);
+    handOver(buffer, [] {});
     if (GST_CLOCK_TIME_IS_VALID(duration) && start + duration > cut->at)
         buffer = shortened(buffer, *cut, cut->at - start);
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    return buffer ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
+    if (!buffer)
+        return GST_PAD_PROBE_DROP;
+    handOver(buffer, [] {});
+    return GST_PAD_PROBE_OK;
 }
 
 GstPadProbeReturn onJoinedData(GstPad *pad, GstPadProbeInfo *info, gpointer data)
