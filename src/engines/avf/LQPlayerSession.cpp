@@ -1,12 +1,12 @@
 #include "engines/avf/LQPlayerSession.h"
 
 #include "engines/avf/isAVAssetPlayable.h"
+#include "platform/foundation/BackgroundRun.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/foundation/BackgroundRun.h"
 #include "platform/media/Letterbox.h"
 #include "platform/media/MediaTrimmer.h"
 #include "platform/media/NaturalSizeHolder.h"
