@@ -1,5 +1,6 @@
 // The slides pane: which slide is shown, navigation, undo, adding and removing slides.
 #include "document/MyDocument.h"
+#include "document/NoteMediaCommands.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
@@ -9,7 +10,6 @@
 #include "shared/FileKinds.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
-#include "document/NoteMediaCommands.h"
 #include "window/PdfView.h"
 #include "window/RecordingController.h"
 #include "window/SlidesPages.h"

@@ -213,9 +213,8 @@ TEST_F(PlaybackTest, PassedSlidesAreShownAtOnceInOrder)
     playFrom(0, 10.0);
     recording.nextEvent(0);
     EXPECT_EQ(owner.highlighted, QList<uint32_t>{0});
-    EXPECT_EQ(controller.calls,
-              (QStringList{QStringLiteral("gotoSlide:2 recordUndo:NO"),
-                           QStringLiteral("gotoSlide:3 recordUndo:NO")}));
+    EXPECT_EQ(controller.calls, (QStringList{QStringLiteral("gotoSlide:2 recordUndo:NO"),
+                                             QStringLiteral("gotoSlide:3 recordUndo:NO")}));
     EXPECT_EQ(recording.playbackTimers().armedPosition(), 3u);
     EXPECT_EQ(recording.playbackTimers().armedInterval(), 10.0);
 }

@@ -4,9 +4,9 @@
 
 namespace lq::test {
 
-// A tmpfs of a few hundred kilobytes mounted for one test, to make writes run out of space for real.
-// Mounting needs root (as in CI); where it cannot mount, mounted() is false and whyNot() says why,
-// so the test can skip with that message. Unmounted and removed when it goes.
+// A tmpfs of a few hundred kilobytes mounted for one test, to make writes run out of space for
+// real. Mounting needs root (as in CI); where it cannot mount, mounted() is false and whyNot() says
+// why, so the test can skip with that message. Unmounted and removed when it goes.
 class SmallTmpfs
 {
 public:

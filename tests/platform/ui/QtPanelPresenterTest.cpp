@@ -1,7 +1,7 @@
 #include "platform/ui/QtPanelPresenter.h"
 
-#include "support/ModalWatcher.h"
 #include "platform/ui/FilePanel.h"
+#include "support/ModalWatcher.h"
 
 #include <QFile>
 #include <QFileDialog>
