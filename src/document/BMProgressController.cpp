@@ -1,6 +1,7 @@
 #include "document/BMProgressController.h"
 
-#include <QCoreApplication>
+#include "platform/foundation/MainThread.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -51,7 +52,8 @@ void BMProgressController::show()
         m_window->move(frame.topLeft());
     }
     m_window->repaint();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // A quit asked for meanwhile waits until the caller's work is done.
+    lq::processPendingEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void BMProgressController::hide()

@@ -249,6 +249,13 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
     return true;
 }
 
+void processPendingEvents(QEventLoop::ProcessEventsFlags flags)
+{
+    ++nestedWaits;
+    const auto leaving = qScopeGuard([] { --nestedWaits; });
+    QCoreApplication::processEvents(flags);
+}
+
 bool isInsideNestedEventLoop()
 {
     return nestedWaits > 0 || QThread::currentThread()->loopLevel() > 1;

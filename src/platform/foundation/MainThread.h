@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QThread>
 
@@ -75,6 +76,10 @@ PostedCall postToMainThread(const QObject *context, std::function<void()> work,
 // whose deletion was deferred (deleteLater); nested in one, the deletions that its caller
 // deferred wait for the caller to return, as with any nested event loop.
 bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseconds timeLimit);
+
+// Processes the events already waiting, as a nested event loop does: a caller that goes on
+// working afterwards is inside one meanwhile (isInsideNestedEventLoop holds).
+void processPendingEvents(QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
 
 // Whether this thread runs an event loop inside another (a modal dialog's, or a
 // runEventLoopUntil wait) whose caller still works on when it returns.

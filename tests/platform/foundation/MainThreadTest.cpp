@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -211,6 +212,22 @@ TEST(MainThreadTest, RunEventLoopUntilAnswersWhetherThePredicateHeld)
         heldOnWorker = lq::runEventLoopUntil([&] { return ++passes > 3; }, patience);
     }).join();
     EXPECT_TRUE(heldOnWorker);
+}
+
+// Work that runs while a caller processes events (a progress window painting, a wait) knows
+// the caller goes on afterwards; outside them it does not.
+TEST(MainThreadTest, EventsProcessedForACallerCountAsANestedLoop)
+{
+    EXPECT_FALSE(lq::isInsideNestedEventLoop());
+    const auto nestedWhenRun = [](const std::function<void()> &processEvents) {
+        std::optional<bool> nested;
+        lq::postToMainThread([&] { nested = lq::isInsideNestedEventLoop(); });
+        processEvents();
+        return nested;
+    };
+    EXPECT_EQ(nestedWhenRun([] { lq::processPendingEvents(); }), true);
+    EXPECT_EQ(nestedWhenRun([] { lq::runEventLoopUntil([] { return false; }, 20ms); }), true);
+    EXPECT_FALSE(lq::isInsideNestedEventLoop());
 }
 
 } // namespace
