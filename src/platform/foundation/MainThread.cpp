@@ -5,7 +5,6 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,8 +22,17 @@ using namespace std::chrono_literals;
 // How long runEventLoopUntil waits for events before it looks at its predicate again.
 constexpr std::chrono::milliseconds pollInterval = 10ms;
 
-// How many runEventLoopUntil calls of this thread are running.
+// How many waits and event passes of this thread, whose callers go on afterwards, are running.
 thread_local int nestedWaits = 0;
+
+// Marks a wait or an event pass whose caller goes on working when it returns.
+struct NestedWait
+{
+    NestedWait() { ++nestedWaits; }
+    ~NestedWait() { --nestedWaits; }
+    NestedWait(const NestedWait &) = delete;
+    NestedWait &operator=(const NestedWait &) = delete;
+};
 
 std::chrono::milliseconds roundedUp(std::chrono::nanoseconds duration)
 {
@@ -227,8 +235,7 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
     // Deletions deferred outside any event loop wait for one to run; the outermost wait stands
     // in for it. A nested wait leaves the deletions its caller deferred to the caller's return.
     const bool deletesDeferred = nestedWaits == 0 && QThread::currentThread()->loopLevel() == 0;
-    ++nestedWaits;
-    const auto leaving = qScopeGuard([] { --nestedWaits; });
+    const NestedWait nested;
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
     wakeUp.setTimerType(Qt::PreciseTimer);
@@ -251,8 +258,7 @@ bool runEventLoopUntil(const std::function<bool()> &done, std::chrono::milliseco
 
 void processPendingEvents(QEventLoop::ProcessEventsFlags flags)
 {
-    ++nestedWaits;
-    const auto leaving = qScopeGuard([] { --nestedWaits; });
+    const NestedWait nested;
     QCoreApplication::processEvents(flags);
 }
 

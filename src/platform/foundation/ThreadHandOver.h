@@ -37,6 +37,12 @@ void handOver([[maybe_unused]] const void *token, Post &&post)
 #endif
 }
 
+// The hand-over alone, for work the other thread finds by itself (a shared buffer, a state).
+inline void handOver(const void *token)
+{
+    handOver(token, [] {});
+}
+
 inline void takeOver([[maybe_unused]] const void *token)
 {
 #ifdef LQ_THREAD_SANITIZER

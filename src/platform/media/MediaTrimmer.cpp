@@ -65,7 +65,7 @@ GstPadProbeReturn cutBuffer(GstPad *pad, GstPadProbeInfo *info, Cut *cut)
     // is taken over before it is touched here and handed over once it is let go.
     takeOver(buffer);
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
-    handOver(buffer, [] {});
+    handOver(buffer);
     const GstClockTime start = gst_segment_to_running_time(&cut->segment, GST_FORMAT_TIME, pts);
     if (!GST_CLOCK_TIME_IS_VALID(start))
         return GST_PAD_PROBE_OK;
@@ -80,13 +80,13 @@ GstPadProbeReturn cutBuffer(GstPad *pad, GstPadProbeInfo *info, Cut *cut)
     GST_BUFFER_PTS(buffer) = start;
     GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
     const GstClockTime duration = GST_BUFFER_DURATION(buffer);
-    handOver(buffer, [] {});
+    handOver(buffer);
     if (GST_CLOCK_TIME_IS_VALID(duration) && start + duration > cut->at)
         buffer = shortened(buffer, *cut, cut->at - start);
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
     if (!buffer)
         return GST_PAD_PROBE_DROP;
-    handOver(buffer, [] {});
+    handOver(buffer);
     return GST_PAD_PROBE_OK;
 }
 

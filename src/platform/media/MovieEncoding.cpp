@@ -156,7 +156,7 @@ StreamingTurn::StreamingTurn()
 
 StreamingTurn::~StreamingTurn()
 {
-    handOver(&kFinished, [] {});
+    handOver(&kFinished);
 }
 
 bool writeAndPublish(GstElement *pipeline, const QString &temporaryPath, const QString &destination,
@@ -164,7 +164,7 @@ bool writeAndPublish(GstElement *pipeline, const QString &temporaryPath, const Q
 {
     const QString failurePrefix =
         QStringLiteral("Could not write “%1” as a movie").arg(QFileInfo(destination).fileName());
-    handOver(&kStarted, [] {});
+    handOver(&kStarted);
     bool written = PipelineRunner::run(pipeline, timeLimit, failurePrefix, error);
     takeOver(&kFinished);
     gst_object_unref(pipeline);
