@@ -117,6 +117,7 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     // Twice the speed: the recording's clock runs two seconds a second.
     QElapsedTimer wall;
     wall.start();
+    ASSERT_TRUE(recording.session(0)->nowInterval(&now));
     wait(500ms);
     double later = 0.0;
     ASSERT_TRUE(recording.session(0)->nowInterval(&later));
