@@ -108,22 +108,4 @@ TEST(WindowFittingTest, ACascadedWindowStepsFromThePreviousOneAndStaysInTheVisib
         EXPECT_EQ(cascadedFrame(c.size, c.previous, 24, visible), c.cascaded) << c.what;
 }
 
-// The offscreen platform's fake frame margins stand for a window manager's title bar.
-TEST(WindowFittingTest, ASecondWindowCascadesOneTitleBarFromTheFirst)
-{
-    QWidget first;
-    first.setGeometry(100, 100, 300, 200);
-    first.show();
-    const int titleBar = first.geometry().top() - first.frameGeometry().top();
-    ASSERT_GT(titleBar, 0);
-    QWidget second;
-    second.resize(300, 200);
-
-    cascadeWindow(&second, &first);
-    second.show();
-    EXPECT_EQ(second.frameGeometry().topLeft(),
-              first.frameGeometry().topLeft() + QPoint(titleBar, titleBar));
-    EXPECT_EQ(second.size(), first.size());
-}
-
 } // namespace
