@@ -12,7 +12,7 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-alsa
     gstreamer1.0-pulseaudio pulseaudio
-    xvfb xauth xdotool zip desktop-file-utils
+    xvfb xauth xdotool openbox zip desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev python3
 )

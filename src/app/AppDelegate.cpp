@@ -44,6 +44,7 @@ void registerFirstRunDefaults()
 void showSupportFolderError(const QString &path, const QString &detail, bool informative)
 {
     lq::AlertRequest alert;
+    alert.style = lq::AlertRequest::Style::Critical;
     alert.messageText = QObject::tr("Error creating Support directory: %1").arg(path);
     if (informative)
         alert.informativeText = detail;

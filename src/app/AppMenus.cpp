@@ -19,9 +19,9 @@
 
 namespace {
 
-// Names of the menus that start empty and are filled by the note commands.
-const char *const kViewMenu = "View";
-const char *const kRecordingMenu = "Recording";
+// Titles of the menus that start empty and are filled by the note commands.
+const char *const kViewMenu = QT_TRANSLATE_NOOP("AppMenus", "&View");
+const char *const kRecordingMenu = QT_TRANSLATE_NOOP("AppMenus", "&Recording");
 
 // The open panel takes files, and a note's package (a folder) when the user opens it.
 std::optional<QString> chooseFileToOpen()
@@ -45,21 +45,35 @@ std::optional<QString> chooseFileToOpen()
     return chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen.first());
 }
 
-// The focused widget's edit command (undo, cut, ...); a note's text undoes through its note.
+// The notes text view that has the keyboard, in a note's window; null for any other widget.
+WrenTextView *focusedNotes(const LumaDocumentController &controller)
+{
+    auto *view = qobject_cast<WrenTextView *>(QApplication::focusWidget());
+    return view && controller.noteForWindow(view) ? view : nullptr;
+}
+
+// An undo manager's menu title ("Undo Typing") with its mnemonic.
+QString withMnemonic(QString title)
+{
+    return title.replace(QLatin1Char('&'), QLatin1String("&&")).prepend(QLatin1Char('&'));
+}
+
+// The focused widget's edit command (undo, cut, ...); a note's text undoes through its note,
+// and not while it may not be edited.
 void sendToFocus(const char *command, LumaDocumentController &controller)
 {
     QWidget *focus = QApplication::focusWidget();
     if (!focus)
         return;
-    MyDocument *note = controller.noteForWindow(focus);
-    const bool isUndo = qstrcmp(command, "undo") == 0 || qstrcmp(command, "redo") == 0;
-    if (note && isUndo && qobject_cast<WrenTextView *>(focus)) {
-        lq::UndoManager *undo = note->lq::Document::undoManager();
-        if (qstrcmp(command, "undo") == 0 && undo->canUndo())
-            undo->undo();
-        else if (qstrcmp(command, "redo") == 0 && undo->canRedo())
-            undo->redo();
-        return;
+    if (WrenTextView *notes = focusedNotes(controller)) {
+        if (qstrcmp(command, "undo") == 0) {
+            notes->undo();
+            return;
+        }
+        if (qstrcmp(command, "redo") == 0) {
+            notes->redo();
+            return;
+        }
     }
     // Text fields answer these commands; other widgets ignore them.
     const QByteArray signature = QByteArray(command) + "()";
@@ -89,14 +103,17 @@ void AppMenus::buildFileMenu(QMenu &menu)
     menu.addAction(tr("&Close"), QKeySequence::Close, this, &AppMenus::closeDocument);
     menu.addAction(tr("&Save"), QKeySequence::Save, this,
                    [this] { withCurrentNote(&AppMenus::saveDocument); });
-    menu.addAction(tr("Save &As…"), QKeySequence::SaveAs, this,
+    // Not every desktop binds keys to "Save As" and "Quit".
+    menu.addAction(tr("Save &As…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this,
                    [this] { withCurrentNote(&AppMenus::saveDocumentAs); });
     menu.addAction(tr("&Revert"), this, [this] { withCurrentNote(&AppMenus::revertDocument); });
     menu.addSeparator();
-    menu.addAction(tr("&Quit"), QKeySequence::Quit, this, [this] {
+    QAction *quit = menu.addAction(tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, [this] {
         if (m_application)
             m_application->terminate();
     });
+    // Quit stays last whatever joins the menu later.
+    quit->setObjectName(lq::MainMenu::kClosingItemName);
 }
 
 void AppMenus::buildEditMenu(QMenu &menu)
@@ -114,13 +131,32 @@ void AppMenus::buildEditMenu(QMenu &menu)
         {QT_TR_NOOP("&Paste"), QKeySequence::Paste, "paste"},
         {QT_TR_NOOP("Select &All"), QKeySequence::SelectAll, "selectAll"},
     };
-    for (const auto &item : items) {
-        if (qstrcmp(item.command, "cut") == 0 || qstrcmp(item.command, "selectAll") == 0)
+    QAction *commands[std::size(items)] = {};
+    for (std::size_t i = 0; i < std::size(items); ++i) {
+        const char *command = items[i].command;
+        if (qstrcmp(command, "cut") == 0 || qstrcmp(command, "selectAll") == 0)
             menu.addSeparator();
-        const char *command = item.command;
-        menu.addAction(tr(item.title), item.key, this,
-                       [this, command] { sendToFocus(command, m_controller); });
+        commands[i] = menu.addAction(tr(items[i].title), items[i].key, this,
+                                     [this, command] { sendToFocus(command, m_controller); });
     }
+    QAction *undo = commands[0];
+    QAction *redo = commands[1];
+    // Shown: Undo and Redo name the notes' steps ("Undo Typing") and say whether there is one.
+    connect(&menu, &QMenu::aboutToShow, this,
+            [this, undo, redo, undoTitle = undo->text(), redoTitle = redo->text()] {
+                const WrenTextView *notes = focusedNotes(m_controller);
+                const lq::UndoManager *manager =
+                    notes && notes->delegate() ? notes->delegate()->undoManager() : nullptr;
+                undo->setText(manager ? withMnemonic(manager->undoMenuItemTitle()) : undoTitle);
+                redo->setText(manager ? withMnemonic(manager->redoMenuItemTitle()) : redoTitle);
+                undo->setEnabled(!notes || notes->canUndo());
+                redo->setEnabled(!notes || notes->canRedo());
+            });
+    // Hidden: the shortcuts reach the focused widget, which decides.
+    connect(&menu, &QMenu::aboutToHide, this, [undo, redo] {
+        undo->setEnabled(true);
+        redo->setEnabled(true);
+    });
 }
 
 void AppMenus::buildWindowMenu(QMenu &menu)
@@ -155,6 +191,7 @@ void AppMenus::withCurrentNote(bool (AppMenus::*what)(MyDocument &))
 void AppMenus::showError(const QString &message, const QString &detail)
 {
     lq::AlertRequest alert;
+    alert.style = lq::AlertRequest::Style::Critical;
     alert.messageText = message;
     alert.informativeText = detail;
     lq::AlertPresenter::current().runModal(alert);

@@ -8,6 +8,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertPresenter.h"
 #include "platform/ui/MainMenu.h"
+#include "shared/WindowFitting.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -212,6 +213,7 @@ bool LumaDocumentController::closeUnasked(lq::Document *document)
     lq::Error error;
     if (document->hasUnautosavedChanges() && !document->autosave(false, &error)) {
         lq::AlertRequest alert;
+        alert.style = lq::AlertRequest::Style::Critical;
         alert.messageText =
             tr("The note “%1” cannot be closed because its changes could not be saved.")
                 .arg(document->displayName());
@@ -263,6 +265,9 @@ void LumaDocumentController::giveWindow(MyDocument &note)
     QMainWindow *window = windowOf(&note);
     if (!window)
         return;
+    const QWidget *previous = lastShownWindowBefore(&note);
+    if (previous && note.shouldCascadeWindows())
+        cascadeWindow(window, previous);
     if (lq::MainMenu *menu = lq::MainMenu::current())
         menu->attachTo(window->menuBar());
     window->installEventFilter(this);
@@ -287,6 +292,18 @@ void LumaDocumentController::showDocument(lq::Document *document)
         window->raise();
         window->activateWindow();
     }
+}
+
+const QWidget *LumaDocumentController::lastShownWindowBefore(const lq::Document *document) const
+{
+    const QWidget *shown = nullptr;
+    for (const MyDocument *note : notes()) {
+        if (note == document)
+            break;
+        if (const QWidget *window = windowOf(note); window && window->isVisible())
+            shown = window;
+    }
+    return shown;
 }
 
 bool LumaDocumentController::eventFilter(QObject *watched, QEvent *event)
@@ -387,6 +404,7 @@ void LumaDocumentController::openFiles(const QStringList &paths, const QString &
                 if (error.isNull() || error.code() == 3072)
                     return;
                 lq::AlertRequest alert;
+                alert.style = lq::AlertRequest::Style::Critical;
                 alert.messageText = error.localizedDescription();
                 lq::AlertPresenter::current().runModal(alert);
             },

@@ -96,6 +96,8 @@ private:
     void replaceInitialDocument(const lq::Document &added);
     std::unique_ptr<lq::Document> takeDocument(lq::Document *document);
     void giveWindow(MyDocument &note);
+    // The window of the last note before document (in the order they were added) that shows.
+    const QWidget *lastShownWindowBefore(const lq::Document *document) const;
 
     WindowMaker m_makeWindow;
     std::vector<std::unique_ptr<lq::Document>> m_documents;

@@ -98,6 +98,9 @@ public:
     // Nothing without a window; a frame string places the window first. The window is kept
     // inside its screen.
     void positionWindow(const std::optional<QString> &frame);
+    // False once a stored frame moved the window: it keeps its place rather than cascading
+    // from the windows opened before it.
+    bool shouldCascadeWindows() const { return m_shouldCascadeWindows; }
     // Sets the text area's width.
     void positionDivider(double position);
     // The layout of "defaultWindowState" where the note has none of its own.
@@ -326,6 +329,9 @@ private:
     void repairCutOffRecordings(const QStringList &paths);
     void windowControllerDidLoadNib();
     void setUpTextView();
+    // Where a save panel starts: the default save location, else the Documents folder, else
+    // the home folder.
+    static QString saveFolder();
     void updateInfoBarHelper();
     bool recordChange(lq::TextRange range, const QString &replacement);
     void highlightOnMainThread(int64_t index, bool skipHighlight);
@@ -337,6 +343,7 @@ private:
     std::unique_ptr<DocumentWindowController> m_windowController;
     std::unique_ptr<lq::Timer> m_infoBarTimer;
     bool m_startingUp = true;
+    bool m_shouldCascadeWindows = true;
     std::shared_ptr<WrenRecording> m_recordingObject;
     // The recording's check of its media at open, and the conversion of old media.
     DocumentMediaPlayability m_mediaPlayability;

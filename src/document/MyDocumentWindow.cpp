@@ -18,6 +18,7 @@
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/NamedImages.h"
 #include "platform/ui/WindowFrameString.h"
+#include "preferences/ArchivedValues.h"
 #include "preferences/PrefsController.h"
 #include "shared/AppFolders.h"
 #include "shared/WindowFitting.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -66,6 +68,7 @@ bool MyDocument::resetState()
 {
     const auto fail = [](const QString &reason) {
         lq::AlertRequest alert;
+        alert.style = lq::AlertRequest::Style::Critical;
         alert.messageText = tr("Error trying to create temporary directory: %1.").arg(reason);
         lq::AlertPresenter::current().runModal(alert);
         return false;
@@ -210,8 +213,13 @@ void MyDocument::positionWindow(const std::optional<QString> &frame)
     if (isInViewingMode() || !m_windowController)
         return;
     QMainWindow *window = m_windowController->outlets().window;
-    if (frame)
+    if (frame) {
+        const QRect before = window->frameGeometry();
         lq::setWindowFrameFromString(window, *frame);
+        const QRect after = window->frameGeometry();
+        if (after.top() != before.top() || after.left() != before.left())
+            m_shouldCascadeWindows = false;
+    }
     fitWindowInScreen(window);
 }
 
@@ -299,10 +307,22 @@ void MyDocument::updateInfoBarHelper()
 
 // Save panel
 
+QString MyDocument::saveFolder()
+{
+    const lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    const QString key = QStringLiteral("defaultSaveLocation");
+    const std::optional<QUrl> archived =
+        lq::ArchivedValues::decodeFolderURL(defaults.dataForKey(key));
+    const QString chosen = archived ? archived->toLocalFile() : defaults.stringForKey(key);
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir())
+        return chosen;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 bool MyDocument::prepareSavePanel(lq::FilePanel &panel)
 {
-    const QString folder =
-        lq::UserDefaults::standard().stringForKey(QStringLiteral("defaultSaveLocation"));
+    const QString folder = saveFolder();
     const QString baseName = PrefsController::sharedController().currentDefaultFilename();
     const auto withExtension = [](const QString &name) {
         return name + QLatin1Char('.') + QLatin1String(kFileExtension);
@@ -318,8 +338,7 @@ bool MyDocument::prepareSavePanel(lq::FilePanel &panel)
     }
     panel.setAllowedExtensions({QLatin1String(kFileExtension)});
     panel.setCanCreateFolders(true);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        panel.setDirectory(folder);
+    panel.setDirectory(folder);
     if (!proposed.isEmpty())
         panel.setNameFieldStringValue(proposed);
     return true;

@@ -175,8 +175,15 @@ lq::TextAttributes WrenTextView::attributesForNewText(TextRange range) const
     return attributes;
 }
 
+void WrenTextView::nameTypingStep()
+{
+    if (lq::UndoManager *undo = m_delegate ? m_delegate->undoManager() : nullptr)
+        undo->setActionName(tr("Typing"));
+}
+
 bool WrenTextView::applyTyping(TextRange range, const QString &text)
 {
+    nameTypingStep();
     if (!m_typingAttributes)
         return applyUserEdit(range, text);
     return applyUserEdit(range, AttributedString(text, attributesForNewText(range)));
@@ -319,6 +326,7 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (const std::optional<TextRange> range = deletionRange(event)) {
+        nameTypingStep();
         applyUserEdit(*range, QString());
         event->accept();
         return;

@@ -126,6 +126,8 @@ private:
     std::optional<QString> typedText(const QKeyEvent *event) const;
     // Typed text (keys, input method) at range.
     bool applyTyping(lq::TextRange range, const QString &text);
+    // Typed text and deletions are undone as "Typing".
+    void nameTypingStep();
     lq::AttributedString attachmentText(lq::TextRange range, QByteArray bytes,
                                         const QString &fileName) const;
     lq::AttributedString pastedImageText(lq::TextRange range, const QImage &image) const;

@@ -16,6 +16,7 @@ void UpdateAlerts::show(const lq::UpdateCheckResult &result)
     lq::AlertRequest request;
     switch (result.status) {
     case Status::NewerVersionAvailable:
+        request.style = lq::AlertRequest::Style::Informational;
         request.messageText = QStringLiteral("A new version of %1 is available.").arg(name);
         request.informativeText =
             QStringLiteral("%1 %2 is available; you have %3. Get it from %4, or install it with "
@@ -26,6 +27,7 @@ void UpdateAlerts::show(const lq::UpdateCheckResult &result)
     case Status::UpToDate:
         if (!result.userInitiated)
             return;
+        request.style = lq::AlertRequest::Style::Informational;
         request.messageText = QStringLiteral("You're up to date!");
         request.informativeText = QStringLiteral("%1 %2 is the newest version available.")
                                       .arg(name, result.currentVersion);
@@ -33,6 +35,7 @@ void UpdateAlerts::show(const lq::UpdateCheckResult &result)
     case Status::Failed:
         if (!result.userInitiated)
             return;
+        request.style = lq::AlertRequest::Style::Critical;
         request.messageText = QStringLiteral("Update Error!");
         request.informativeText = QStringLiteral("An error occurred while checking for updates: %1")
                                       .arg(result.failureReason);

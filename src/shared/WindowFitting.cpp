@@ -4,6 +4,13 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace {
+
+// Where the window manager shows no title bar.
+constexpr int kCascadeStep = 24;
+
+} // namespace
+
 FittedRect fitRect(const QRect &frame, const QRect &visible)
 {
     int x = std::max(frame.x(), visible.x());
@@ -46,6 +53,30 @@ void fitWindowInScreen(QWidget *window)
     window->move(fitted.rect.topLeft());
     window->resize(fitted.rect.size() - decoration);
     window->update();
+}
+
+QRect cascadedFrame(const QSize &frameSize, const QRect &previous, int step, const QRect &visible)
+{
+    QRect frame(previous.topLeft() + QPoint(step, step), frameSize);
+    if (!visible.contains(frame))
+        frame.moveTopLeft(visible.topLeft());
+    return fitRect(frame, visible).rect;
+}
+
+void cascadeWindow(QWidget *window, const QWidget *previous)
+{
+    const QScreen *screen = previous->screen();
+    if (!screen)
+        return;
+    // The new window gets the decoration the window manager gave the previous one.
+    const QRect previousFrame = previous->frameGeometry();
+    const QSize decoration = previousFrame.size() - previous->size();
+    const int titleBar = previous->geometry().top() - previousFrame.top();
+    const QRect frame =
+        cascadedFrame(window->size() + decoration, previousFrame,
+                      titleBar > 0 ? titleBar : kCascadeStep, screen->availableGeometry());
+    window->move(frame.topLeft());
+    window->resize(frame.size() - decoration);
 }
 
 void fitWindowToDocument(QWidget *window, QWidget *documentWindow)

@@ -129,7 +129,8 @@ void installDocumentMenus(lq::MainMenu &mainMenu)
 {
     for (const Command &command : commands()) {
         QMenu *menu = menuTitled(mainMenu, translated(command.menu));
-        QAction *action = menu->addAction(translated(command.title));
+        auto *action = new QAction(translated(command.title), menu);
+        lq::MainMenu::addItem(*menu, action);
         action->setObjectName(QLatin1String(command.objectName));
         action->setShortcut(command.shortcut);
         const auto validate = command.validate;

@@ -2,6 +2,7 @@
 
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
+#include "platform/ui/NamedImages.h"
 #include "window/AspectPane.h"
 #include "window/AudioMeter.h"
 #include "window/MediaSidebarView.h"
@@ -30,6 +31,8 @@ namespace {
 // The bar at the foot of the window is as high as the strip behind the playhead.
 constexpr int kFootHeight = 22;
 constexpr int kSidebarWidth = 240;
+// A section's controls line up with its title.
+constexpr int kSectionIndent = 18;
 constexpr QSize kDefaultSize(900, 620);
 
 QToolButton *makeToolButton(const QString &iconName, const QString &text, const QString &toolTip,
@@ -43,6 +46,14 @@ QToolButton *makeToolButton(const QString &iconName, const QString &text, const 
     if (!iconName.isEmpty() && QIcon::hasThemeIcon(iconName))
         button->setIcon(QIcon::fromTheme(iconName));
     return button;
+}
+
+// A check box that a click does not take the keyboard to: Space typed in the notes stays a space.
+QCheckBox *makeCheckBox(const QString &title, QWidget *parent)
+{
+    auto *box = new QCheckBox(title, parent);
+    box->setFocusPolicy(Qt::TabFocus);
+    return box;
 }
 
 QLabel *makeSmallLabel(const QString &text, QWidget *parent)
@@ -82,8 +93,15 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     stripLayout->addWidget(buildTransport());
     stripLayout->addWidget(buildTimeStrip(), 1);
     stripLayout->addWidget(buildSpeedControls());
-    shareButton = makeToolButton(QStringLiteral("document-send"), tr("Share"),
-                                 tr("Export this note as web pages"), strip);
+    // Its image tells whether the note can be shared now; its text stays beside it, so the
+    // button keeps its look and size whichever image it shows.
+    shareButton =
+        makeToolButton(QString(), tr("Share"), tr("Export this note as web pages"), strip);
+    shareButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    shareButton->setIcon(
+        QIcon(lq::namedImage(QStringLiteral("Share-Icon-Active"), devicePixelRatioF())));
+    // Nothing shares a note yet.
+    shareButton->setEnabled(false);
     stripLayout->addWidget(shareButton);
     toolbar->addWidget(strip);
     addToolBar(Qt::TopToolBarArea, toolbar);
@@ -117,6 +135,8 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     setCentralWidget(central);
     resize(kDefaultSize);
     setMinimumSize(560, 320);
+    // The keyboard belongs to the notes: the window opens with the focus there.
+    textView->setFocus();
 }
 
 QWidget *DocumentWindow::buildTransport()
@@ -209,25 +229,33 @@ QWidget *DocumentWindow::buildSidebar()
     auto *inputsLayout = new QHBoxLayout(inputs);
     inputsLayout->setContentsMargins(8, 6, 8, 6);
     inputsLayout->addWidget(new QLabel(tr("Record:"), inputs));
-    audioCheckBox = new QCheckBox(tr("Audio"), inputs);
-    videoCheckBox = new QCheckBox(tr("Video"), inputs);
+    audioCheckBox = makeCheckBox(tr("Audio"), inputs);
+    videoCheckBox = makeCheckBox(tr("Video"), inputs);
     inputsLayout->addWidget(audioCheckBox);
     inputsLayout->addWidget(videoCheckBox);
     inputsLayout->addStretch(1);
 
     auto *audio = new QWidget(this);
     auto *audioLayout = new QVBoxLayout(audio);
-    audioLayout->setContentsMargins(18, 0, 0, 0);
+    audioLayout->setContentsMargins(kSectionIndent, 0, 0, 0);
     audioLayout->setSpacing(2);
-    audioPreviewCheckBox = new QCheckBox(tr("Preview audio input"), audio);
-    videoPreviewCheckBox = new QCheckBox(tr("Preview camera"), audio);
+    audioPreviewCheckBox = makeCheckBox(tr("Preview audio input"), audio);
     audioMeter = new AudioMeter(audio);
     audioMeter->setMinimumHeight(16);
     audioLayout->addWidget(audioPreviewCheckBox);
-    audioLayout->addWidget(videoPreviewCheckBox);
     audioLayout->addWidget(audioMeter);
 
-    videoDisplayView = new AspectPane(this);
+    auto *video = new QWidget(this);
+    auto *videoLayout = new QVBoxLayout(video);
+    videoLayout->setContentsMargins(0, 0, 0, 0);
+    videoLayout->setSpacing(2);
+    auto *previewRow = new QHBoxLayout;
+    previewRow->setContentsMargins(kSectionIndent, 0, 0, 0);
+    videoPreviewCheckBox = makeCheckBox(tr("Preview camera"), video);
+    previewRow->addWidget(videoPreviewCheckBox);
+    videoDisplayView = new AspectPane(video);
+    videoLayout->addLayout(previewRow);
+    videoLayout->addWidget(videoDisplayView);
     slidesDisplayView = buildSlidesPane();
 
     auto *inner = new MediaSidebarView(this);
@@ -236,7 +264,7 @@ QWidget *DocumentWindow::buildSidebar()
     innerLayout->setSpacing(0);
     innerLayout->addWidget(inputs);
     audioSectionView = new SidebarSection(tr("Audio"), audio, inner);
-    videoSectionView = new SidebarSection(tr("Video"), videoDisplayView, inner);
+    videoSectionView = new SidebarSection(tr("Video"), video, inner);
     slidesSectionView = new SidebarSection(tr("Slides"), slidesDisplayView, inner);
     videoSectionView->setBordered(true);
     slidesSectionView->setBordered(true);
@@ -250,6 +278,8 @@ QWidget *DocumentWindow::buildSidebar()
     mediaSideBar->setWidgetResizable(true);
     mediaSideBar->setFrameShape(QFrame::NoFrame);
     mediaSideBar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A click on the sidebar's controls would otherwise give the keyboard to the scroll area.
+    mediaSideBar->setFocusPolicy(Qt::NoFocus);
     mediaSideBar->setMinimumWidth(200);
     mediaSideBar->setBackgroundRole(QPalette::Window);
     mediaSideBar->setWidget(inner);
@@ -303,6 +333,8 @@ QWidget *DocumentWindow::buildInformationBar()
 
     listButton = makeToolButton(QStringLiteral("format-list-unordered"), tr("Lists"),
                                 tr("Bullets and numbering"), bar);
+    // Nothing makes lists from it yet.
+    listButton->setEnabled(false);
     layout->addWidget(listButton);
     // The note places each field after the text before it, so the fields have no layout: they
     // keep the bar's height and their vertical place, and the note sets their x.

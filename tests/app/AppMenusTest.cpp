@@ -6,12 +6,14 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/ui/MainMenu.h"
 #include "support/ScriptedPanelPresenter.h"
+#include "window/DocumentMenus.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 
 #include <functional>
 
@@ -19,6 +21,7 @@ namespace lq::test {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 class AppMenusTest : public DocumentControllerTest
 {
@@ -47,9 +50,77 @@ protected:
         runEventLoopUntil([widget] { return QApplication::focusWidget() == widget; }, 1s);
     }
 
+    // The titles a menu shows, as the user sees it open while typing in typingIn.
+    QStringList shownTitles(const QString &menuTitle, QWidget *typingIn)
+    {
+        focus(typingIn);
+        QMenu *menu = mainMenu.menuTitled(menuTitle);
+        menu->popup(QPoint(0, 0));
+        QStringList titles;
+        for (const QAction *action : menu->actions())
+            titles.append(action->isEnabled() ? action->text() : action->text() + u" (off)"_s);
+        menu->hide();
+        // The offscreen platform gives the keyboard back to no one.
+        focus(typingIn);
+        return titles;
+    }
+
     MainMenu mainMenu;
     AppMenus menus{mainMenu, *controller, nullptr};
 };
+
+TEST_F(AppMenusTest, TheMenusFollowTheDesktopsConventions)
+{
+    installDocumentMenus(mainMenu);
+    for (const QMenu *menu : mainMenu.menus()) {
+        SCOPED_TRACE(menu->title().toStdString());
+        EXPECT_NE(MainMenu::plainTitle(menu->title()), menu->title()) << "a mnemonic";
+    }
+    const QList<QAction *> file = mainMenu.menuTitled(u"File"_s)->actions();
+    ASSERT_GE(file.size(), 2);
+    EXPECT_TRUE(file.at(file.size() - 2)->isSeparator());
+    EXPECT_EQ(file.last()->text(), u"&Quit"_s);
+    const auto shortcut = [&](const QString &title) {
+        for (const QAction *action : file) {
+            if (MainMenu::plainTitle(action->text()) == title)
+                return action->shortcut();
+        }
+        return QKeySequence();
+    };
+    EXPECT_EQ(shortcut(u"Save As…"_s), QKeySequence(u"Ctrl+Shift+S"_s));
+    EXPECT_EQ(shortcut(u"Quit"_s), QKeySequence(u"Ctrl+Q"_s));
+}
+
+TEST_F(AppMenusTest, UndoAndRedoNameTheNotesStep)
+{
+    MyDocument *note = controller->openUntitledDocumentAndDisplay(true);
+    QWidget *typingIn = note->textView();
+    const QStringList nothingToUndo{u"&Undo (off)"_s, u"&Redo (off)"_s};
+    EXPECT_EQ(shownTitles(u"Edit"_s, typingIn).mid(0, 2), nothingToUndo);
+
+    QTest::keyClicks(nullptr, u"Hi"_s);
+    runEventLoopUntil([] { return false; }, 20ms); // the typing step closes
+    EXPECT_EQ(shownTitles(u"Edit"_s, typingIn).mid(0, 2),
+              (QStringList{u"&Undo Typing"_s, u"&Redo (off)"_s}));
+
+    trigger(u"Edit"_s, u"Undo Typing"_s);
+    EXPECT_EQ(note->textStorage().string(), QString());
+    EXPECT_EQ(shownTitles(u"Edit"_s, typingIn).mid(0, 2),
+              (QStringList{u"&Undo (off)"_s, u"&Redo Typing"_s}));
+
+    // A step the note names itself, with a mark that must show as it is.
+    UndoManager *undo = note->lq::Document::undoManager();
+    undo->registerUndo(this, [] {});
+    undo->setActionName(u"Import Audio/Video & Slides"_s);
+    runEventLoopUntil([] { return false; }, 20ms);
+    EXPECT_EQ(shownTitles(u"Edit"_s, typingIn).mid(0, 2),
+              (QStringList{u"&Undo Import Audio/Video && Slides"_s, u"&Redo (off)"_s}));
+
+    // Outside the notes the items are the focused field's own.
+    QLineEdit field;
+    typingIn = &field;
+    EXPECT_EQ(shownTitles(u"Edit"_s, typingIn).mid(0, 2), (QStringList{u"&Undo"_s, u"&Redo"_s}));
+}
 
 TEST_F(AppMenusTest, EditCommandsReachTheFocusedTextField)
 {

@@ -4,6 +4,8 @@
 #include "platform/foundation/MainThread.h"
 
 #include <QDir>
+#include <QMainWindow>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include <functional>
@@ -110,6 +112,40 @@ TEST_F(DocumentControllerTest, ASecondUntitledNoteNeverReplacesTheFirst)
     MyDocument *first = controller->openUntitledDocumentAndDisplay(true);
     MyDocument *second = controller->openUntitledDocumentAndDisplay(true);
     EXPECT_EQ(controller->notes(), (std::vector<MyDocument *>{first, second}));
+}
+
+TEST_F(DocumentControllerTest, NewWindowsCascadeAndANoteKeepsItsStoredPlace)
+{
+    const auto frameOf = [](const MyDocument *note) {
+        return note->windowController()->outlets().window->frameGeometry();
+    };
+    const auto nextStep = [](const QRect &frame, const QMainWindow *window) {
+        const int titleBar = window->geometry().top() - frame.top();
+        return frame.topLeft() + QPoint(titleBar, titleBar);
+    };
+    MyDocument *first = controller->openUntitledDocumentAndDisplay(true);
+    const QRect firstFrame = frameOf(first);
+    MyDocument *second = controller->openUntitledDocumentAndDisplay(true);
+    const QRect secondFrame = frameOf(second);
+    EXPECT_EQ(secondFrame.topLeft(),
+              nextStep(firstFrame, first->windowController()->outlets().window));
+    EXPECT_TRUE(first->windowController()->outlets().window->screen()->availableGeometry().contains(
+        secondFrame));
+
+    // Saved from a window placed elsewhere, a note opens where it was.
+    const QString path = folder.filePath(QStringLiteral("Placed.lumaquill"));
+    {
+        const std::unique_ptr<MyDocument> placed = MyDocument::create();
+        placed->addWindowController(std::make_unique<FakeDocumentWindow>(placed->textStorage()));
+        QMainWindow *window = placed->windowController()->outlets().window;
+        window->move(secondFrame.topLeft() + QPoint(60, 10));
+        window->show();
+        ASSERT_TRUE(placed->saveToUrl(path, SaveOperation::SaveAs, nullptr));
+    }
+    const QPoint stored = secondFrame.topLeft() + QPoint(60, 10);
+    const auto *third = qobject_cast<MyDocument *>(open(path));
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(frameOf(third).topLeft(), stored);
 }
 
 TEST_F(DocumentControllerTest, TheSearchRunsAfterTheCallersCompletionAlsoInAnOpenNote)

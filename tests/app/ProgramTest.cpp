@@ -1,17 +1,24 @@
 // The real program, started as a user starts it.
 
+#include "DesktopSession.h"
 #include "LockHolder.h"
+#include "document/MyDocument.h"
+#include "model/WrenEvents.h"
+#include "model/WrenRecording.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/pdf/PdfTestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -182,6 +189,117 @@ echo "program ended with $?"
     EXPECT_TRUE(output.contains("program ended with 0")) << output.toStdString();
     EXPECT_FALSE(QFileInfo::exists(lockPath()));
     EXPECT_FALSE(QFileInfo::exists(socketPath()));
+}
+
+// A new user's first minutes: the keyboard is in the notes at once, a recording made while
+// typing plays, and plays again from the start after its end, and the note is saved and read
+// back from the disk.
+TEST_F(ProgramTest, UnderADesktopANewUserTypesRecordsPlaysSavesAndQuits)
+{
+    if (const QString missing = lq::test::DesktopSession::missingTool(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString() << " is not installed";
+    lq::test::DesktopSession desktop(environment);
+    ASSERT_TRUE(desktop.start(QStringLiteral(LQ_PROGRAM))) << desktop.output().toStdString();
+    const QStringList windows = desktop.waitForWindows(QStringLiteral("Untitled"), 1, 60s);
+    ASSERT_EQ(windows.size(), 1) << desktop.output().toStdString();
+    const QString window = windows.first();
+    ASSERT_TRUE(desktop.waitUntilActive(window, 30s));
+    const auto key = [&](const QString &keys) {
+        return desktop
+            .xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), keys})
+            .has_value();
+    };
+    const auto type = [&](const QString &text) {
+        return desktop
+            .xdotool(
+                {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text})
+            .has_value();
+    };
+
+    const QString typedAtOnce = QStringLiteral("Typed at once, with spaces.");
+    ASSERT_TRUE(type(typedAtOnce));
+
+    // What the clock and the playhead show: the window above the notes (where the caret blinks).
+    const std::optional<QRect> frame = desktop.geometry(window);
+    ASSERT_TRUE(frame);
+    std::optional<int> notesTop;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return (notesTop = desktop.firstWhiteRun(*frame, frame->x() + frame->width() * 3 / 5))
+                .has_value();
+        },
+        30000));
+    const QRect transport(frame->x(), frame->y(), frame->width(), *notesTop - frame->y() - 2);
+    ASSERT_GT(transport.height(), 20);
+
+    const QString typedWhileRecording = QStringLiteral(" Typed while recording.");
+    QElapsedTimer recorded;
+    ASSERT_TRUE(key(QStringLiteral("ctrl+alt+r")));
+    recorded.start();
+    ASSERT_TRUE(type(typedWhileRecording));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorded.elapsed() > 3000; }, 10000));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+alt+r")));
+    ASSERT_TRUE(desktop.changingFor(transport, 2500ms, 60s))
+        << "the recording stopped (or Record was pressed by a typed space)";
+
+    for (const char *play : {"play", "play again after the end"}) {
+        SCOPED_TRACE(play);
+        ASSERT_TRUE(key(QStringLiteral("ctrl+alt+p")));
+        const std::optional<double> playing = desktop.changingFor(transport, 2500ms, 60s);
+        ASSERT_TRUE(playing) << "playback ends";
+        EXPECT_GE(*playing, 1.0) << "the clock ran past 0:00:01";
+    }
+
+    const QString path = home.filePath(QStringLiteral("Walkthrough.lumaquill"));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+s")));
+    const QStringList panels = desktop.waitForWindows(QStringLiteral("Save As"), 1, 30s);
+    ASSERT_EQ(panels.size(), 1);
+    ASSERT_TRUE(desktop.waitUntilActive(panels.first(), 30s));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(path));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    EXPECT_EQ(desktop.waitForWindows(QStringLiteral("Walkthrough"), 1, 30s).size(), 1);
+    ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
+    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
+
+    const std::unique_ptr<MyDocument> saved = MyDocument::create();
+    ASSERT_NE(saved, nullptr);
+    lq::Error error;
+    ASSERT_TRUE(saved->openUrl(path, &error)) << error.localizedDescription().toStdString();
+    EXPECT_EQ(saved->textStorage().string(), typedAtOnce + typedWhileRecording);
+    const WrenRecording &recording = saved->recordingObject();
+    EXPECT_EQ(recording.sessionCount(), 1) << "Space typed into the notes recorded nothing";
+    EXPECT_GT(recording.length(), 2.0);
+    EXPECT_LT(recording.length(), 60.0);
+    const WrenEvents &events = recording.events();
+    for (qsizetype i = typedAtOnce.size(); i < saved->textStorage().length(); ++i)
+        EXPECT_NE(events.getEventForCharacter(uint32_t(i), true), nullptr) << i;
+}
+
+TEST_F(ProgramTest, UnderADesktopASecondNoteCascadesFromTheFirstInsideTheScreen)
+{
+    if (const QString missing = lq::test::DesktopSession::missingTool(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString() << " is not installed";
+    const QSize screen(1280, 1000);
+    lq::test::DesktopSession desktop(environment, screen);
+    ASSERT_TRUE(desktop.start(QStringLiteral(LQ_PROGRAM))) << desktop.output().toStdString();
+    const QStringList first = desktop.waitForWindows(QStringLiteral("Untitled"), 1, 60s);
+    ASSERT_EQ(first.size(), 1) << desktop.output().toStdString();
+    ASSERT_TRUE(desktop.waitUntilActive(first.first(), 30s));
+    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+n")}));
+    const QStringList both = desktop.waitForWindows(QStringLiteral("Untitled"), 2, 60s);
+    ASSERT_EQ(both.size(), 2);
+    ASSERT_TRUE(desktop.waitUntilActive(both.last(), 30s));
+    const std::optional<QRect> older = desktop.geometry(both.first());
+    const std::optional<QRect> newer = desktop.geometry(both.last());
+    ASSERT_TRUE(older && newer);
+    EXPECT_GT(newer->x(), older->x());
+    EXPECT_GT(newer->y(), older->y());
+    EXPECT_EQ(newer->x() - older->x(), newer->y() - older->y());
+    EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(*newer))
+        << newer->x() << "," << newer->y() << " " << newer->width() << "x" << newer->height();
+    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
+    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
 }
 
 TEST_F(ProgramTest, ALaunchWithArgumentsItCannotReadEndsWithStatusTwo)

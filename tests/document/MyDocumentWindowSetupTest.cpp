@@ -13,6 +13,7 @@
 #include "platform/text/TextFont.h"
 #include "platform/ui/FilePanel.h"
 #include "platform/ui/WindowFrameString.h"
+#include "preferences/ArchivedValues.h"
 #include "preferences/PrefsController.h"
 #include "shared/AppFolders.h"
 #include "support/FakeDocumentWindow.h"
@@ -216,37 +217,55 @@ TEST_F(MyDocumentWindowSetupTest, ARevertSetsTheWindowUpAgainWithAFreshFolder)
     EXPECT_EQ(timers.pendingCount(), 1);
 }
 
-TEST_F(MyDocumentWindowSetupTest, TheSavePanelProposesAFreeName)
+TEST_F(MyDocumentWindowSetupTest, TheSavePanelProposesAFreeNameInTheSaveFolder)
 {
     defaults->setString(u"defaultSaveFilename"_s, u"Lecture"_s);
     const QString base = PrefsController::sharedController().currentDefaultFilename();
     ASSERT_FALSE(base.isEmpty());
     const QString folder = at(u"notes"_s);
+    const QString home = at(u"home"_s);
+    const QString documents = home + u"/Documents"_s;
+    const ScopedEnvironment homeIsHere("HOME", home.toUtf8());
     const auto name = [&](int number) {
         return (number == 0 ? base : u"%1-%2"_s.arg(base).arg(number)) + u".lumaquill"_s;
     };
+    enum class Stored { Path, Archived, Nothing, Missing };
     const struct
     {
         const char *what;
-        bool setFolder;
-        int takenUpTo; // names 0 (the plain one) to this one exist; -1 none
+        Stored stored;
+        bool hasDocuments;
+        int takenUpTo; // names 0 (the plain one) to this one exist in folder; -1 none
         QString expectedDirectory;
         int expectedNumber;
     } cases[] = {
-        {"free", true, -1, folder, 0},           {"plain name taken", true, 0, folder, 1},
-        {"three taken", true, 2, folder, 3},     {"up to 999 taken", true, 999, folder, 1000},
-        {"all taken", true, 1000, folder, 1000}, {"no folder", false, -1, QString(), 0},
+        {"free", Stored::Path, true, -1, folder, 0},
+        {"plain name taken", Stored::Path, true, 0, folder, 1},
+        {"three taken", Stored::Path, true, 2, folder, 3},
+        {"up to 999 taken", Stored::Path, true, 999, folder, 1000},
+        {"all taken", Stored::Path, true, 1000, folder, 1000},
+        {"stored by the preferences", Stored::Archived, true, 0, folder, 1},
+        {"no folder: the Documents folder", Stored::Nothing, true, 0, documents, 0},
+        {"no folder and no Documents: home", Stored::Nothing, false, 0, home, 0},
+        {"the stored folder is gone", Stored::Missing, true, -1, documents, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
+        QDir(documents).removeRecursively();
+        if (c.hasDocuments)
+            QDir().mkpath(documents);
         for (int number = 0; number <= c.takenUpTo; ++number)
             writeBytes(QDir(folder).filePath(name(number)), "");
-        if (c.setFolder)
+        defaults->removeObject(u"defaultSaveLocation"_s);
+        if (c.stored == Stored::Path)
             defaults->setString(u"defaultSaveLocation"_s, folder);
-        else
-            defaults->removeObject(u"defaultSaveLocation"_s);
+        else if (c.stored == Stored::Archived)
+            defaults->setObject(u"defaultSaveLocation"_s,
+                                ArchivedValues::encodeFolderURL(QUrl::fromLocalFile(folder)));
+        else if (c.stored == Stored::Missing)
+            defaults->setString(u"defaultSaveLocation"_s, folder + u"/gone"_s);
         const std::unique_ptr<MyDocument> document = newDocument();
         FilePanel panel(FilePanel::Kind::Save);
         EXPECT_TRUE(document->prepareSavePanel(panel));

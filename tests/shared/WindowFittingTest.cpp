@@ -79,4 +79,33 @@ TEST(WindowFittingTest, CentresOverTheDocumentWindowOrTheScreen)
               QApplication::primaryScreen()->availableGeometry().center());
 }
 
+TEST(WindowFittingTest, ACascadedWindowStepsFromThePreviousOneAndStaysInTheVisibleFrame)
+{
+    const QRect visible(0, 0, 1280, 1000);
+    struct Case
+    {
+        const char *what;
+        QSize size;
+        QRect previous;
+        QRect cascaded;
+    };
+    const Case cases[] = {
+        {"one step right and down", {900, 650}, {40, 30, 900, 650}, {64, 54, 900, 650}},
+        {"past the bottom: back to the top left",
+         {900, 650},
+         {100, 340, 900, 650},
+         {0, 0, 900, 650}},
+        {"past the right edge: back to the top left",
+         {900, 650},
+         {370, 10, 900, 650},
+         {0, 0, 900, 650}},
+        {"taller than the screen: as tall as it",
+         {900, 1200},
+         {0, 0, 900, 1000},
+         {0, 0, 900, 1000}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(cascadedFrame(c.size, c.previous, 24, visible), c.cascaded) << c.what;
+}
+
 } // namespace

@@ -16,6 +16,7 @@ enum SaveChangesButton { kSave = 0, kDontSave = 1, kCancel = 2 };
 void tellNotSaved(const QString &name, const Error &error)
 {
     AlertRequest failure;
+    failure.style = AlertRequest::Style::Critical;
     failure.messageText =
         Document::tr("The document “%1” could not be saved, so it stays open.").arg(name);
     failure.informativeText = error.localizedDescription();

@@ -12,11 +12,15 @@ namespace lq {
 
 struct AlertRequest
 {
+    // The kind of alert, shown by its icon.
+    enum class Style { Warning, Informational, Critical };
+
     QString messageText;
     QString informativeText;
     QStringList buttons{QStringLiteral("OK")}; // first is the default button
     bool showsSuppressionButton = false;
     QString suppressionTitle; // "Do not show this message again" when empty
+    Style style = Style::Warning;
 };
 
 struct AlertResponse

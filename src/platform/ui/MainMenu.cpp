@@ -1,5 +1,6 @@
 #include "platform/ui/MainMenu.h"
 
+#include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -8,7 +9,20 @@ namespace {
 
 MainMenu *installedMenu = nullptr;
 
+// The first item of menu's closing section; null when it has none.
+QAction *closingSection(const QMenu &menu)
+{
+    const QList<QAction *> items = menu.actions();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i)->objectName() == MainMenu::kClosingItemName)
+            return i > 0 && items.at(i - 1)->isSeparator() ? items.at(i - 1) : items.at(i);
+    }
+    return nullptr;
+}
+
 } // namespace
+
+const QString MainMenu::kClosingItemName = QStringLiteral("closingItem");
 
 MainMenu::MainMenu() = default;
 
@@ -63,6 +77,11 @@ MainMenu *MainMenu::setCurrent(MainMenu *menu)
     MainMenu *previous = installedMenu;
     installedMenu = menu;
     return previous;
+}
+
+void MainMenu::addItem(QMenu &menu, QAction *item)
+{
+    menu.insertAction(closingSection(menu), item);
 }
 
 QString MainMenu::plainTitle(const QString &title)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QMenu;
 class QMenuBar;
 
@@ -37,6 +38,12 @@ public:
 
     // A menu or item title as shown: "&File" is "File", "&&" is a literal "&".
     static QString plainTitle(const QString &title);
+
+    // The object name of an item that closes its menu, with the separator before it (File's
+    // Quit): items added later go before that section.
+    static const QString kClosingItemName;
+    // Adds item to menu: at the end, or before the menu's closing section.
+    static void addItem(QMenu &menu, QAction *item);
 
 private:
     std::vector<std::unique_ptr<QMenu>> m_menus;

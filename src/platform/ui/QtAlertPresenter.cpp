@@ -27,10 +27,24 @@ AlertResponse responseOf(const QMessageBox &box, const QList<QAbstractButton *> 
     return response;
 }
 
+QMessageBox::Icon iconOf(AlertRequest::Style style)
+{
+    switch (style) {
+    case AlertRequest::Style::Informational:
+        return QMessageBox::Information;
+    case AlertRequest::Style::Critical:
+        return QMessageBox::Critical;
+    case AlertRequest::Style::Warning:
+        break;
+    }
+    return QMessageBox::Warning;
+}
+
 AlertBox makeAlertBox(const AlertRequest &request, QWidget *parent)
 {
     AlertBox alert{std::make_unique<QMessageBox>(parent), {}};
     QMessageBox &box = *alert.box;
+    box.setIcon(iconOf(request.style));
     box.setText(request.messageText);
     box.setInformativeText(request.informativeText);
     for (qsizetype i = 0; i < request.buttons.size(); ++i) {

@@ -56,6 +56,29 @@ TEST(QtAlertPresenterTest, ModalAlertAnswersTheIndexOfTheClickedButton)
     }
 }
 
+TEST(QtAlertPresenterTest, EachKindOfAlertShowsItsIcon)
+{
+    using Style = AlertRequest::Style;
+    const std::pair<Style, QMessageBox::Icon> cases[] = {
+        {Style::Warning, QMessageBox::Warning},
+        {Style::Informational, QMessageBox::Information},
+        {Style::Critical, QMessageBox::Critical},
+    };
+    for (const auto &[style, icon] : cases) {
+        AlertRequest request;
+        request.messageText = QStringLiteral("The note could not be saved.");
+        request.style = style;
+        QMessageBox::Icon shown = QMessageBox::NoIcon;
+        whenModalShown<QMessageBox>([&](QMessageBox *box) {
+            shown = box->icon();
+            box->defaultButton()->click();
+        });
+        lq::QtAlertPresenter().runModal(request);
+        EXPECT_EQ(shown, icon);
+    }
+    EXPECT_EQ(AlertRequest().style, Style::Warning);
+}
+
 TEST(QtAlertPresenterTest, SuppressionBoxReportsItsState)
 {
     AlertRequest request;
