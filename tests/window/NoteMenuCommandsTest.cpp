@@ -96,6 +96,8 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
 {
     const QString pdf = makeSlides(2, u"talk.pdf"_s);
     const QString text = makeFile(u"notes.txt"_s);
+    const QString empty = temp.filePath(u"empty.pdf"_s);
+    ASSERT_TRUE(lq::test::writePdfWithoutPages(empty));
     struct Case
     {
         const char *name;
@@ -104,7 +106,8 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
         int alertsAfter;
     } cases[] = {{"cancelled", std::nullopt, false, 0},
                  {"not a PDF", text, false, 1},
-                 {"a PDF", pdf, true, 1}};
+                 {"a PDF without pages", empty, false, 2},
+                 {"a PDF", pdf, true, 2}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         if (c.chosen)
@@ -113,10 +116,12 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
             panels.cancel();
         EXPECT_TRUE(enabledWhenShown("openAddSlidesDialog"));
         item("openAddSlidesDialog")->trigger();
+        note->activate();
         EXPECT_EQ(document->recordingObject().hasSlides(), c.slidesAfter);
         EXPECT_EQ(alerts.shown().size(), c.alertsAfter);
     }
-    ASSERT_EQ(panels.shown().size(), 3);
+    EXPECT_EQ(alerts.last().request.messageText, u"Error adding slides file %1."_s.arg(empty));
+    ASSERT_EQ(panels.shown().size(), 4);
     EXPECT_EQ(panels.shown()[0].kind, lq::FilePanel::Kind::Open);
     EXPECT_EQ(panels.shown()[0].title, u"Add Slides"_s);
     EXPECT_EQ(panels.shown()[0].message,

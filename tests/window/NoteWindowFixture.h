@@ -25,6 +25,13 @@ public:
         controller = made.get();
         document->addWindowController(std::move(made));
         window().show();
+        activate();
+    }
+
+    // The offscreen platform gives the activation back to no window when a progress window
+    // closes.
+    void activate() const
+    {
         window().activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
     }
