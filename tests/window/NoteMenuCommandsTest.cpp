@@ -1,6 +1,7 @@
 // The note commands of the menus that take a file or change the media: adding and removing
 // slides, importing media, cropping.
 #include "document/ImportMediaDialogs.h"
+#include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
@@ -142,6 +143,23 @@ TEST_F(NoteMenuCommandsTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
     EXPECT_FALSE(enabledWhenShown("removeSlides"));
     document->undoManager()->undo();
     EXPECT_TRUE(document->recordingObject().hasSlides());
+}
+
+TEST_F(NoteMenuCommandsTest, ForgetAllSlideChangesIsOfferedWithSlidesWhileNothingPlays)
+{
+    const WrenEvents &events = document->recordingObject().events();
+    EXPECT_FALSE(enabledWhenShown("forgetAllSlideChanges"));
+    document->recordingObject().addSession(WrenTimerSession::sessionWithLength(30.0));
+    note->controller->addPath(makeSlides(3, u"slides.pdf"_s)); // slide 1 is stamped at the start
+    note->activate();
+    document->playing = true;
+    EXPECT_FALSE(enabledWhenShown("forgetAllSlideChanges"));
+    document->playing = false;
+    item("forgetAllSlideChanges")->trigger();
+    EXPECT_FALSE(events.lastSlideEvent());
+    EXPECT_EQ(document->undoManager()->undoActionName(), u"Forget All Slide Changes"_s);
+    document->undoManager()->undo();
+    EXPECT_TRUE(events.lastSlideEvent());
 }
 
 TEST_F(NoteMenuCommandsTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
