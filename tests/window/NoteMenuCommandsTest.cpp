@@ -1,11 +1,14 @@
 // The note commands of the menus that take a file or change the media: adding and removing
 // slides, importing media, cropping.
 #include "document/ImportMediaDialogs.h"
+#include "document/WrenTextView.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
+#include "platform/foundation/ClockSource.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/pdf/PdfTestFiles.h"
+#include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
@@ -16,6 +19,7 @@
 #include "support/ScriptedPanelPresenter.h"
 #include "support/TestUserDefaults.h"
 #include "window/DocumentMenus.h"
+#include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
 
 #include <QFile>
@@ -160,6 +164,32 @@ TEST_F(NoteMenuCommandsTest, ForgetAllSlideChangesIsOfferedWithSlidesWhileNothin
     EXPECT_EQ(document->undoManager()->undoActionName(), u"Forget All Slide Changes"_s);
     document->undoManager()->undo();
     EXPECT_TRUE(events.lastSlideEvent());
+}
+
+// The slide showing when Record is pressed is the new session's first stamp.
+TEST_F(NoteMenuCommandsTest, ARecordingStartsWithTheSlideShowing)
+{
+    lq::ManualClockSource clock;
+    const lq::ClockSource *previousClock = lq::ClockSource::setCurrent(&clock);
+    DocumentWindow &w = note->window();
+    note->controller->addPath(makeSlides(4, u"slides.pdf"_s));
+    for (const int32_t session : {0, 1}) {
+        if (session == 1)
+            w.nextSlideButton->click(); // to 3, after the turn to 2 while recording
+        const uint32_t shown = note->controller->slideNum();
+        w.recordButton->click();
+        clock.advance(1.0);
+        QTest::keyClicks(w.textView, u"ab"_s);
+        w.nextSlideButton->click();
+        w.recordButton->click();
+        const WrenEvents::StampList &stamps = document->recordingObject().events().getEvents();
+        const auto first = std::find_if(stamps.begin(), stamps.end(),
+                                        [&](const auto &s) { return s->session() == session; });
+        ASSERT_NE(first, stamps.end());
+        EXPECT_EQ(std::tuple((*first)->type(), (*first)->index(), (*first)->offset()),
+                  std::tuple(int32_t(WrenTimeStampTypeSlide), shown, 0.0));
+    }
+    lq::ClockSource::setCurrent(previousClock);
 }
 
 TEST_F(NoteMenuCommandsTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)
