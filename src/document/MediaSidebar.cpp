@@ -5,6 +5,8 @@
 #include <QSplitter>
 #include <QToolButton>
 
+#include <utility>
+
 MediaSidebar::MediaSidebar(QSplitter &splitView, QWidget &sidebar, QAbstractButton &collapseButton,
                            double &mediaWidth, std::function<void(double)> positionDivider)
     : m_splitView(&splitView)
@@ -21,6 +23,7 @@ MediaSidebar::MediaSidebar(QSplitter &splitView, QWidget &sidebar, QAbstractButt
     if (QSplitterHandle *divider = splitView.handle(1))
         divider->installEventFilter(this);
     sidebar.installEventFilter(this);
+    splitView.installEventFilter(this);
     connect(&splitView, &QSplitter::splitterMoved, this, &MediaSidebar::didResizeSubviews);
     didResizeSubviews();
 }
@@ -30,6 +33,7 @@ MediaSidebar::~MediaSidebar()
     if (QWidget *sidebar = m_sidebar.data())
         sidebar->removeEventFilter(this);
     if (QSplitter *split = splitView()) {
+        split->removeEventFilter(this);
         if (QSplitterHandle *divider = split->handle(1))
             divider->removeEventFilter(this);
     }
@@ -68,6 +72,22 @@ void MediaSidebar::expand()
     if (!split)
         return;
     m_positionDivider(split->width() - split->handleWidth() - m_mediaWidth);
+    didResizeSubviews();
+}
+
+void MediaSidebar::positionDividerWhenShown(double position)
+{
+    if (QSplitter *split = splitView())
+        m_pendingDivider = PendingDivider{position, split->window()->width()};
+}
+
+void MediaSidebar::placePendingDivider()
+{
+    QSplitter *split = splitView();
+    if (!split || !m_pendingDivider)
+        return;
+    const PendingDivider pending = *std::exchange(m_pendingDivider, std::nullopt);
+    m_positionDivider(pending.position + split->window()->width() - pending.windowWidth);
     didResizeSubviews();
 }
 
@@ -126,6 +146,8 @@ bool MediaSidebar::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Hide:
         if (watched == m_sidebar)
             didResizeSubviews();
+        else if (watched == m_splitView && event->type() == QEvent::Show)
+            placePendingDivider();
         break;
     default:
         break;

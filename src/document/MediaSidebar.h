@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 class QAbstractButton;
 class QSplitter;
@@ -35,6 +36,10 @@ public:
     // a collapsed sidebar is expanded instead and false answered.
     bool shouldCollapseForDoubleClick(const QWidget *view);
     void expand();
+    // Before its window shows, the split view has no width to place the divider in: the position
+    // waits for its first show, moved by what the window's width changed meanwhile (the text
+    // area takes what the window gains).
+    void positionDividerWhenShown(double position);
     void collapseButtonPressed();
     // The button's image follows the sidebar's width.
     void didResizeSubviews();
@@ -45,6 +50,7 @@ protected:
 private:
     void collapse();
     bool collapsed() const;
+    void placePendingDivider();
 
     // Widgets are looked at through qobject_cast, which answers null for one being destroyed
     // (events still arrive while a window takes its widgets down).
@@ -56,4 +62,11 @@ private:
     QPointer<QWidget> m_button;
     double &m_mediaWidth;
     std::function<void(double)> m_positionDivider;
+
+    struct PendingDivider
+    {
+        double position;
+        int windowWidth;
+    };
+    std::optional<PendingDivider> m_pendingDivider;
 };

@@ -236,6 +236,8 @@ public:
     // A failure is told in an alert.
     void addSlides(const QString &path) override;
     void removeSlides();
+    // Removes every slide stamp of the recording, as one undo step.
+    void forgetAllSlideChanges();
     // What the user chose to do with slides added to a note that has some: the recording's mode.
     static int slidesModeForAnswer(int buttonIndex);
     // The transport buttons of the window, clicked as by the user (nothing without a window

@@ -1,4 +1,5 @@
-// The note's slides commands: adding a PDF to the recording and removing the slides.
+// The note's slides commands: adding a PDF to the recording, removing the slides and forgetting
+// the slide changes.
 #include "document/BMProgressController.h"
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
@@ -67,4 +68,9 @@ void MyDocument::addSlides(const QString &path)
 void MyDocument::removeSlides()
 {
     m_recordingObject->removeSlides();
+}
+
+void MyDocument::forgetAllSlideChanges()
+{
+    m_recordingObject->removeAllSlidesEvents();
 }

@@ -3,6 +3,7 @@
 #include "document/DefaultWindowState.h"
 #include "document/DocumentWindowController.h"
 #include "document/InformationBar.h"
+#include "document/MediaSidebar.h"
 #include "document/MyDocument.h"
 #include "document/ScaledImageHandler.h"
 #include "document/UndoableTextChanges.h"
@@ -229,6 +230,10 @@ void MyDocument::positionDivider(double position)
         return;
     const DocumentWindowOutlets &outlets = m_windowController->outlets();
     QSplitter *splitter = outlets.mainSplitView;
+    if (!splitter->isVisible() && m_sidebar) {
+        m_sidebar->positionDividerWhenShown(position);
+        return;
+    }
     const QList<int> sizes = splitter->sizes();
     int total = 0;
     for (const int size : sizes)

@@ -53,8 +53,13 @@ bool WrenSlides::addSlides(const QString &newPath, int mode)
         lq::log(QStringLiteral("Could not add slides, file is not a PDF\n"));
         return false;
     }
-    if (!lq::PdfDocument::open(*resolved, nullptr))
+    const std::unique_ptr<lq::PdfDocument> document = lq::PdfDocument::open(*resolved, nullptr);
+    if (!document)
         return false;
+    if (document->pageCount() == 0) {
+        lq::log(QStringLiteral("Could not add slides, the PDF has no pages\n"));
+        return false;
+    }
     return mode == kReplaceMode ? replaceSlides(*resolved) : mergeSlides(*resolved, mode);
 }
 

@@ -28,11 +28,15 @@ struct Command
     std::function<void(MyDocument &)> run;
 };
 
-// The note of the active window (its own window, or later a window it promoted).
+// The controller of the active window (a note's own window, or later a window it promoted).
+RecordingController *activeController()
+{
+    return RecordingController::controllerOfWindow(QApplication::activeWindow());
+}
+
 MyDocument *activeNote()
 {
-    RecordingController *controller =
-        RecordingController::controllerOfWindow(QApplication::activeWindow());
+    RecordingController *controller = activeController();
     return controller ? &controller->document() : nullptr;
 }
 
@@ -85,6 +89,15 @@ QList<Command> commands()
          {},
          [](MyDocument &note) { return note.recordingObject().hasSlides(); },
          [](MyDocument &note) { note.removeSlides(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Forget All Slide Changes"),
+         "forgetAllSlideChanges",
+         {},
+         [](MyDocument &note) {
+             const RecordingController *controller = activeController();
+             return !note.playing && controller && !controller->slidesPath().isEmpty();
+         },
+         [](MyDocument &note) { note.forgetAllSlideChanges(); }},
         {QT_TRANSLATE_NOOP("DocumentMenus", "Recording"),
          QT_TRANSLATE_NOOP("DocumentMenus", "Crop Recording at Playhead…"),
          "trimRecordingFromNow",

@@ -77,7 +77,8 @@ bool RecordingController::loadSlides(const QString &path)
 {
     lq::Error error;
     std::shared_ptr<SlidesPages> pages = SlidesPages::open(path, &error);
-    if (!pages) {
+    // A PDF without pages has no slide to show.
+    if (!pages || pages->pageCount() == 0) {
         // One alert at a time: a slide change asked for while it is up fails quietly.
         if (m_slidesAlertShowing)
             return false;

@@ -185,6 +185,9 @@ void RecordingController::recordButtonPressed()
          {w.audioCheckBox, w.videoCheckBox, w.audioPreviewCheckBox, w.videoPreviewCheckBox})
         box->setEnabled(false);
     m_recording = true;
+    // The slide on screen is where the new session starts.
+    if (m_slideNum.load() != 0)
+        tellNoteOfSlide();
 }
 
 void RecordingController::stopRecording()

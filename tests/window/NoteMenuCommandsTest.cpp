@@ -1,10 +1,14 @@
 // The note commands of the menus that take a file or change the media: adding and removing
 // slides, importing media, cropping.
 #include "document/ImportMediaDialogs.h"
+#include "document/WrenTextView.h"
+#include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
+#include "platform/foundation/ClockSource.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/pdf/PdfTestFiles.h"
+#include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
@@ -15,6 +19,7 @@
 #include "support/ScriptedPanelPresenter.h"
 #include "support/TestUserDefaults.h"
 #include "window/DocumentMenus.h"
+#include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
 
 #include <QFile>
@@ -96,6 +101,8 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
 {
     const QString pdf = makeSlides(2, u"talk.pdf"_s);
     const QString text = makeFile(u"notes.txt"_s);
+    const QString empty = temp.filePath(u"empty.pdf"_s);
+    ASSERT_TRUE(lq::test::writePdfWithoutPages(empty));
     struct Case
     {
         const char *name;
@@ -104,7 +111,8 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
         int alertsAfter;
     } cases[] = {{"cancelled", std::nullopt, false, 0},
                  {"not a PDF", text, false, 1},
-                 {"a PDF", pdf, true, 1}};
+                 {"a PDF without pages", empty, false, 2},
+                 {"a PDF", pdf, true, 2}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         if (c.chosen)
@@ -113,10 +121,12 @@ TEST_F(NoteMenuCommandsTest, AddSlidesAsksForAFileAndTheChosenPdfBecomesTheSlide
             panels.cancel();
         EXPECT_TRUE(enabledWhenShown("openAddSlidesDialog"));
         item("openAddSlidesDialog")->trigger();
+        note->activate();
         EXPECT_EQ(document->recordingObject().hasSlides(), c.slidesAfter);
         EXPECT_EQ(alerts.shown().size(), c.alertsAfter);
     }
-    ASSERT_EQ(panels.shown().size(), 3);
+    EXPECT_EQ(alerts.last().request.messageText, u"Error adding slides file %1."_s.arg(empty));
+    ASSERT_EQ(panels.shown().size(), 4);
     EXPECT_EQ(panels.shown()[0].kind, lq::FilePanel::Kind::Open);
     EXPECT_EQ(panels.shown()[0].title, u"Add Slides"_s);
     EXPECT_EQ(panels.shown()[0].message,
@@ -137,6 +147,49 @@ TEST_F(NoteMenuCommandsTest, RemoveSlidesIsOfferedOnlyWithSlidesAndCanBeUndone)
     EXPECT_FALSE(enabledWhenShown("removeSlides"));
     document->undoManager()->undo();
     EXPECT_TRUE(document->recordingObject().hasSlides());
+}
+
+TEST_F(NoteMenuCommandsTest, ForgetAllSlideChangesIsOfferedWithSlidesWhileNothingPlays)
+{
+    const WrenEvents &events = document->recordingObject().events();
+    EXPECT_FALSE(enabledWhenShown("forgetAllSlideChanges"));
+    document->recordingObject().addSession(WrenTimerSession::sessionWithLength(30.0));
+    note->controller->addPath(makeSlides(3, u"slides.pdf"_s)); // slide 1 is stamped at the start
+    note->activate();
+    document->playing = true;
+    EXPECT_FALSE(enabledWhenShown("forgetAllSlideChanges"));
+    document->playing = false;
+    item("forgetAllSlideChanges")->trigger();
+    EXPECT_FALSE(events.lastSlideEvent());
+    EXPECT_EQ(document->undoManager()->undoActionName(), u"Forget All Slide Changes"_s);
+    document->undoManager()->undo();
+    EXPECT_TRUE(events.lastSlideEvent());
+}
+
+// The slide showing when Record is pressed is the new session's first stamp.
+TEST_F(NoteMenuCommandsTest, ARecordingStartsWithTheSlideShowing)
+{
+    lq::ManualClockSource clock;
+    const lq::ClockSource *previousClock = lq::ClockSource::setCurrent(&clock);
+    DocumentWindow &w = note->window();
+    note->controller->addPath(makeSlides(4, u"slides.pdf"_s));
+    for (const int32_t session : {0, 1}) {
+        if (session == 1)
+            w.nextSlideButton->click(); // to 3, after the turn to 2 while recording
+        const uint32_t shown = note->controller->slideNum();
+        w.recordButton->click();
+        clock.advance(1.0);
+        QTest::keyClicks(w.textView, u"ab"_s);
+        w.nextSlideButton->click();
+        w.recordButton->click();
+        const WrenEvents::StampList &stamps = document->recordingObject().events().getEvents();
+        const auto first = std::find_if(stamps.begin(), stamps.end(),
+                                        [&](const auto &s) { return s->session() == session; });
+        ASSERT_NE(first, stamps.end());
+        EXPECT_EQ(std::tuple((*first)->type(), (*first)->index(), (*first)->offset()),
+                  std::tuple(int32_t(WrenTimeStampTypeSlide), shown, 0.0));
+    }
+    lq::ClockSource::setCurrent(previousClock);
 }
 
 TEST_F(NoteMenuCommandsTest, ImportIsRefusedWhileTheNoteRecordsOrPlays)

@@ -14,17 +14,27 @@
 
 namespace lq::test {
 
-// A new note in its own window, set up by the note as the program does, shown and active. The
-// engines it records and plays with, and the user defaults, are the test's.
+// A note (a new one unless given) in its own window, set up hidden by the note as the program
+// does, then shown and active. The engines it records and plays with, and the user defaults,
+// are the test's.
 class NoteWindowFixture
 {
 public:
-    explicit NoteWindowFixture(PrefsController &preferences) : document(MyDocument::create())
+    explicit NoteWindowFixture(PrefsController &preferences,
+                               std::unique_ptr<MyDocument> note = MyDocument::create())
+        : document(std::move(note))
     {
         auto made = std::make_unique<RecordingController>(*document, preferences);
         controller = made.get();
         document->addWindowController(std::move(made));
         window().show();
+        activate();
+    }
+
+    // The offscreen platform gives the activation back to no window when a progress window
+    // closes.
+    void activate() const
+    {
         window().activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
     }

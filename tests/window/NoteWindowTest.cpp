@@ -3,6 +3,8 @@
 #include "document/WrenTextView.h"
 #include "model/WrenEvents.h"
 #include "model/WrenRecording.h"
+#include "platform/document/SaveOperation.h"
+#include "platform/pdf/PdfTestFiles.h"
 #include "preferences/PrefsController.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
@@ -10,12 +12,18 @@
 #include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/DocumentWindow.h"
+#include "window/NoteWindowFixture.h"
+#include "window/PdfView.h"
 #include "window/RecordingController.h"
+#include "window/SidebarSection.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +66,57 @@ TEST(NoteWindowTest, ANewNoteOpensInItsWindowAndTypingIsStampedAndCounted)
     const QImage shot = lq::test::picture(window, 1.0);
     shot.save(QDir(QCoreApplication::applicationDirPath()).filePath(u"NoteWindow.png"_s));
     EXPECT_GT(lq::test::colourCount(shot), 8);
+}
+
+// Saved and opened again, the sidebar is as it was: the divider to the pixel, the slides section
+// open or shut, the slide in it.
+TEST(NoteWindowTest, AReopenedNoteShowsItsSidebarAndSlidesAsSaved)
+{
+    lq::test::TestUserDefaults defaults;
+    lq::test::FakeCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    lq::test::FakeEngineFactory engines;
+    PrefsController preferences(PrefsController::Services{&devices, &updater});
+    QTemporaryDir folder;
+    const QString slides = folder.filePath(u"slides.pdf"_s);
+    ASSERT_TRUE(lq::test::writePdf(slides, QList<QSize>(4, QSize(400, 300))));
+    const struct
+    {
+        const char *name;
+        int divider; // -1: collapsed by the button
+        bool slidesOpen;
+    } cases[] = {{"open", 520, true}, {"slides-shut", 380, false}, {"collapsed", -1, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString package = folder.filePath(QLatin1String(c.name) + u".lumaquill"_s);
+        {
+            lq::test::NoteWindowFixture note(preferences);
+            DocumentWindow &w = note.window();
+            note.controller->addPath(slides);
+            if (c.divider < 0)
+                w.collapseButton->click();
+            else
+                note.document->positionDivider(c.divider);
+            if (!c.slidesOpen)
+                w.slidesSectionView->disclosureButton()->click();
+            ASSERT_TRUE(note.document->saveToUrl(package, lq::SaveOperation::SaveAs, nullptr));
+            note.document->close();
+        }
+        std::unique_ptr<MyDocument> opened = MyDocument::create();
+        ASSERT_TRUE(opened->openUrl(package, nullptr));
+        lq::test::NoteWindowFixture note(preferences, std::move(opened));
+        DocumentWindow &w = note.window();
+        lq::test::picture(w, 1.0).save(QDir(QCoreApplication::applicationDirPath())
+                                           .filePath(u"ReopenedNote-%1.png"_s.arg(c.name)));
+        const QList<int> sizes = w.mainSplitView->sizes();
+        EXPECT_EQ(sizes.value(0), c.divider < 0
+                                      ? w.mainSplitView->width() - w.mainSplitView->handleWidth()
+                                      : c.divider);
+        EXPECT_EQ(w.slidesSectionView->expanded(), c.slidesOpen);
+        EXPECT_EQ(w.slidesPDFMiniView->isVisible(), c.slidesOpen);
+        EXPECT_EQ(w.totalSlidesField->text(), u"Slide 1 of 4"_s);
+        note.document->close();
+    }
 }
 
 } // namespace
