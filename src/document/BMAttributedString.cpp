@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <limits>
-#include <mutex>
 
 using lq::ArchiveAttributes;
 using lq::ArchiveValue;
@@ -53,15 +52,17 @@ ArchiveAttributes portableAttributes(const TextAttributes &attributes)
 
 std::shared_ptr<BMAttributedString> decodeBMAttributedString(lq::KeyedUnarchiver &coder);
 
-void registerArchiveClasses()
+// Registers the classes of a portable text's archive and answers them.
+const lq::ArchiveClasses &registerArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        lq::CodedAttributedString::registerArchiveClasses();
+    static const lq::ArchiveClasses classes = [] {
+        lq::ArchiveClasses names = lq::CodedAttributedString::registerArchiveClasses();
         lq::registerArchiveClass(kClassName, [](lq::KeyedUnarchiver &coder) -> lq::ArchivablePtr {
             return decodeBMAttributedString(coder);
         });
-    });
+        return names.unite({kClassName});
+    }();
+    return classes;
 }
 
 std::shared_ptr<BMAttributedString> decodeBMAttributedString(lq::KeyedUnarchiver &coder)
@@ -250,6 +251,6 @@ QByteArray BMAttributedString::archivedData() const
 std::shared_ptr<BMAttributedString> BMAttributedString::unarchived(const QByteArray &data,
                                                                    lq::Error *error)
 {
-    registerArchiveClasses();
-    return lq::KeyedUnarchiver::unarchiveObject<BMAttributedString>(data, error);
+    return lq::KeyedUnarchiver::unarchiveObject<BMAttributedString>(data, registerArchiveClasses(),
+                                                                    error);
 }

@@ -436,7 +436,8 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         return notANote();
     const std::shared_ptr<WrenRecording> recordingObject =
         lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
-            *recordingData, &cause, WrenEvents::decodingContext(text->length()));
+            *recordingData, registerModelArchiveClasses(), &cause,
+            WrenEvents::decodingContext(text->length()));
     if (!recordingObject)
         return damaged(tr("its recording is damaged"), cause);
 

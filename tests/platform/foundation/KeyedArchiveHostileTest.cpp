@@ -191,7 +191,8 @@ TEST_F(KeyedArchiveHostileTest, ReadsTheMutableCollectionClassesOfOtherWriters)
         classRecord("NSMutableData"),
     });
     Error error;
-    const std::optional<ArchiveValue> decoded = KeyedUnarchiver::unarchive(bytes, &error);
+    const std::optional<ArchiveValue> decoded =
+        KeyedUnarchiver::unarchive(bytes, test::kArchiveTestClasses, &error);
     ASSERT_TRUE(decoded) << qPrintable(error.localizedDescription());
     const ArchiveArray &items = decoded->toArray();
     ASSERT_EQ(items.size(), 3);
@@ -363,7 +364,7 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
         SCOPED_TRACE(testCase.name);
         Error error;
         const std::optional<ArchiveValue> value =
-            KeyedUnarchiver::unarchive(testCase.bytes, &error);
+            KeyedUnarchiver::unarchive(testCase.bytes, test::kArchiveTestClasses, &error);
         EXPECT_FALSE(value);
         EXPECT_EQ(error.domain(), "archive");
         EXPECT_TRUE(error.localizedDescription().contains(QString::fromUtf8(testCase.fault)))
@@ -372,10 +373,12 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
     }
 
     // The raw archive itself, and nesting within the limit, are fine.
-    const std::optional<ArchiveValue> raw42 = KeyedUnarchiver::unarchive(rawArchive().bytes());
+    const std::optional<ArchiveValue> raw42 =
+        KeyedUnarchiver::unarchive(rawArchive().bytes(), test::kArchiveTestClasses);
     ASSERT_TRUE(raw42);
     EXPECT_EQ(raw42->toInteger(), 42);
-    std::optional<ArchiveValue> nested = KeyedUnarchiver::unarchive(nestedArrays(500));
+    std::optional<ArchiveValue> nested =
+        KeyedUnarchiver::unarchive(nestedArrays(500), test::kArchiveTestClasses);
     ASSERT_TRUE(nested);
     int depth = 0;
     for (; nested->kind() == ArchiveValue::Kind::Array && !nested->toArray().isEmpty(); ++depth)
@@ -398,7 +401,8 @@ TEST_F(KeyedArchiveHostileTest, TruncatedAndBitFlippedArchivesNeverCrash)
     int refused = 0;
     auto check = [&](const QByteArray &damaged) {
         Error error;
-        const std::optional<ArchiveValue> value = KeyedUnarchiver::unarchive(damaged, &error);
+        const std::optional<ArchiveValue> value =
+            KeyedUnarchiver::unarchive(damaged, test::kArchiveTestClasses, &error);
         if (value) {
             ++decoded;
         } else {
@@ -442,19 +446,73 @@ TEST_F(KeyedArchiveHostileTest, SharedBytesDecodeWithinABoundOfTheArchiveSize)
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.name);
         Error error;
-        EXPECT_FALSE(KeyedUnarchiver::unarchive(testCase.bytes, &error));
+        EXPECT_FALSE(KeyedUnarchiver::unarchive(testCase.bytes, test::kArchiveTestClasses, &error));
         EXPECT_TRUE(error.localizedDescription().contains(QStringLiteral("far more values")))
             << qPrintable(error.localizedDescription());
     }
 
     // A little sharing is read as written: each copy is the whole list.
     Error error;
-    const std::optional<ArchiveValue> few =
-        KeyedUnarchiver::unarchive(test::sharedListArchive(200, Sharing::SameOffset), &error);
+    const std::optional<ArchiveValue> few = KeyedUnarchiver::unarchive(
+        test::sharedListArchive(200, Sharing::SameOffset), test::kArchiveTestClasses, &error);
     ASSERT_TRUE(few) << qPrintable(error.localizedDescription());
     ASSERT_GT(few->toArray().size(), 1);
     for (const ArchiveValue &copy : few->toArray())
         EXPECT_EQ(copy.toArray().size(), 50);
+}
+
+// An object whose decodings are counted.
+class CountedObject : public Archivable
+{
+public:
+    static inline int decoded = 0;
+    QStringList archiveClassNames() const override { return {QStringLiteral("TestCounted")}; }
+    void encodeWithCoder(KeyedArchiver &) const override {}
+};
+
+// A caller names the classes its kind of archive may hold (as a secure decoder does): any other
+// fails the decoding before its decoder runs, however deep it sits.
+TEST_F(KeyedArchiveHostileTest, AnArchiveDecodesOnlyTheClassesItsCallerAllows)
+{
+    registerArchiveClass(QStringLiteral("TestCounted"), [](KeyedUnarchiver &) {
+        ++CountedObject::decoded;
+        return std::make_shared<CountedObject>();
+    });
+    const ArchiveValue counted = ArchiveValue::object(std::make_shared<CountedObject>());
+    const auto linkTo = [](const ArchiveValue &target) {
+        auto link = std::make_shared<test::ArchiveTestLink>();
+        link->target = target;
+        return ArchiveValue::object(link);
+    };
+    const struct
+    {
+        const char *name;
+        ArchiveValue root;
+        ArchiveClasses classes;
+        bool decodes;
+    } cases[] = {
+        {"allowed", counted, {QStringLiteral("TestCounted")}, true},
+        {"not allowed", counted, {QStringLiteral("TestLink")}, false},
+        {"not allowed inside an allowed one", linkTo(counted), {QStringLiteral("TestLink")}, false},
+        {"plain values in any archive",
+         ArchiveValue::array({ArchiveValue::string(QStringLiteral("text")),
+                              ArchiveValue::dictionary({}), ArchiveValue::data("bytes")}),
+         {},
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        CountedObject::decoded = 0;
+        Error error;
+        const std::optional<ArchiveValue> value =
+            KeyedUnarchiver::unarchive(KeyedArchiver::archivedData(c.root), c.classes, &error);
+        EXPECT_EQ(value.has_value(), c.decodes) << qPrintable(error.localizedDescription());
+        if (c.decodes)
+            continue;
+        EXPECT_EQ(CountedObject::decoded, 0);
+        EXPECT_TRUE(error.localizedDescription().contains(QStringLiteral("“TestCounted”")))
+            << qPrintable(error.localizedDescription());
+    }
 }
 
 } // namespace
