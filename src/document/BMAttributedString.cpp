@@ -1,12 +1,12 @@
 #include "document/BMAttributedString.h"
 
 #include "document/BMAttributeTranslation.h"
+#include "document/PackageMember.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/text/AttributedStringCoding.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <limits>
@@ -137,12 +137,14 @@ std::optional<ArchiveValue> BMAttributedString::imageAttribute(const lq::TextAtt
     if (!imageDir.isEmpty() && keptNames.remove(attachment.imagePath)) {
         // The first image of a kept name keeps it.
         path = attachment.imagePath;
-        QFile file(imageDir + u'/' + path);
-        if (!file.open(QIODevice::ReadOnly))
-            lq::log(QStringLiteral("Image at %1 appears to have disappeared. Recreating")
-                        .arg(file.fileName()));
+        // Linked into the next package only when the stored one holds these very bytes as a
+        // file of its own.
+        const PackageMember file(imageDir, path);
+        if (!file.bytes())
+            lq::log(QStringLiteral("Image at %1/%2 appears to have disappeared. Recreating")
+                        .arg(imageDir, path));
         else
-            unchanged = file.readAll() == attachment.fileData;
+            unchanged = *file.bytes() == attachment.fileData;
     } else {
         const QString stem = nextImageFile();
         if (stem.isEmpty()) {

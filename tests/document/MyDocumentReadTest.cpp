@@ -31,27 +31,7 @@ void patchMember(const QString &package, const QString &member, const QByteArray
     writeBytes(package + QLatin1Char('/') + member, bytes);
 }
 
-void replaceMember(const QString &package, const QString &member, const QByteArray &bytes)
-{
-    QFile::remove(package + QLatin1Char('/') + member);
-    writeBytes(package + QLatin1Char('/') + member, bytes);
-}
-
-class MyDocumentReadTest : public PackageTest
-{
-protected:
-    // A note with the rich sample text, an image and two sessions of media, saved at name.
-    QString savedNote(const QString &name)
-    {
-        auto document = newDocument();
-        document->textStorage().setAttributedString(richSample());
-        addMediaSession(*document, "movie 0");
-        addMediaSession(*document, "movie 1");
-        const QString package = at(name);
-        EXPECT_TRUE(document->saveToUrl(package, SaveOperation::SaveAs, nullptr));
-        return package;
-    }
-};
+using MyDocumentReadTest = PackageTest;
 
 TEST_F(MyDocumentReadTest, ReadingFallsBackToThePortableTextAndRefusesWhatIsNoNote)
 {
