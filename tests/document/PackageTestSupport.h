@@ -6,7 +6,6 @@
 #include "model/WrenRecording.h"
 #include "model/WrenTimerSession.h"
 #include "platform/document/Document.h"
-#include "platform/text/TextFixtures.h"
 #include "support/FakeEngineFactory.h"
 #include "support/ScriptedAlertPresenter.h"
 
@@ -22,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <ctime>
 #include <memory>
 
@@ -38,12 +38,6 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     file.write(bytes);
-}
-
-inline void replaceMember(const QString &package, const QString &member, const QByteArray &bytes)
-{
-    QFile::remove(package + QLatin1Char('/') + member);
-    writeBytes(package + QLatin1Char('/') + member, bytes);
 }
 
 inline ino_t inodeOf(const QString &path)
@@ -76,17 +70,15 @@ inline QMap<QString, QString> treeOf(const QString &folder)
     return tree;
 }
 
-// Files outside a package that nothing may read or write while the package is opened and
-// saved. Each one's access time is set two days back, so that a read moves it (where the file
-// system keeps access times at all: otherwise reads go unseen).
+// Files outside a package that opening and saving it must neither read nor write. Each one's
+// access time is set two days back, so that a read moves it (where the file system keeps access
+// times at all).
 class DecoyFiles
 {
 public:
-    explicit DecoyFiles(QString folder) : m_folder(std::move(folder)) { QDir().mkpath(m_folder); }
-
-    QString add(const QString &name, const QByteArray &bytes)
+    QString add(const QString &path, const QByteArray &bytes)
     {
-        const QString path = QDir(m_folder).filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
         writeBytes(path, bytes);
         const struct timespec times[2] = {{std::time(nullptr) - 2 * 24 * 3600, 0}, {0, UTIME_OMIT}};
         EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
@@ -94,53 +86,33 @@ public:
         return path;
     }
 
-    // The decoys whose bytes, link count or access time changed since they were made.
+    // The decoys read, written or linked to since they were added.
     QStringList touched() const
     {
-        QStringList names;
+        QStringList paths;
         for (auto it = m_states.cbegin(); it != m_states.cend(); ++it) {
             if (stateOf(it.key()) != it.value())
-                names.append(QFileInfo(it.key()).fileName());
+                paths.append(it.key());
         }
-        return names;
+        return paths;
     }
 
 private:
-    struct State
+    // Links, size, and the last read and write in nanoseconds.
+    static std::array<int64_t, 4> stateOf(const QString &path)
     {
-        QByteArray bytes;
-        nlink_t links = 0;
-        struct timespec accessed = {};
-        bool operator!=(const State &other) const
-        {
-            return bytes != other.bytes || links != other.links ||
-                   accessed.tv_sec != other.accessed.tv_sec ||
-                   accessed.tv_nsec != other.accessed.tv_nsec;
-        }
-    };
-    // Read without moving the access time.
-    static State stateOf(const QString &path)
-    {
-        State state;
         struct stat info
         {
         };
-        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-            return state;
-        state.links = info.st_nlink;
-        state.accessed = info.st_atim;
-        const int file =
-            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOATIME | O_CLOEXEC);
-        if (file >= 0) {
-            QFile reader;
-            if (reader.open(file, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-                state.bytes = reader.readAll();
-        }
-        return state;
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        const auto nanoseconds = [](const timespec &time) {
+            return int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+        };
+        return {int64_t(info.st_nlink), int64_t(info.st_size), nanoseconds(info.st_atim),
+                nanoseconds(info.st_mtim)};
     }
 
-    QString m_folder;
-    QMap<QString, State> m_states;
+    QMap<QString, std::array<int64_t, 4>> m_states;
 };
 
 inline PackageMeta metaOf(const QString &package)
@@ -197,18 +169,6 @@ protected:
             writeBytes(path, bytes);
         recording.setRecordingFiles(QStringList{name}, index);
         return path;
-    }
-
-    // A note with the rich sample text, an image and two sessions of media, saved at name.
-    QString savedNote(const QString &name)
-    {
-        auto document = newDocument();
-        document->textStorage().setAttributedString(richSample());
-        addMediaSession(*document, "movie 0");
-        addMediaSession(*document, "movie 1");
-        const QString package = at(name);
-        EXPECT_TRUE(document->saveToUrl(package, SaveOperation::SaveAs, nullptr));
-        return package;
     }
 
     // The items beside path that a save left (other than path itself).

@@ -47,22 +47,19 @@ public:
     bool failWriting = false;
     QList<lq::SaveOperation> operations;
     QList<QString> saved;
-    // Runs while the package is written, before it is complete.
+    // Runs once the save's folder is made, before anything is in it.
     std::function<void()> whileWriting;
 
 protected:
     bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override
     {
         operations.append(operation);
-        const QDir package(target);
-        if (!QDir(target).exists() || !writeAll(package.filePath("a"), contents) || failWriting ||
-            !writeAll(package.filePath("b"), contents)) {
-            lq::setError(error, lq::Error("saving", 5, "Failed to write."));
-            return false;
-        }
         if (whileWriting)
             std::exchange(whileWriting, {})();
-        if (!writeAll(package.filePath("complete"), QByteArray())) {
+        const QDir package(target);
+        if (!QDir(target).exists() || !writeAll(package.filePath("a"), contents) || failWriting ||
+            !writeAll(package.filePath("b"), contents) ||
+            !writeAll(package.filePath("complete"), QByteArray())) {
             lq::setError(error, lq::Error("saving", 5, "Failed to write."));
             return false;
         }
@@ -300,27 +297,18 @@ TEST_F(DocumentTest, LeftoversOfInterruptedSavesAreClearedOrOfferedNeverLostSile
 // clears only the leftovers of saves that ended, never the folder a running save writes.
 TEST_F(DocumentTest, ASaveBeingWrittenIsNotClearedByAnotherSaveOrOpenOfTheSameFile)
 {
-    const struct
-    {
-        const char *name;
-        bool opening;
-    } cases[] = {{"another save", false}, {"an open", true}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const bool opening : {false, true}) {
+        SCOPED_TRACE(opening ? "an open" : "another save");
         QTemporaryDir scratch;
         const QString stored = QDir(scratch.path()).filePath("note.note");
-        TestDocument other;
-        other.contents = "other";
+        TestDocument other, writer;
         ASSERT_TRUE(other.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
-        TestDocument writer;
         writer.contents = "writer";
         bool otherDone = false;
         writer.whileWriting = [&] {
-            otherDone = c.opening ? other.openUrl(stored, nullptr) : other.save(nullptr);
+            otherDone = opening ? other.openUrl(stored, nullptr) : other.save(nullptr);
         };
-        lq::Error error;
-        EXPECT_TRUE(writer.saveToUrl(stored, lq::SaveOperation::SaveAs, &error))
-            << error.localizedDescription().toStdString();
+        EXPECT_TRUE(writer.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
         EXPECT_TRUE(otherDone);
         EXPECT_EQ(readAll(QDir(stored).filePath("a")), "writer");
         EXPECT_TRUE(siblingsOf(stored).isEmpty());
