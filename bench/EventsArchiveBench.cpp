@@ -31,8 +31,8 @@ void BM_DecodeStore(benchmark::State &state)
     const QByteArray bytes = encode(recordedStore(state.range(0)));
     for (auto _ : state) {
         lq::Error error;
-        std::shared_ptr<WrenEvents> decoded =
-            lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(bytes, &error);
+        std::shared_ptr<WrenEvents> decoded = lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(
+            bytes, registerModelArchiveClasses(), &error);
         if (!decoded || decoded->count() != static_cast<size_t>(state.range(0))) {
             state.SkipWithError(qPrintable(error.localizedDescription()));
             break;

@@ -114,7 +114,8 @@ void BM_DecodeArchive(benchmark::State &state)
     const QByteArray data =
         lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(archivedNote()));
     for (auto _ : state) {
-        auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(data);
+        auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
+            data, registerModelArchiveClasses());
         if (!decoded)
             state.SkipWithError("decoding failed");
         benchmark::DoNotOptimize(decoded);

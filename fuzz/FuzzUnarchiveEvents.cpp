@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     lq::Error error;
     const auto events = lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(
-        bytes, &error, WrenEvents::decodingContext(kTextLength));
+        bytes, registerModelArchiveClasses(), &error, WrenEvents::decodingContext(kTextLength));
     if (events) {
         // Exercise the decoded store's look-ups too.
         (void)events->count();

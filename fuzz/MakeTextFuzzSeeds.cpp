@@ -1,8 +1,11 @@
-// Writes archives of small texts, whole and portable, into a folder, as starting points for the
-// text archive fuzzer.
+// Writes archives of small texts, whole and portable, and an archive of another class that a
+// hostile note could hold in their place, into a folder, as starting points for the text archive
+// fuzzer.
 
 #include "document/BMAttributedString.h"
+#include "model/WrenEvents.h"
 #include "platform/text/TextArchive.h"
+#include "support/HostileArchives.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,8 +55,12 @@ int main(int argc, char **argv)
     const AttributedString text = sample();
     const auto portable =
         BMAttributedString::BMAttributedStringWithMacAttributedString(text, {}, 3);
-    const bool written = writeBytes(folder, QStringLiteral("text"), archivedText(text)) &&
-                         writeBytes(folder, QStringLiteral("bmtext"), portable->archivedData()) &&
-                         writeBytes(folder, QStringLiteral("empty-text"), archivedText({}));
+    const bool written =
+        writeBytes(folder, QStringLiteral("text"), archivedText(text)) &&
+        writeBytes(folder, QStringLiteral("bmtext"), portable->archivedData()) &&
+        writeBytes(folder, QStringLiteral("empty-text"), archivedText({})) &&
+        writeBytes(folder, QStringLiteral("event-store-as-text"),
+                   test::eventsArchive({test::timeStampObject(
+                       WrenTimeStampTypeKey, 0, 1.0, WrenEvents::kMaxCharacterCount - 1)}));
     return written ? 0 : 1;
 }

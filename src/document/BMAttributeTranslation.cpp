@@ -1,9 +1,8 @@
 #include "document/BMAttributeTranslation.h"
 
+#include "document/PackageMember.h"
 #include "platform/foundation/Log.h"
 #include "platform/text/ArchiveAttributes.h"
-
-#include <QFile>
 
 #include <unordered_set>
 
@@ -205,13 +204,13 @@ macImageAttachmentAttributeFromBM(const ArchiveValue &value, const QString &imag
     }
     auto known = filesRead.constFind(path);
     if (known == filesRead.constEnd()) {
-        QFile file(imageDir + u'/' + path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            lq::log(QStringLiteral("Failed to read image file %1: %2")
-                        .arg(file.fileName(), file.errorString()));
+        const PackageMember file(imageDir, path);
+        if (!file.bytes()) {
+            lq::log(QStringLiteral("Failed to read image file: %1")
+                        .arg(file.error().localizedDescription()));
             return std::nullopt;
         }
-        known = filesRead.insert(path, file.readAll());
+        known = filesRead.insert(path, *file.bytes());
     }
     return lq::TextAttachment{*known, name, path};
 }

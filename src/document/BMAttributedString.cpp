@@ -1,16 +1,15 @@
 #include "document/BMAttributedString.h"
 
 #include "document/BMAttributeTranslation.h"
+#include "document/PackageMember.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/text/AttributedStringCoding.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <limits>
-#include <mutex>
 
 using lq::ArchiveAttributes;
 using lq::ArchiveValue;
@@ -53,15 +52,17 @@ ArchiveAttributes portableAttributes(const TextAttributes &attributes)
 
 std::shared_ptr<BMAttributedString> decodeBMAttributedString(lq::KeyedUnarchiver &coder);
 
-void registerArchiveClasses()
+// Registers the classes of a portable text's archive and answers them.
+const lq::ArchiveClasses &registerArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        lq::CodedAttributedString::registerArchiveClasses();
+    static const lq::ArchiveClasses classes = [] {
+        lq::ArchiveClasses names = lq::CodedAttributedString::registerArchiveClasses();
         lq::registerArchiveClass(kClassName, [](lq::KeyedUnarchiver &coder) -> lq::ArchivablePtr {
             return decodeBMAttributedString(coder);
         });
-    });
+        return names.unite({kClassName});
+    }();
+    return classes;
 }
 
 std::shared_ptr<BMAttributedString> decodeBMAttributedString(lq::KeyedUnarchiver &coder)
@@ -136,12 +137,14 @@ std::optional<ArchiveValue> BMAttributedString::imageAttribute(const lq::TextAtt
     if (!imageDir.isEmpty() && keptNames.remove(attachment.imagePath)) {
         // The first image of a kept name keeps it.
         path = attachment.imagePath;
-        QFile file(imageDir + u'/' + path);
-        if (!file.open(QIODevice::ReadOnly))
-            lq::log(QStringLiteral("Image at %1 appears to have disappeared. Recreating")
-                        .arg(file.fileName()));
+        // Linked into the next package only when the stored one holds these very bytes as a
+        // file of its own.
+        const PackageMember file(imageDir, path);
+        if (!file.bytes())
+            lq::log(QStringLiteral("Image at %1/%2 appears to have disappeared. Recreating")
+                        .arg(imageDir, path));
         else
-            unchanged = file.readAll() == attachment.fileData;
+            unchanged = *file.bytes() == attachment.fileData;
     } else {
         const QString stem = nextImageFile();
         if (stem.isEmpty()) {
@@ -250,6 +253,6 @@ QByteArray BMAttributedString::archivedData() const
 std::shared_ptr<BMAttributedString> BMAttributedString::unarchived(const QByteArray &data,
                                                                    lq::Error *error)
 {
-    registerArchiveClasses();
-    return lq::KeyedUnarchiver::unarchiveObject<BMAttributedString>(data, error);
+    return lq::KeyedUnarchiver::unarchiveObject<BMAttributedString>(data, registerArchiveClasses(),
+                                                                    error);
 }

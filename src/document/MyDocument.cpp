@@ -3,6 +3,7 @@
 #include "document/BMAttributedString.h"
 #include "document/DocumentWindowController.h"
 #include "document/MediaSidebar.h"
+#include "document/PackageMember.h"
 #include "document/PackageMeta.h"
 #include "document/UndoableTextChanges.h"
 #include "document/VersionGate.h"
@@ -24,7 +25,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QThread>
@@ -53,15 +53,6 @@ lq::Error unexpectedSaveError()
     return statusError(-4, QCoreApplication::translate("MyDocument",
                                                        "The note could not be saved because of an "
                                                        "unexpected error."));
-}
-
-// The member's bytes; nullopt when it is not there.
-std::optional<QByteArray> readMember(const QString &package, const QString &name)
-{
-    QFile file(package + QLatin1Char('/') + name);
-    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
 }
 
 // Waits until done holds or limit passes: the main thread keeps its event loop turning, another
@@ -256,7 +247,6 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     }
     media.paths += m_recordingObject->allRecordingFiles();
     media.currentRecordingFile = m_recordingObject->currentRecordingFile();
-    media.followLinks = m_openedFromRecoveryFile;
     snapshot.recordingArchive =
         lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(m_recordingObject));
     snapshot.storedPackage = fileUrl();
@@ -393,11 +383,13 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         return false;
     };
 
-    const std::optional<QByteArray> metaData = readMember(path, kMetaMember);
-    if (!metaData)
+    const PackageMember metaMember(path, kMetaMember);
+    if (!metaMember.exists())
         return notANote();
+    if (!metaMember.bytes())
+        return damaged(tr("its settings are damaged"), metaMember.error());
     lq::Error cause;
-    const std::optional<PackageMeta> meta = PackageMeta::unarchived(*metaData, &cause);
+    const std::optional<PackageMeta> meta = PackageMeta::unarchived(*metaMember.bytes(), &cause);
     if (!meta)
         return damaged(tr("its settings are damaged"), cause);
     if (meta->minVersionCanRead && !m_applicationVersion.isEmpty() &&
@@ -406,37 +398,50 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         return false;
     }
 
-    const std::optional<QByteArray> textData = readMember(path, kTextMember);
-    const std::optional<QByteArray> portableData = readMember(path, kPortableTextMember);
-    if (!textData && !portableData)
-        return notANote();
     std::optional<lq::AttributedString> text;
-    if (textData) {
-        text = lq::unarchivedText(*textData, &cause);
-        if (!text)
-            lq::log(QStringLiteral("The text of %1 cannot be read (%2); its portable copy is "
-                                   "read instead.\n")
-                        .arg(path, cause.localizedDescription()));
-    }
     int64_t imageNumber = m_imageNumber;
-    if (portableData) {
-        if (const auto portable = BMAttributedString::unarchived(*portableData, &cause)) {
-            if (text)
-                portable->fixUpMacAttributedStringFrom(*text, path);
+    {
+        // Their bytes are gone before the recording's are read.
+        const PackageMember textMember(path, kTextMember);
+        const PackageMember portableMember(path, kPortableTextMember);
+        if (!textMember.exists() && !portableMember.exists())
+            return notANote();
+        if (textMember.exists()) {
+            cause = textMember.error();
+            if (textMember.bytes())
+                text = lq::unarchivedText(*textMember.bytes(), &cause);
+            if (!text)
+                lq::log(QStringLiteral("The text of %1 cannot be read (%2); its portable copy is "
+                                       "read instead.\n")
+                            .arg(path, cause.localizedDescription()));
+        }
+        if (portableMember.exists()) {
+            std::shared_ptr<BMAttributedString> portable;
+            if (portableMember.bytes())
+                portable = BMAttributedString::unarchived(*portableMember.bytes(), &cause);
             else
-                text = portable->macAttributedStringWithImageDir(path);
-            imageNumber = portable->imageNumber();
+                cause = portableMember.error();
+            if (portable) {
+                if (text)
+                    portable->fixUpMacAttributedStringFrom(*text, path);
+                else
+                    text = portable->macAttributedStringWithImageDir(path);
+                imageNumber = portable->imageNumber();
+            }
         }
     }
     if (!text)
         return damaged(tr("its text is damaged"), cause);
 
-    const std::optional<QByteArray> recordingData = readMember(path, kRecordingMember);
-    if (!recordingData)
+    const PackageMember recordingMember(path, kRecordingMember);
+    if (!recordingMember.exists())
         return notANote();
+    if (!recordingMember.bytes())
+        return damaged(tr("its recording is damaged"), recordingMember.error());
     const std::shared_ptr<WrenRecording> recordingObject =
         lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
-            *recordingData, &cause, WrenEvents::decodingContext(text->length()));
+            *recordingMember.bytes(), registerModelArchiveClasses(), &cause,
+            WrenEvents::decodingContext(text->length()));
     if (!recordingObject)
         return damaged(tr("its recording is damaged"), cause);
 
@@ -470,7 +475,10 @@ void MyDocument::repairCutOffRecordings(const QStringList &paths)
     if (!m_movieRepair)
         return;
     for (const QString &path : paths) {
-        if (!QFileInfo(path).isFile())
+        // A link (a file imported by reference) names a file outside the package: never
+        // rewritten from the package's say-so.
+        const QFileInfo info(path);
+        if (info.isSymLink() || !info.isFile())
             continue;
         lq::Error error;
         switch (m_movieRepair(path, &error)) {

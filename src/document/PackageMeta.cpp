@@ -51,7 +51,8 @@ QByteArray PackageMeta::archivedData() const
 
 std::optional<PackageMeta> PackageMeta::unarchived(const QByteArray &data, lq::Error *error)
 {
-    const std::optional<ArchiveValue> root = lq::KeyedUnarchiver::unarchive(data, error);
+    // Plain values only.
+    const std::optional<ArchiveValue> root = lq::KeyedUnarchiver::unarchive(data, {}, error);
     if (!root)
         return std::nullopt;
     if (root->kind() != Kind::Dictionary) {

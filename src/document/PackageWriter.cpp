@@ -3,7 +3,6 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
-#include "shared/FileKinds.h"
 
 #include <QFileInfo>
 
@@ -133,10 +132,7 @@ bool PackageWriter::bringInFiles(const MediaFiles &media, const MissingFileQuest
 bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, bool *missing,
                                 lq::Error *error)
 {
-    QString source = path;
-    if (media.followLinks)
-        source = resolveSymlinks(path).value_or(path);
-    if (!files().exists(source)) {
+    if (!files().exists(path)) {
         *missing = true;
         return true;
     }
@@ -149,7 +145,7 @@ bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, bo
     const QString destination = memberPath(name);
     lq::Error cause;
     if (files().exists(destination)) {
-        if (files().isSameFile(source, destination))
+        if (files().isSameFile(path, destination))
             return true;
         if (!files().remove(destination, &cause)) {
             lq::setError(error, savingError(9,
@@ -160,27 +156,26 @@ bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, bo
             return false;
         }
     }
-    if (isSymbolicLink(source)) {
-        if (files().copy(source, destination, &cause))
+    if (isSymbolicLink(path)) {
+        if (files().copy(path, destination, &cause))
             return true;
         lq::setError(error, savingError(10,
                                         QStringLiteral("Failed to copy file %1 (a symbolic link) "
                                                        "to %2 while saving.")
-                                            .arg(source, destination),
+                                            .arg(path, destination),
                                         &cause));
         return false;
     }
-    if (path != media.currentRecordingFile && files().hardLink(source, destination, &cause))
+    if (path != media.currentRecordingFile && files().hardLink(path, destination, &cause))
         return true;
     if (files().exists(destination))
         files().remove(destination, nullptr); // a link made but not synced
-    if (files().copy(source, destination, &cause))
+    if (files().copy(path, destination, &cause))
         return true;
     lq::setError(
         error,
         savingError(
-            12,
-            QStringLiteral("Failed to copy file %1 to %2 while saving.").arg(source, destination),
+            12, QStringLiteral("Failed to copy file %1 to %2 while saving.").arg(path, destination),
             &cause));
     return false;
 }

@@ -22,7 +22,6 @@ public:
         QStringList paths;            // the slides file (when there is one) first, then the media
         QString slidesPath;           // empty without slides
         QString currentRecordingFile; // being written now: copied, never linked
-        bool followLinks = false;     // the note came from an autosave: take links' targets
     };
 
     explicit PackageWriter(QString target) : m_target(std::move(target)) {}
@@ -40,8 +39,9 @@ public:
     // The image files; an unchanged image is linked from the stored package when there is one.
     bool writeImages(const QList<BMImageFileEntry> &images, const QString &storedPackage,
                      lq::Error *error);
-    // Links or copies each file into the package. A missing one is asked about; answered by
-    // going on, forget(path) is called for a media file and *complete becomes false.
+    // Links or copies each file into the package; a symbolic link (a file imported by reference)
+    // is copied as a link, never resolved. A missing one is asked about; answered by going on,
+    // forget(path) is called for a media file and *complete becomes false.
     bool bringInFiles(const MediaFiles &files, const MissingFileQuestion &ask,
                       const std::function<void(const QString &)> &forget, bool *complete,
                       lq::Error *error);

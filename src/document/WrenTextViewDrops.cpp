@@ -1,6 +1,8 @@
 // The notes text view: copy and paste data, dragging text, and dropped files.
 
+#include "document/PackageMember.h"
 #include "document/WrenTextView.h"
+#include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
 #include "platform/text/TextArchive.h"
 #include "platform/text/TextStorage.h"
@@ -11,7 +13,6 @@
 #include <QBuffer>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -213,15 +214,20 @@ bool WrenTextView::dropFiles(const QMimeData *source, qsizetype position)
         m_controller->addPath(path);
         return true;
     }
-    if (isReadOnly() || !QImageReader(path).canRead())
+    if (isReadOnly())
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        lq::log(QStringLiteral("Could not read the dropped image %1: %2")
-                    .arg(path, file.errorString()));
+    // Read first: a pipe or a huge file is refused before a reader looks for a picture in it.
+    lq::Error error;
+    std::optional<QByteArray> bytes =
+        lq::readRegularFile(path, PackageMember::kMaxSize, lq::LinkHandling::Follow, &error);
+    if (!bytes) {
+        lq::log(QStringLiteral("Could not read the dropped file: %1")
+                    .arg(error.localizedDescription()));
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    QBuffer picture(&*bytes);
+    if (!QImageReader(&picture).canRead())
+        return false;
     const TextRange at{position, 0};
-    return applyUserEdit(at, attachmentText(at, bytes, QFileInfo(path).fileName()));
+    return applyUserEdit(at, attachmentText(at, *bytes, QFileInfo(path).fileName()));
 }

@@ -4,14 +4,10 @@
 #include "model/WrenRecording.h"
 #include "model/WrenTimeStamp.h"
 #include "model/WrenTimerSession.h"
-#include "platform/foundation/KeyedUnarchiver.h"
 
-#include <mutex>
-
-void registerModelArchiveClasses()
+const lq::ArchiveClasses &registerModelArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static const lq::ArchiveClasses classes = [] {
         lq::registerArchiveClass(QLatin1String(WrenTimeStamp::kArchiveClassName),
                                  &WrenTimeStamp::initWithCoder);
         lq::registerArchiveClass(QLatin1String(WrenEvents::kArchiveClassName),
@@ -19,5 +15,10 @@ void registerModelArchiveClasses()
         WrenTimerSession::registerArchiveClass();
         lq::registerArchiveClass(QLatin1String(WrenRecording::kArchiveClassName),
                                  &WrenRecording::initWithCoder);
-    });
+        return lq::ArchiveClasses{QLatin1String(WrenTimeStamp::kArchiveClassName),
+                                  QLatin1String(WrenEvents::kArchiveClassName),
+                                  QLatin1String(WrenTimerSession::kArchiveClassName),
+                                  QLatin1String(WrenRecording::kArchiveClassName)};
+    }();
+    return classes;
 }

@@ -564,10 +564,11 @@ bool WrenEvents::decodeEvents(lq::KeyedUnarchiver &coder)
         stamps.push_back(std::move(stamp));
     }
     m_events.assign(std::move(stamps));
-    const std::optional<int64_t> textLength = coder.contextValue(QLatin1String(kTextLengthContext));
-    rebuildKeyEvents(
-        textLength ? static_cast<uint32_t>(std::clamp<int64_t>(*textLength, 0, kMaxCharacterCount))
-                   : kMaxCharacterCount);
+    // Without the text's length, the archive's own size bounds the list: no stamp it holds
+    // costs less than a byte.
+    const int64_t limit = coder.contextValue(QLatin1String(kTextLengthContext))
+                              .value_or(static_cast<int64_t>(coder.archiveSize()));
+    rebuildKeyEvents(static_cast<uint32_t>(std::clamp<int64_t>(limit, 0, kMaxCharacterCount)));
     return true;
 }
 

@@ -45,7 +45,8 @@ public:
     };
 
     // Decoded key stamps at this character index or beyond are not given a place in the
-    // per-character list, nor those beyond the text whose length the decoding was told.
+    // per-character list, nor those beyond the text whose length the decoding was told (or,
+    // told none, beyond the archive's size in bytes).
     static constexpr uint32_t kMaxCharacterCount = 1u << 24;
     static constexpr char kArchiveClassName[] = "WrenEvents";
     static constexpr char kTextLengthContext[] = "WrenEvents.textLength";

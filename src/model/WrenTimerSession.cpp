@@ -23,7 +23,7 @@ constexpr double kStallSeconds = 10.0;
 // A monotonic time this far from the engine's media time yields to it.
 constexpr double kSnapSeconds = 5.0;
 
-const QString kClassName = QStringLiteral("WrenTimerSession");
+const QString kClassName = QLatin1String(WrenTimerSession::kArchiveClassName);
 
 // Seconds until the displayed whole second changes, for a clock showing displayed seconds and
 // moving at rate. Too short a wait, or none that makes sense, becomes a whole second.

@@ -68,7 +68,8 @@ public:
 
     // A session that began now and ends seconds later (an imported file's session).
     static std::shared_ptr<WrenTimerSession> sessionWithLength(double seconds);
-    // Makes the archive class "WrenTimerSession" known to unarchivers. Idempotent.
+    static constexpr char kArchiveClassName[] = "WrenTimerSession";
+    // Makes the archive class kArchiveClassName known to unarchivers. Idempotent.
     static void registerArchiveClass();
 
     // Recording; a session records once: one that has a beginning is not started again.

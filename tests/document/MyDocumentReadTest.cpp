@@ -5,11 +5,14 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/text/TextArchive.h"
 #include "platform/text/TextFixtures.h"
+#include "support/HostileArchives.h"
 #include "support/KilledChild.h"
 #include "support/LogCapture.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <functional>
@@ -144,11 +147,43 @@ TEST_F(MyDocumentReadTest, ReadingFallsBackToThePortableTextAndRefusesWhatIsNoNo
     }
 }
 
-TEST_F(MyDocumentReadTest, HostileNamesAndValuesAreDroppedAndNothingOutsideIsTouched)
+// Hostile packages open or are refused with the "damaged" error; either way nothing outside the
+// package is read or written, neither by the open nor by the saves after it.
+TEST_F(MyDocumentReadTest, HostilePackagesOpenOrAreRefusedAndNothingOutsideIsTouched)
 {
-    QDir(root.path()).mkdir(QStringLiteral("outside"));
-    writeBytes(at(QStringLiteral("outside/movie.mov")), "outside movie");
-    writeBytes(at(QStringLiteral("outs.png")), pngBytes(Qt::blue));
+    DecoyFiles decoys;
+    const QString movie = decoys.add(at(QStringLiteral("outside/movie.mov")), "outside movie");
+    const QString picture = decoys.add(at(QStringLiteral("outs.png")), pngBytes(Qt::blue));
+    PackageMeta otherMeta;
+    otherMeta.serialNumber = 99;
+    const QString meta = decoys.add(at(QStringLiteral("outside/meta")), otherMeta.archivedData());
+    const QString text = decoys.add(at(QStringLiteral("outside/text")), archivedText({}));
+    // Decoded as a text, its character list would hold 2^24 entries.
+    const QByteArray events =
+        eventsArchive({timeStampObject(WrenTimeStampTypeKey, 0, 1.0, (1u << 24) - 1)});
+    const auto huge = [](const QString &member, const QByteArray &head = {}) {
+        return [=](const QString &package) {
+            QFile::remove(package + u'/' + member);
+            ASSERT_TRUE(makeSparseFile(package + u'/' + member, qint64(100) << 30, head));
+        };
+    };
+    const auto linked = [](const QString &member, const QString &target) {
+        return [=](const QString &package) {
+            QFile::remove(package + u'/' + member);
+            ASSERT_TRUE(QFile::link(target, package + u'/' + member));
+        };
+    };
+    const auto replaced = [](const QString &member, const QByteArray &bytes) {
+        return [=](const QString &package) { replaceMember(package, member, bytes); };
+    };
+    // The text then comes from its portable copy and the image files.
+    const auto withoutText = [](std::function<void(const QString &)> change) {
+        return [=](const QString &package) {
+            QFile::remove(package + QStringLiteral("/text"));
+            change(package);
+        };
+    };
+    const QString image = QStringLiteral("image-1.png");
     struct Case
     {
         const char *name;
@@ -156,6 +191,8 @@ TEST_F(MyDocumentReadTest, HostileNamesAndValuesAreDroppedAndNothingOutsideIsTou
         int mediaAfter;
         bool imageKept;
         uint64_t serialNumber = 1;
+        bool opens = true;
+        QStringList links = {}; // members that stay symbolic links in the saves
     };
     const QList<Case> cases = {
         {"media name climbing out",
@@ -191,17 +228,57 @@ TEST_F(MyDocumentReadTest, HostileNamesAndValuesAreDroppedAndNothingOutsideIsTou
                            KeyedArchiver::archivedData(ArchiveValue::dictionary(entries)));
          },
          2, true, 0},
+        {"meta of 100 GiB", huge(QStringLiteral("meta")), 2, true, 1, false},
+        {"recording of 100 GiB", huge(QStringLiteral("recording")), 2, true, 1, false},
+        {"text of 100 GiB", huge(QStringLiteral("text")), 2, true},
+        {"image of 100 GiB", withoutText(huge(image, pngBytes(Qt::red))), 2, false},
+        {"meta links outside", linked(QStringLiteral("meta"), meta), 2, true, 1, false},
+        {"meta is a pipe",
+         [](const QString &package) {
+             QFile::remove(package + QStringLiteral("/meta"));
+             ASSERT_EQ(
+                 ::mkfifo(QFile::encodeName(package + QStringLiteral("/meta")).constData(), 0644),
+                 0);
+         },
+         2, true, 1, false},
+        {"text links outside", linked(QStringLiteral("text"), text), 2, true},
+        {"image links outside", withoutText(linked(image, picture)), 2, false},
+        {"media links outside in an autosaved note",
+         [&](const QString &package) {
+             PackageMeta autosaved = metaOf(package);
+             autosaved.autorecovery = true;
+             replaceMember(package, QStringLiteral("meta"), autosaved.archivedData());
+             linked(QStringLiteral("recording-0.0.mov"), movie)(package);
+         },
+         2,
+         true,
+         1,
+         true,
+         {QStringLiteral("recording-0.0.mov")}},
+        {"text holds an event store", replaced(QStringLiteral("text"), events), 2, true},
+        {"portable text holds an event store",
+         withoutText(replaced(QStringLiteral("bmtext"), events)), 2, true, 1, false},
     };
-    const QMap<QString, QString> outside = treeOf(at(QStringLiteral("outside")));
     int round = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString package = savedNote(QStringLiteral("hostile-%1.lumaquill").arg(++round));
-        c.change(package);
+        ASSERT_NO_FATAL_FAILURE(c.change(package));
+        QMap<QString, QString> links;
+        for (const QString &name : c.links)
+            links.insert(name,
+                         QStringLiteral("-> ") + QFileInfo(package + u'/' + name).symLinkTarget());
         auto document = newDocument();
         Error error;
-        ASSERT_TRUE(document->openUrl(package, &error))
+        ASSERT_EQ(document->openUrl(package, &error), c.opens)
             << error.localizedDescription().toStdString();
+        EXPECT_EQ(decoys.touched(), QStringList());
+        if (!c.opens) {
+            EXPECT_EQ(error.code(), -4);
+            EXPECT_TRUE(error.localizedDescription().contains(QLatin1String("cannot be opened")));
+            continue;
+        }
+        EXPECT_EQ(document->textStorage().string(), richSample().string());
         const QStringList media = document->recordingObject().allRecordingFiles();
         EXPECT_EQ(media.size(), c.mediaAfter);
         for (const QString &path : media)
@@ -214,9 +291,16 @@ TEST_F(MyDocumentReadTest, HostileNamesAndValuesAreDroppedAndNothingOutsideIsTou
         EXPECT_EQ(document->serialNumber(), c.serialNumber);
         EXPECT_FALSE(document->dividerPosition.has_value());
         EXPECT_EQ(document->playbackMode, 1);
-        // Saving it again writes into its own package only.
+        // Saving it again, and a copy saved elsewhere, carry nothing of the outside either.
+        const QString copy = at(QStringLiteral("copy-%1.lumaquill").arg(round));
         ASSERT_TRUE(document->save(&error)) << error.localizedDescription().toStdString();
-        EXPECT_EQ(treeOf(at(QStringLiteral("outside"))), outside);
+        ASSERT_TRUE(document->saveToUrl(copy, SaveOperation::SaveTo, &error));
+        for (const QString &saved : {package, copy}) {
+            QMap<QString, QString> tree = treeOf(saved);
+            tree.removeIf([](const auto &item) { return !item.value().startsWith(u"-> "); });
+            EXPECT_EQ(tree, links);
+        }
+        EXPECT_EQ(decoys.touched(), QStringList());
     }
 }
 

@@ -17,9 +17,12 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
+#include <ctime>
 #include <memory>
 
 namespace lq::test {
@@ -66,6 +69,51 @@ inline QMap<QString, QString> treeOf(const QString &folder)
     }
     return tree;
 }
+
+// Files outside a package that opening and saving it must neither read nor write. Each one's
+// access time is set two days back, so that a read moves it (where the file system keeps access
+// times at all).
+class DecoyFiles
+{
+public:
+    QString add(const QString &path, const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeBytes(path, bytes);
+        const struct timespec times[2] = {{std::time(nullptr) - 2 * 24 * 3600, 0}, {0, UTIME_OMIT}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        m_states.insert(path, stateOf(path));
+        return path;
+    }
+
+    // The decoys read, written or linked to since they were added.
+    QStringList touched() const
+    {
+        QStringList paths;
+        for (auto it = m_states.cbegin(); it != m_states.cend(); ++it) {
+            if (stateOf(it.key()) != it.value())
+                paths.append(it.key());
+        }
+        return paths;
+    }
+
+private:
+    // Links, size, and the last read and write in nanoseconds.
+    static std::array<int64_t, 4> stateOf(const QString &path)
+    {
+        struct stat info
+        {
+        };
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        const auto nanoseconds = [](const timespec &time) {
+            return int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+        };
+        return {int64_t(info.st_nlink), int64_t(info.st_size), nanoseconds(info.st_atim),
+                nanoseconds(info.st_mtim)};
+    }
+
+    QMap<QString, std::array<int64_t, 4>> m_states;
+};
 
 inline PackageMeta metaOf(const QString &package)
 {

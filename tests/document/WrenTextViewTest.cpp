@@ -5,6 +5,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
+#include "support/HostileArchives.h"
+#include "support/ImageFixtures.h"
 #include "support/LogCapture.h"
 #include "support/ModalWatcher.h"
 #include "support/ScriptedAlertPresenter.h"
@@ -29,6 +31,7 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -410,6 +413,11 @@ TEST(WrenTextViewTest, DroppedFiles)
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(png));
+    // Beyond any member of a note: a picture's head, then 100 GiB that take no room.
+    const QString huge = folder.filePath("huge.png");
+    ASSERT_TRUE(lq::test::makeSparseFile(huge, qint64(100) << 30, lq::test::pngBytes(Qt::red)));
+    const QString pipe = folder.filePath("pipe.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
 
     struct DropCase
     {
@@ -426,6 +434,8 @@ TEST(WrenTextViewTest, DroppedFiles)
         {"no files", {}, "Error - no files found", {}, "ab"},
         {"one PDF file", {pdf1}, {}, {pdf1}, "ab"},
         {"one picture", {png}, {}, {}, QString("a") + QChar(0xFFFC) + "b"},
+        {"a picture larger than a note holds", {huge}, {}, {}, "ab"},
+        {"a pipe named as a picture", {pipe}, {}, {}, "ab"},
     };
     for (const DropCase &c : cases) {
         SCOPED_TRACE(c.name);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -26,7 +27,8 @@ protected:
     static std::shared_ptr<WrenEvents> decode(const QByteArray &bytes, lq::Error *error = nullptr,
                                               const lq::ArchiveContext &context = {})
     {
-        return lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(bytes, error, context);
+        return lq::KeyedUnarchiver::unarchiveObject<WrenEvents>(
+            bytes, registerModelArchiveClasses(), error, context);
     }
 };
 
@@ -139,8 +141,9 @@ TEST_F(WrenEventsArchiveTest, ImplausibleCharacterIndexStaysOutOfTheCharacterLis
     EXPECT_TRUE(capture.lines().front().contains(QStringLiteral("4000000000")));
 }
 
-// The text's length bounds the per-character list: a stamp beyond the text would otherwise fill
-// the list up to its index (2^24 - 1 took 1.3 GB from an archive of a few hundred bytes).
+// The text's length bounds the per-character list, or without one the archive's size: a stamp
+// beyond the text would otherwise fill the list up to its index (2^24 - 1 took 1.3 GB from an
+// archive of a few hundred bytes).
 TEST_F(WrenEventsArchiveTest, KeyStampsBeyondTheTextStayOutOfTheCharacterList)
 {
     const QByteArray bytes = eventsArchive({
@@ -151,14 +154,15 @@ TEST_F(WrenEventsArchiveTest, KeyStampsBeyondTheTextStayOutOfTheCharacterList)
     ASSERT_LT(bytes.size(), 1024);
     const struct
     {
-        qsizetype textLength;
-        size_t characters; // entries of the per-character list
-    } cases[] = {{10, 10}, {9, 4}, {4, 4}, {3, 0}, {-5, 0}};
+        std::optional<qsizetype> textLength; // none: not told
+        size_t characters;                   // entries of the per-character list
+    } cases[] = {{10, 10}, {9, 4}, {4, 4}, {3, 0}, {-5, 0}, {std::nullopt, 10}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.textLength);
+        SCOPED_TRACE(c.textLength.value_or(-1));
         lq::test::LogCapture capture;
-        const std::shared_ptr<WrenEvents> decoded =
-            decode(bytes, nullptr, WrenEvents::decodingContext(c.textLength));
+        const std::shared_ptr<WrenEvents> decoded = decode(
+            bytes, nullptr,
+            c.textLength ? WrenEvents::decodingContext(*c.textLength) : lq::ArchiveContext());
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->count(), 3u); // nothing is lost: saving writes every stamp again
         EXPECT_EQ(decoded->keyEvents().size(), c.characters);
@@ -185,7 +189,7 @@ TEST_F(WrenEventsArchiveTest, ARecordingPassesTheTextLengthToItsEvents)
     lq::test::LogCapture capture;
     lq::Error error;
     const auto recording = lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
-        bytes, &error, WrenEvents::decodingContext(12));
+        bytes, registerModelArchiveClasses(), &error, WrenEvents::decodingContext(12));
     ASSERT_TRUE(recording) << qPrintable(error.localizedDescription());
     EXPECT_EQ(recording->events().count(), 1u);
     EXPECT_TRUE(recording->events().keyEvents().empty());

@@ -56,7 +56,8 @@ protected:
         auto saved = std::make_shared<WrenRecording>();
         saved->slides().setPath(package() + QStringLiteral("/slides.pdf"));
         recording = lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
-            lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(saved)));
+            lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(saved)),
+            registerModelArchiveClasses());
         ASSERT_TRUE(recording);
         recording->setURL(QUrl::fromLocalFile(package()));
         wire(*recording);

@@ -41,7 +41,8 @@ public:
 
 std::shared_ptr<WrenRecording> decoded(const QByteArray &data, lq::Error *error = nullptr)
 {
-    return lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(data, error);
+    return lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(data, registerModelArchiveClasses(),
+                                                               error);
 }
 
 QByteArray archived(const lq::ArchivablePtr &object)

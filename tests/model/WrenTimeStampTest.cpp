@@ -18,7 +18,8 @@ WrenTimeStampPtr roundTrip(const WrenTimeStampPtr &stamp)
     registerModelArchiveClasses();
     const QByteArray bytes = lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(stamp));
     lq::Error error;
-    WrenTimeStampPtr decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimeStamp>(bytes, &error);
+    WrenTimeStampPtr decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimeStamp>(
+        bytes, registerModelArchiveClasses(), &error);
     EXPECT_TRUE(decoded) << error.localizedDescription().toStdString();
     return decoded;
 }
@@ -129,7 +130,8 @@ TEST(WrenTimeStampTest, DecodedUnknownTypeExistsButCannotBeCopied)
     registerModelArchiveClasses();
     const QByteArray bytes = lq::KeyedArchiver::archivedData(
         lq::ArchiveValue::object(std::make_shared<ForeignTypeStamp>()));
-    const WrenTimeStampPtr decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimeStamp>(bytes);
+    const WrenTimeStampPtr decoded =
+        lq::KeyedUnarchiver::unarchiveObject<WrenTimeStamp>(bytes, registerModelArchiveClasses());
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->type(), 3);
     EXPECT_EQ(decoded->index(), 9u);

@@ -1,6 +1,7 @@
 #include "model/WrenTimerSession.h"
 
 #include "engines/LQRecordingController.h"
+#include "model/ModelArchiveClasses.h"
 #include "platform/foundation/ClockSource.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -509,7 +510,8 @@ protected:
     {
         const QByteArray bytes = lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(session));
         lq::Error error;
-        auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(bytes, &error);
+        auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(
+            bytes, registerModelArchiveClasses(), &error);
         EXPECT_TRUE(decoded) << qPrintable(error.localizedDescription());
         return decoded;
     }
@@ -612,7 +614,8 @@ TEST_F(WrenTimerSessionArchiveTest, MistypedFieldsFailTheDecoding)
         const QByteArray bytes = lq::KeyedArchiver::archivedData(
             ArchiveValue::object(std::make_shared<ForgedSession>(key, value)));
         lq::Error error;
-        EXPECT_FALSE(lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(bytes, &error))
+        EXPECT_FALSE(lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(
+            bytes, registerModelArchiveClasses(), &error))
             << qPrintable(key);
         EXPECT_FALSE(error.isNull());
     }
@@ -620,7 +623,8 @@ TEST_F(WrenTimerSessionArchiveTest, MistypedFieldsFailTheDecoding)
     // Absent keys are an unstarted session with no media.
     const QByteArray bytes = lq::KeyedArchiver::archivedData(ArchiveValue::object(
         std::make_shared<ForgedSession>("unrelated", ArchiveValue::integer(1))));
-    const auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(bytes);
+    const auto decoded = lq::KeyedUnarchiver::unarchiveObject<WrenTimerSession>(
+        bytes, registerModelArchiveClasses());
     ASSERT_TRUE(decoded);
     EXPECT_FALSE(decoded->theBeginning());
     EXPECT_FALSE(decoded->theEnd());

@@ -3,6 +3,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 
 #include <QByteArrayView>
+#include <QFile>
 
 #include <utility>
 #include <vector>
@@ -212,6 +213,13 @@ QByteArray repeatedKeysArchive(const QString &className, qsizetype size)
     const QByteArray object = dictionary(keyObjects, values);
     return archiveOfCopies(archive, archive.plist.add(object), object,
                            size / (2 * bytesPerCopy(Sharing::SameOffset, 0)), Sharing::SameOffset);
+}
+
+bool makeSparseFile(const QString &path, qint64 size, const QByteArray &head)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(head) == head.size() && file.resize(size);
 }
 
 namespace {

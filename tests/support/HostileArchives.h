@@ -34,6 +34,10 @@ QByteArray repeatedKeysArchive(const QString &className, qsizetype size);
 // An object under a chosen class name whose keys the caller writes.
 ArchiveValue handMadeObject(const QString &className, std::function<void(KeyedArchiver &)> encode);
 
+// A file of size bytes, head first and zeros after, that takes almost no room on the disk (a
+// package of a few kilobytes whose member reads as 100 GiB). False when it cannot be made.
+bool makeSparseFile(const QString &path, qint64 size, const QByteArray &head = {});
+
 // An archived time stamp with the given fields, and an event store of the given stamps.
 ArchiveValue timeStampObject(int32_t type, int32_t session, double offset, uint32_t index);
 QByteArray eventsArchive(const ArchiveArray &stamps);

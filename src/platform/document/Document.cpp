@@ -166,15 +166,17 @@ bool Document::saveToUrl(const QString &requestedPath, SaveOperation operation, 
     bool saved = false;
     withLock(m_fileAccess, [&] {
         clearLeftovers(path, false);
-        const QString target = SafeSaveLocation::freshSibling(path);
+        // Held until the result took the stored file's place.
+        const std::unique_ptr<SaveFolder> target = SaveFolder::makeFresh(path, error);
+        if (!target)
+            return;
         m_currentOperation = operation;
-        const bool written = writeToUrl(target, operation, error);
-        if (!written) {
-            if (FileOperations::current().exists(target))
-                FileOperations::current().remove(target, nullptr);
+        if (!writeToUrl(target->path(), operation, error)) {
+            if (FileOperations::current().exists(target->path()))
+                FileOperations::current().remove(target->path(), nullptr);
             return;
         }
-        saved = SafeSaveLocation::commit(target, path, error);
+        saved = SafeSaveLocation::commit(target->path(), path, error);
     });
     if (!saved)
         return false;
@@ -246,6 +248,10 @@ void Document::clearLeftovers(const QString &path, bool offerNewer)
         files.remove(replaced, nullptr);
     const bool stored = files.exists(path);
     for (const QString &leftover : SafeSaveLocation::unfinishedSaves(path)) {
+        // Held while it is dealt with; one that a running save holds is left alone.
+        const std::unique_ptr<SaveFolder> held = SaveFolder::hold(leftover);
+        if (!held)
+            continue;
         const bool newer = !stored || modificationTime(leftover) > modificationTime(path);
         if (!newer || !isCompleteFile(leftover)) {
             log(QStringLiteral("Removing %1, left by a save that did not finish.").arg(leftover));

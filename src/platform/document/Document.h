@@ -113,8 +113,8 @@ Q_SIGNALS:
     void closed();
 
 protected:
-    // Writes the whole document into target, which does not exist yet. On failure the writer
-    // may leave target behind: the caller removes it.
+    // Writes the whole document into target, an empty folder made for this save. On failure
+    // the caller removes it.
     virtual bool writeToUrl(const QString &target, SaveOperation operation, Error *error) = 0;
     virtual bool readFromUrl(const QString &path, Error *error) = 0;
     // After a save took the stored file's place (the work that must wait until the new file

@@ -8,11 +8,22 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace lq {
 
 namespace {
+
+// Fresh folders made for one save: more than one only when a clearing save takes the first
+// between its making and its locking.
+constexpr int kFreshFolderAttempts = 3;
 
 struct FileIdentity
 {
@@ -64,7 +75,74 @@ QStringList siblings(const QString &destination, const QString &marker)
     return found;
 }
 
+int openForLock(const QString &path)
+{
+    return ::open(QFile::encodeName(path).constData(),
+                  O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+}
+
 } // namespace
+
+SaveFolder::SaveFolder(QString path, int descriptor)
+    : m_path(std::move(path)), m_descriptor(descriptor)
+{}
+
+SaveFolder::~SaveFolder()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+bool SaveFolder::lock()
+{
+    if (m_descriptor < 0) // nothing a save could have locked
+        return true;
+    if (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK; // other errors: a file system without locks
+    struct stat opened;
+    return ::fstat(m_descriptor, &opened) == 0 &&
+           identityOf(m_path) == FileIdentity{true, opened.st_dev, opened.st_ino};
+}
+
+std::unique_ptr<SaveFolder> SaveFolder::makeFresh(const QString &destination, Error *error)
+{
+    for (int attempt = 0; attempt < kFreshFolderAttempts; ++attempt) {
+        const QString path = SafeSaveLocation::freshSibling(destination);
+        // Not synced: it only matters once the save's result takes the stored file's place.
+        if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0) {
+            const int code = errno;
+            if (code == EEXIST)
+                continue;
+            setError(error, Error(QStringLiteral("saving"), code,
+                                  QStringLiteral("The folder “%1” for the save could not be made "
+                                                 "(%2).")
+                                      .arg(path, QString::fromLocal8Bit(std::strerror(code)))));
+            return nullptr;
+        }
+        // Gone or taken: a save clearing leftovers took it and removes it.
+        const int descriptor = openForLock(path);
+        if (descriptor < 0)
+            continue;
+        std::unique_ptr<SaveFolder> folder(new SaveFolder(path, descriptor));
+        if (folder->lock())
+            return folder;
+    }
+    setError(error, Error(QStringLiteral("saving"), EBUSY,
+                          QStringLiteral("No folder for the save of “%1” could be made, because "
+                                         "other saves kept clearing them.")
+                              .arg(destination)));
+    return nullptr;
+}
+
+std::unique_ptr<SaveFolder> SaveFolder::hold(const QString &path)
+{
+    const int descriptor = openForLock(path);
+    if (descriptor < 0 && errno == ENOENT)
+        return nullptr;
+    // One that cannot be opened (a link) was never locked by a save.
+    std::unique_ptr<SaveFolder> folder(new SaveFolder(path, descriptor));
+    return folder->lock() ? std::move(folder) : nullptr;
+}
 
 QString SafeSaveLocation::freshSibling(const QString &destination)
 {

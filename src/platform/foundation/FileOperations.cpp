@@ -583,4 +583,55 @@ bool isTemporaryPathBeside(const QString &path, const QString &destination)
     return suffix.toULongLong(&ok, 36) <= std::numeric_limits<quint32>::max() && ok;
 }
 
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxSize, LinkHandling links,
+                                          Error *error)
+{
+    const QString action = QStringLiteral("The file “%1” could not be read").arg(path);
+    // Never blocks on a pipe, never takes a terminal.
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (links == LinkHandling::Refuse)
+        flags |= O_NOFOLLOW;
+    Descriptor file(::open(nativePath(path).constData(), flags));
+    if (file.get() < 0) {
+        const int code = errno;
+        fail(error, action, code,
+             code == ELOOP && links == LinkHandling::Refuse
+                 ? QStringLiteral("because it is a symbolic link")
+                 : QString());
+        return std::nullopt;
+    }
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0) {
+        failWithErrno(error, action);
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        fail(error, action, EINVAL, QStringLiteral("because it is not a regular file"));
+        return std::nullopt;
+    }
+    if (info.st_size > maxSize) {
+        fail(error, action, EFBIG,
+             QStringLiteral("because it is larger than %1 MB").arg(maxSize / (1 << 20)));
+        return std::nullopt;
+    }
+    // Only the size seen before reading is read, however the file grows meanwhile.
+    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            failWithErrno(error, action);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
 } // namespace lq

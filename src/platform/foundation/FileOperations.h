@@ -2,9 +2,11 @@
 
 #include "platform/foundation/Error.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace lq {
 
@@ -91,6 +93,14 @@ private:
 QString temporaryPathBeside(const QString &destination);
 // Whether path is one of the names temporaryPathBeside(destination) gives.
 bool isTemporaryPathBeside(const QString &path, const QString &destination);
+
+// Whether readRegularFile reads through a symbolic link at the path or refuses it.
+enum class LinkHandling { Follow, Refuse };
+
+// The whole of a regular file of at most maxSize bytes. A folder, a pipe, a device, a larger
+// file and (unless followed) a symbolic link are refused before anything is read.
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxSize, LinkHandling links,
+                                          Error *error);
 
 // Real operations, except that calls the predicate picks fail (tests run as root, so
 // permissions cannot make a write fail).

@@ -84,12 +84,13 @@ void registerArchiveClass(const QString &className, ArchiveDecoder decoder)
 class KeyedUnarchiver::Private
 {
 public:
-    Private(KeyedUnarchiver &coder, const ArchiveContext &context)
-        : m_coder(coder), m_context(context)
+    Private(KeyedUnarchiver &coder, const ArchiveClasses &classes, const ArchiveContext &context)
+        : m_coder(coder), m_allowedClasses(classes), m_context(context)
     {}
 
     std::optional<ArchiveValue> unarchive(const QByteArray &data);
     const ArchiveContext &context() const { return m_context; }
+    qsizetype archiveSize() const { return m_archiveSize; }
 
     // The value under key in the object being decoded; nullopt when absent or after a failure.
     std::optional<uint64_t> valueFor(const QString &key) const;
@@ -127,7 +128,9 @@ private:
     std::optional<uint64_t> objectValue(const Reader::Dictionary &object, const QString &key) const;
 
     KeyedUnarchiver &m_coder;
+    const ArchiveClasses &m_allowedClasses;
     const ArchiveContext &m_context;
+    qsizetype m_archiveSize = 0;
     uint64_t m_unitsLeft = 0;
     Reader::Refs m_objectList;
     // Per object of the property list: 0 when not yet decoded, kInProgress, or its index + 1
@@ -162,6 +165,7 @@ std::optional<ArchiveValue> KeyedUnarchiver::Private::unarchive(const QByteArray
     if (!root)
         return std::nullopt;
     m_state.assign(reader.objectCount(), 0);
+    m_archiveSize = data.size();
     m_unitsLeft = kDecodedUnitsPerByte * static_cast<uint64_t>(data.size());
     ArchiveValue value = decodeUid(*root);
     if (m_failed)
@@ -375,6 +379,12 @@ const ArchiveClass *KeyedUnarchiver::Private::archiveClass(uint64_t uid)
     }
     ArchiveClass archiveClass{*name, classKind(*name), {}};
     if (archiveClass.kind == ClassKind::Registered) {
+        if (!m_allowedClasses.contains(*name)) {
+            fail(QStringLiteral("The archive contains an object of the class “%1”, which it may "
+                                "not hold.")
+                     .arg(*name));
+            return nullptr;
+        }
         archiveClass.decoder = registeredDecoder(*name);
         if (!archiveClass.decoder) {
             fail(QStringLiteral("The archive contains an object of the unknown class “%1”.")
@@ -492,16 +502,17 @@ std::optional<double> KeyedUnarchiver::Private::numberFor(uint64_t object, const
     return value;
 }
 
-KeyedUnarchiver::KeyedUnarchiver(const ArchiveContext &context)
-    : d(std::make_unique<Private>(*this, context))
+KeyedUnarchiver::KeyedUnarchiver(const ArchiveClasses &classes, const ArchiveContext &context)
+    : d(std::make_unique<Private>(*this, classes, context))
 {}
 
 KeyedUnarchiver::~KeyedUnarchiver() = default;
 
-std::optional<ArchiveValue> KeyedUnarchiver::unarchive(const QByteArray &data, Error *error,
+std::optional<ArchiveValue> KeyedUnarchiver::unarchive(const QByteArray &data,
+                                                       const ArchiveClasses &classes, Error *error,
                                                        const ArchiveContext &context)
 {
-    KeyedUnarchiver coder(context);
+    KeyedUnarchiver coder(classes, context);
     std::optional<ArchiveValue> root = coder.d->unarchive(data);
     if (!root)
         setError(error, Error(kErrorDomain, kUnreadableArchiveCode, coder.d->failureReason()));
@@ -582,6 +593,11 @@ std::optional<int64_t> KeyedUnarchiver::contextValue(const QString &name) const
 {
     const auto found = d->context().constFind(name);
     return found == d->context().constEnd() ? std::nullopt : std::optional<int64_t>(*found);
+}
+
+qsizetype KeyedUnarchiver::archiveSize() const
+{
+    return d->archiveSize();
 }
 
 void KeyedUnarchiver::failWithReason(const QString &reason)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -26,6 +27,11 @@ void registerArchiveClass(const QString &className, ArchiveDecoder decoder);
 // (for example the length of the text whose time stamps the archive holds).
 using ArchiveContext = QHash<QString, int64_t>;
 
+// The registered classes that one kind of archive may hold, as a secure decoder takes them: an
+// object of any other registered class fails the decoding before its decoder runs. Arrays,
+// dictionaries, strings, data and dates may appear in every archive.
+using ArchiveClasses = QSet<QString>;
+
 // Reads what KeyedArchiver writes. Every type, reference and bound is checked: a damaged or
 // hostile archive answers an error, never a crash, in time and memory linear in its size (bytes
 // that many objects share count each time they are decoded, up to a few times the archive's
@@ -37,16 +43,20 @@ public:
     KeyedUnarchiver &operator=(const KeyedUnarchiver &) = delete;
     ~KeyedUnarchiver();
 
-    // The value under "root"; nullopt and an error when the archive is unusable.
-    static std::optional<ArchiveValue> unarchive(const QByteArray &data, Error *error = nullptr,
+    // The value under "root"; nullopt and an error when the archive is unusable or holds a
+    // registered class that classes lacks.
+    static std::optional<ArchiveValue> unarchive(const QByteArray &data,
+                                                 const ArchiveClasses &classes,
+                                                 Error *error = nullptr,
                                                  const ArchiveContext &context = {});
 
     // The root when it is an object of class T; null and an error otherwise.
     template <class T>
-    static std::shared_ptr<T> unarchiveObject(const QByteArray &data, Error *error = nullptr,
+    static std::shared_ptr<T> unarchiveObject(const QByteArray &data, const ArchiveClasses &classes,
+                                              Error *error = nullptr,
                                               const ArchiveContext &context = {})
     {
-        const std::optional<ArchiveValue> root = unarchive(data, error, context);
+        const std::optional<ArchiveValue> root = unarchive(data, classes, error, context);
         if (!root)
             return nullptr;
         std::shared_ptr<T> object = root->objectAs<T>();
@@ -66,13 +76,15 @@ public:
     ArchiveValue decodeObject(const QString &key);
     // The value the caller gave under name; nullopt when it gave none.
     std::optional<int64_t> contextValue(const QString &name) const;
+    // The size in bytes of the archive being decoded.
+    qsizetype archiveSize() const;
 
     // Marks the whole decoding as failed; unarchive then answers an error with this reason.
     void failWithReason(const QString &reason);
     bool hasFailed() const;
 
 private:
-    explicit KeyedUnarchiver(const ArchiveContext &context);
+    KeyedUnarchiver(const ArchiveClasses &classes, const ArchiveContext &context);
     static Error wrongRootClassError();
     class Private;
     std::unique_ptr<Private> d;

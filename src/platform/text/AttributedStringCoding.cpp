@@ -4,8 +4,6 @@
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Log.h"
 
-#include <mutex>
-
 namespace lq {
 
 namespace {
@@ -143,13 +141,16 @@ void CodedAttributedString::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeObject(kAttributeInfoKey, ArchiveValue::data(info));
 }
 
-void CodedAttributedString::registerArchiveClasses()
+const ArchiveClasses &CodedAttributedString::registerArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        registerArchiveClass(QStringLiteral("NSAttributedString"), decodeAttributedString);
-        registerArchiveClass(QStringLiteral("NSMutableAttributedString"), decodeAttributedString);
-    });
+    static const ArchiveClasses classes = [] {
+        const ArchiveClasses names{QStringLiteral("NSAttributedString"),
+                                   QStringLiteral("NSMutableAttributedString")};
+        for (const QString &name : names)
+            registerArchiveClass(name, decodeAttributedString);
+        return names;
+    }();
+    return classes;
 }
 
 ArchiveValue attributedStringArchiveValue(ArchivedAttributedString string)

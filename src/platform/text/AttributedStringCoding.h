@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/ArchiveValue.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/text/ArchiveAttributes.h"
 
 #include <memory>
@@ -22,8 +23,9 @@ public:
     QStringList archiveClassNames() const override;
     void encodeWithCoder(KeyedArchiver &coder) const override;
 
-    // Makes the layout's class names known to the unarchiver; safe to call more than once.
-    static void registerArchiveClasses();
+    // Makes the layout's class names known to the unarchiver and answers them; safe to call
+    // more than once.
+    static const ArchiveClasses &registerArchiveClasses();
 
 private:
     ArchivedAttributedString m_string;

@@ -7,7 +7,6 @@
 #include "platform/text/AttributedStringCoding.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace lq {
 
@@ -70,17 +69,19 @@ private:
     QList<std::pair<QString, ArchiveValue>> m_fields;
 };
 
-void registerClasses()
+// Registers the classes of a whole text's archive and answers them.
+const ArchiveClasses &registerClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        CodedAttributedString::registerArchiveClasses();
+    static const ArchiveClasses classes = [] {
+        ArchiveClasses names = CodedAttributedString::registerArchiveClasses();
         ValueRecord::registerClass(kFontClass, {"name", "size"});
         ValueRecord::registerClass(kColorClass, {"space", "components"});
         ValueRecord::registerClass(kParagraphStyleClass,
                                    {"textLists", "headIndent", "tabStops", "alignment"});
         ValueRecord::registerClass(kAttachmentClass, {"fileName", "fileData"});
-    });
+        return names.unite({kFontClass, kColorClass, kParagraphStyleClass, kAttachmentClass});
+    }();
+    return classes;
 }
 
 ArchiveValue record(const QString &className, QList<std::pair<QString, ArchiveValue>> fields)
@@ -247,8 +248,8 @@ QByteArray archivedText(const AttributedString &text)
 
 std::optional<AttributedString> unarchivedText(const QByteArray &data, Error *error)
 {
-    registerClasses();
-    const auto coded = KeyedUnarchiver::unarchiveObject<CodedAttributedString>(data, error);
+    const auto coded =
+        KeyedUnarchiver::unarchiveObject<CodedAttributedString>(data, registerClasses(), error);
     if (!coded)
         return std::nullopt;
     const ArchivedAttributedString &archived = coded->string();

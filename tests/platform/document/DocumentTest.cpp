@@ -20,6 +20,8 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -45,13 +47,17 @@ public:
     bool failWriting = false;
     QList<lq::SaveOperation> operations;
     QList<QString> saved;
+    // Runs once the save's folder is made, before anything is in it.
+    std::function<void()> whileWriting;
 
 protected:
     bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override
     {
         operations.append(operation);
+        if (whileWriting)
+            std::exchange(whileWriting, {})();
         const QDir package(target);
-        if (!QDir().mkdir(target) || !writeAll(package.filePath("a"), contents) || failWriting ||
+        if (!QDir(target).exists() || !writeAll(package.filePath("a"), contents) || failWriting ||
             !writeAll(package.filePath("b"), contents) ||
             !writeAll(package.filePath("complete"), QByteArray())) {
             lq::setError(error, lq::Error("saving", 5, "Failed to write."));
@@ -284,6 +290,28 @@ TEST_F(DocumentTest, LeftoversOfInterruptedSavesAreClearedOrOfferedNeverLostSile
         if (c.keptAsRecovered) {
             EXPECT_EQ(readAll(QDir(recovered).filePath("a")), "leftover");
         }
+    }
+}
+
+// Another save or open of the same file (another process, another user of a shared folder)
+// clears only the leftovers of saves that ended, never the folder a running save writes.
+TEST_F(DocumentTest, ASaveBeingWrittenIsNotClearedByAnotherSaveOrOpenOfTheSameFile)
+{
+    for (const bool opening : {false, true}) {
+        SCOPED_TRACE(opening ? "an open" : "another save");
+        QTemporaryDir scratch;
+        const QString stored = QDir(scratch.path()).filePath("note.note");
+        TestDocument other, writer;
+        ASSERT_TRUE(other.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        writer.contents = "writer";
+        bool otherDone = false;
+        writer.whileWriting = [&] {
+            otherDone = opening ? other.openUrl(stored, nullptr) : other.save(nullptr);
+        };
+        EXPECT_TRUE(writer.saveToUrl(stored, lq::SaveOperation::SaveAs, nullptr));
+        EXPECT_TRUE(otherDone);
+        EXPECT_EQ(readAll(QDir(stored).filePath("a")), "writer");
+        EXPECT_TRUE(siblingsOf(stored).isEmpty());
     }
 }
 

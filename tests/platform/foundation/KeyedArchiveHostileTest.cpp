@@ -191,7 +191,8 @@ TEST_F(KeyedArchiveHostileTest, ReadsTheMutableCollectionClassesOfOtherWriters)
         classRecord("NSMutableData"),
     });
     Error error;
-    const std::optional<ArchiveValue> decoded = KeyedUnarchiver::unarchive(bytes, &error);
+    const std::optional<ArchiveValue> decoded =
+        KeyedUnarchiver::unarchive(bytes, test::kArchiveTestClasses, &error);
     ASSERT_TRUE(decoded) << qPrintable(error.localizedDescription());
     const ArchiveArray &items = decoded->toArray();
     ASSERT_EQ(items.size(), 3);
@@ -214,6 +215,7 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
         const char *name;
         QByteArray bytes;
         const char *fault; // a part of the error's description
+        ArchiveClasses classes = test::kArchiveTestClasses;
     } cases[] = {
         {"no property list", QByteArray("not a property list at all, just some text"),
          "not a binary property list"},
@@ -320,6 +322,16 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
          "refuses to be read"},
         {"decoder answers null", archive({note(2), classRecord("TestNull")}),
          "“TestNull” could not be decoded"},
+        // Its decoder, which refuses, never runs.
+        {"class the caller does not allow",
+         archive({note(2), classRecord("TestRefusing")}),
+         "“TestRefusing”, which it may not hold",
+         {QStringLiteral("TestNote")}},
+        {"inside an object the caller allows",
+         archive({dict({{"target", uid(3)}, {"$class", uid(2)}}), classRecord("TestLink"), note(4),
+                  classRecord("TestRefusing")}),
+         "“TestRefusing”, which it may not hold",
+         {QStringLiteral("TestLink")}},
         {"raw: huge object list", raw([](RawPlist &p) {
              p.objects[8] = QByteArray("\xAF\x13\x00\x00\x01\x00\x00\x00\x00\x00", 10);
          }),
@@ -363,7 +375,7 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
         SCOPED_TRACE(testCase.name);
         Error error;
         const std::optional<ArchiveValue> value =
-            KeyedUnarchiver::unarchive(testCase.bytes, &error);
+            KeyedUnarchiver::unarchive(testCase.bytes, testCase.classes, &error);
         EXPECT_FALSE(value);
         EXPECT_EQ(error.domain(), "archive");
         EXPECT_TRUE(error.localizedDescription().contains(QString::fromUtf8(testCase.fault)))
@@ -372,10 +384,12 @@ TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
     }
 
     // The raw archive itself, and nesting within the limit, are fine.
-    const std::optional<ArchiveValue> raw42 = KeyedUnarchiver::unarchive(rawArchive().bytes());
+    const std::optional<ArchiveValue> raw42 =
+        KeyedUnarchiver::unarchive(rawArchive().bytes(), test::kArchiveTestClasses);
     ASSERT_TRUE(raw42);
     EXPECT_EQ(raw42->toInteger(), 42);
-    std::optional<ArchiveValue> nested = KeyedUnarchiver::unarchive(nestedArrays(500));
+    std::optional<ArchiveValue> nested =
+        KeyedUnarchiver::unarchive(nestedArrays(500), test::kArchiveTestClasses);
     ASSERT_TRUE(nested);
     int depth = 0;
     for (; nested->kind() == ArchiveValue::Kind::Array && !nested->toArray().isEmpty(); ++depth)
@@ -398,7 +412,8 @@ TEST_F(KeyedArchiveHostileTest, TruncatedAndBitFlippedArchivesNeverCrash)
     int refused = 0;
     auto check = [&](const QByteArray &damaged) {
         Error error;
-        const std::optional<ArchiveValue> value = KeyedUnarchiver::unarchive(damaged, &error);
+        const std::optional<ArchiveValue> value =
+            KeyedUnarchiver::unarchive(damaged, test::kArchiveTestClasses, &error);
         if (value) {
             ++decoded;
         } else {
@@ -442,15 +457,15 @@ TEST_F(KeyedArchiveHostileTest, SharedBytesDecodeWithinABoundOfTheArchiveSize)
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.name);
         Error error;
-        EXPECT_FALSE(KeyedUnarchiver::unarchive(testCase.bytes, &error));
+        EXPECT_FALSE(KeyedUnarchiver::unarchive(testCase.bytes, test::kArchiveTestClasses, &error));
         EXPECT_TRUE(error.localizedDescription().contains(QStringLiteral("far more values")))
             << qPrintable(error.localizedDescription());
     }
 
     // A little sharing is read as written: each copy is the whole list.
     Error error;
-    const std::optional<ArchiveValue> few =
-        KeyedUnarchiver::unarchive(test::sharedListArchive(200, Sharing::SameOffset), &error);
+    const std::optional<ArchiveValue> few = KeyedUnarchiver::unarchive(
+        test::sharedListArchive(200, Sharing::SameOffset), test::kArchiveTestClasses, &error);
     ASSERT_TRUE(few) << qPrintable(error.localizedDescription());
     ASSERT_GT(few->toArray().size(), 1);
     for (const ArchiveValue &copy : few->toArray())

@@ -28,8 +28,8 @@ protected:
     static ArchiveValue roundTrip(const ArchiveValue &value)
     {
         Error error;
-        const std::optional<ArchiveValue> decoded =
-            KeyedUnarchiver::unarchive(KeyedArchiver::archivedData(value), &error);
+        const std::optional<ArchiveValue> decoded = KeyedUnarchiver::unarchive(
+            KeyedArchiver::archivedData(value), test::kArchiveTestClasses, &error);
         EXPECT_TRUE(decoded) << qPrintable(error.localizedDescription());
         return decoded.value_or(ArchiveValue());
     }
@@ -191,7 +191,8 @@ TEST_F(KeyedArchiveTest, SharedObjectsAreWrittenOnceAndDecodeToOneObject)
         notes += plist_dict_get_item(plist_array_get_item(objects, i), "number") != nullptr;
     EXPECT_EQ(notes, 2);
 
-    const std::optional<ArchiveValue> decoded = KeyedUnarchiver::unarchive(bytes);
+    const std::optional<ArchiveValue> decoded =
+        KeyedUnarchiver::unarchive(bytes, test::kArchiveTestClasses);
     ASSERT_TRUE(decoded);
     const ArchiveArray &items = decoded->toArray();
     ASSERT_EQ(items.size(), 6);
@@ -246,7 +247,7 @@ TEST_F(KeyedArchiveTest, RepeatedKeysClassesAndValuesAreStoredOnce)
     EXPECT_EQ(bytes.count("TestNote"), 1);
     EXPECT_EQ(bytes.count("shared text"), 1);
     EXPECT_EQ(bytes.count("NSObject"), 1); // ends the chains of TestNote and NSArray
-    EXPECT_TRUE(KeyedUnarchiver::unarchive(bytes));
+    EXPECT_TRUE(KeyedUnarchiver::unarchive(bytes, test::kArchiveTestClasses));
 }
 
 TEST_F(KeyedArchiveTest, AbsentAndNullKeysReadAsZeroWithoutFailing)
@@ -267,7 +268,8 @@ TEST_F(KeyedArchiveTest, AbsentAndNullKeysReadAsZeroWithoutFailing)
         return ArchivablePtr(std::make_shared<ArchiveTestLink>());
     });
     Error error;
-    EXPECT_TRUE(KeyedUnarchiver::unarchiveObject<ArchiveTestLink>(bytes, &error))
+    EXPECT_TRUE(
+        KeyedUnarchiver::unarchiveObject<ArchiveTestLink>(bytes, test::kArchiveTestClasses, &error))
         << qPrintable(error.localizedDescription());
     registerArchiveClass(QStringLiteral("TestLink"), ArchiveTestLink::decode);
 }
@@ -392,11 +394,12 @@ TEST_F(KeyedArchiveTest, UnarchiveObjectRefusesAnotherRootClass)
 {
     Error error;
     EXPECT_FALSE(KeyedUnarchiver::unarchiveObject<ArchiveTestLink>(
-        KeyedArchiver::archivedData(ArchiveValue::object(makeNote(1))), &error));
+        KeyedArchiver::archivedData(ArchiveValue::object(makeNote(1))), test::kArchiveTestClasses,
+        &error));
     EXPECT_EQ(error.domain(), "archive");
     EXPECT_TRUE(error.localizedDescription().endsWith(u'.'));
     EXPECT_TRUE(KeyedUnarchiver::unarchiveObject<ArchiveTestNote>(
-        KeyedArchiver::archivedData(ArchiveValue::object(makeNote(1)))));
+        KeyedArchiver::archivedData(ArchiveValue::object(makeNote(1))), test::kArchiveTestClasses));
 }
 
 } // namespace

@@ -78,6 +78,11 @@ public:
 
 inline const QString kRefusalReason = QStringLiteral("The test object refuses to be read.");
 
+// The test classes an archive of the tests may hold.
+inline const ArchiveClasses kArchiveTestClasses{
+    QStringLiteral("TestNote"), QStringLiteral("TestDerivedNote"), QStringLiteral("TestLink"),
+    QStringLiteral("TestRefusing"), QStringLiteral("TestNull")};
+
 // Registers the decoders of the test classes, and two that refuse: "TestRefusing" fails with a
 // reason, "TestNull" answers null.
 inline void registerArchiveTestClasses()
