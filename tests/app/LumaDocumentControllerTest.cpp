@@ -2,6 +2,7 @@
 #include "document/WrenTextView.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/MainThread.h"
+#include "shared/AppFolders.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -150,6 +151,12 @@ TEST_F(DocumentControllerTest, FoldersOpenAsNotesAndOtherFilesAreRefused)
         QString path;
         int code;
     } cases[] = {{plainFolder, -4}, {text, -4}};
+    // A note that fails to open leaves no temporary folder behind.
+    const auto temporaryFolders = [] {
+        return QDir(appCachePath().value_or(QString()))
+            .entryList({QStringLiteral("lumaquill-*")}, QDir::Dirs);
+    };
+    const QStringList foldersBefore = temporaryFolders();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         Error error;
@@ -158,6 +165,7 @@ TEST_F(DocumentControllerTest, FoldersOpenAsNotesAndOtherFilesAreRefused)
         EXPECT_FALSE(error.localizedDescription().isEmpty());
     }
     EXPECT_TRUE(controller->documents().empty());
+    EXPECT_EQ(temporaryFolders(), foldersBefore);
 }
 
 TEST_F(DocumentControllerTest, ARecordingNoteRefusesToCloseAndToQuit)
