@@ -1,5 +1,4 @@
 #include "LockHolder.h"
-#include "OtherUserProcess.h"
 #include "app/AppDelegate.h"
 #include "app/InstanceForwarder.h"
 #include "app/SingleInstanceLock.h"
@@ -16,7 +15,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,7 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using lq::test::LockHolder;
-using lq::test::OtherUserProcess;
 
 TEST(SingleInstanceLockTest, OutcomeDependsOnWhoHoldsTheFile)
 {
@@ -111,6 +108,19 @@ bool sendWhileServing(const LaunchRequest &request, const QString &path)
     return sent;
 }
 
+// Runs a Python script as the user "nobody"; the modules are imported before the switch, since
+// that user may not read where they are installed.
+void runAsNobody(QProcess &process, const char *script, const QStringList &arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("python3"),
+                  QStringList{QStringLiteral("-c"),
+                              QStringLiteral("import os, socket, sys\nos.setgid(65534)\n"
+                                             "os.setuid(65534)\n") +
+                                  QLatin1String(script)} +
+                      arguments);
+}
+
 TEST(InstanceForwarderTest, AValidRequestIsDeliveredAndConfirmed)
 {
     QTemporaryDir folder;
@@ -173,129 +183,85 @@ TEST(InstanceForwarderTest, NothingIsDeliveredWithoutAValidRequest)
 
 TEST(InstanceForwarderTest, TheSocketLivesInAFolderOnlyThisUserCanEnter)
 {
-    const QString uid = QString::number(::getuid());
-    const QString socketName = QStringLiteral("lumaquill-%1.socket").arg(uid);
-    struct Case
+    const QString socket = QStringLiteral("/lumaquill-%1.socket").arg(::getuid());
+    const struct
     {
         const char *name;
-        std::optional<QFile::Permissions> runtime; // none: no $XDG_RUNTIME_DIR
-        // Prepares the fallback folder at path before the look-up.
-        std::function<void(const QString &path)> prepare;
-        const char *expected; // "runtime", "fallback" or "" (no hand-over)
+        bool privateRuntime;
+        const char *fallbackBefore; // shell command; $0 is the fallback folder
+        bool handsOver;
+    } cases[] = {
+        {"a private runtime folder", true, "", true},
+        {"no runtime folder", false, "", true},
+        {"a fallback another user made first", false, "mkdir -m 700 \"$0\" && chown 65534 \"$0\"",
+         false},
+        {"a fallback others may enter", false, "mkdir -m 777 \"$0\"", false},
+        {"a fallback that is a link", false, "mkdir -m 700 \"$0.real\" && ln -s \"$0.real\" \"$0\"",
+         false},
     };
-    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    const QFile::Permissions open = owner | QFile::ReadOther | QFile::ExeOther;
-    const auto nothing = [](const QString &) {};
-    const auto madeBy = [](uid_t user, mode_t mode) {
-        return [user, mode](const QString &path) {
-            ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), mode), 0);
-            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), user, user), 0);
-        };
-    };
-    const Case cases[] = {
-        {"a private runtime folder", owner, nothing, "runtime"},
-        {"no runtime folder", std::nullopt, nothing, "fallback"},
-        {"a runtime folder others may enter", open, nothing, "fallback"},
-        {"a fallback of our own from before", std::nullopt, madeBy(::getuid(), 0700), "fallback"},
-        {"a fallback another user made first", std::nullopt, madeBy(65534, 0700), ""},
-        {"a fallback others may enter", std::nullopt, madeBy(::getuid(), 0777), ""},
-        {"a fallback that links to a private folder", std::nullopt,
-         [](const QString &path) { ASSERT_TRUE(QFile::link(QDir::homePath(), path)); }, ""},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir temporary;
         ScopedEnvironment environment;
         environment.set("TMPDIR", temporary.path());
         const QString runtime = temporary.filePath(QStringLiteral("runtime"));
-        if (c.runtime) {
-            ASSERT_TRUE(QDir().mkpath(runtime));
-            ASSERT_TRUE(QFile::setPermissions(runtime, *c.runtime));
-            environment.set("XDG_RUNTIME_DIR", runtime);
-        } else {
-            environment.unset("XDG_RUNTIME_DIR");
-        }
-        const QString fallback = temporary.filePath(QStringLiteral("lumaquill-") + uid);
-        ASSERT_NO_FATAL_FAILURE(c.prepare(fallback));
+        environment.set("XDG_RUNTIME_DIR", runtime);
+        ASSERT_TRUE(!c.privateRuntime || QDir().mkdir(runtime, QFile::Permissions(0x7000)));
+        const QString fallback = temporary.filePath(QStringLiteral("lumaquill-%1").arg(::getuid()));
+        ASSERT_EQ(QProcess::execute("sh", {"-c", QString::fromLatin1(c.fallbackBefore), fallback}),
+                  0);
 
         const QString path = InstanceForwarder::socketPath();
-        const QString expected = QLatin1String(c.expected) == QLatin1String("runtime")
-                                     ? QDir(runtime).filePath(socketName)
-                                 : QLatin1String(c.expected) == QLatin1String("fallback")
-                                     ? QDir(fallback).filePath(socketName)
-                                     : QString();
-        EXPECT_EQ(path, expected);
-        if (!path.isEmpty()) {
-            struct stat folder = {};
-            ASSERT_EQ(::lstat(QFile::encodeName(QFileInfo(path).path()).constData(), &folder), 0);
-            EXPECT_EQ(folder.st_mode & 0777, 0700u);
-            InstanceForwarder forwarder;
-            EXPECT_TRUE(forwarder.listen(path));
+        const QString expected = c.privateRuntime ? runtime : c.handsOver ? fallback : QString();
+        EXPECT_EQ(path, expected.isEmpty() ? QString() : expected + socket);
+        if (c.handsOver) {
+            EXPECT_EQ(QFileInfo(expected).permissions() & 0x0077, 0);
+            InstanceForwarder running;
+            EXPECT_TRUE(running.listen(path));
+            // A later listener never takes a live copy's socket.
+            EXPECT_FALSE(InstanceForwarder().listen(path));
+            EXPECT_TRUE(sendWhileServing({{QStringLiteral("/x/a.mov")}, QString()}, path));
         }
     }
-}
-
-TEST(InstanceForwarderTest, AListenerNeverTakesTheSocketOfALiveCopy)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("forward.socket"));
-    InstanceForwarder running;
-    ASSERT_TRUE(running.listen(path));
-    {
-        InstanceForwarder later;
-        EXPECT_FALSE(later.listen(path));
-    }
-    QSignalSpy received(&running, &InstanceForwarder::requestReceived);
-    EXPECT_TRUE(sendWhileServing({{QStringLiteral("/x/a.mov")}, QString()}, path));
-    lq::runEventLoopUntil([&] { return received.count() == 1; }, 2000ms);
-    EXPECT_EQ(received.count(), 1);
 }
 
 TEST(InstanceForwarderTest, NothingIsHandedOverToOrFromAnotherUser)
 {
-    if (!OtherUserProcess::canRun())
+    if (::geteuid() != 0)
         GTEST_SKIP() << "only root can run a process as another user";
     QTemporaryDir folder;
-    // A folder any user may write in, as /tmp is.
+    // Any user may write in it, as in /tmp; the socket is then made reachable for everyone.
     ASSERT_TRUE(QFile::setPermissions(folder.path(), QFile::Permissions(0x7777)));
     const QString path = folder.filePath(QStringLiteral("forward.socket"));
     const LaunchRequest request{{QStringLiteral("/home/me/secret.mov")}, QString()};
     {
         SCOPED_TRACE("another user's listener, which confirms anything");
-        OtherUserProcess squatter(QStringLiteral("s=socket.socket(socket.AF_UNIX)\n"
-                                                 "s.bind(sys.argv[1])\n"
-                                                 "s.listen(1)\n"
-                                                 "print('ready',flush=True)\n"
-                                                 "c,_=s.accept()\n"
-                                                 "c.sendall(b'K')\n"
-                                                 "c.recv(65536)\n"),
-                                  {path});
-        ASSERT_TRUE(squatter.process().waitForReadyRead(10000));
+        QProcess squatter;
+        runAsNobody(squatter,
+                    "s=socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\ns.listen(1)\n"
+                    "print('ready',flush=True)\nc,_=s.accept()\ntry:\n    c.sendall(b'K')\n"
+                    "    c.recv(99)\nexcept OSError:\n    pass\n",
+                    {path});
+        ASSERT_TRUE(squatter.waitForReadyRead(10000));
         EXPECT_FALSE(InstanceForwarder::send(request, path, 2000ms));
+        squatter.kill();
+        squatter.waitForFinished();
         QFile::remove(path);
     }
-    {
-        SCOPED_TRACE("another user's launch");
-        InstanceForwarder forwarder;
-        ASSERT_TRUE(forwarder.listen(path));
-        ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));
-        QSignalSpy received(&forwarder, &InstanceForwarder::requestReceived);
-        OtherUserProcess launch(QStringLiteral("c=socket.socket(socket.AF_UNIX)\n"
-                                               "c.connect(sys.argv[1])\n"
-                                               "c.settimeout(3)\n"
-                                               "try:\n"
-                                               "    c.sendall(bytes.fromhex(sys.argv[2]))\n"
-                                               "    a=c.recv(1)\n"
-                                               "except OSError:\n"
-                                               "    a=b''\n"
-                                               "print('answer',a.hex(),flush=True)\n"),
-                                {path, QString::fromLatin1(request.encoded().toHex())});
-        lq::runEventLoopUntil([&] { return launch.process().state() == QProcess::NotRunning; },
-                              10000ms);
-        EXPECT_EQ(launch.process().readAllStandardOutput().trimmed(), QByteArray("answer"));
-        EXPECT_EQ(received.count(), 0);
-    }
+    SCOPED_TRACE("another user's launch");
+    InstanceForwarder forwarder;
+    ASSERT_TRUE(forwarder.listen(path));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));
+    QSignalSpy received(&forwarder, &InstanceForwarder::requestReceived);
+    QProcess launch;
+    runAsNobody(launch,
+                "c=socket.socket(socket.AF_UNIX)\nc.connect(sys.argv[1])\nc.settimeout(3)\n"
+                "try:\n    c.sendall(bytes.fromhex(sys.argv[2]))\n    a=c.recv(1)\n"
+                "except OSError:\n    a=b''\nprint('answer',a.hex(),flush=True)\n",
+                {path, QString::fromLatin1(request.encoded().toHex())});
+    lq::runEventLoopUntil([&] { return launch.state() == QProcess::NotRunning; }, 10000ms);
+    EXPECT_EQ(launch.readAllStandardOutput().trimmed(), QByteArray("answer"));
+    EXPECT_EQ(received.count(), 0);
 }
 
 } // namespace

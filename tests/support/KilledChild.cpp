@@ -1,7 +1,6 @@
 #include "support/KilledChild.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -14,25 +13,24 @@ namespace lq::test {
 
 namespace {
 
-void waitAndKill(QProcess &child, int longestMillis, const QByteArray &mark, KilledChildRun &run)
+void waitAndKill(QProcess &child, int longestMillis, const QByteArray &mark, int *waited)
 {
     ASSERT_TRUE(child.waitForStarted(10000));
-    QDeadlineTimer deadline(20000);
-    do {
-        ASSERT_TRUE(child.waitForReadyRead(int(deadline.remainingTime())))
-            << "the child wrote " << run.output.toStdString();
-        run.output += child.readAllStandardOutput();
-    } while (!run.output.contains(mark));
-    run.waitedMillis = QRandomGenerator::global()->bounded(20, longestMillis);
-    QThread::msleep(static_cast<unsigned long>(run.waitedMillis));
+    QByteArray output;
+    while (output.isEmpty() || !output.contains(mark)) {
+        ASSERT_TRUE(child.waitForReadyRead(20000)) << output.toStdString();
+        output += child.readAllStandardOutput();
+    }
+    *waited = QRandomGenerator::global()->bounded(20, longestMillis);
+    QThread::msleep(static_cast<unsigned long>(*waited));
     ::kill(pid_t(child.processId()), SIGKILL);
     child.waitForFinished(10000);
 }
 
 } // namespace
 
-KilledChildRun killChildAtRandom(const QString &test, const char *variable, const QString &value,
-                                 int longestMillis, const QByteArray &mark)
+int killChildAtRandom(const QString &test, const char *variable, const QString &value,
+                      int longestMillis, const QByteArray &mark)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -41,9 +39,9 @@ KilledChildRun killChildAtRandom(const QString &test, const char *variable, cons
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=") + test});
-    KilledChildRun run;
-    waitAndKill(child, longestMillis, mark, run);
-    return run;
+    int waited = 0;
+    waitAndKill(child, longestMillis, mark, &waited);
+    return waited;
 }
 
 } // namespace lq::test
