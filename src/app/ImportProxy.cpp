@@ -78,8 +78,11 @@ void ImportProxy::showWindow()
     const QString name = QFileInfo(m_importUrl).fileName();
     m_questionTextField->setText(m_questionTextField->text() + tr("%1?").arg(name));
     m_importWindow->setWindowTitle(tr("Importing %1").arg(name));
-    for (MyDocument *note : m_controller.notes())
+    m_listedNotes.clear();
+    for (MyDocument *note : m_controller.notes()) {
         m_documentButton->addItem(note->displayName());
+        m_listedNotes.emplace_back(note);
+    }
 
     if (m_documentButton->count() == 0) {
         addToDoc(nullptr);
@@ -112,13 +115,14 @@ void ImportProxy::okClicked()
         addToDoc(nullptr);
         return;
     }
-    const QString title = m_documentButton->currentText();
-    for (MyDocument *note : m_controller.notes()) {
-        if (note->displayName() == title) {
-            addToDoc(note);
-            return;
-        }
+    const auto chosen = size_t(m_documentButton->currentIndex());
+    // Null once the chosen note has closed.
+    MyDocument *note = chosen < m_listedNotes.size() ? m_listedNotes[chosen].data() : nullptr;
+    if (note) {
+        addToDoc(note);
+        return;
     }
+    const QString title = m_documentButton->currentText();
     lq::AlertRequest alert;
     alert.messageText = tr("Error");
     alert.informativeText = tr("The document %1 is no longer open").arg(title);

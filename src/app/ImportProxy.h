@@ -2,9 +2,11 @@
 
 #include "platform/document/Document.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class LumaDocumentController;
 class MyDocument;
@@ -62,4 +64,6 @@ private:
     QButtonGroup *m_choice = nullptr;
     QComboBox *m_documentButton = nullptr;
     QLabel *m_questionTextField = nullptr;
+    // The notes of the pop-up's items, in order: several may share a display name.
+    std::vector<QPointer<MyDocument>> m_listedNotes;
 };

@@ -323,17 +323,37 @@ bool LumaDocumentController::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
+MyDocument *LumaDocumentController::addNote(std::unique_ptr<MyDocument> note, bool display)
+{
+    MyDocument *added = note.get();
+    addDocument(std::move(note));
+    giveWindow(*added);
+    if (display)
+        showDocument(added);
+    return added;
+}
+
 MyDocument *LumaDocumentController::openUntitledDocumentAndDisplay(bool display)
 {
     std::unique_ptr<MyDocument> created = MyDocument::create();
     if (!created)
         return nullptr; // the note has told the user why
-    MyDocument *note = created.get();
-    addDocument(std::move(created));
-    giveWindow(*note);
-    if (display)
-        showDocument(note);
-    return note;
+    return addNote(std::move(created), display);
+}
+
+MyDocument *LumaDocumentController::reopenAutosavedNote(const QString &path, lq::Error *error)
+{
+    std::unique_ptr<MyDocument> note = MyDocument::create();
+    if (!note) {
+        lq::setError(error, lq::Error(QStringLiteral("status"), 3072,
+                                      tr("The note has no temporary folder.")));
+        return nullptr;
+    }
+    if (!note->reopenAutosavedContents(path, error)) {
+        note->close(); // its temporary folder goes
+        return nullptr;
+    }
+    return addNote(std::move(note), true);
 }
 
 void LumaDocumentController::openDocument(const QString &path, bool display,
@@ -362,15 +382,11 @@ void LumaDocumentController::openDocument(const QString &path, bool display,
             return;
         }
         if (!note->openUrl(absolute, &error)) {
+            note->close(); // its temporary folder goes
             finish(nullptr, false, error);
             return;
         }
-        MyDocument *opened = note.get();
-        addDocument(std::move(note));
-        giveWindow(*opened);
-        if (display)
-            showDocument(opened);
-        finish(opened, false, {});
+        finish(addNote(std::move(note), display), false, {});
         return;
     }
     case DocumentType::Import: {

@@ -71,6 +71,9 @@ public:
     // A new note, added and, when display is set, shown; null after an alert when it cannot be
     // made.
     MyDocument *openUntitledDocumentAndDisplay(bool display);
+    // Reopens the autosaved copy of an untitled note at path (left when the program last ended)
+    // as an untitled note, edited, and shows it; null with error when it cannot be read.
+    MyDocument *reopenAutosavedNote(const QString &path, lq::Error *error);
     // Opens path as its type wants; runs completion with the result, then, when searchText is
     // not empty and a note opened, searches the note for it.
     void openDocument(const QString &path, bool display, const Completion &completion,
@@ -98,6 +101,8 @@ private:
     void giveWindow(MyDocument &note);
     // The window of the last note before document (in the order they were added) that shows.
     const QWidget *lastShownWindowBefore(const lq::Document *document) const;
+    // Adds note, gives it its window and, when display is set, shows it.
+    MyDocument *addNote(std::unique_ptr<MyDocument> note, bool display);
 
     WindowMaker m_makeWindow;
     std::vector<std::unique_ptr<lq::Document>> m_documents;

@@ -1,9 +1,10 @@
 #include "app/SingleInstanceLock.h"
 
+#include "platform/foundation/FileLock.h"
+
 #include <QFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,16 +18,6 @@ int openLockFile(const QByteArray &path, bool *existed)
     if (fd < 0 && errno == ENOENT)
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     return fd;
-}
-
-// Whether fd is still the file at path: a copy that quit may have deleted the file between our
-// open and our lock, and a lock on a deleted file keeps nobody out.
-bool isFileAtPath(int fd, const QByteArray &path)
-{
-    struct stat opened = {};
-    struct stat named = {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.constData(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -57,7 +48,8 @@ SingleInstanceLock::Outcome SingleInstanceLock::acquire(const QString &path, boo
                 return Outcome::Held;
             return Outcome::NoLockFile;
         }
-        if (isFileAtPath(fd, encoded)) {
+        // A copy that quit may have deleted the file between our open and our lock.
+        if (lq::FileLock::isFileAt(fd, path)) {
             m_fd = fd;
             return Outcome::Taken;
         }

@@ -31,14 +31,18 @@ QString charactersText(qsizetype length)
     return QCoreApplication::translate("MyDocument", "Characters: %1").arg(length);
 }
 
-QString recordedText(double seconds)
+QString duration(double seconds)
 {
     const auto whole = static_cast<long long>(std::floor(std::max(seconds, 0.0)));
-    return QCoreApplication::translate("MyDocument", "Recorded: %1")
-        .arg(QStringLiteral("%1:%2:%3")
-                 .arg(whole / 3600)
-                 .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
-                 .arg(whole % 60, 2, 10, QLatin1Char('0')));
+    return QStringLiteral("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString recordedText(double seconds)
+{
+    return QCoreApplication::translate("MyDocument", "Recorded: %1").arg(duration(seconds));
 }
 
 void positionPrecedingField(const QLabel *preceding, QLabel *image, QLabel *field)

@@ -17,7 +17,9 @@ QString longDate(const QDate &date, const QLocale &locale);
 QString notesDateText(const std::optional<QDate> &recordingBegan, const QDate &today,
                       const QLocale &locale);
 QString charactersText(qsizetype length);
-// "Recorded: H:mm:ss" (hours not wrapped at a day); whole seconds, the rest dropped.
+// "H:mm:ss" (hours not wrapped at a day); whole seconds, the rest dropped.
+QString duration(double seconds);
+// "Recorded: H:mm:ss".
 QString recordedText(double seconds);
 
 // Puts image after preceding's text (20 points after it) and field after image (overlapping it

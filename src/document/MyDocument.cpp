@@ -5,6 +5,7 @@
 #include "document/MediaSidebar.h"
 #include "document/PackageMember.h"
 #include "document/PackageMeta.h"
+#include "document/TemporaryFolderClaim.h"
 #include "document/UndoableTextChanges.h"
 #include "document/VersionGate.h"
 #include "model/ModelArchiveClasses.h"
@@ -94,6 +95,9 @@ MyDocument::MyDocument(QObject *parent)
 {
     registerModelArchiveClasses();
     wireRecording(std::make_shared<WrenRecording>());
+    connect(this, &Document::fileUrlChanged, this, &MyDocument::nameStoredPackageInClaim);
+    connect(this, &Document::autosavedContentsUrlChanged, this,
+            &MyDocument::nameStoredPackageInClaim);
     lq::NotificationCenter::defaultCenter().addObserver(
         this, QLatin1String(kLowLevelUserErrorNotification), nullptr,
         [this](const lq::Notification &notification) { lowLevelErrorOccurred(notification); });
@@ -156,6 +160,12 @@ void MyDocument::wireRecording(const std::shared_ptr<WrenRecording> &recording)
     m_recordingObject->setMediaPlayabilityCheck(&m_mediaPlayability);
     m_recordingObject->setOldMediaConversion(&m_mediaConversion);
     initRecording();
+}
+
+void MyDocument::nameStoredPackageInClaim()
+{
+    if (m_tempFolderClaim)
+        m_tempFolderClaim->setPackage(fileUrl().isEmpty() ? autosavedContentsUrl() : fileUrl());
 }
 
 // Saving

@@ -30,6 +30,7 @@ class DocumentWindowController;
 class MediaSidebar;
 class NotesPrintOperation;
 class QAbstractButton;
+class TemporaryFolderClaim;
 class WrenRecording;
 class WrenTextView;
 
@@ -328,6 +329,7 @@ private:
     bool askToContinueWithout(bool isSlides);
     void lockSave();
     void wireRecording(const std::shared_ptr<WrenRecording> &recording);
+    void nameStoredPackageInClaim();
     void repairCutOffRecordings(const QStringList &paths);
     void windowControllerDidLoadNib();
     void setUpTextView();
@@ -344,6 +346,9 @@ private:
     WrenTextView *m_textView = nullptr;
     std::unique_ptr<DocumentWindowController> m_windowController;
     std::unique_ptr<lq::Timer> m_infoBarTimer;
+    // Held while the note uses its temporary folder, naming the package it was last stored in,
+    // so that a later start offers back only what a crash left there.
+    std::unique_ptr<TemporaryFolderClaim> m_tempFolderClaim;
     bool m_startingUp = true;
     bool m_shouldCascadeWindows = true;
     std::shared_ptr<WrenRecording> m_recordingObject;

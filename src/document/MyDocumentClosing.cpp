@@ -2,6 +2,7 @@
 // into and out of full screen.
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
+#include "document/TemporaryFolderClaim.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
@@ -93,6 +94,7 @@ void MyDocument::prepareForClose()
     if (!tempRecordingDir.isEmpty() && !QDir(tempRecordingDir).removeRecursively())
         lq::log(
             QStringLiteral("Could not remove the temporary folder %1.\n").arg(tempRecordingDir));
+    m_tempFolderClaim.reset();
     m_recordingObject->close();
 }
 

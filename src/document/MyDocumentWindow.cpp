@@ -6,11 +6,13 @@
 #include "document/MediaSidebar.h"
 #include "document/MyDocument.h"
 #include "document/ScaledImageHandler.h"
+#include "document/TemporaryFolderClaim.h"
 #include "document/UndoableTextChanges.h"
 #include "document/WrenTextView.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/FileOperations.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/TimerService.h"
 #include "platform/foundation/UserDefaults.h"
@@ -42,8 +44,6 @@ namespace {
 constexpr double kInfoBarInterval = 60.0;
 constexpr qreal kTextInset = 10.0;
 constexpr int kLastSaveNameNumber = 1000;
-
-const QString kTempFolderPrefix = QStringLiteral("lumaquill");
 
 void showIcon(QLabel *label, const QString &name)
 {
@@ -78,22 +78,34 @@ bool MyDocument::resetState()
     if (!cache)
         return fail(tr("there is no cache folder"));
     QDir().mkpath(*cache);
-    // The folder is made exclusively: a name another note took meanwhile is passed over.
+    // The folder is made exclusively: a name another note took meanwhile is passed over, and
+    // so is a new folder that a start clearing leftovers claimed first (it removes it).
     qint64 number = std::rand() % 1'000'000;
     lq::Error error;
     QString folder;
+    std::unique_ptr<TemporaryFolderClaim> claim;
     for (;; ++number) {
-        folder = QDir(*cache).filePath(QStringLiteral("%1-%2").arg(kTempFolderPrefix).arg(number));
-        if (lq::FileOperations::current().makeFolder(folder, &error))
-            break;
-        if (error.code() != EEXIST) {
+        folder = QDir(*cache).filePath(TemporaryFolderClaim::folderName(number));
+        if (!lq::FileOperations::current().makeFolder(folder, &error)) {
+            if (error.code() == EEXIST)
+                continue;
             QString reason = error.localizedDescription();
             if (reason.endsWith(QLatin1Char('.')))
                 reason.chop(1);
             return fail(reason);
         }
+        bool heldElsewhere = false;
+        claim = TemporaryFolderClaim::take(folder, &heldElsewhere);
+        if (claim || !heldElsewhere)
+            break;
     }
+    if (!claim)
+        lq::log(QStringLiteral("The temporary folder %1 cannot be locked; after a crash, its "
+                               "recordings are not offered back.\n")
+                    .arg(folder));
     tempRecordingDir = folder;
+    m_tempFolderClaim = std::move(claim);
+    nameStoredPackageInClaim();
     m_serialNumber = 0;
     setFailedSaveAborted(lq::Error());
     return true;

@@ -10,5 +10,8 @@ namespace LQMediaFileNames {
 QString sessionStem(const QString &folder, int session);
 // "<stem><fileNumber>.mov", e.g. ".../recording-3.0.mov"
 QString fileName(const QString &stem, int fileNumber);
+// Whether name is one the recording object gives a session's media file in a note's folder:
+// recorded ("recording-3.0.mov") or imported ("recording-3.mov", "recording-3-1.mov").
+bool isMediaFileName(const QString &name);
 
 } // namespace LQMediaFileNames

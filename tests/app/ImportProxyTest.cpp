@@ -122,6 +122,13 @@ TEST_F(ImportProxyTest, TheAnswerDecidesWhoGetsTheFile)
          [](auto &, ImportProxy &proxy) { proxy.okClicked(); },
          {1, 0},
          0},
+        {"two notes of one name: the second",
+         [](auto &, ImportProxy &proxy) {
+             proxy.documentButton()->setCurrentIndex(1);
+             proxy.okClicked();
+         },
+         {0, 1},
+         0},
         {"cancel", [](auto &, ImportProxy &proxy) { proxy.cancelClicked(); }, {0, 0}, 0},
         {"window closed",
          [](auto &, ImportProxy &proxy) { proxy.importWindow()->reject(); },

@@ -2,6 +2,7 @@
 #include "document/WrenTextView.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/MainThread.h"
+#include "shared/AppFolders.h"
 
 #include <QDir>
 #include <QMainWindow>
@@ -186,6 +187,12 @@ TEST_F(DocumentControllerTest, FoldersOpenAsNotesAndOtherFilesAreRefused)
         QString path;
         int code;
     } cases[] = {{plainFolder, -4}, {text, -4}};
+    // A note that fails to open leaves no temporary folder behind.
+    const auto cacheEntries = [] {
+        return QDir(*appCachePath(), {}, QDir::NoSort, QDir::AllEntries | QDir::NoDotAndDotDot)
+            .count();
+    };
+    const uint entriesBefore = cacheEntries();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         Error error;
@@ -194,6 +201,7 @@ TEST_F(DocumentControllerTest, FoldersOpenAsNotesAndOtherFilesAreRefused)
         EXPECT_FALSE(error.localizedDescription().isEmpty());
     }
     EXPECT_TRUE(controller->documents().empty());
+    EXPECT_EQ(cacheEntries(), entriesBefore);
 }
 
 TEST_F(DocumentControllerTest, ARecordingNoteRefusesToCloseAndToQuit)

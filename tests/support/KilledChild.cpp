@@ -11,8 +11,26 @@
 
 namespace lq::test {
 
-void killChildAtRandom(const QString &test, const char *variable, const QString &value,
-                       int longestMillis)
+namespace {
+
+void waitAndKill(QProcess &child, int longestMillis, const QByteArray &mark, int *waited)
+{
+    ASSERT_TRUE(child.waitForStarted(10000));
+    QByteArray output;
+    while (output.isEmpty() || !output.contains(mark)) {
+        ASSERT_TRUE(child.waitForReadyRead(20000)) << output.toStdString();
+        output += child.readAllStandardOutput();
+    }
+    *waited = QRandomGenerator::global()->bounded(20, longestMillis);
+    QThread::msleep(static_cast<unsigned long>(*waited));
+    ::kill(pid_t(child.processId()), SIGKILL);
+    child.waitForFinished(10000);
+}
+
+} // namespace
+
+int killChildAtRandom(const QString &test, const char *variable, const QString &value,
+                      int longestMillis, const QByteArray &mark)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -21,11 +39,9 @@ void killChildAtRandom(const QString &test, const char *variable, const QString 
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=") + test});
-    ASSERT_TRUE(child.waitForStarted(10000));
-    ASSERT_TRUE(child.waitForReadyRead(20000));
-    QThread::msleep(QRandomGenerator::global()->bounded(20, longestMillis));
-    ::kill(pid_t(child.processId()), SIGKILL);
-    child.waitForFinished(10000);
+    int waited = 0;
+    waitAndKill(child, longestMillis, mark, &waited);
+    return waited;
 }
 
 } // namespace lq::test

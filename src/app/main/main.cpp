@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppMenus.h"
+#include "app/CrashRecovery.h"
 #include "app/InstanceForwarder.h"
 #include "app/LQApplication.h"
 #include "app/LaunchArguments.h"
@@ -106,6 +107,7 @@ int main(int argc, char *argv[])
         Qt::QueuedConnection);
     app.handleTerminationSignals();
 
+    crash_recovery::offerWhatWasLeft(documents);
     documents.openFiles(request->files, request->searchText);
     if (documents.documents().empty() && !documents.openUntitledDocumentAndDisplay(true))
         return end(1); // the note has told the user why

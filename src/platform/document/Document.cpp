@@ -187,14 +187,12 @@ bool Document::saveToUrl(const QString &requestedPath, SaveOperation operation, 
         m_changeCount = 0;
         m_autosaveChangeCount = 0;
     } else if (operation == SaveOperation::AutosaveElsewhere) {
-        m_autosavedContentsUrl = path;
+        setAutosavedContentsUrl(path);
         m_autosaveChangeCount = 0;
     }
-    if (savesDocumentFile(operation) && !m_autosavedContentsUrl.isEmpty()) {
-        // The untitled document's autosaved copy is no longer needed.
-        FileOperations::current().remove(m_autosavedContentsUrl, nullptr);
-        m_autosavedContentsUrl.clear();
-    }
+    // The untitled document's autosaved copy is no longer needed.
+    if (savesDocumentFile(operation))
+        discardAutosavedContents();
     changeCountChanged(wasEdited);
     didSave(path, operation);
     return true;
@@ -212,6 +210,39 @@ bool Document::openUrl(const QString &path, Error *error)
     setFileUrl(path);
     updateChangeCount(ChangeKind::Cleared);
     return true;
+}
+
+bool Document::reopenAutosavedContents(const QString &path, Error *error)
+{
+    bool read = false;
+    withLock(m_fileAccess, [&] {
+        clearLeftovers(path, false);
+        read = readFromUrl(path, error);
+    });
+    if (!read)
+        return false;
+    setAutosavedContentsUrl(path);
+    const bool wasEdited = isDocumentEdited();
+    m_changeCount = 1;
+    m_autosaveChangeCount = 0;
+    changeCountChanged(wasEdited);
+    return true;
+}
+
+void Document::setAutosavedContentsUrl(const QString &path)
+{
+    if (path == m_autosavedContentsUrl)
+        return;
+    m_autosavedContentsUrl = path;
+    Q_EMIT autosavedContentsUrlChanged(path);
+}
+
+void Document::discardAutosavedContents()
+{
+    if (m_autosavedContentsUrl.isEmpty())
+        return;
+    FileOperations::current().remove(m_autosavedContentsUrl, nullptr);
+    setAutosavedContentsUrl(QString());
 }
 
 bool Document::revertToContentsOfUrl(const QString &path, Error *error)

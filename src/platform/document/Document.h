@@ -67,6 +67,10 @@ public:
     // Reads the document from path (opening); the leftovers of an interrupted save of path are
     // looked at first, and a complete newer one is offered.
     bool openUrl(const QString &path, Error *error);
+    // Reads an untitled document's autosaved copy, left by a crash or by a quit with nobody to
+    // ask: the document stays untitled, autosaves into that copy again, and counts as edited, so
+    // that closing asks whether to save it.
+    bool reopenAutosavedContents(const QString &path, Error *error);
     // Reads the stored file again; the undo steps of the old contents are dropped.
     virtual bool revertToContentsOfUrl(const QString &path, Error *error);
 
@@ -110,6 +114,7 @@ public:
 Q_SIGNALS:
     void editedChanged(bool edited);
     void fileUrlChanged(const QString &path);
+    void autosavedContentsUrlChanged(const QString &path);
     void closed();
 
 protected:
@@ -133,6 +138,9 @@ protected:
 
 private:
     void saveBeforeClose(int button, const std::function<void(bool)> &decision);
+    void setAutosavedContentsUrl(const QString &path);
+    // An untitled document closing without being saved: its autosaved copy goes too.
+    void discardAutosavedContents();
     void clearLeftovers(const QString &path, bool offerNewer);
     void changeCountChanged(bool wasEdited);
     void scheduleAutosave();

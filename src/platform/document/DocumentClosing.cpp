@@ -43,6 +43,7 @@ void Document::closeWhenAllowed(std::function<void(bool closed)> done)
 void Document::canCloseDocument(std::function<void(bool shouldClose)> decision)
 {
     if (!isDocumentEdited()) {
+        discardAutosavedContents();
         decision(true);
         return;
     }
@@ -74,6 +75,7 @@ void Document::canCloseDocument(std::function<void(bool shouldClose)> decision)
 void Document::saveBeforeClose(int button, const std::function<void(bool)> &decision)
 {
     if (button == kDontSave) {
+        discardAutosavedContents();
         decision(true);
         return;
     }

@@ -21,8 +21,8 @@ constexpr guint64 kLevelInterval = 100 * GST_MSECOND;
 // Half a second at 30 frames per second, and at most 2 s down to 7.5: the writer holds a whole
 // group of pictures before it writes, and a file switch waits for the next keyframe.
 constexpr int kKeyframeDistance = 15;
-// Fragments a killed process leaves readable.
-constexpr guint kFragmentMs = 1000;
+// Fragments a killed process leaves readable: a kill loses at most the last half second.
+constexpr guint kFragmentMs = 500;
 
 // Makes elements into a bin; the first missing element is remembered and later calls do
 // nothing.
