@@ -15,6 +15,7 @@
 #include "model/WrenEvents.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/UndoManager.h"
+#include "platform/text/NotesTextLayout.h"
 #include "platform/text/TextStorage.h"
 #include "platform/ui/ImageButton.h"
 #include "preferences/PrefsController.h"
@@ -162,6 +163,11 @@ void BM_TypeInNoteWindow(benchmark::State &state)
     view->setSelectedRange({text.size() / 2, 0});
     view->ensureCursorVisible();
     for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    // The paragraphs not shown are laid out while the loop is idle: all of them before the keys.
+    const auto *layout =
+        qobject_cast<const lq::NotesTextLayout *>(view->document()->documentLayout());
+    while (layout && layout->isLayingOut())
         QCoreApplication::processEvents();
     PaintWatch watch(view->viewport());
 
