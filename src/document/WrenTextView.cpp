@@ -338,9 +338,10 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         return;
     }
     // Moves, selections, copy and paste (which arrives at insertFromMimeData). A move down
-    // within a long paragraph needs the lines below the caret laid out; one to a far place
-    // (the end of the paragraph) is laid out after it, and then shown.
-    m_layout->ensureLaidOut(textCursor().position(), viewport()->height());
+    // within a long paragraph needs the lines below the caret laid out (a page down passes a
+    // page and a line, then comes back one); one to a far place (the end of the paragraph) is
+    // laid out after it, and then shown.
+    m_layout->ensureLaidOut(textCursor().position(), 2 * viewport()->height());
     QTextEdit::keyPressEvent(event);
     if (m_layout->ensureLaidOut(textCursor().position()))
         ensureCursorVisible();
@@ -443,6 +444,8 @@ bool WrenTextView::isContinuousSpellCheckingEnabled() const
 
 void WrenTextView::reportSelection()
 {
+    // The caret's line stays laid out wherever a move or a change takes the caret.
+    m_layout->ensureLaidOut(textCursor().position());
     const TextRange selection = selectedRange();
     if (selection == m_reportedSelection)
         return;

@@ -264,6 +264,11 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
 {
     QTextDocument *text = document();
     const std::optional<Edit> edit = std::exchange(m_edit, std::nullopt);
+    const Edit made = edit.value_or(Edit{from, charsRemoved, charsAdded});
+    if (edit && m_caret >= made.from + made.removed)
+        m_caret += made.added - made.removed;
+    else if (edit && m_caret > made.from)
+        m_caret = made.from;
     const int last = text->characterCount() - 1;
     const QTextBlock firstBlock = text->findBlock(std::clamp(from, 0, last));
     const int first = firstBlock.blockNumber();
@@ -284,7 +289,6 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
         record.direction.reset();
         record.laidOut = false;
         if (record.paragraph) {
-            const Edit made = edit.value_or(Edit{from, charsRemoved, charsAdded});
             const int at = made.from - firstBlock.position();
             record.paragraph->edit(at, made.removed, made.added);
         }
@@ -312,10 +316,10 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
         prepare(i, block);
         int target = INT_MAX;
         if (const ParagraphLines *paragraph = m_blocks[size_t(i)].paragraph.get()) {
-            // Through the change, and what the view shows.
-            const int changed = (edit ? edit->from + edit->added : from + charsAdded);
-            target = std::max(changed - block.position(),
-                              paragraph->positionAt(m_viewRect.bottom() - top(i)));
+            // Through the change, what the view shows, and the caret.
+            target = std::max({made.from + made.added - block.position(),
+                               paragraph->positionAt(m_viewRect.bottom() - top(i)),
+                               block.contains(m_caret) ? m_caret - block.position() : 0});
         }
         layOut(i, block, target);
     }
@@ -339,6 +343,7 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
 
 bool NotesTextLayout::ensureLaidOut(int position, qreal below)
 {
+    m_caret = position;
     const QTextBlock block = document()->findBlock(position);
     if (!block.isValid())
         return false;

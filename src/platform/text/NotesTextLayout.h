@@ -53,7 +53,8 @@ public:
     // Whether paragraphs wait to be laid out while the event loop is idle.
     bool isLayingOut() const { return m_idle.isActive(); }
     // Lays out the paragraph at position through position's line and below that many points;
-    // answers whether it laid out more than it had.
+    // answers whether it laid out more than it had. The position (a view's caret) stays laid
+    // out through later changes, moving with the text.
     bool ensureLaidOut(int position, qreal below = 0);
 
 protected:
@@ -116,6 +117,7 @@ private:
     BlockHeights m_heights;
     std::optional<Edit> m_edit;
     QRectF m_viewRect;
+    int m_caret = 0;
     qreal m_widest = 0;
     QSizeF m_reportedSize;
     QTimer m_idle;
