@@ -268,6 +268,11 @@ TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
         for (int x = 0; x < ours.width(); ++x)
             differing += ours.pixel(x, y) != qts.pixel(x, y);
     EXPECT_LT(differing, ours.width() * ours.height() / 1000);
+
+    // Narrower, the text wraps anew: nothing to scroll sideways.
+    view->window()->resize(view->window()->width() - 120, view->window()->height());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
 }
 
 } // namespace

@@ -18,8 +18,9 @@ namespace {
 
 // Longer paragraphs are laid out only as far as needed.
 constexpr int kLongParagraph = 4096;
-// Changes of more paragraphs are laid out when needed rather than at once.
-constexpr int kEagerBlocks = 32;
+// Changes of more paragraphs (a whole text read, a new width) are laid out when needed rather
+// than at once.
+constexpr int kEagerBlocks = 256;
 constexpr qreal kEverything = qreal(INT_MAX);
 // The time one idle turn may lay out for, in milliseconds: a key waits at most that long.
 constexpr qint64 kIdleTurn = 2;
@@ -227,8 +228,15 @@ bool NotesTextLayout::layOutThrough(int index, const QTextBlock &block, double y
 {
     prepare(index, block);
     const Block &record = m_blocks[size_t(index)];
-    const int target = record.paragraph ? record.paragraph->positionAt(y - top(index)) : INT_MAX;
-    return layOut(index, block, target);
+    if (!record.paragraph)
+        return layOut(index, block, INT_MAX);
+    return layOut(index, block,
+                  std::max(record.paragraph->positionAt(y - top(index)), caretIn(block)));
+}
+
+int NotesTextLayout::caretIn(const QTextBlock &block) const
+{
+    return block.contains(m_caret) ? m_caret - block.position() : 0;
 }
 
 int NotesTextLayout::blockAt(double y, double through)
@@ -270,6 +278,13 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
     else if (edit && m_caret > made.from)
         m_caret = made.from;
     const int last = text->characterCount() - 1;
+    const Column area = column();
+    if (area.right - area.left != m_columnWidth || (!edit && from == 0 && charsAdded >= last)) {
+        // A new width, font or margin: the widest line and the estimates are measured anew.
+        m_columnWidth = area.right - area.left;
+        m_widest = 0;
+        m_lineHeights.clear();
+    }
     const QTextBlock firstBlock = text->findBlock(std::clamp(from, 0, last));
     const int first = firstBlock.blockNumber();
     const int fresh =
@@ -317,9 +332,9 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
         int target = INT_MAX;
         if (const ParagraphLines *paragraph = m_blocks[size_t(i)].paragraph.get()) {
             // Through the change, what the view shows, and the caret.
-            target = std::max({made.from + made.added - block.position(),
-                               paragraph->positionAt(m_viewRect.bottom() - top(i)),
-                               block.contains(m_caret) ? m_caret - block.position() : 0});
+            target =
+                std::max({made.from + made.added - block.position(),
+                          paragraph->positionAt(m_viewRect.bottom() - top(i)), caretIn(block)});
         }
         layOut(i, block, target);
     }

@@ -101,6 +101,8 @@ private:
     // Lays out the block so far that its lines reach y (in the document); answers whether
     // heights changed.
     bool layOutThrough(int index, const QTextBlock &block, double y);
+    // Where the caret is in the block (its start when the caret is elsewhere).
+    int caretIn(const QTextBlock &block) const;
     // The index of the block at y, laid out there and on through the height through.
     int blockAt(double y, double through);
     QRectF placedBlockRect(int index, const QTextBlock &block);
@@ -119,6 +121,7 @@ private:
     QRectF m_viewRect;
     int m_caret = 0;
     qreal m_widest = 0;
+    qreal m_columnWidth = 0;
     QSizeF m_reportedSize;
     QTimer m_idle;
     // The paragraphs before this one are laid out or long.
