@@ -94,7 +94,7 @@ NotesTextLayout::Column NotesTextLayout::column() const
     return column;
 }
 
-double NotesTextLayout::lineHeightOf(const QTextBlock &block) const
+ParagraphLines::Estimate NotesTextLayout::estimateFor(const QTextBlock &block) const
 {
     const int key = block.charFormatIndex();
     auto found = m_lineHeights.constFind(key);
@@ -103,19 +103,18 @@ double NotesTextLayout::lineHeightOf(const QTextBlock &block) const
         found = m_lineHeights.insert(key, std::ceil(metrics.ascent() + metrics.descent() +
                                                     std::max(0.0, metrics.leading())));
     }
-    return *found;
+    const double lineHeight = *found;
+    const Column area = column();
+    // About half a line height a character.
+    const double perLine = area.wraps ? (area.right - area.left) / (lineHeight * 0.5) : INT_MAX;
+    return {lineHeight, std::max(1.0, perLine)};
 }
 
 double NotesTextLayout::estimatedHeight(const QTextBlock &block) const
 {
-    const Column area = column();
-    const double lineHeight = lineHeightOf(block);
-    if (!area.wraps)
-        return lineHeight;
-    // About half a line height a character.
-    const double characters = double(block.length() - 1);
-    const double perLine = std::max(1.0, (area.right - area.left) / (lineHeight * 0.5));
-    return std::max(1.0, std::ceil(characters / perLine)) * lineHeight;
+    const ParagraphLines::Estimate estimate = estimateFor(block);
+    const double lines = std::ceil(double(block.length() - 1) / estimate.charactersPerLine);
+    return std::max(1.0, lines) * estimate.lineHeight;
 }
 
 bool NotesTextLayout::isLong(const QTextBlock &block) const
@@ -133,12 +132,7 @@ void NotesTextLayout::prepare(int index, const QTextBlock &block)
     const int length = layoutLength(block);
     if (record.paragraph && record.paragraph->length() == length)
         return;
-    const Column area = column();
-    const double lineHeight = lineHeightOf(block);
-    const double perLine =
-        area.wraps ? std::max(1.0, (area.right - area.left) / (lineHeight * 0.5)) : length;
-    record.paragraph = std::make_unique<ParagraphLines>(
-        length, ParagraphLines::Estimate{lineHeight, std::max(1.0, perLine)});
+    record.paragraph = std::make_unique<ParagraphLines>(length, estimateFor(block));
     record.laidOut = false;
 }
 

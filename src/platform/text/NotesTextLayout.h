@@ -83,8 +83,9 @@ private:
     Column column() const;
     qreal margin() const;
     double top(int index) const { return margin() + m_heights.top(index); }
+    // Lines of the height of the block's font, of about two characters a line height.
+    ParagraphLines::Estimate estimateFor(const QTextBlock &block) const;
     double estimatedHeight(const QTextBlock &block) const;
-    double lineHeightOf(const QTextBlock &block) const;
     bool isLong(const QTextBlock &block) const;
     // Gives a long paragraph its lines' record (anew when its length disagrees), and takes it
     // from a short one.
