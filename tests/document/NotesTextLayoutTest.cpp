@@ -213,6 +213,10 @@ TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
     single.underlineStyle = 1;
     lq::TextAttributes link;
     link.link = u"https://example.invalid/notes"_s;
+    lq::TextAttributes centred;
+    lq::TextParagraphStyle centredStyle;
+    centredStyle.alignment = lq::TextParagraphStyle::Alignment::Center;
+    centred.paragraphStyle = centredStyle;
     lq::TextAttributes picture;
     picture.attachment = lq::TextAttachment{
         lq::test::pngBytes(QColor(40, 90, 200), QSize(900, 120)), u"wide.png"_s, QString()};
@@ -231,6 +235,8 @@ TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
     note.append(u" and "_s, plain);
     note.append(u"a link"_s, link);
     note.append(u".\n"_s, plain);
+    note.append(u"A centred line\n"_s, centred);
+    note.append(u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD, right to left\n"_s, plain);
     note.append(u"\uFFFC"_s, picture);
     note.append(u"\nThe last line, after the picture."_s, plain);
     view->replaceCharacters(TextRange{0, 0}, note);
