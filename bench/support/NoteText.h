@@ -12,3 +12,15 @@ inline QString noteText(int paragraphs)
         text += line;
     return text;
 }
+
+// One paragraph of the given number of characters, words of the same sentence throughout.
+inline QString longParagraph(qsizetype characters)
+{
+    const QString words = QStringLiteral("The quick brown fox jumps over the lazy dog again. ");
+    QString text;
+    text.reserve(characters);
+    while (text.size() < characters)
+        text += words;
+    text.truncate(characters);
+    return text;
+}

@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/text/NotesTextLayout.h"
 #include "platform/text/TextFormats.h"
 #include "platform/text/TextStorage.h"
 
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -31,6 +33,11 @@ WrenTextView::WrenTextView(lq::TextStorage &storage, QWidget *parent)
     : QTextEdit(parent), m_storage(storage)
 {
     storage.document()->setUndoRedoEnabled(false);
+    {
+        // Layout only: the text itself does not change.
+        const lq::DeliberateTextChange layout;
+        m_layout = lq::NotesTextLayout::install(storage.document());
+    }
     setDocument(storage.document());
     setUndoRedoEnabled(false);
 #ifndef NDEBUG
@@ -200,9 +207,11 @@ void WrenTextView::setSelectedRange(TextRange range)
     QTextCursor cursor(document());
     const qsizetype length = m_storage.length();
     const qsizetype start = std::clamp<qsizetype>(range.location, 0, length);
+    const int end = int(std::clamp<qsizetype>(range.end(), start, length));
+    // The caret's line, before the view scrolls to it.
+    m_layout->ensureLaidOut(end);
     cursor.setPosition(int(start));
-    cursor.setPosition(int(std::clamp<qsizetype>(range.end(), start, length)),
-                       QTextCursor::KeepAnchor);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
@@ -336,8 +345,14 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // Moves, selections, copy and paste (which arrives at insertFromMimeData).
+    // Moves, selections, copy and paste (which arrives at insertFromMimeData). A move down
+    // within a long paragraph needs the lines below the caret laid out (a page down passes a
+    // page and a line, then comes back one); one to a far place (the end of the paragraph) is
+    // laid out after it, and then shown.
+    m_layout->ensureLaidOut(textCursor().position(), 2 * viewport()->height());
     QTextEdit::keyPressEvent(event);
+    if (m_layout->ensureLaidOut(textCursor().position()))
+        ensureCursorVisible();
 }
 
 void WrenTextView::inputMethodEvent(QInputMethodEvent *event)
@@ -437,6 +452,8 @@ bool WrenTextView::isContinuousSpellCheckingEnabled() const
 
 void WrenTextView::reportSelection()
 {
+    // The caret's line stays laid out wherever a move or a change takes the caret.
+    m_layout->ensureLaidOut(textCursor().position());
     const TextRange selection = selectedRange();
     if (selection == m_reportedSelection)
         return;
@@ -446,6 +463,25 @@ void WrenTextView::reportSelection()
         return;
     m_reportedSelection = selection;
     m_delegate->didChangeSelection(this, selection);
+}
+
+void WrenTextView::scrollContentsBy(int dx, int dy)
+{
+    QTextEdit::scrollContentsBy(dx, dy);
+    reportViewRect();
+}
+
+void WrenTextView::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    reportViewRect();
+}
+
+void WrenTextView::reportViewRect()
+{
+    m_layout->setViewRect(
+        QRectF(QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()),
+               QSizeF(viewport()->size())));
 }
 
 void WrenTextView::watchChange(int position, int removed, int added)

@@ -16,6 +16,7 @@ class QMenu;
 class SpellHighlighter;
 
 namespace lq {
+class NotesTextLayout;
 class TextStorage;
 class UndoManager;
 } // namespace lq
@@ -116,6 +117,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     bool applyEdit(lq::TextRange range, const QString *string, const lq::AttributedString *text);
@@ -139,8 +142,12 @@ private:
     void watchChange(int position, int removed, int added);
     QTextEdit::ExtraSelection markOver(lq::TextRange range, const QTextCharFormat &format) const;
     void showPlaybackMarks();
+    // Tells the layout what the view shows.
+    void reportViewRect();
 
     lq::TextStorage &m_storage;
+    // The note's own layout, a child of its document.
+    lq::NotesTextLayout *m_layout = nullptr;
     WrenTextViewDelegate *m_delegate = nullptr;
     WrenTextViewController *m_controller = nullptr;
     bool m_shouldUndo = true;

@@ -1,4 +1,5 @@
 #include "document/WrenTextView.h"
+#include "platform/text/NotesTextLayout.h"
 #include "platform/text/TextStorage.h"
 
 #include <QScrollBar>
@@ -65,6 +66,7 @@ void WrenTextView::scrollRangeToVisible(lq::TextRange range)
     const QRect shown = viewport()->rect();
     const QTextEdit::ExtraSelection mark = markOver(range, {});
     QTextCursor start = mark.cursor;
+    m_layout->ensureLaidOut(mark.cursor.selectionStart());
     start.setPosition(mark.cursor.selectionStart());
     const QRect target = cursorRect(start);
     QScrollBar *bar = verticalScrollBar();

@@ -1,0 +1,284 @@
+#include "platform/text/NotesTextLayout.h"
+
+#include "document/EditingTestSupport.h"
+#include "document/ScaledImageHandler.h"
+#include "support/ImageFixtures.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using namespace Qt::StringLiterals;
+using lq::TextRange;
+
+QString paragraphs(int count)
+{
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += u"Paragraph %1: the quick brown fox jumps over the lazy dog.\n"_s.arg(i);
+    return text;
+}
+
+QString longParagraph(int characters)
+{
+    QString text;
+    for (int word = 0; text.size() < characters; ++word)
+        text += u"word%1 "_s.arg(word % 97);
+    return text.left(characters);
+}
+
+// The same text laid out by Qt's own layout, as wide as the note's.
+std::unique_ptr<QTextDocument> qtLaidOutCopy(const QTextDocument &note)
+{
+    std::unique_ptr<QTextDocument> copy(note.clone());
+    copy->setDefaultFont(note.defaultFont());
+    copy->setDefaultTextOption(note.defaultTextOption());
+    copy->setDocumentMargin(note.documentMargin());
+    copy->setPageSize(note.pageSize());
+    ScaledImageHandler::install(copy.get());
+    return copy;
+}
+
+// Where Qt's text control puts the caret at position (in the document), as it does.
+QRectF caretRect(const QTextDocument &text, int position)
+{
+    const QTextBlock block = text.findBlock(position);
+    const QPointF origin = text.documentLayout()->blockBoundingRect(block).topLeft();
+    const int inBlock = position - block.position();
+    const QTextLine line = block.layout()->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        return QRectF(origin, QSizeF(1, 10));
+    return QRectF(origin.x() + line.cursorToX(inBlock), origin.y() + line.y(), 1, line.height());
+}
+
+// Where Qt's text edit takes the caret on Page Down: line by line until a page further down.
+void pageDown(const QTextDocument &text, QTextCursor &cursor, int pageHeight)
+{
+    qreal last = caretRect(text, cursor.position()).top();
+    qreal distance = 0;
+    bool moved = false;
+    do {
+        const qreal y = caretRect(text, cursor.position()).top();
+        distance += std::abs(y - last);
+        last = y;
+        moved = cursor.movePosition(QTextCursor::Down);
+    } while (moved && distance < pageHeight);
+    if (moved)
+        cursor.movePosition(QTextCursor::Up);
+}
+
+class NotesTextLayoutTest : public lq::test::EditingTest
+{
+protected:
+    // The caret, and a few positions around it, where Qt's own layout of the same text has them.
+    void expectLayoutAsQts(const std::string &step)
+    {
+        QCoreApplication::processEvents();
+        const int caret = view->textCursor().position();
+        // The caret as the view shows it, in the document.
+        const QRect shown = view->cursorRect().translated(view->horizontalScrollBar()->value(),
+                                                          view->verticalScrollBar()->value());
+        const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+        const QRectF expected = caretRect(*copy, caret);
+        EXPECT_NEAR(shown.x(), expected.x(), 1.0) << step;
+        EXPECT_NEAR(shown.y(), expected.y(), 1.0) << step;
+        EXPECT_NEAR(shown.height(), expected.height(), 1.0) << step;
+        // A click on the caret puts it there.
+        EXPECT_EQ(view->cursorForPosition(view->cursorRect().center()).position(), caret) << step;
+        auto *layout = qobject_cast<lq::NotesTextLayout *>(view->document()->documentLayout());
+        ASSERT_NE(layout, nullptr);
+        for (const int position : {0, caret / 2, std::max(0, caret - 300)}) {
+            // As the view lays out where it puts the caret.
+            layout->ensureLaidOut(position);
+            const QRectF ours = caretRect(*view->document(), position);
+            const QRectF qts = caretRect(*copy, position);
+            EXPECT_NEAR(ours.x(), qts.x(), 1.0) << step << " at " << position;
+            EXPECT_NEAR(ours.y(), qts.y(), 1.0) << step << " at " << position;
+        }
+        // The view's caret is the one kept laid out again.
+        layout->ensureLaidOut(caret);
+    }
+};
+
+// Typing, pasting and deleting, then undoing each step: after every step the text is what it
+// was, both stamp lists follow it, and the caret stands where Qt's own layout puts it.
+TEST_F(NotesTextLayoutTest, AnUndoWalkKeepsTextStampsAndCaretAsQtLaysThemOut)
+{
+    struct Note
+    {
+        const char *name;
+        QString text;
+    };
+    const Note notes[] = {{"many paragraphs", paragraphs(2000)},
+                          {"one long paragraph", longParagraph(20000)}};
+    // Each step that edits is one undo step.
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+        bool edits = true;
+    };
+    const Step steps[] = {
+        {"typing", [&] { type(u"t"_s); }},
+        {"typing a space", [&] { type(u" "_s); }},
+        {"a new paragraph", [&] { press(Qt::Key_Return); }},
+        {"pasting",
+         [&] {
+             QGuiApplication::clipboard()->setText(
+                 u"pasted line one\npasted line two, longer than the first one\n"_s);
+             QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+         }},
+        {"deleting back", [&] { press(Qt::Key_Backspace); }},
+        {"deleting a selection",
+         [&] {
+             const TextRange caret = view->selectedRange();
+             view->setSelectedRange({caret.location - 200, 150});
+             press(Qt::Key_Delete);
+         }},
+        {"moving down a line", [&] { press(Qt::Key_Down); }, false},
+        {"typing there", [&] { type(u"m"_s); }},
+        {"paging down three times, past what is shown",
+         [&] {
+             const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+             QTextCursor expected(copy.get());
+             expected.setPosition(view->textCursor().position());
+             for (int page = 0; page < 3; ++page) {
+                 pageDown(*copy, expected, view->viewport()->height());
+                 press(Qt::Key_PageDown);
+             }
+             EXPECT_EQ(view->textCursor().position(), expected.position());
+         },
+         false},
+        {"typing far down", [&] { type(u"f"_s); }},
+        {"moving to the end", [&] { QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier); },
+         false},
+        {"typing at the end", [&] { type(u"e"_s); }},
+    };
+    for (const Note &note : notes) {
+        SCOPED_TRACE(note.name);
+        open(note.text);
+        view->setSelectedRange({note.text.size() / 2, 0});
+        std::vector<QString> texts{text()};
+        expectLayoutAsQts("opened");
+        for (const Step &step : steps) {
+            step.act();
+            QCoreApplication::processEvents();
+            if (step.edits)
+                texts.push_back(text());
+            expectStampsMatchText(step.name);
+            expectLayoutAsQts(step.name);
+        }
+        for (size_t undone = texts.size() - 1; undone-- > 0;) {
+            QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+            QCoreApplication::processEvents();
+            const std::string step = "undo to step " + std::to_string(undone);
+            EXPECT_EQ(text(), texts[undone]) << step;
+            expectStampsMatchText(step.c_str());
+            expectLayoutAsQts(step);
+        }
+    }
+}
+
+// A note with a picture, a list, colours, underlines, a link and a selection looks as under Qt's
+// own layout (pictures of both go into the build folder).
+TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
+{
+    open(QString());
+    lq::TextAttributes plain;
+    lq::TextAttributes list;
+    lq::TextParagraphStyle listStyle;
+    listStyle.textLists = {u"{disc}"_s};
+    listStyle.headIndent = 36;
+    listStyle.tabStops = {11, 36};
+    list.paragraphStyle = listStyle;
+    lq::TextAttributes red;
+    red.foregroundColor = lq::TextColor::rgb(0.8, 0.1, 0.1);
+    lq::TextAttributes ground;
+    ground.backgroundColor = lq::TextColor::rgb(1.0, 0.9, 0.3);
+    lq::TextAttributes dashed;
+    dashed.underlineStyle = 0x201;
+    dashed.underlineColor = lq::TextColor::rgb(0.1, 0.6, 0.2);
+    lq::TextAttributes single;
+    single.underlineStyle = 1;
+    lq::TextAttributes link;
+    link.link = u"https://example.invalid/notes"_s;
+    lq::TextAttributes centred;
+    lq::TextParagraphStyle centredStyle;
+    centredStyle.alignment = lq::TextParagraphStyle::Alignment::Center;
+    centred.paragraphStyle = centredStyle;
+    lq::TextAttributes picture;
+    picture.attachment = lq::TextAttachment{
+        lq::test::pngBytes(QColor(40, 90, 200), QSize(900, 120)), u"wide.png"_s, QString()};
+    lq::AttributedString note;
+    note.append(u"Notes with pictures, lists and colours\n"_s, plain);
+    note.append(u"\t\u2022\tA first item that runs long enough to wrap onto a second line "
+                u"under its own text\n\t\u2022\tA second item\n"_s,
+                list);
+    note.append(u"Red text"_s, red);
+    note.append(u", "_s, plain);
+    note.append(u"a yellow ground"_s, ground);
+    note.append(u", "_s, plain);
+    note.append(u"a dashed green underline"_s, dashed);
+    note.append(u", "_s, plain);
+    note.append(u"a single one"_s, single);
+    note.append(u" and "_s, plain);
+    note.append(u"a link"_s, link);
+    note.append(u".\n"_s, plain);
+    note.append(u"A centred line\n"_s, centred);
+    note.append(u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD, right to left\n"_s, plain);
+    note.append(u"\uFFFC"_s, picture);
+    note.append(u"\nThe last line, after the picture."_s, plain);
+    view->replaceCharacters(TextRange{0, 0}, note);
+    view->clearFocus();
+    const TextRange selected{60, 70};
+    view->setSelectedRange(selected);
+
+    QTextEdit reference;
+    reference.setFocusPolicy(Qt::NoFocus);
+    const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+    reference.setDocument(copy.get());
+    QTextCursor selection(copy.get());
+    selection.setPosition(int(selected.location));
+    selection.setPosition(int(selected.end()), QTextCursor::KeepAnchor);
+    reference.setTextCursor(selection);
+    reference.resize(view->size());
+    reference.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
+    // The same colours whether a view's window is active or not.
+    for (QTextEdit *shown : {static_cast<QTextEdit *>(view), &reference}) {
+        QPalette palette = shown->palette();
+        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+            palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+        shown->setPalette(palette);
+    }
+    QCoreApplication::processEvents();
+    const QImage ours = view->viewport()->grab().toImage();
+    const QImage qts = reference.viewport()->grab().toImage();
+    const QDir folder(QCoreApplication::applicationDirPath());
+    ours.save(folder.filePath(u"NotesLayout.png"_s));
+    qts.save(folder.filePath(u"NotesLayoutQt.png"_s));
+    ASSERT_EQ(ours.size(), qts.size());
+    int differing = 0;
+    for (int y = 0; y < ours.height(); ++y)
+        for (int x = 0; x < ours.width(); ++x)
+            differing += ours.pixel(x, y) != qts.pixel(x, y);
+    EXPECT_LT(differing, ours.width() * ours.height() / 1000);
+
+    // Narrower, the text wraps anew: nothing to scroll sideways.
+    view->window()->resize(view->window()->width() - 120, view->window()->height());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+}
+
+} // namespace
