@@ -64,11 +64,19 @@ std::unique_ptr<MyDocument> MyDocument::create(QObject *parent)
 
 bool MyDocument::resetState()
 {
-    const auto fail = [](const QString &reason) {
+    const std::optional<QString> folder = makeTemporaryFolder();
+    if (folder)
+        startOver(*folder);
+    return folder.has_value();
+}
+
+std::optional<QString> MyDocument::makeTemporaryFolder()
+{
+    const auto fail = [](const QString &reason) -> std::optional<QString> {
         lq::AlertRequest alert;
         alert.messageText = tr("Error trying to create temporary directory: %1.").arg(reason);
         lq::AlertPresenter::current().runModal(alert);
-        return false;
+        return std::nullopt;
     };
     const std::optional<QString> cache = appCachePath();
     if (!cache)
@@ -77,11 +85,11 @@ bool MyDocument::resetState()
     // The folder is made exclusively: a name another note took meanwhile is passed over.
     qint64 number = std::rand() % 1'000'000;
     lq::Error error;
-    QString folder;
     for (;; ++number) {
-        folder = QDir(*cache).filePath(QStringLiteral("%1-%2").arg(kTempFolderPrefix).arg(number));
+        const QString folder =
+            QDir(*cache).filePath(QStringLiteral("%1-%2").arg(kTempFolderPrefix).arg(number));
         if (lq::FileOperations::current().makeFolder(folder, &error))
-            break;
+            return folder;
         if (error.code() != EEXIST) {
             QString reason = error.localizedDescription();
             if (reason.endsWith(QLatin1Char('.')))
@@ -89,10 +97,13 @@ bool MyDocument::resetState()
             return fail(reason);
         }
     }
+}
+
+void MyDocument::startOver(const QString &folder)
+{
     tempRecordingDir = folder;
     m_serialNumber = 0;
     setFailedSaveAborted(lq::Error());
-    return true;
 }
 
 void MyDocument::initRecording()
@@ -101,21 +112,6 @@ void MyDocument::initRecording()
     m_recordingObject->setErrorHandler(this);
     if (!tempRecordingDir.isEmpty())
         m_recordingObject->setTempDir(tempRecordingDir);
-}
-
-bool MyDocument::revertToContentsOfUrl(const QString &path, lq::Error *error)
-{
-    if (!resetState()) {
-        lq::setError(error,
-                     lq::Error(QLatin1String(kStatusErrorDomain), 3072,
-                               tr("The note was not reverted, as it has no temporary folder.")));
-        return false;
-    }
-    if (!Document::revertToContentsOfUrl(path, error))
-        return false;
-    if (m_windowController)
-        windowControllerDidLoadNib();
-    return true;
 }
 
 // Window set-up
