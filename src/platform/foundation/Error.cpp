@@ -13,4 +13,20 @@ Error Error::withUnderlyingError(const Error &underlying) const
     return copy;
 }
 
+Error Error::withFailureReason(const QString &reason) const
+{
+    Error copy = *this;
+    copy.m_failureReason = reason;
+    return copy;
+}
+
+QString Error::descriptionWithCause() const
+{
+    for (const Error *cause = underlyingError(); cause; cause = cause->underlyingError()) {
+        if (!cause->failureReason().isEmpty())
+            return m_description + QLatin1Char(' ') + cause->failureReason();
+    }
+    return m_description;
+}
+
 } // namespace lq
