@@ -22,6 +22,9 @@ Error Error::withFailureReason(const QString &reason) const
 
 QString Error::descriptionWithCause() const
 {
+    // An error with a reason of its own tells it in its description already.
+    if (!m_failureReason.isEmpty())
+        return m_description;
     for (const Error *cause = underlyingError(); cause; cause = cause->underlyingError()) {
         if (!cause->failureReason().isEmpty())
             return m_description + QLatin1Char(' ') + cause->failureReason();

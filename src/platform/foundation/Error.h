@@ -24,8 +24,8 @@ public:
 
     Error withUnderlyingError(const Error &underlying) const;
     Error withFailureReason(const QString &reason) const;
-    // The description, then the first reason an underlying error gives as a second sentence:
-    // what an alert about the failure tells.
+    // The description, then (unless the error has a reason of its own) the first reason an
+    // underlying error gives, as a second sentence: what an alert about the failure tells.
     QString descriptionWithCause() const;
     bool isNull() const { return m_domain.isEmpty() && m_description.isEmpty(); }
 
