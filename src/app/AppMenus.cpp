@@ -222,7 +222,7 @@ bool AppMenus::saveDocument(MyDocument &note)
     if (note.save(&error))
         return true;
     showError(tr("The note “%1” could not be saved.").arg(note.displayName()),
-              error.localizedDescription());
+              error.descriptionWithCause());
     return false;
 }
 
@@ -239,7 +239,7 @@ bool AppMenus::saveDocumentAs(MyDocument &note)
     if (note.saveToUrl(*path, lq::SaveOperation::SaveAs, &error))
         return true;
     showError(tr("The note “%1” could not be saved.").arg(note.displayName()),
-              error.localizedDescription());
+              error.descriptionWithCause());
     return false;
 }
 
@@ -257,5 +257,5 @@ void AppMenus::revertDocument(MyDocument &note)
     lq::Error error;
     if (!note.revertToContentsOfUrl(note.fileUrl(), &error))
         showError(tr("The note “%1” could not be reverted.").arg(note.displayName()),
-                  error.localizedDescription());
+                  error.descriptionWithCause());
 }

@@ -217,7 +217,7 @@ bool LumaDocumentController::closeUnasked(lq::Document *document)
         alert.messageText =
             tr("The note “%1” cannot be closed because its changes could not be saved.")
                 .arg(document->displayName());
-        alert.informativeText = error.localizedDescription();
+        alert.informativeText = error.descriptionWithCause();
         lq::AlertPresenter::current().runModal(alert);
         return false;
     }

@@ -208,17 +208,15 @@ bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, 
     return false;
 }
 
-bool MyDocument::waitForFinishedRecording(lq::Error *error)
+bool MyDocument::finishRecording(const std::function<bool()> &stop)
 {
     finishedRecordingToFile = false;
-    if (!lq::runOnMainThread([this] { return stopRecording(); })) {
-        *error = PackageWriter::savingError(
-            1, QStringLiteral("Failed to stop recording when saving while closing."));
+    if (!lq::runOnMainThread(stop))
         return false;
-    }
+    // An engine that never reports must not hold the note for ever.
     if (!waitUntil([this] { return finishedRecordingToFile.load(); }, m_stopTimeLimit))
-        lq::log(QStringLiteral("The stopped recording's movie was not final after %1 seconds; "
-                               "saving goes on with what is there.\n")
+        lq::log(QStringLiteral("Program error: the stopped recording's movie was not final "
+                               "after %1 seconds; the note goes on with what is there.\n")
                     .arg(std::chrono::duration<double>(m_stopTimeLimit).count()));
     return true;
 }
@@ -269,8 +267,11 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
 
 bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error)
 {
-    if (recording && isClosing && !waitForFinishedRecording(error))
+    if (recording && isClosing && !finishRecording([this] { return stopRecording(); })) {
+        *error = PackageWriter::savingError(
+            1, QStringLiteral("Failed to stop recording when saving while closing."));
         return false;
+    }
     PackageWriter writer(target);
     if (!writer.makePackageFolder(error))
         return false;
@@ -373,24 +374,71 @@ bool MyDocument::isCompleteFile(const QString &path) const
 
 // Reading
 
+// A package as read, before anything of the note changes.
+struct MyDocument::StoredNote
+{
+    QString importingFile; // a plain media or slides file: nothing else is read
+    PackageMeta meta;
+    lq::AttributedString text;
+    int64_t imageNumber = 0;
+    std::shared_ptr<WrenRecording> recording;
+};
+
 bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
 {
-    const auto notANote = [&] {
-        if (isSlidesFile(path) || isQTFile(path)) {
-            m_openImportingFile = path;
-            return true;
-        }
+    std::optional<StoredNote> stored = readStoredNote(path, error);
+    if (!stored)
+        return false;
+    adoptStoredNote(std::move(*stored), path);
+    return true;
+}
+
+bool MyDocument::revertToContentsOfUrl(const QString &path, lq::Error *error)
+{
+    std::optional<StoredNote> stored;
+    performSynchronousFileAccess([&] { stored = readStoredNote(path, error); });
+    if (!stored)
+        return false;
+    std::optional<TemporaryFolder> folder = makeTemporaryFolder();
+    if (!folder) {
+        lq::setError(error,
+                     statusError(3072, tr("The note was not reverted, as it has no temporary "
+                                          "folder.")));
+        return false;
+    }
+    if (!stopPlaybackAndRecording()) {
+        QDir(folder->path).removeRecursively();
+        lq::setError(error, statusError(3072, tr("The note was not reverted, as its recording "
+                                                 "could not be stopped.")));
+        return false;
+    }
+    prepareForClose();
+    startOver(std::move(*folder));
+    adoptStoredNote(std::move(*stored), path);
+    finishRevert(path);
+    if (m_windowController)
+        windowControllerDidLoadNib();
+    return true;
+}
+
+std::optional<MyDocument::StoredNote> MyDocument::readStoredNote(const QString &path,
+                                                                 lq::Error *error)
+{
+    const auto notANote = [&]() -> std::optional<StoredNote> {
+        if (isSlidesFile(path) || isQTFile(path))
+            return StoredNote{path, {}, {}, 0, nullptr};
         lq::setError(error, statusError(-4, tr("“%1” is not a note that Luma Quill can open.")
                                                 .arg(QFileInfo(path).fileName())));
-        return false;
+        return std::nullopt;
     };
-    const auto damaged = [&](const QString &what, const lq::Error &cause) {
+    const auto damaged = [&](const QString &what,
+                             const lq::Error &cause) -> std::optional<StoredNote> {
         lq::log(QStringLiteral("Cannot open %1: %2 %3\n")
                     .arg(path, what, cause.localizedDescription()));
         lq::setError(error, statusError(-4, tr("The note “%1” cannot be opened because %2.")
                                                 .arg(QFileInfo(path).fileName(), what))
                                 .withUnderlyingError(cause));
-        return false;
+        return std::nullopt;
     };
 
     const PackageMember metaMember(path, kMetaMember);
@@ -399,13 +447,13 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
     if (!metaMember.bytes())
         return damaged(tr("its settings are damaged"), metaMember.error());
     lq::Error cause;
-    const std::optional<PackageMeta> meta = PackageMeta::unarchived(*metaMember.bytes(), &cause);
+    std::optional<PackageMeta> meta = PackageMeta::unarchived(*metaMember.bytes(), &cause);
     if (!meta)
         return damaged(tr("its settings are damaged"), cause);
     if (meta->minVersionCanRead && !m_applicationVersion.isEmpty() &&
         !VersionGate::accepts(*meta->minVersionCanRead, m_applicationVersion)) {
         lq::setError(error, VersionGate::refusal(*meta->minVersionCanRead, m_applicationVersion));
-        return false;
+        return std::nullopt;
     }
 
     std::optional<lq::AttributedString> text;
@@ -448,36 +496,45 @@ bool MyDocument::readFromUrl(const QString &path, lq::Error *error)
         return notANote();
     if (!recordingMember.bytes())
         return damaged(tr("its recording is damaged"), recordingMember.error());
-    const std::shared_ptr<WrenRecording> recordingObject =
+    std::shared_ptr<WrenRecording> recordingObject =
         lq::KeyedUnarchiver::unarchiveObject<WrenRecording>(
             *recordingMember.bytes(), registerModelArchiveClasses(), &cause,
             WrenEvents::decodingContext(text->length()));
     if (!recordingObject)
         return damaged(tr("its recording is damaged"), cause);
+    return StoredNote{QString(), std::move(*meta), std::move(*text), imageNumber,
+                      std::move(recordingObject)};
+}
 
-    // Everything is read: only now does the note change.
-    if (meta->serialNumber)
-        m_serialNumber = *meta->serialNumber;
-    savedFrame = meta->winFrame;
-    dividerPosition = meta->dividerPosition;
+void MyDocument::adoptStoredNote(StoredNote &&stored, const QString &path)
+{
+    if (!stored.importingFile.isEmpty()) {
+        m_openImportingFile = stored.importingFile;
+        return;
+    }
+    const PackageMeta &meta = stored.meta;
+    if (meta.serialNumber)
+        m_serialNumber = *meta.serialNumber;
+    savedFrame = meta.winFrame;
+    dividerPosition = meta.dividerPosition;
     // Only an unlocked note stays unlocked: any other stored mode would be a lock that no click
     // could change.
-    if (meta->playbackMode)
-        playbackMode = *meta->playbackMode == kUnlockedMode ? kUnlockedMode : kLockedMode;
-    recordingControllerState = meta->recControllerState;
-    m_openedFromRecoveryFile = meta->autorecovery;
+    if (meta.playbackMode)
+        playbackMode = *meta.playbackMode == kUnlockedMode ? kUnlockedMode : kLockedMode;
+    recordingControllerState = meta.recControllerState;
+    m_openedFromRecoveryFile = meta.autorecovery;
     {
         // The note's own change of the text its view may show (a revert).
         const lq::DeliberateTextChange change;
-        m_textStorage.setAttributedString(*text);
+        m_textStorage.setAttributedString(stored.text);
     }
-    m_imageNumber = imageNumber;
+    m_imageNumber = stored.imageNumber;
+    const std::shared_ptr<WrenRecording> recordingObject = std::move(stored.recording);
     wireRecording(recordingObject);
     recordingObject->setURL(QUrl::fromLocalFile(path));
     repairCutOffRecordings(recordingObject->allRecordingFiles());
     if (!isInViewingMode())
         recordingObject->checkRecordingFiles();
-    return true;
 }
 
 void MyDocument::repairCutOffRecordings(const QStringList &paths)

@@ -74,7 +74,7 @@ public:
     WrenRecording &recordingObject() const { return *m_recordingObject; }
 
     // Fields that the window, editing and closing code sets (main thread; the temporary folder is
-    // set once, when the note is made).
+    // set when the note is made and when it is reverted).
     QString tempRecordingDir;
     std::optional<QString> savedFrame;
     std::optional<double> dividerPosition;
@@ -90,7 +90,7 @@ public:
     // A new note with a temporary folder of its own; null, after an alert, when the folder
     // cannot be made.
     static std::unique_ptr<MyDocument> create(QObject *parent = nullptr);
-    // Makes a fresh temporary folder, "lumaquill-<n>" in the cache folder; false after an alert.
+    // Starts over in a fresh temporary folder (see makeTemporaryFolder); false after an alert.
     bool resetState();
     // Wires the recording object to this note and its temporary folder.
     void initRecording();
@@ -114,6 +114,9 @@ public:
     void sessionsChanged() override { updateInfoBar(); }
     // The folder and name a save panel proposes; always true.
     bool prepareSavePanel(lq::FilePanel &panel) override;
+    // Reads the package first, then stops playback and a recording, lets go of the temporary
+    // folder and the recording object as closing does, and takes what was read in a fresh
+    // folder. A failure at any step leaves the note as it was.
     bool revertToContentsOfUrl(const QString &path, lq::Error *error) override;
     // True from creation until the window was first set up.
     bool startingUp() const { return m_startingUp; }
@@ -323,8 +326,26 @@ protected:
 
 private:
     struct Snapshot;
+    struct StoredNote;
+    // A temporary folder and the claim that keeps start-ups from taking it for a leftover.
+    struct TemporaryFolder
+    {
+        QString path;
+        std::unique_ptr<TemporaryFolderClaim> claim;
+    };
+    // "lumaquill-<n>" made in the cache folder; nullopt after an alert.
+    static std::optional<TemporaryFolder> makeTemporaryFolder();
+    // The note's media go to folder from now on; nothing is counted as saved or aborted.
+    void startOver(TemporaryFolder &&folder);
+    // Stops the recording with stop (on the main thread) and waits, up to the time limit, for its
+    // movie to be final; false when stop did not end it.
+    bool finishRecording(const std::function<bool()> &stop);
+    // Playback stops, and a recording stops through the window so that it follows; false when
+    // the recording goes on.
+    bool stopPlaybackAndRecording();
+    std::optional<StoredNote> readStoredNote(const QString &path, lq::Error *error);
+    void adoptStoredNote(StoredNote &&stored, const QString &path);
     bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
-    bool waitForFinishedRecording(lq::Error *error);
     Snapshot takeSnapshot(lq::SaveOperation operation);
     bool askToContinueWithout(bool isSlides);
     void lockSave();

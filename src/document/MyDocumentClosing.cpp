@@ -3,9 +3,9 @@
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
 #include "document/TemporaryFolderClaim.h"
+#include "model/RecordingWindowController.h"
 #include "model/WrenRecording.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/TimerService.h"
 #include "platform/ui/AlertPresenter.h"
@@ -81,21 +81,26 @@ void MyDocument::prepareForClose()
     m_infoBarTimer.reset();
     // A restart queued by a recording error must not find the note gone.
     m_restartTimer.reset();
-    if (recording) {
-        finishedRecordingToFile = false;
-        // An engine that never reports must not hold the close for ever.
-        if (stopRecording() &&
-            !lq::runEventLoopUntil([this] { return finishedRecordingToFile.load(); },
-                                   m_stopTimeLimit))
-            lq::log(QStringLiteral("Program error: the stopped recording's movie was not final "
-                                   "after %1 seconds; the note closes without it.\n")
-                        .arg(std::chrono::duration<double>(m_stopTimeLimit).count()));
-    }
+    if (recording)
+        finishRecording([this] { return stopRecording(); });
     if (!tempRecordingDir.isEmpty() && !QDir(tempRecordingDir).removeRecursively())
         lq::log(
             QStringLiteral("Could not remove the temporary folder %1.\n").arg(tempRecordingDir));
     m_tempFolderClaim.reset();
     m_recordingObject->close();
+}
+
+bool MyDocument::stopPlaybackAndRecording()
+{
+    pausePlaying();
+    if (!recording)
+        return true;
+    return finishRecording([this] {
+        if (!m_windowController)
+            return stopRecording();
+        m_windowController->recordingWindowController().stopRecording();
+        return !recording;
+    });
 }
 
 QWidget *MyDocument::windowForSheet() const

@@ -67,12 +67,20 @@ std::unique_ptr<MyDocument> MyDocument::create(QObject *parent)
 
 bool MyDocument::resetState()
 {
-    const auto fail = [](const QString &reason) {
+    std::optional<TemporaryFolder> folder = makeTemporaryFolder();
+    if (folder)
+        startOver(std::move(*folder));
+    return folder.has_value();
+}
+
+std::optional<MyDocument::TemporaryFolder> MyDocument::makeTemporaryFolder()
+{
+    const auto fail = [](const QString &reason) -> std::optional<TemporaryFolder> {
         lq::AlertRequest alert;
         alert.style = lq::AlertRequest::Style::Critical;
         alert.messageText = tr("Error trying to create temporary directory: %1.").arg(reason);
         lq::AlertPresenter::current().runModal(alert);
-        return false;
+        return std::nullopt;
     };
     const std::optional<QString> cache = appCachePath();
     if (!cache)
@@ -82,11 +90,10 @@ bool MyDocument::resetState()
     // so is a new folder that a start clearing leftovers claimed first (it removes it).
     qint64 number = std::rand() % 1'000'000;
     lq::Error error;
-    QString folder;
-    std::unique_ptr<TemporaryFolderClaim> claim;
+    TemporaryFolder made;
     for (;; ++number) {
-        folder = QDir(*cache).filePath(TemporaryFolderClaim::folderName(number));
-        if (!lq::FileOperations::current().makeFolder(folder, &error)) {
+        made.path = QDir(*cache).filePath(TemporaryFolderClaim::folderName(number));
+        if (!lq::FileOperations::current().makeFolder(made.path, &error)) {
             if (error.code() == EEXIST)
                 continue;
             QString reason = error.localizedDescription();
@@ -95,20 +102,24 @@ bool MyDocument::resetState()
             return fail(reason);
         }
         bool heldElsewhere = false;
-        claim = TemporaryFolderClaim::take(folder, &heldElsewhere);
-        if (claim || !heldElsewhere)
+        made.claim = TemporaryFolderClaim::take(made.path, &heldElsewhere);
+        if (made.claim || !heldElsewhere)
             break;
     }
-    if (!claim)
+    if (!made.claim)
         lq::log(QStringLiteral("The temporary folder %1 cannot be locked; after a crash, its "
                                "recordings are not offered back.\n")
-                    .arg(folder));
-    tempRecordingDir = folder;
-    m_tempFolderClaim = std::move(claim);
+                    .arg(made.path));
+    return made;
+}
+
+void MyDocument::startOver(TemporaryFolder &&folder)
+{
+    tempRecordingDir = folder.path;
+    m_tempFolderClaim = std::move(folder.claim);
     nameStoredPackageInClaim();
     m_serialNumber = 0;
     setFailedSaveAborted(lq::Error());
-    return true;
 }
 
 void MyDocument::initRecording()
@@ -117,21 +128,6 @@ void MyDocument::initRecording()
     m_recordingObject->setErrorHandler(this);
     if (!tempRecordingDir.isEmpty())
         m_recordingObject->setTempDir(tempRecordingDir);
-}
-
-bool MyDocument::revertToContentsOfUrl(const QString &path, lq::Error *error)
-{
-    if (!resetState()) {
-        lq::setError(error,
-                     lq::Error(QLatin1String(kStatusErrorDomain), 3072,
-                               tr("The note was not reverted, as it has no temporary folder.")));
-        return false;
-    }
-    if (!Document::revertToContentsOfUrl(path, error))
-        return false;
-    if (m_windowController)
-        windowControllerDidLoadNib();
-    return true;
 }
 
 // Window set-up

@@ -15,14 +15,15 @@
 
 namespace {
 
-// The file at path kept beside it for an undo step; none when it is missing. False when it is
+// The file at path kept in folder for an undo step; none when it is missing. False when it is
 // there but cannot be kept.
-bool keepPresent(const QString &path, KeptMediaFilePtr *kept, lq::Error *error)
+bool keepPresent(const QString &path, const QString &folder, KeptMediaFilePtr *kept,
+                 lq::Error *error)
 {
     kept->reset();
     if (!lq::FileOperations::current().exists(path))
         return true;
-    *kept = KeptMediaFile::keep(path, QFileInfo(path).absolutePath(), error);
+    *kept = KeptMediaFile::keep(path, folder, error);
     return *kept != nullptr;
 }
 
@@ -129,7 +130,7 @@ bool WrenRecording::prepareFilesForCrop(int32_t index, const QStringList &names,
             return false;
         }
         KeptMediaFilePtr kept;
-        if (!keepPresent(path, &kept, &error)) {
+        if (!keepPresent(path, folder, &kept, &error)) {
             lq::log(QStringLiteral("Error preparing recording files for crop: %1\n")
                         .arg(error.localizedDescription()));
             return false;
@@ -143,8 +144,16 @@ void WrenRecording::restoreRecordingFile(const QString &path, const KeptMediaFil
                                          int32_t session)
 {
     lq::Error error;
+    // A save moves the temporary file into the package: the package's file is then the one that
+    // the step back puts back.
+    const QString mediaFolder = mediaPathWithSession(session);
+    const bool inPackage =
+        !mediaFolder.isEmpty() && mediaFolder != mediaPathWithSession(session, true);
+    const QString source = inPackage && !lq::FileOperations::current().exists(path)
+                               ? QDir(mediaFolder).filePath(QFileInfo(path).fileName())
+                               : path;
     KeptMediaFilePtr present;
-    if (!keepPresent(path, &present, &error)) {
+    if (!keepPresent(source, QFileInfo(path).absolutePath(), &present, &error)) {
         // Replacing it would lose what it holds now.
         lq::log(
             QStringLiteral("Failed to restore %1: %2\n").arg(path, error.localizedDescription()));

@@ -73,6 +73,8 @@ RecordingController::~RecordingController()
 
 void RecordingController::windowControllerDidLoadNib()
 {
+    // Each set-up (a revert sets the window up again) is undone by the next close.
+    m_closed = false;
     DocumentWindow &w = *m_window;
     for (SidebarSection *section : {w.audioSectionView, w.videoSectionView, w.slidesSectionView}) {
         section->setExpanded(false);

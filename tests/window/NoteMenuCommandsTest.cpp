@@ -7,6 +7,7 @@
 #include "platform/foundation/ClockSource.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UndoManager.h"
+#include "platform/media/MediaInfo.h"
 #include "platform/pdf/PdfTestFiles.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
@@ -21,17 +22,21 @@
 #include "window/DocumentMenus.h"
 #include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
+#include "window/TestDeviceEngines.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 class NoteMenuCommandsTest : public testing::Test
 {
@@ -266,6 +271,42 @@ TEST_F(NoteMenuCommandsTest, CropIsOfferedForARecordingThatIsNeitherEmptyNorRunn
     EXPECT_NEAR(recording.length(), 15.0, 0.01);
     EXPECT_EQ(document->undoManager()->undoActionName(), u"Crop"_s);
     EXPECT_TRUE(alerts.shown().isEmpty());
+}
+
+// Crop, undo, redo, undo, each saved: the session and its stored media always last alike.
+TEST_F(NoteMenuCommandsTest, EverySaveAroundACropStoresMediaAsLongAsTheSession)
+{
+    lq::test::TestDeviceEngines cutting({&preferences, &devices});
+    defaults->setBool(u"cropWithoutWarning"_s, true);
+    WrenRecording &recording = document->recordingObject();
+    const QString name = u"recording-0.0.mov"_s;
+    ASSERT_TRUE(QFile::copy(lq::test::MediaFixtures::path(lq::test::MediaFixture::AacMov, 6.0),
+                            QDir(document->tempRecordingDir).filePath(name)));
+    const auto session = WrenTimerSession::sessionWithLength(6.0);
+    session->setHasAudio(true);
+    recording.addSession(session);
+    recording.setRecordingFiles(QStringList{name}, 0);
+    const QString package = temp.filePath(u"cropped.lumaquill"_s);
+    ASSERT_TRUE(document->saveToUrl(package, lq::SaveOperation::SaveAs, nullptr));
+    ASSERT_TRUE(document->save(nullptr)); // the media now lie in the package only
+    recording.jumpToPercentage(50.0f);
+    lq::UndoManager &undo = *document->undoManager();
+    undo.removeAllActions();
+    const std::pair<std::function<void()>, double> steps[] = {
+        {[&] { item("trimRecordingFromNow")->trigger(); }, 3.0},
+        {[&] { undo.undo(); }, 6.0},
+        {[&] { undo.redo(); }, 3.0},
+        {[&] { undo.undo(); }, 6.0},
+    };
+    int step = 0;
+    for (const auto &[act, seconds] : steps) {
+        SCOPED_TRACE(++step);
+        act();
+        ASSERT_TRUE(document->save(nullptr));
+        EXPECT_NEAR(recording.length(), seconds, 0.05);
+        const auto media = lq::MediaInfo::probe(QDir(package).filePath(name), 10s, nullptr);
+        EXPECT_NEAR(media ? media->duration : 0.0, seconds, 0.1);
+    }
 }
 
 } // namespace

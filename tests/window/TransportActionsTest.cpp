@@ -1,5 +1,6 @@
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
+#include "shared/AppFolders.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
 #include "support/FakeUpdater.h"
@@ -7,13 +8,17 @@
 #include "window/AudioMeter.h"
 #include "window/DocumentMenus.h"
 #include "window/NoteWindowFixture.h"
+#include "window/PromotedWindow.h"
 #include "window/TimerBarSlider.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <functional>
@@ -222,6 +227,52 @@ TEST_F(TransportActionsTest, TheWindowAnswersForItsZoomAndVideoItemsOnly)
         QAction item;
         item.setObjectName(QLatin1String(c.action));
         EXPECT_EQ(note.controller->validateUserInterfaceItem(&item), c.enabled);
+    }
+}
+
+TEST_F(TransportActionsTest, ARevertStopsWhatRunsAndLeavesANoteThatRecordsAndCloses)
+{
+    enum Running { Nothing, Playback, Recording };
+    // With the stored note damaged, nothing changes.
+    const std::pair<Running, bool> cases[] = {
+        {Nothing, false}, {Playback, false}, {Recording, false}, {Recording, true}};
+    const auto cacheFolders = [] {
+        return QDir(appCachePath().value()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    };
+    QTemporaryDir folder;
+    for (const auto &[running, damaged] : cases) {
+        SCOPED_TRACE(testing::Message() << running << damaged);
+        lq::test::NoteWindowFixture note(preferences);
+        DocumentWindow &w = note.window();
+        note.controller->setAudioState(1);
+        engines.lastRecordingEngine->script.createsFiles = true;
+        w.recordButton->click();
+        w.recordButton->click();
+        const QString package = folder.filePath(u"%1-%2"_s.arg(running).arg(damaged));
+        ASSERT_TRUE(note.document->saveToUrl(package, lq::SaveOperation::SaveAs, nullptr));
+        if (damaged)
+            QFile(package + u"/recording"_s).resize(0);
+        if (running != Nothing)
+            (running == Playback ? w.playButton : w.recordButton)->click();
+        const QString oldFolder = note.document->tempRecordingDir;
+        const qsizetype folders = cacheFolders();
+
+        EXPECT_EQ(note.document->revertToContentsOfUrl(package, nullptr), !damaged);
+        EXPECT_EQ(cacheFolders(), folders);
+        EXPECT_EQ(QFileInfo::exists(oldFolder), damaged);
+        EXPECT_EQ(note.document->recording || note.controller->recording(), damaged);
+        EXPECT_FALSE(note.document->playing);
+
+        // Stopped if need be, it records again, and closes with its promoted windows.
+        engines.lastRecordingEngine->script.createsFiles = true;
+        for (int press = damaged ? 3 : 2; press > 0; --press)
+            w.recordButton->click();
+        EXPECT_EQ(note.recording().sessionCount(), damaged ? 3 : 2);
+        note.controller->moveVideoToWindowAndShow(true);
+        bool closed = false;
+        note.document->closeWhenAllowed([&](bool done) { closed = done; });
+        EXPECT_TRUE(closed);
+        EXPECT_FALSE(note.controller->videoWindow().isVisible());
     }
 }
 

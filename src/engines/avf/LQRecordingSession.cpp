@@ -5,6 +5,7 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/CaptureDevices.h"
+#include "platform/media/GStreamer.h"
 #include "platform/media/Letterbox.h"
 #include "platform/media/MediaInfo.h"
 #include "platform/media/NaturalSizeHolder.h"
@@ -328,11 +329,18 @@ void LQRecordingSession::stopForError()
 
 void LQRecordingSession::reportError(const QString &path, const lq::Error &error)
 {
+    lq::log(QStringLiteral("Error recording to %1, domain=%2, code=%3, %4\n")
+                .arg(QUrl::fromLocalFile(path).toString(), error.domain())
+                .arg(error.code())
+                .arg(error.localizedDescription()));
+    // The user is told the cause in words, without the media layer's codes.
+    QString cause = error.localizedDescription().trimmed();
+    while (cause.endsWith(QLatin1Char('.')))
+        cause.chop(1);
     reportRecordingError(errorHandler(),
-                         QStringLiteral("Error recording to %1, domain=%2, code=%3, %4.")
-                             .arg(QUrl::fromLocalFile(path).toString(), error.domain())
-                             .arg(error.code())
-                             .arg(error.localizedDescription()),
+                         lq::GStreamer::isDiskFull(error)
+                             ? QStringLiteral("Error, disk is full. Cannot continue recording.")
+                             : QStringLiteral("Error recording to %1: %2.").arg(path, cause),
                          false);
 }
 

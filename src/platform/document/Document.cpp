@@ -251,10 +251,15 @@ bool Document::revertToContentsOfUrl(const QString &path, Error *error)
     withLock(m_fileAccess, [&] { read = readFromUrl(path, error); });
     if (!read)
         return false;
+    finishRevert(path);
+    return true;
+}
+
+void Document::finishRevert(const QString &path)
+{
     m_undoManager->removeAllActions();
     setFileUrl(path);
     updateChangeCount(ChangeKind::Cleared);
-    return true;
 }
 
 void Document::continueAsynchronousWorkOnMainThread(std::function<void()> work)

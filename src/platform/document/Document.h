@@ -131,6 +131,9 @@ protected:
     virtual QString fileExtension() const { return QString(); }
     // Releases what the open document holds, before it is closed.
     virtual void prepareForClose() {}
+    // After the contents were read again from path: the old undo steps go, path is the file and
+    // nothing is edited.
+    void finishRevert(const QString &path);
     // The window questions are attached to; null asks in a modal alert.
     virtual QWidget *windowForSheet() const { return nullptr; }
     // Fills the panel that asks where an untitled document is saved; false cancels.

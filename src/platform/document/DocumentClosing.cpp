@@ -19,7 +19,7 @@ void tellNotSaved(const QString &name, const Error &error)
     failure.style = AlertRequest::Style::Critical;
     failure.messageText =
         Document::tr("The document “%1” could not be saved, so it stays open.").arg(name);
-    failure.informativeText = error.localizedDescription();
+    failure.informativeText = error.descriptionWithCause();
     AlertPresenter::current().runModal(failure);
 }
 

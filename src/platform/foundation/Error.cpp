@@ -13,4 +13,23 @@ Error Error::withUnderlyingError(const Error &underlying) const
     return copy;
 }
 
+Error Error::withFailureReason(const QString &reason) const
+{
+    Error copy = *this;
+    copy.m_failureReason = reason;
+    return copy;
+}
+
+QString Error::descriptionWithCause() const
+{
+    // An error with a reason of its own tells it in its description already.
+    if (!m_failureReason.isEmpty())
+        return m_description;
+    for (const Error *cause = underlyingError(); cause; cause = cause->underlyingError()) {
+        if (!cause->failureReason().isEmpty())
+            return m_description + QLatin1Char(' ') + cause->failureReason();
+    }
+    return m_description;
+}
+
 } // namespace lq

@@ -64,12 +64,27 @@ QString reasonFor(int code)
     }
 }
 
+// The cause alone, as a sentence: "because there isn't enough space" becomes "There isn't
+// enough space.", "(No such device)" becomes "No such device.".
+QString causeSentence(QString reason)
+{
+    const QString because = QStringLiteral("because ");
+    if (reason.startsWith(because))
+        reason.remove(0, because.size());
+    else if (reason.startsWith(QLatin1Char('(')) && reason.endsWith(QLatin1Char(')')))
+        reason = reason.mid(1, reason.size() - 2);
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toUpper();
+    return reason + QLatin1Char('.');
+}
+
 // A sentence of the failed action and its cause: "The file “a” could not be removed because
 // there is no such file or folder."
 Error fileError(const QString &action, int code, const QString &reason = {})
 {
-    return Error(kErrorDomain, code,
-                 QStringLiteral("%1 %2.").arg(action, reason.isEmpty() ? reasonFor(code) : reason));
+    const QString cause = reason.isEmpty() ? reasonFor(code) : reason;
+    return Error(kErrorDomain, code, QStringLiteral("%1 %2.").arg(action, cause))
+        .withFailureReason(causeSentence(cause));
 }
 
 bool fail(Error *error, const QString &action, int code, const QString &reason = {})

@@ -101,4 +101,10 @@ bool hasElement(const QString &factoryName, Error *error)
     return false;
 }
 
+bool isDiskFull(const Error &error)
+{
+    return error.domain() == QString::fromUtf8(g_quark_to_string(GST_RESOURCE_ERROR)) &&
+           error.code() == GST_RESOURCE_ERROR_NO_SPACE_LEFT;
+}
+
 } // namespace lq::GStreamer

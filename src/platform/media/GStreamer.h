@@ -18,4 +18,7 @@ bool hasElement(const QString &factoryName, Error *error = nullptr);
 // the element is not one the program uses.
 QString packageForElement(const QString &factoryName);
 
+// Whether an error a pipeline reported says that the disk it writes to is full.
+bool isDiskFull(const Error &error);
+
 } // namespace lq::GStreamer

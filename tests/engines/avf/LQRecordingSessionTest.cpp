@@ -268,8 +268,8 @@ TEST(LQRecordingSessionTest, ADeviceLostMidRecordingFinishesTheFileAndReportsIt)
     EXPECT_FALSE(rig.engine.writingFile());
     ASSERT_TRUE(lq::runEventLoopUntil([&] { return !rig.errors.reports.isEmpty(); }, 2s));
     ASSERT_EQ(rig.errors.reports.size(), 1);
-    EXPECT_TRUE(rig.errors.reports[0].message.startsWith(
-        QStringLiteral("Error recording to file://") + rig.stem()))
+    EXPECT_TRUE(rig.errors.reports[0].message.startsWith(QStringLiteral("Error recording to ") +
+                                                         rig.stem()))
         << rig.errors.reports[0].message.toStdString();
     EXPECT_FALSE(rig.errors.reports[0].retry);
     // What was recorded before is kept; the recording object's stop finds the names.

@@ -35,7 +35,9 @@ TEST(WriterFailureTest, FullDiskKeepsEverythingRecordedAndTellsOnce)
     const QString stem = QDir(disk.path()).filePath(QStringLiteral("recording-1."));
     const double recorded = recordUntilItFails(rig, stem);
 
-    EXPECT_EQ(rig.errors.reports.size(), 1);
+    ASSERT_EQ(rig.errors.reports.size(), 1);
+    EXPECT_EQ(rig.errors.reports[0].message,
+              QStringLiteral("Error, disk is full. Cannot continue recording."));
     const QString path = stem + QStringLiteral("0.mov");
     EXPECT_GT(QFileInfo(path).size(), 150'000);
     QStringList files;
