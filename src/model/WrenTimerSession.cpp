@@ -26,12 +26,19 @@ constexpr double kSnapSeconds = 5.0;
 const QString kClassName = QStringLiteral("WrenTimerSession");
 
 // Seconds until the displayed whole second changes, for a clock showing displayed seconds and
-// moving at rate. Too short a wait, or none that makes sense, becomes a whole second.
+// moving at rate. A wait too short to be worth a tick (the tick came just early) ends a moment
+// after the change, so that the clock is not left a second behind; none that makes sense
+// becomes a whole second.
 double fractionOfASecondLeft(double displayed, float rate)
 {
+    constexpr double kShortest = 0.01;
     const double fraction = displayed - std::trunc(displayed);
-    const double wait = rate >= 0 ? (1.0 - fraction) / rate : (0.0 - fraction) / rate;
-    return std::isfinite(wait) && wait > 0.01 ? wait : 1.0;
+    // Backwards from a whole second, the next one to show is a whole second away.
+    const double wait =
+        rate >= 0 ? (1.0 - fraction) / rate : (fraction == 0.0 ? -1.0 : 0.0 - fraction) / rate;
+    if (!std::isfinite(wait) || wait < 0.0)
+        return 1.0;
+    return wait > kShortest ? wait : wait + kShortest;
 }
 
 QString flagsText(bool hasAudio, bool hasVideo, bool hasSlides, bool saved)
@@ -336,6 +343,10 @@ WrenTimerSession::Reading WrenTimerSession::read() const
     if (now.playStart) {
         reading.valid = true;
         reading.seconds = now.clockTime.timeIntervalSince(*now.playStart);
+        // The clock's date arithmetic may put the end of the session a hair beyond its length.
+        if (now.theBeginning && now.theEnd)
+            reading.seconds =
+                std::min(reading.seconds, now.theEnd->timeIntervalSinceDate(*now.theBeginning));
     }
     return reading;
 }

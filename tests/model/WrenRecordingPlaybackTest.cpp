@@ -117,7 +117,7 @@ TEST_F(PlaybackTest, StartNearTheEndPlaysFromTheBeginning)
     EXPECT_EQ(recording.currentSession(), 0);
     EXPECT_TRUE(recording.playing());
     EXPECT_EQ(player().seeks.last(), 0.0);
-    EXPECT_FALSE(player().startOffset);
+    EXPECT_EQ(player().startOffset, 0.0);
     EXPECT_TRUE(recording.playbackTimers().positionTimerRuns());
 }
 

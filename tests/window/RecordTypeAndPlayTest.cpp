@@ -1,15 +1,12 @@
 #include "document/WrenTextView.h"
+#include "engines/LQPlaySession.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/media/GstCaptureDevices.h"
 #include "platform/ui/ImageButton.h"
-#include "support/FakeUpdater.h"
-#include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
-#include "window/NoteWindowFixture.h"
-#include "window/TestDeviceEngines.h"
+#include "window/TestMicrophoneNote.h"
 #include "window/TimeView.h"
 #include "window/TimerBarSlider.h"
 
@@ -41,22 +38,12 @@ void savePicture(QWidget &window, const QString &name)
 // the playhead and the underlined character follow the stamps.
 TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceTheSpeed)
 {
-    lq::test::TestUserDefaults defaults;
-    lq::GstCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    PrefsController preferences({&devices, &updater});
-    lq::test::TestDeviceEngines engines({&preferences, &devices});
-    const QString microphone =
-        preferences.audioDevices().key(lq::GstCaptureDevices::kTestMicrophoneId);
-    if (microphone.isEmpty())
+    lq::test::TestMicrophoneNote microphoneNote;
+    if (!microphoneNote.available())
         GTEST_SKIP() << "This machine has no test microphone (GStreamer's test sources).";
-    preferences.setSelectedAudioDeviceName(microphone);
-
-    lq::test::NoteWindowFixture note(preferences);
+    lq::test::NoteWindowFixture &note = *microphoneNote.note;
     DocumentWindow &w = note.window();
     WrenRecording &recording = note.recording();
-    note.controller->setAudioState(1);
-    note.controller->setVideoState(0);
 
     w.recordButton->click();
     ASSERT_TRUE(note.document->recording);
@@ -126,6 +113,63 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     EXPECT_EQ(w.playButton->imageName(), u"LUMAplay"_s);
     EXPECT_TRUE(w.recordButton->isEnabled());
     EXPECT_FALSE(w.editLockView->isVisibleTo(&w));
+}
+
+// Play after a recording, and after a playback that ran to the end (forwards, fast or backwards
+// to the start), plays from the start: the clock and the real player reach 2 s; each end leaves
+// the clock and the playhead at the start and no mark in the notes.
+TEST(RecordTypeAndPlayTest, PlayAfterTheEndPlaysFromTheStart)
+{
+    lq::test::TestMicrophoneNote microphoneNote;
+    if (!microphoneNote.available())
+        GTEST_SKIP() << "This machine has no test microphone (GStreamer's test sources).";
+    lq::test::NoteWindowFixture &note = *microphoneNote.note;
+    DocumentWindow &w = note.window();
+    w.recordButton->click();
+    ASSERT_TRUE(note.document->recording);
+    wait(3000ms);
+    w.recordButton->click();
+    ASSERT_FALSE(note.document->recording);
+    // Typed after the recording: stamped at its end.
+    w.textView->setFocus();
+    QTest::keyClicks(w.textView, u"end"_s);
+
+    // The clock shows the second, and the player plays there.
+    const auto reaches = [&](int second) {
+        const QString shown = lq::formatClockTime(lq::clockEpoch().addingTimeInterval(second));
+        return lq::runEventLoopUntil(
+            [&] {
+                double now = 0.0;
+                LQPlaySession *player = note.recording().playerSession();
+                return w.timeField->text() == shown && player && player->currentTime(&now) &&
+                       now >= second;
+            },
+            3s);
+    };
+    struct Round
+    {
+        const char *after; // how the playback before this one ended
+        lq::ImageButton *pressedAt1s;
+    };
+    const Round rounds[] = {{"the recording", nullptr},
+                            {"playing to the end", w.ffButton},
+                            {"fast-forwarding to the end", w.rwButton},
+                            {"rewinding to the start", nullptr}};
+    for (const Round &round : rounds) {
+        SCOPED_TRACE(round.after);
+        w.playButton->click();
+        ASSERT_TRUE(note.document->playing);
+        EXPECT_TRUE(reaches(1)) << w.timeField->text().toStdString();
+        if (round.pressedAt1s)
+            round.pressedAt1s->click();
+        if (round.pressedAt1s != w.rwButton) {
+            EXPECT_TRUE(reaches(2)) << w.timeField->text().toStdString();
+        }
+        ASSERT_TRUE(lq::runEventLoopUntil([&] { return !note.document->playing; }, 10s));
+        EXPECT_EQ(w.timeField->text(), u"0:00:00"_s);
+        EXPECT_EQ(w.playhead->value(), 0.0);
+        EXPECT_TRUE(w.textView->extraSelections().isEmpty());
+    }
 }
 
 } // namespace
