@@ -110,6 +110,7 @@ struct WrenTimerSession::Snapshot
     std::optional<ConsistentDate> theBeginning;
     std::optional<ConsistentDate> theEnd;
     std::optional<ConsistentDate> startedPlayingWhen;
+    bool waitingForMedia;
     lq::Date clockTime;
     std::optional<lq::Date> playStart;
     std::shared_ptr<LQRecSession> recSession;
@@ -148,7 +149,7 @@ void WrenTimerSession::registerArchiveClass()
     std::call_once(once, [] { lq::registerArchiveClass(kClassName, decodeSession); });
 }
 
-bool WrenTimerSession::startSession(double displayOffset)
+bool WrenTimerSession::startSession(double displayOffset, bool waitsForMedia)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -156,6 +157,7 @@ bool WrenTimerSession::startSession(double displayOffset)
             return false;
         m_mode = Recording;
         m_theBeginning = ConsistentDate::now();
+        m_waitingForMedia = waitsForMedia;
     }
     setClockTime(applyStartOffset(displayOffset));
     scheduleTick();
@@ -283,6 +285,7 @@ WrenTimerSession::Snapshot WrenTimerSession::snapshot() const
             .theBeginning = m_theBeginning,
             .theEnd = m_theEnd,
             .startedPlayingWhen = m_startedPlayingWhen,
+            .waitingForMedia = m_waitingForMedia,
             .clockTime = m_clockTime,
             .playStart = m_playStart,
             .recSession = m_recSession,
@@ -299,6 +302,10 @@ WrenTimerSession::Reading WrenTimerSession::read() const
         return now.clockTime.timeIntervalSince(now.playStart.value_or(now.clockTime)) + 1.0;
     };
 
+    if (now.mode == Recording && now.waitingForMedia) {
+        reading.valid = true;
+        return reading;
+    }
     if (now.mode == Recording && now.theBeginning) {
         const double elapsed = now.theBeginning->elapsed();
         double engineTime = 0.0;
@@ -471,6 +478,7 @@ void WrenTimerSession::resetSession()
     {
         std::lock_guard lock(m_mutex);
         m_theBeginning = ConsistentDate::now();
+        m_waitingForMedia = false;
         playStart = m_playStart;
     }
     if (playStart)
