@@ -4,9 +4,13 @@
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/media/GstCaptureDevices.h"
 #include "platform/ui/ImageButton.h"
+#include "support/FakeUpdater.h"
+#include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
-#include "window/TestMicrophoneNote.h"
+#include "window/NoteWindowFixture.h"
+#include "window/TestDeviceEngines.h"
 #include "window/TimeView.h"
 #include "window/TimerBarSlider.h"
 
@@ -35,15 +39,25 @@ void savePicture(QWidget &window, const QString &name)
 }
 
 // The test microphone records while the user types; played back at twice the speed, the clock,
-// the playhead and the underlined character follow the stamps.
+// the playhead and the underlined character follow the stamps; after the end Play starts over.
 TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceTheSpeed)
 {
-    lq::test::TestMicrophoneNote microphoneNote;
-    if (!microphoneNote.available())
+    lq::test::TestUserDefaults defaults;
+    lq::GstCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    PrefsController preferences({&devices, &updater});
+    lq::test::TestDeviceEngines engines({&preferences, &devices});
+    const QString microphone =
+        preferences.audioDevices().key(lq::GstCaptureDevices::kTestMicrophoneId);
+    if (microphone.isEmpty())
         GTEST_SKIP() << "This machine has no test microphone (GStreamer's test sources).";
-    lq::test::NoteWindowFixture &note = *microphoneNote.note;
+    preferences.setSelectedAudioDeviceName(microphone);
+
+    lq::test::NoteWindowFixture note(preferences);
     DocumentWindow &w = note.window();
     WrenRecording &recording = note.recording();
+    note.controller->setAudioState(1);
+    note.controller->setVideoState(0);
 
     w.recordButton->click();
     ASSERT_TRUE(note.document->recording);
@@ -74,8 +88,7 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     QTest::keyClicks(w.speedTextField, u"2"_s);
     QTest::keyClick(w.speedTextField, Qt::Key_Return);
     ASSERT_FLOAT_EQ(recording.selectedPlaybackSpeed(), 2.0f);
-    // From the start, as after a jump there.
-    recording.jumpToPercentage(0.0f);
+    // Play after the recording plays it from the start.
     w.playButton->click();
     ASSERT_TRUE(note.document->playing);
     const std::vector<qsizetype> &underlined = note.document->highlightedChars();
@@ -113,62 +126,39 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     EXPECT_EQ(w.playButton->imageName(), u"LUMAplay"_s);
     EXPECT_TRUE(w.recordButton->isEnabled());
     EXPECT_FALSE(w.editLockView->isVisibleTo(&w));
-}
 
-// Play after a recording, and after a playback that ran to the end (forwards, fast or backwards
-// to the start), plays from the start: the clock and the real player reach 2 s; each end leaves
-// the clock and the playhead at the start and no mark in the notes.
-TEST(RecordTypeAndPlayTest, PlayAfterTheEndPlaysFromTheStart)
-{
-    lq::test::TestMicrophoneNote microphoneNote;
-    if (!microphoneNote.available())
-        GTEST_SKIP() << "This machine has no test microphone (GStreamer's test sources).";
-    lq::test::NoteWindowFixture &note = *microphoneNote.note;
-    DocumentWindow &w = note.window();
-    w.recordButton->click();
-    ASSERT_TRUE(note.document->recording);
-    wait(3000ms);
-    w.recordButton->click();
-    ASSERT_FALSE(note.document->recording);
-    // Typed after the recording: stamped at its end.
-    w.textView->setFocus();
-    QTest::keyClicks(w.textView, u"end"_s);
-
-    // The clock shows the second, and the player plays there.
+    // Each end leaves the clock and the playhead at the start and no mark in the notes, and Play
+    // then plays from the start, whether the end came forwards, fast or backwards: the clock and
+    // the real player reach 1 s and 2 s.
     const auto reaches = [&](int second) {
         const QString shown = lq::formatClockTime(lq::clockEpoch().addingTimeInterval(second));
+        double position = 0.0;
         return lq::runEventLoopUntil(
             [&] {
-                double now = 0.0;
-                LQPlaySession *player = note.recording().playerSession();
-                return w.timeField->text() == shown && player && player->currentTime(&now) &&
-                       now >= second;
+                LQPlaySession *player = recording.playerSession();
+                return w.timeField->text() == shown && player && player->currentTime(&position) &&
+                       position >= second;
             },
             3s);
     };
-    struct Round
-    {
-        const char *after; // how the playback before this one ended
-        lq::ImageButton *pressedAt1s;
-    };
-    const Round rounds[] = {{"the recording", nullptr},
-                            {"playing to the end", w.ffButton},
-                            {"fast-forwarding to the end", w.rwButton},
-                            {"rewinding to the start", nullptr}};
-    for (const Round &round : rounds) {
-        SCOPED_TRACE(round.after);
-        w.playButton->click();
-        ASSERT_TRUE(note.document->playing);
-        EXPECT_TRUE(reaches(1)) << w.timeField->text().toStdString();
-        if (round.pressedAt1s)
-            round.pressedAt1s->click();
-        if (round.pressedAt1s != w.rwButton) {
-            EXPECT_TRUE(reaches(2)) << w.timeField->text().toStdString();
-        }
-        ASSERT_TRUE(lq::runEventLoopUntil([&] { return !note.document->playing; }, 10s));
+    // How the playback before each round ended, and what the round presses at 1 s.
+    const std::pair<const char *, lq::ImageButton *> rounds[] = {
+        {"playing to the end", w.ffButton},
+        {"fast-forwarding to the end", w.rwButton},
+        {"rewinding to the start", nullptr}};
+    for (const auto &[after, button] : rounds) {
+        SCOPED_TRACE(after);
         EXPECT_EQ(w.timeField->text(), u"0:00:00"_s);
         EXPECT_EQ(w.playhead->value(), 0.0);
         EXPECT_TRUE(w.textView->extraSelections().isEmpty());
+        w.playButton->click();
+        EXPECT_TRUE(reaches(1)) << w.timeField->text().toStdString();
+        if (button)
+            button->click();
+        if (button != w.rwButton) {
+            EXPECT_TRUE(reaches(2)) << w.timeField->text().toStdString();
+        }
+        ASSERT_TRUE(lq::runEventLoopUntil([&] { return !note.document->playing; }, 10s));
     }
 }
 

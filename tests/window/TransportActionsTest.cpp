@@ -1,17 +1,12 @@
-#include "document/WrenTextView.h"
-#include "model/WrenEvents.h"
-#include "platform/foundation/ClockSource.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
 #include "support/FakeCaptureDevices.h"
 #include "support/FakeEngineFactory.h"
 #include "support/FakeUpdater.h"
-#include "support/ManualTimerService.h"
 #include "support/TestUserDefaults.h"
 #include "window/AudioMeter.h"
 #include "window/DocumentMenus.h"
 #include "window/NoteWindowFixture.h"
-#include "window/TimeView.h"
 #include "window/TimerBarSlider.h"
 
 #include <QAction>
@@ -125,58 +120,6 @@ TEST_F(TransportActionsTest, TheButtonsDriveTheNoteAndTheWindowFollowsOnlyWhatIt
         before = transportOf(note);
     }
     EXPECT_EQ(note.recording().sessionCount(), 2);
-}
-
-// The same on a clock that moves only when told, with the session clock's ticks fired by hand.
-class TransportOnAManualClockTest : public TransportActionsTest
-{
-protected:
-    TransportOnAManualClockTest() : m_previousClock(lq::ClockSource::setCurrent(&clock)) {}
-    ~TransportOnAManualClockTest() override { lq::ClockSource::setCurrent(m_previousClock); }
-
-    lq::ManualClockSource clock;
-    lq::test::ManualTimerService timers;
-
-private:
-    const lq::ClockSource *m_previousClock;
-};
-
-// What is typed before the engine writes its first sample is stamped at the start of the
-// session, and the clock shows 0 until then: stamps never go back against the typing order.
-TEST_F(TransportOnAManualClockTest, TypingBeforeTheEngineWritesIsStampedAtTheStart)
-{
-    lq::test::NoteWindowFixture note(preferences);
-    DocumentWindow &w = note.window();
-    note.controller->setAudioState(1);
-    engines.lastRecordingEngine->script.reportsStartAtOnce = false;
-    w.recordButton->click();
-    ASSERT_TRUE(note.document->recording);
-    w.textView->setFocus();
-    const auto typeAfter = [&](double seconds, const QString &text) {
-        clock.advance(seconds);
-        QTest::keyClicks(w.textView, text);
-    };
-    const auto clockAfterTick = [&] {
-        timers.fireNext();
-        return w.timeField->text().toStdString();
-    };
-    typeAfter(0.7, u"a"_s);
-    typeAfter(0.7, u"b"_s);
-    EXPECT_EQ(clockAfterTick(), "0:00:00");
-    engines.lastRecordingEngine->reportWritingStarted();
-    typeAfter(0.5, u"c"_s);
-    typeAfter(0.7, u"d"_s);
-    EXPECT_EQ(clockAfterTick(), "0:00:01");
-    w.recordButton->click();
-    ASSERT_FALSE(note.document->recording);
-
-    std::vector<double> offsets;
-    for (const WrenTimeStampPtr &stamp : note.recording().events().keyEvents())
-        offsets.push_back(stamp->offset());
-    const std::vector<double> expected{0.0, 0.0, 0.5, 1.2};
-    ASSERT_EQ(offsets.size(), expected.size());
-    for (size_t i = 0; i < offsets.size(); ++i)
-        EXPECT_NEAR(offsets[i], expected[i], 1e-9) << "character " << i;
 }
 
 TEST_F(TransportActionsTest, MenuItemsFollowTheButtonsAndTheirShortcutsCheckAgain)
