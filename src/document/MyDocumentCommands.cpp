@@ -63,16 +63,17 @@ bool MyDocument::startPlaying()
 {
     showEditLockView();
     resetHighlightForCharacter(0);
-    if (const std::optional<uint32_t> last = m_recordingObject->lastCharBeforeNow()) {
-        // The word being typed at the playhead is marked already.
-        for (qsizetype i = wordForChar(qsizetype(*last)).location; i < qsizetype(*last); ++i)
-            highlightChar(i, true);
-    }
     if (!m_recordingObject->startPlayback()) {
         // Every mark goes, even in a word at the very start of the text.
         hideEditLockView();
         resetHighlightForCharacter(std::nullopt);
         return false;
+    }
+    // Where playback starts (the start, when it starts over), the word being typed is marked
+    // already.
+    if (const std::optional<uint32_t> last = m_recordingObject->lastCharBeforeNow()) {
+        for (qsizetype i = wordForChar(qsizetype(*last)).location; i < qsizetype(*last); ++i)
+            highlightChar(i, true);
     }
     if (playbackMode == kLockedMode)
         setEditable(false);

@@ -1,6 +1,7 @@
 #include "document/MyDocument.h"
 #include "document/PlaybackUnderline.h"
 #include "document/WrenTextView.h"
+#include "model/WrenRecording.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -89,4 +90,10 @@ void MyDocument::playbackStopped()
     setShareable(true);
     playing = false;
     hideEditLockView();
+    // Played to the end: the recording goes back to its start, and no mark stays behind.
+    if (m_recordingObject->currentSession() < 0) {
+        resetHighlightOnMainThread(std::nullopt);
+        if (m_textView)
+            m_textView->hideFindIndicator();
+    }
 }

@@ -97,6 +97,8 @@ public:
     void setPlaybackUnderline(const std::vector<qsizetype> &positions);
     // Flashes range in yellow for half a second; counts the flashes shown.
     void showFindIndicator(lq::TextRange range);
+    // Ends a flash before its time.
+    void hideFindIndicator();
     int findIndicatorCount() const { return m_findIndicatorCount; }
     void scrollRangeToVisible(lq::TextRange range);
 

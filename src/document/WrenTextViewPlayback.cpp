@@ -46,11 +46,15 @@ void WrenTextView::showFindIndicator(lq::TextRange range)
     showPlaybackMarks();
     QTimer::singleShot(kFindIndicatorTime, this, [this, shown] {
         // A later flash ends on its own time.
-        if (shown != m_findIndicatorCount)
-            return;
-        m_findIndicator.reset();
-        showPlaybackMarks();
+        if (shown == m_findIndicatorCount)
+            hideFindIndicator();
     });
+}
+
+void WrenTextView::hideFindIndicator()
+{
+    m_findIndicator.reset();
+    showPlaybackMarks();
 }
 
 void WrenTextView::showPlaybackMarks()

@@ -342,6 +342,11 @@ private:
     void loadCurrentPlayerSession();
     void dropPlayer();
     void showStamp(size_t position, bool highlight);
+    // The current session has played to its end: the stamps of it still awaited show now, in
+    // the direction of play.
+    void showStampsLeftInSession();
+    // Session 0 at its start, without playing.
+    void positionAtTheStart();
     void highlightBeforeFirstStamp();
     void jumpToEvent(const WrenTimeStampPtr &stamp);
     void resetSlideDisplayed(std::optional<double> offset = std::nullopt);

@@ -190,18 +190,22 @@ bool WrenRecording::startPlayback()
     if (sessionCount() == 0)
         return false;
     std::optional<double> offset;
+    bool startsOver = currentSession() < 0;
     if (const SessionPtr s = session(currentSession())) {
         double now = 0.0;
         if (s->nowInterval(&now))
             offset = now;
         if (offset && timelineMap().startsOver({currentSession(), *offset})) {
+            startsOver = true;
             m_currentSession = -1;
             jumpToPercentage(0.0f);
-            offset.reset();
         }
     }
-    if (currentSession() < 0)
+    // From the very start: wherever the player was left (at the end, say) plays no part.
+    if (startsOver) {
         m_currentSession = 0;
+        offset = 0.0;
+    }
     if (!playSession(currentSession(), offset))
         return false;
     m_percentageRate = -1.0f;
@@ -237,13 +241,20 @@ void WrenRecording::playbackStopped()
         m_owner->playbackStopped();
     if (m_controller)
         m_controller->playbackStopped();
-    if (TimelineMap::rewindsAfterStop(percentageDone(), length()))
-        playSession(0, std::nullopt, std::nullopt, std::nullopt, true);
+    // A stop at the end of the recording has positioned it already.
+    if (currentSession() >= 0 && TimelineMap::rewindsAfterStop(percentageDone(), length()))
+        positionAtTheStart();
+}
+
+void WrenRecording::positionAtTheStart()
+{
+    playSession(0, std::nullopt, std::nullopt, std::nullopt, true);
 }
 
 void WrenRecording::sessionPlaybackStopped()
 {
     const int32_t current = currentSession();
+    showStampsLeftInSession();
     const int32_t next = m_playbackSpeed >= 0 ? current + 1 : current - 1;
     if (current >= 0 && next >= 0 && next < sessionCount()) {
         if (m_playerSession)
@@ -251,8 +262,26 @@ void WrenRecording::sessionPlaybackStopped()
         playSession(next, std::nullopt);
         return;
     }
-    playbackStopped();
+    // The end of the recording (its start, backwards): nothing is current while playback stops,
+    // and the clock, the playhead and the player go back to the start, where the next start
+    // begins.
+    stopSessionAndPlayer(session(current));
     m_currentSession = -1;
+    playbackStopped();
+    positionAtTheStart();
+    m_currentSession = -1;
+}
+
+void WrenRecording::showStampsLeftInSession()
+{
+    const std::optional<size_t> armed = m_timers.armedPosition();
+    m_timers.cancelStamp();
+    const WrenEvents::StampList &stamps = m_events->getEvents();
+    const int64_t step = m_playbackSpeed >= 0 ? 1 : -1;
+    for (auto at = armed ? int64_t(*armed) : -1; at >= 0 && at < int64_t(stamps.size()) &&
+                                                 stamps[size_t(at)]->session() == currentSession();
+         at += step)
+        showStamp(size_t(at), true);
 }
 
 void WrenRecording::resetEventTimerWithTS(const WrenTimeStampPtr &stamp)

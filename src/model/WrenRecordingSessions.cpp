@@ -74,7 +74,10 @@ bool WrenRecording::startSession(bool audio, bool video)
     session->setHasVideo(video);
     if (withMedia)
         session->setRecSession(m_recordingSession);
-    if (!session->startSession(number >= 1 ? intervalForPreviousSessions() : 0.0)) {
+    // Until the engine writes, the session stands at its start: what is typed meanwhile is
+    // stamped there, never after what is typed once the clock runs.
+    const bool waitsForMedia = withMedia && !m_writingBeganDuringStart;
+    if (!session->startSession(number >= 1 ? intervalForPreviousSessions() : 0.0, waitsForMedia)) {
         if (withMedia) {
             m_recordingSession->stopRecording(nullptr);
             observeAudioLevel(false);
@@ -93,7 +96,7 @@ bool WrenRecording::startSession(bool audio, bool video)
     m_stopRequestedByEngine = false;
     m_engineStopFailed = false;
     setRecording(true);
-    setRecordingSpinningUp(withMedia && !m_writingBeganDuringStart);
+    setRecordingSpinningUp(waitsForMedia);
     return true;
 }
 

@@ -26,12 +26,19 @@ constexpr double kSnapSeconds = 5.0;
 const QString kClassName = QLatin1String(WrenTimerSession::kArchiveClassName);
 
 // Seconds until the displayed whole second changes, for a clock showing displayed seconds and
-// moving at rate. Too short a wait, or none that makes sense, becomes a whole second.
+// moving at rate. A wait too short to be worth a tick (the tick came just early) ends a moment
+// after the change, so that the clock is not left a second behind; none that makes sense
+// becomes a whole second.
 double fractionOfASecondLeft(double displayed, float rate)
 {
+    constexpr double kShortest = 0.01;
     const double fraction = displayed - std::trunc(displayed);
-    const double wait = rate >= 0 ? (1.0 - fraction) / rate : (0.0 - fraction) / rate;
-    return std::isfinite(wait) && wait > 0.01 ? wait : 1.0;
+    // Backwards from a whole second, the next one to show is a whole second away.
+    const double wait =
+        rate >= 0 ? (1.0 - fraction) / rate : (fraction == 0.0 ? -1.0 : 0.0 - fraction) / rate;
+    if (!std::isfinite(wait) || wait < 0.0)
+        return 1.0;
+    return wait > kShortest ? wait : wait + kShortest;
 }
 
 QString flagsText(bool hasAudio, bool hasVideo, bool hasSlides, bool saved)
@@ -103,6 +110,7 @@ struct WrenTimerSession::Snapshot
     std::optional<ConsistentDate> theBeginning;
     std::optional<ConsistentDate> theEnd;
     std::optional<ConsistentDate> startedPlayingWhen;
+    bool waitingForMedia;
     lq::Date clockTime;
     std::optional<lq::Date> playStart;
     std::shared_ptr<LQRecSession> recSession;
@@ -141,7 +149,7 @@ void WrenTimerSession::registerArchiveClass()
     std::call_once(once, [] { lq::registerArchiveClass(kClassName, decodeSession); });
 }
 
-bool WrenTimerSession::startSession(double displayOffset)
+bool WrenTimerSession::startSession(double displayOffset, bool waitsForMedia)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -149,6 +157,7 @@ bool WrenTimerSession::startSession(double displayOffset)
             return false;
         m_mode = Recording;
         m_theBeginning = ConsistentDate::now();
+        m_waitingForMedia = waitsForMedia;
     }
     setClockTime(applyStartOffset(displayOffset));
     scheduleTick();
@@ -276,6 +285,7 @@ WrenTimerSession::Snapshot WrenTimerSession::snapshot() const
             .theBeginning = m_theBeginning,
             .theEnd = m_theEnd,
             .startedPlayingWhen = m_startedPlayingWhen,
+            .waitingForMedia = m_waitingForMedia,
             .clockTime = m_clockTime,
             .playStart = m_playStart,
             .recSession = m_recSession,
@@ -292,6 +302,10 @@ WrenTimerSession::Reading WrenTimerSession::read() const
         return now.clockTime.timeIntervalSince(now.playStart.value_or(now.clockTime)) + 1.0;
     };
 
+    if (now.mode == Recording && now.waitingForMedia) {
+        reading.valid = true;
+        return reading;
+    }
     if (now.mode == Recording && now.theBeginning) {
         const double elapsed = now.theBeginning->elapsed();
         double engineTime = 0.0;
@@ -336,6 +350,10 @@ WrenTimerSession::Reading WrenTimerSession::read() const
     if (now.playStart) {
         reading.valid = true;
         reading.seconds = now.clockTime.timeIntervalSince(*now.playStart);
+        // The clock's date arithmetic may put the end of the session a hair beyond its length.
+        if (now.theBeginning && now.theEnd)
+            reading.seconds =
+                std::min(reading.seconds, now.theEnd->timeIntervalSinceDate(*now.theBeginning));
     }
     return reading;
 }
@@ -460,6 +478,7 @@ void WrenTimerSession::resetSession()
     {
         std::lock_guard lock(m_mutex);
         m_theBeginning = ConsistentDate::now();
+        m_waitingForMedia = false;
         playStart = m_playStart;
     }
     if (playStart)

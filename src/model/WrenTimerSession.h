@@ -72,8 +72,9 @@ public:
     // Makes the archive class kArchiveClassName known to unarchivers. Idempotent.
     static void registerArchiveClass();
 
-    // Recording; a session records once: one that has a beginning is not started again.
-    bool startSession(double displayOffset = 0.0);
+    // Recording; a session records once: one that has a beginning is not started again. A
+    // session that waits for media stands at 0 until resetSession() tells that they are written.
+    bool startSession(double displayOffset = 0.0, bool waitsForMedia = false);
     bool stopSession();
 
     // Playing from startOffset; without one from the end when backwards, else from 0.
@@ -168,6 +169,7 @@ private:
     std::optional<lq::Date> m_playStart;
     lq::Date m_epoch; // the clock epoch as it was when the display offset was last set
     std::optional<ConsistentDate> m_startedPlayingWhen;
+    bool m_waitingForMedia = false;
     int32_t m_mode = Idle;
     float m_percentageDone = 0.0f;
     bool m_hasAudio = false;

@@ -117,7 +117,7 @@ TEST_F(PlaybackTest, StartNearTheEndPlaysFromTheBeginning)
     EXPECT_EQ(recording.currentSession(), 0);
     EXPECT_TRUE(recording.playing());
     EXPECT_EQ(player().seeks.last(), 0.0);
-    EXPECT_FALSE(player().startOffset);
+    EXPECT_EQ(player().startOffset, 0.0);
     EXPECT_TRUE(recording.playbackTimers().positionTimerRuns());
 }
 
@@ -273,6 +273,33 @@ TEST_F(PlaybackTest, FailingPlayerOnTheNextSessionEndsPlaybackCleanly)
     lq::NotificationCenter::defaultCenter().post(
         QLatin1String(lq::SystemSleepMonitor::kWillSleepNotification));
     EXPECT_EQ(owner.playbackStoppedCalls, 1);
+}
+
+// Typed after a recording stopped: stamped at the end of its session, never past it, and shown
+// when playback reaches the end, also when the media end a little before the session does. The
+// end of the recording leaves its start current for the next play.
+TEST_F(PlaybackTest, TypingAfterARecordingShowsAtItsEnd)
+{
+    recording.setTempDir(tempDir.path());
+    owner.inUndoGroup([&] {
+        ASSERT_TRUE(recording.startSession(true, false));
+        clock.advance(10.0);
+        ASSERT_TRUE(recording.stopSession());
+        ASSERT_TRUE(recording.recordKeyEventsForRange(0, 0, QStringLiteral("ab")));
+    });
+    double length = 0.0;
+    ASSERT_TRUE(recording.session(0)->length(&length));
+    for (const WrenTimeStampPtr &stamp : recording.events().keyEvents())
+        EXPECT_TRUE(stamp->session() == 0 && stamp->offset() <= length && stamp->offset() > 9.9);
+
+    ASSERT_TRUE(recording.startPlayback());
+    player().script.length = length - 0.2;
+    player().script.currentTime = length - 0.1;
+    fireUntil([&] { return !recording.playing(); });
+    EXPECT_EQ(owner.highlighted, (QList<uint32_t>{0, 1}));
+    EXPECT_EQ(recording.currentSession(), -1);
+    EXPECT_EQ(recording.percentageDone(), 0.0f);
+    EXPECT_EQ(player().seeks.last(), 0.0);
 }
 
 TEST_F(PlaybackTest, FastForwardAndRewindToggles)

@@ -103,6 +103,22 @@ TEST_F(StampingTest, TypingWhileRecordingStampsEachCharacterNow)
     EXPECT_DOUBLE_EQ(keys[4]->offset(), 0.3);
 }
 
+// Until the engine writes its first sample the session stands at its start, its clock too: what
+// is typed meanwhile is stamped there, never after what is typed once the clock runs.
+TEST_F(StampingTest, TypingBeforeTheEngineWritesIsStampedAtTheStart)
+{
+    recording.setTempDir(tempDir.path());
+    engines.lastRecordingEngine->script.reportsStartAtOnce = false;
+    ASSERT_TRUE(recording.startSession(true, false));
+    type(0, QStringLiteral("ab"));
+    clock.advance(1.0);
+    ASSERT_TRUE(timers.fireNext());
+    EXPECT_EQ(recording.session(0)->clockTime(), lq::clockEpoch());
+    engines.lastRecordingEngine->reportWritingStarted();
+    type(2, QStringLiteral("cd"));
+    EXPECT_EQ(moments(), (std::vector<Moment>{{0, 0.0}, {0, 0.0}, {0, 0.1}, {0, 0.2}}));
+}
+
 TEST_F(StampingTest, IdleTypingTakesTheMomentBeforeIt)
 {
     stampedText({{2, 12.5}});

@@ -145,9 +145,9 @@ TEST_F(WrenTimerSessionTest, TicksWhenTheDisplayedSecondChangesAtAnyRate)
         double wait;
     };
     const Case cases[] = {
-        {12.3, 1.0f, 0.7},  {12.995, 1.0f, 1.0}, // 0.005 s is too short: a whole second
-        {12.3, 2.0f, 0.35}, {12.3, -1.0f, 0.3},  {12.0, 1.0f, 1.0},
-        {12.0, -1.0f, 1.0}, {0.0, 0.5f, 2.0},
+        // 0.005 s is too short: a moment after the change, also when fast.
+        {12.3, 1.0f, 0.7},  {12.995, 1.0f, 0.015}, {12.998, 4.0f, 0.0105}, {12.3, 2.0f, 0.35},
+        {12.3, -1.0f, 0.3}, {12.0, 1.0f, 1.0},     {12.0, -1.0f, 1.0},     {0.0, 0.5f, 2.0},
     };
     for (const Case &c : cases) {
         auto session = WrenTimerSession::sessionWithLength(60.0);

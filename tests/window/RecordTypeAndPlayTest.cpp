@@ -1,4 +1,5 @@
 #include "document/WrenTextView.h"
+#include "engines/LQPlaySession.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Date.h"
@@ -38,7 +39,7 @@ void savePicture(QWidget &window, const QString &name)
 }
 
 // The test microphone records while the user types; played back at twice the speed, the clock,
-// the playhead and the underlined character follow the stamps.
+// the playhead and the underlined character follow the stamps; after the end Play starts over.
 TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceTheSpeed)
 {
     lq::test::TestUserDefaults defaults;
@@ -87,8 +88,7 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     QTest::keyClicks(w.speedTextField, u"2"_s);
     QTest::keyClick(w.speedTextField, Qt::Key_Return);
     ASSERT_FLOAT_EQ(recording.selectedPlaybackSpeed(), 2.0f);
-    // From the start, as after a jump there.
-    recording.jumpToPercentage(0.0f);
+    // Play after the recording plays it from the start.
     w.playButton->click();
     ASSERT_TRUE(note.document->playing);
     const std::vector<qsizetype> &underlined = note.document->highlightedChars();
@@ -127,6 +127,40 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     EXPECT_EQ(w.playButton->imageName(), u"LUMAplay"_s);
     EXPECT_TRUE(w.recordButton->isEnabled());
     EXPECT_FALSE(w.editLockView->isVisibleTo(&w));
+
+    // Each end leaves the clock and the playhead at the start and no mark in the notes, and Play
+    // then plays from the start, whether the end came forwards, fast or backwards: the clock and
+    // the real player reach 1 s and 2 s.
+    const auto reaches = [&](int second) {
+        const QString shown = lq::formatClockTime(lq::clockEpoch().addingTimeInterval(second));
+        double position = 0.0;
+        return lq::runEventLoopUntil(
+            [&] {
+                LQPlaySession *player = recording.playerSession();
+                return w.timeField->text() == shown && player && player->currentTime(&position) &&
+                       position >= second;
+            },
+            3s);
+    };
+    // How the playback before each round ended, and what the round presses at 1 s.
+    const std::pair<const char *, lq::ImageButton *> rounds[] = {
+        {"playing to the end", w.ffButton},
+        {"fast-forwarding to the end", w.rwButton},
+        {"rewinding to the start", nullptr}};
+    for (const auto &[after, button] : rounds) {
+        SCOPED_TRACE(after);
+        EXPECT_EQ(w.timeField->text(), u"0:00:00"_s);
+        EXPECT_EQ(w.playhead->value(), 0.0);
+        EXPECT_TRUE(w.textView->extraSelections().isEmpty());
+        w.playButton->click();
+        EXPECT_TRUE(reaches(1)) << w.timeField->text().toStdString();
+        if (button)
+            button->click();
+        if (button != w.rwButton) {
+            EXPECT_TRUE(reaches(2)) << w.timeField->text().toStdString();
+        }
+        ASSERT_TRUE(lq::runEventLoopUntil([&] { return !note.document->playing; }, 10s));
+    }
 }
 
 } // namespace

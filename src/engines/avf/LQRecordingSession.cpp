@@ -43,6 +43,7 @@ LQRecordingSession::LQRecordingSession()
 
 LQRecordingSession::LQRecordingSession(Services services) : m_services(services)
 {
+    CaptureGraph::preloadElements();
     m_levelTimer.setInterval(kLevelPeriod);
     connect(&m_levelTimer, &QTimer::timeout, this, &LQRecordingSession::updateAudioLevels);
     m_sizeCheckTimer.setInterval(kSizeCheckPeriod);

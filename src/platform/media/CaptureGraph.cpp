@@ -7,6 +7,8 @@
 #include "platform/media/GstCaptureDevices.h"
 #include "platform/media/VideoSurface.h"
 
+#include <QThreadPool>
+
 #include <gst/gst.h>
 
 #include <cmath>
@@ -165,6 +167,14 @@ Error errorOf(GError *failure)
                  QString::fromUtf8(failure->message));
 }
 
+// What a recording is built of; the encoders' libraries take long to load.
+const char *const kRecordingElements[] = {
+    "tee",          "queue",     "level",           "fakesink",     "capsfilter",
+    "audioconvert", "avenc_aac", "avenc_alac",      "videoconvert", "videoscale",
+    "x264enc",      "h264parse", "aspectratiocrop", "qtmux",        "filesink",
+    "splitmuxsink",
+};
+
 } // namespace
 
 // The elements the graph acts on after it was built. Pads are referenced.
@@ -229,6 +239,25 @@ void CaptureGraph::removeInput(Kind kind)
 void CaptureGraph::setPreviewSurface(VideoSurface *surface)
 {
     m_surface = surface;
+}
+
+void CaptureGraph::preloadElements()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QThreadPool::globalInstance()->start([] {
+            if (!GStreamer::initialize())
+                return;
+            for (const char *name : kRecordingElements) {
+                GstElementFactory *factory = gst_element_factory_find(name);
+                if (!factory)
+                    continue;
+                if (GstPluginFeature *loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory)))
+                    gst_object_unref(loaded);
+                gst_object_unref(factory);
+            }
+        });
+    });
 }
 
 bool CaptureGraph::hasInput(Kind kind) const

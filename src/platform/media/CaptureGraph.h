@@ -67,6 +67,10 @@ public:
     // silence clamped to kSilenceLevel; empty before the first measurement.
     QList<double> channelLevels() const { return m_levels; }
 
+    // Loads the elements of a recording (encoders, writer) on a worker thread, once per process,
+    // so that the first recording after start does not wait for their libraries. Any thread.
+    static void preloadElements();
+
     static constexpr double kSilenceLevel = -160.0;
     // The mean of channel levels, each clamped to kSilenceLevel first; nothing for no channel.
     static std::optional<double> meanLevel(const QList<double> &levels);

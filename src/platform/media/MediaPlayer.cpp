@@ -202,6 +202,7 @@ bool MediaPlayer::build(VideoSurface *surface, Error *error)
             m_duration = std::max(m_duration, lengths->fragments);
     }
     m_rate = 0.0;
+    m_segmentSeqnum = GST_SEQNUM_INVALID;
     m_segmentStart = 0.0;
     m_segmentRate = 1.0;
     m_reported.reset();
@@ -236,12 +237,15 @@ bool MediaPlayer::seekAt(double seconds, double rate, Error *error)
     if (m_duration > 0.0)
         target = std::min(target, m_duration);
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    const bool sent =
-        rate > 0.0 ? gst_element_seek(m_pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                                      gint64(toClockTime(target)), GST_SEEK_TYPE_NONE, -1)
-                   : gst_element_seek(m_pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                                      0, GST_SEEK_TYPE_SET, gint64(toClockTime(target)));
-    if (!sent) {
+    // Both ends are set: a bound the last seek set in the other direction would end play there.
+    const auto at = gint64(toClockTime(target));
+    GstEvent *event = rate > 0.0
+                          ? gst_event_new_seek(rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, at,
+                                               GST_SEEK_TYPE_SET, gint64(GST_CLOCK_TIME_NONE))
+                          : gst_event_new_seek(rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0,
+                                               GST_SEEK_TYPE_SET, at);
+    const guint32 seqnum = gst_event_get_seqnum(event);
+    if (!gst_element_send_event(m_pipeline, event)) {
         setError(error, playerError(SeekFailed, QStringLiteral("The player could not move to %1 "
                                                                "seconds at rate %2.")
                                                     .arg(target)
@@ -249,6 +253,7 @@ bool MediaPlayer::seekAt(double seconds, double rate, Error *error)
         return false;
     }
     gst_element_get_state(m_pipeline, nullptr, nullptr, kStateChangeTimeLimit);
+    m_segmentSeqnum = seqnum;
     m_segmentStart = target;
     m_segmentRate = rate;
     m_reported = target;
@@ -324,6 +329,10 @@ void MediaPlayer::handleMessage(GstMessage *message)
 {
     const GstMessageType type = GST_MESSAGE_TYPE(message);
     if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR)
+        return;
+    // The end of a stretch played before the last seek, delivered after it: that stretch is gone.
+    if (type == GST_MESSAGE_EOS && m_segmentSeqnum != GST_SEQNUM_INVALID &&
+        gst_message_get_seqnum(message) != m_segmentSeqnum)
         return;
     const double direction = m_rate;
     pause();

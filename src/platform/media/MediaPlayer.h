@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -81,6 +82,8 @@ private:
     double m_duration = 0.0;
     double m_rate = 0.0;
     // Where and at which rate the last seek started playing; GStreamer plays at it when resumed.
+    // Its sequence number marks the end reached in that stretch (0: no seek yet).
+    uint32_t m_segmentSeqnum = 0;
     double m_segmentStart = 0.0;
     double m_segmentRate = 1.0;
     // The last position reported, or moved to: the bound the next report keeps to while
