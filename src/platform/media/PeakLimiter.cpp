@@ -1,11 +1,12 @@
 #include "platform/media/PeakLimiter.h"
 
+#include "platform/foundation/ThreadHandOver.h"
+
 #include <gst/audio/audio.h>
 #include <gst/gst.h>
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace lq {
 namespace {
@@ -18,9 +19,9 @@ class PeakLimiter
 public:
     void process(float *samples, gsize frames, int channels, int rate)
     {
-        // The streaming thread may change after a seek, and GStreamer's own locks are out of
-        // the sanitizers' sight.
-        std::lock_guard lock(m_mutex);
+        // GStreamer hands the pad's buffers over one at a time, under its stream lock, on a
+        // streaming thread that may change after a seek; ThreadSanitizer cannot see that lock.
+        takeOver(this);
         const float release = 1.0f - float(std::exp(-1.0 / (kReleaseSeconds * rate)));
         for (float *frame = samples; frame != samples + frames * channels; frame += channels) {
             float peak = 0.0f;
@@ -32,6 +33,7 @@ public:
             for (int channel = 0; channel < channels; ++channel)
                 frame[channel] *= m_gain;
         }
+        handOver(this);
     }
 
     static GstPadProbeReturn onBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer data)
@@ -56,10 +58,13 @@ public:
         return GST_PAD_PROBE_OK;
     }
 
-    static void release(gpointer data) { delete static_cast<PeakLimiter *>(data); }
+    static void release(gpointer data)
+    {
+        takeOver(data);
+        delete static_cast<PeakLimiter *>(data);
+    }
 
 private:
-    std::mutex m_mutex;
     float m_gain = 1.0f;
 };
 
@@ -67,7 +72,9 @@ private:
 
 void limitPeaks(GstPad *pad)
 {
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &PeakLimiter::onBuffer, new PeakLimiter,
+    auto *limiter = new PeakLimiter;
+    handOver(limiter);
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &PeakLimiter::onBuffer, limiter,
                       &PeakLimiter::release);
 }
 
