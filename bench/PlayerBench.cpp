@@ -38,6 +38,21 @@ QString makeSoundFile(const QString &path)
     return path;
 }
 
+// Loads the files and waits until the engine can play them; says why not when it cannot.
+bool load(LQPlayerSession &engine, const QList<LQMediaElement> &files)
+{
+    if (!engine.addMediaPaths(files) ||
+        !lq::runEventLoopUntil([&] { return !engine.isLoading(); }, 60s)) {
+        std::fprintf(stderr, "The media files of the session were not read within a minute.\n");
+        return false;
+    }
+    if (!engine.player()) {
+        std::fprintf(stderr, "The player could not open the session; the log above says why.\n");
+        return false;
+    }
+    return true;
+}
+
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -70,7 +85,7 @@ int main(int argc, char *argv[])
         LQPlayerSession engine;
         QElapsedTimer timer;
         timer.start();
-        if (!engine.addMediaPaths(files) || !engine.player())
+        if (!load(engine, files))
             return 1;
         opening.append(milliseconds(timer));
     }
@@ -78,7 +93,8 @@ int main(int argc, char *argv[])
                 median(opening));
 
     LQPlayerSession engine;
-    engine.addMediaPaths(files);
+    if (!load(engine, files))
+        return 1;
     lq::MediaPlayer &player = *engine.player();
     std::mt19937 random(7);
     std::uniform_real_distribution<double> anywhere(0.0, player.duration() - 1.0);

@@ -5,6 +5,7 @@
 #include "engines/avf/RecordingRig.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/GstCaptureDevices.h"
+#include "platform/media/TestCaptureSources.h"
 #include "shared/ScopedEnvironment.h"
 #include "soundserver/SoundPipelines.h"
 #include "soundserver/ToneAnalysis.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -24,6 +26,8 @@ namespace {
 constexpr double kTestMicrophonePitch = 440.0;
 // Another pitch than the test microphone's, so that hearing it proves the monitor was recorded.
 constexpr double kSinkTone = 660.0;
+// The test microphone's level unless a test sets another.
+constexpr double kTestMicrophoneLevel = -20.0;
 
 class SoundServerTest : public testing::Test
 {
@@ -36,10 +40,17 @@ protected:
         environment.unset("LUMAQUILL_AUDIO_OUTPUT");
     }
 
-    // The sink's monitor as the program's device list has it; none, failing the test, when it
-    // is not listed.
+    void TearDown() override
+    {
+        lq::TestCaptureSources::setToneLevels(kTestMicrophoneLevel, kTestMicrophoneLevel);
+    }
+
+    // The sink's monitor as the program's device list has it outside test runs; none, failing
+    // the test, when it is not listed.
     static std::optional<lq::CaptureDevice> listedMonitor()
     {
+        ScopedEnvironment realDevices;
+        realDevices.unset("LUMAQUILL_TEST_DEVICES");
         const lq::GstCaptureDevices devices;
         QStringList names;
         for (const lq::CaptureDevice &device : devices.devices(lq::CaptureDeviceKind::Audio)) {
@@ -56,6 +67,40 @@ protected:
         return lq::test::measureTone(samples, lq::test::kAnalysisRate, frequency);
     }
 
+    // What the sink gave out while the player played from a position at a rate to its end,
+    // from before it started until after it ended.
+    static std::vector<float> heardWhilePlaying(LQPlayerSession &player, double from, float rate)
+    {
+        const auto monitor = listedMonitor();
+        if (!monitor)
+            return {};
+        ScopedEnvironment realDevices;
+        realDevices.unset("LUMAQUILL_TEST_DEVICES");
+        lq::Error error;
+        GstElement *source = lq::GstCaptureDevices::makeSource(monitor->uniqueId, &error);
+        EXPECT_TRUE(source) << error.localizedDescription().toStdString();
+        QString why;
+        const auto capture = source ? lq::test::SoundCapture::record(source, &why) : nullptr;
+        EXPECT_TRUE(why.isEmpty()) << why.toStdString();
+        if (!capture)
+            return {};
+        lq::runEventLoopUntil([] { return false; }, 300ms);
+        EXPECT_TRUE(player.startPlaying(from, false));
+        EXPECT_TRUE(player.setRate(rate));
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return !player.currentlyPlaying(); }, 20s));
+        lq::runEventLoopUntil([] { return false; }, 300ms);
+        std::vector<float> samples = capture->stop(&why);
+        EXPECT_TRUE(why.isEmpty()) << why.toStdString();
+        return samples;
+    }
+
+    static bool load(LQPlayerSession &player, const lq::test::RecordingRig &rig,
+                     const QStringList &files)
+    {
+        return player.addMediaFiles(files, rig.folder.path()) &&
+               lq::runEventLoopUntil([&] { return !player.isLoading(); }, 20s);
+    }
+
     PrivateSoundServer server;
     ScopedEnvironment environment;
 };
@@ -66,7 +111,7 @@ TEST_F(SoundServerTest, ARecordingFromTheSinksMonitorHoldsTheTonePlayedIntoTheSi
     const auto tone = lq::test::TonePlayer::play(kSinkTone, &why);
     ASSERT_TRUE(tone) << why.toStdString();
 
-    lq::test::RecordingRig rig;
+    lq::test::RecordingRig rig(lq::test::RecordingRig::Devices::Real);
     const auto monitor = listedMonitor();
     ASSERT_TRUE(monitor);
     rig.selectAudioDevice(monitor->uniqueId);
@@ -100,33 +145,16 @@ TEST_F(SoundServerTest, PlaybackIntoTheSinkKeepsThePitchAtOtherSpeedsForTheTimeT
     const Speed speeds[] = {{0.5f, 3.0}, {2.0f, 0.0}, {4.0f, 0.0}};
 
     lq::test::RecordingRig rig;
-    const auto monitor = listedMonitor();
-    ASSERT_TRUE(monitor);
     QStringList files;
     ASSERT_TRUE(rig.record(4s, true, false, &files));
     LQPlayerSession player;
-    ASSERT_TRUE(player.addMediaFiles(files, rig.folder.path()));
-    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !player.isLoading(); }, 20s));
+    ASSERT_TRUE(load(player, rig, files));
     double length = 0.0;
     ASSERT_TRUE(player.length(&length));
 
     for (const Speed &speed : speeds) {
         SCOPED_TRACE(testing::Message() << "rate " << speed.rate);
-        lq::Error error;
-        GstElement *source = lq::GstCaptureDevices::makeSource(monitor->uniqueId, &error);
-        ASSERT_TRUE(source) << error.localizedDescription().toStdString();
-        QString why;
-        const auto capture = lq::test::SoundCapture::record(source, &why);
-        ASSERT_TRUE(capture) << why.toStdString();
-        // The monitor is heard from before playing starts until after it ends.
-        lq::runEventLoopUntil([] { return false; }, 300ms);
-        ASSERT_TRUE(player.startPlaying(speed.from, false));
-        ASSERT_TRUE(player.setRate(speed.rate));
-        EXPECT_TRUE(lq::runEventLoopUntil([&] { return !player.currentlyPlaying(); }, 20s));
-        lq::runEventLoopUntil([] { return false; }, 300ms);
-        const std::vector<float> samples = capture->stop(&why);
-        EXPECT_TRUE(why.isEmpty()) << why.toStdString();
-
+        const std::vector<float> samples = heardWhilePlaying(player, speed.from, speed.rate);
         const double expected = (length - speed.from) / speed.rate;
         const lq::test::ToneSpan span = toneIn(samples, kTestMicrophonePitch);
         // Slack for a loaded machine, where the sound may break up; far less than what another
@@ -134,6 +162,80 @@ TEST_F(SoundServerTest, PlaybackIntoTheSinkKeepsThePitchAtOtherSpeedsForTheTimeT
         EXPECT_NEAR(span.toneSeconds, expected, 0.3 + 0.2 * expected)
             << span.soundSeconds << " s of sound, the rest of it at another pitch";
     }
+}
+
+// The boost the program sets at its first start (five times) makes a quiet recording louder and
+// a loud one no louder than full scale allows; a second run plays as loud as the first, whatever
+// the sound server remembered of the first run's stream.
+TEST_F(SoundServerTest, BoostedPlaybackIsLouderNeverClipsAndKeepsItsLevelFromRunToRun)
+{
+    // Peaks at full scale come out of the analysis' resampling near 1; the limited ones lie
+    // near -1 dBFS.
+    constexpr float kBelowFullScale = 0.95f;
+    for (const double level : {-40.0, -13.5}) {
+        SCOPED_TRACE(testing::Message() << "a tone at " << level << " dBFS");
+        lq::TestCaptureSources::setToneLevels(level, level);
+        lq::test::RecordingRig rig;
+        rig.defaults->setFloat(QStringLiteral("audioBoost"), 5.0f);
+        QStringList files;
+        ASSERT_TRUE(rig.record(2s, true, false, &files));
+        QString why;
+        const std::vector<float> recorded =
+            lq::test::SoundCapture::decode(rig.path(files.first()), &why);
+        ASSERT_FALSE(recorded.empty()) << why.toStdString();
+        const double recordedLevel =
+            lq::test::measureLevel(recorded, lq::test::kAnalysisRate).decibels;
+        EXPECT_NEAR(recordedLevel, level, 1.0);
+
+        std::vector<double> playedLevels;
+        for (int run = 1; run <= 2; ++run) {
+            SCOPED_TRACE(testing::Message() << "run " << run);
+            LQPlayerSession player;
+            ASSERT_TRUE(load(player, rig, files));
+            const lq::test::SoundLevel played = lq::test::measureLevel(
+                heardWhilePlaying(player, 0.0, 1.0f), lq::test::kAnalysisRate);
+            EXPECT_GT(played.decibels, recordedLevel + 6.0);
+            EXPECT_LT(played.peak, kBelowFullScale);
+            playedLevels.push_back(played.decibels);
+        }
+        EXPECT_NEAR(playedLevels[1], playedLevels[0], 1.0);
+    }
+}
+
+// A test run stays away from the machine's microphones even when the settings name one: it
+// offers and records only the test microphone, whose level the meter shows.
+TEST_F(SoundServerTest, TestRunsOfferAndRecordOnlyTheTestDevices)
+{
+    QString why;
+    const auto tone = lq::test::TonePlayer::play(kSinkTone, &why);
+    ASSERT_TRUE(tone) << why.toStdString();
+    const auto monitor = listedMonitor();
+    ASSERT_TRUE(monitor);
+    constexpr double kLevel = -13.5;
+    lq::TestCaptureSources::setToneLevels(kLevel, kLevel);
+
+    lq::test::RecordingRig rig;
+    rig.defaults->setString(QStringLiteral("audioDevice"), monitor->uniqueId);
+    rig.preferences.setupAudioDevices();
+    EXPECT_EQ(rig.preferences.audioDeviceNames().join(", ").toStdString(), "Test Microphone");
+    EXPECT_EQ(rig.preferences.currentAudioDevice().toStdString(),
+              lq::GstCaptureDevices::kTestMicrophoneId.toStdString());
+    lq::Error error;
+    EXPECT_EQ(lq::GstCaptureDevices::makeSource(monitor->uniqueId, &error), nullptr);
+
+    ASSERT_TRUE(rig.engine.previewAudio());
+    EXPECT_TRUE(
+        lq::runEventLoopUntil([&] { return std::abs(rig.engine.audioLevel() - kLevel) < 1.0; }, 3s))
+        << rig.engine.audioLevel();
+    rig.engine.stopAudioPreview();
+    QStringList files;
+    ASSERT_TRUE(rig.record(2s, true, false, &files));
+    ASSERT_EQ(files.size(), 1);
+    const std::vector<float> samples =
+        lq::test::SoundCapture::decode(rig.path(files.first()), &why);
+    ASSERT_FALSE(samples.empty()) << why.toStdString();
+    EXPECT_GT(toneIn(samples, kTestMicrophonePitch).toneSeconds, 1.0);
+    EXPECT_EQ(toneIn(samples, kSinkTone).toneSeconds, 0.0);
 }
 
 } // namespace

@@ -16,4 +16,14 @@ struct ToneSpan
 // energy. A tone at twice or half the frequency counts as sound only.
 ToneSpan measureTone(const std::vector<float> &samples, int rate, double frequency);
 
+// How loud some sound is: the root mean square of its windows of 50 ms louder than -60 dBFS, in
+// dBFS (minus infinity when there are none), and the largest magnitude of a sample.
+struct SoundLevel
+{
+    double decibels = 0.0;
+    float peak = 0.0f;
+};
+
+SoundLevel measureLevel(const std::vector<float> &samples, int rate);
+
 } // namespace lq::test

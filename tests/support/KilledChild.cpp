@@ -1,7 +1,6 @@
 #include "support/KilledChild.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -10,6 +9,26 @@
 #include <csignal>
 
 namespace lq::test {
+
+ChildTestProcess::ChildTestProcess(const QString &test, Variables variables)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), m_temporaryFolder.path());
+    for (const auto &[name, value] : variables)
+        environment.insert(QString::fromLatin1(name), value);
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=") + test});
+}
+
+ChildTestProcess::~ChildTestProcess()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(10000);
+}
 
 namespace {
 
@@ -32,16 +51,11 @@ void waitAndKill(QProcess &child, int longestMillis, const QByteArray &mark, int
 int killChildAtRandom(const QString &test, const char *variable, const QString &value,
                       int longestMillis, const QByteArray &mark)
 {
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(variable), value);
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=") + test});
+    ChildTestProcess child(test, {{variable, value}});
     int waited = 0;
-    waitAndKill(child, longestMillis, mark, &waited);
+    waitAndKill(child.process(), longestMillis, mark, &waited);
     return waited;
+}
 }
 
 } // namespace lq::test

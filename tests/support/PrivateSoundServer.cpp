@@ -85,13 +85,15 @@ bool PrivateSoundServer::start()
     m_process.setStandardInputFile(QProcess::nullDevice());
     // Should the test program die without stopping the server, the server goes with it.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    // The sink is loaded before the socket, so a listening socket means the sink is there.
+    // The sink is loaded before the socket, so a listening socket means the sink is there. As
+    // on a desktop, each program's stream volume is remembered and given to its next streams.
     m_process.start(program,
                     {QStringLiteral("--daemonize=no"), QStringLiteral("-n"),
                      QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
                      QStringLiteral("--realtime=no"), QStringLiteral("--high-priority=no"),
                      QStringLiteral("--log-target=stderr"),
                      QStringLiteral("--load=module-null-sink sink_name=lq_test_sink"),
+                     QStringLiteral("--load=module-stream-restore"),
                      QStringLiteral("--load=module-native-protocol-unix socket=%1 "
                                     "auth-anonymous=1")
                          .arg(socket)});

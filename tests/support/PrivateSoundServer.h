@@ -9,9 +9,9 @@
 namespace lq::test {
 
 // A pulseaudio server of the test's own, in a private folder, with one null sink whose monitor
-// lists as a microphone. While it lives, the process's sound clients (PULSE_SERVER) reach it and
-// nothing else; it is stopped when it goes, and killed with the test program should that die
-// first. Main thread only.
+// lists as a microphone, and the desktop's memory of stream volumes. While it lives, the process's
+// sound clients (PULSE_SERVER) reach it and nothing else; it is stopped when it goes, and killed
+// with the test program should that die first. Main thread only.
 class PrivateSoundServer
 {
 public:

@@ -3,6 +3,7 @@
 // output, and log lines kept out of the system log.
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,5 +46,8 @@ int main(int argc, char *argv[])
     testing::InitGoogleMock(&argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Luma Quill"));
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Saved now, while its folder is there: a store saved at exit would make the folder again.
+    lq::UserDefaults::resetStandard();
+    return result;
 }

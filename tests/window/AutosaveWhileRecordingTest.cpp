@@ -4,13 +4,12 @@
 #include "platform/media/MediaInfo.h"
 #include "platform/ui/ImageButton.h"
 #include "support/FakeUpdater.h"
+#include "support/KilledChild.h"
 #include "support/TestUserDefaults.h"
 #include "window/NoteWindowFixture.h"
 #include "window/TestDeviceEngines.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -93,14 +92,10 @@ TEST(AutosaveWhileRecordingTest, AKilledRecordingNoteOpensWithWhatItsAutosavesSt
 {
     QTemporaryDir folder;
     const QString package = folder.filePath(u"killed.lumaquill"_s);
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kChildPackageVariable), package);
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {u"--gtest_filter=AutosaveWhileRecordingTest.ChildRecordsWithAutosaveUntilKilled"_s});
+    lq::test::ChildTestProcess running(
+        u"AutosaveWhileRecordingTest.ChildRecordsWithAutosaveUntilKilled"_s,
+        {{kChildPackageVariable, package}});
+    QProcess &child = running.process();
     QByteArray output;
     const bool ready = lq::runEventLoopUntil(
         [&] {

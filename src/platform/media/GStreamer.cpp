@@ -50,6 +50,7 @@ QString packageForElement(const QString &factoryName)
         {QStringLiteral("videoconvert"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("videoscale"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("audioresample"), QStringLiteral("gstreamer1.0-plugins-base")},
+        {QStringLiteral("volume"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("appsink"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("playbin"), QStringLiteral("gstreamer1.0-plugins-base")},
         {QStringLiteral("parsebin"), QStringLiteral("gstreamer1.0-plugins-base")},

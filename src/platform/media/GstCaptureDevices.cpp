@@ -95,11 +95,15 @@ CaptureDevice describe(GstDevice *device)
     return described;
 }
 
+// Test runs never see the machine's own devices, so that no test records a real microphone.
+bool testDevicesOnly()
+{
+    return qEnvironmentVariable("LUMAQUILL_TEST_DEVICES") == QLatin1String("1");
+}
+
 QList<CaptureDevice> testDevices()
 {
     QList<CaptureDevice> devices;
-    if (qEnvironmentVariable("LUMAQUILL_TEST_DEVICES") != QLatin1String("1"))
-        return devices;
     if (GStreamer::hasElement(QStringLiteral("audiotestsrc"))) {
         devices.append({GstCaptureDevices::kTestMicrophoneId, QStringLiteral("Test Microphone"),
                         CaptureDeviceKind::Audio, false, false});
@@ -204,9 +208,10 @@ private:
 };
 
 GstCaptureDevices::GstCaptureDevices(QObject *parent)
-    : CaptureDevices(parent), m_monitor(std::make_unique<Monitor>(this))
+    : CaptureDevices(parent)
+    , m_monitor(testDevicesOnly() ? nullptr : std::make_unique<Monitor>(this))
 {
-    m_devices = m_monitor->devices() + testDevices();
+    m_devices = m_monitor ? m_monitor->devices() : testDevices();
 }
 
 GstCaptureDevices::~GstCaptureDevices() = default;
@@ -228,6 +233,13 @@ GstElement *GstCaptureDevices::makeSource(const QString &uniqueId, Error *error)
         return nullptr;
     if (TestCaptureSources::isTestDevice(uniqueId))
         return TestCaptureSources::make(uniqueId, error);
+    if (testDevicesOnly()) {
+        setError(error, Error(QStringLiteral("media"), 4,
+                              QStringLiteral("The capture device \"%1\" is not a test device, "
+                                             "and test runs record only test devices.")
+                                  .arg(uniqueId)));
+        return nullptr;
+    }
     // A short-lived monitor of its own; the shared list may live elsewhere or not at all.
     Monitor monitor(nullptr);
     GstDevice *device = monitor.find(uniqueId);
@@ -250,7 +262,7 @@ GstElement *GstCaptureDevices::makeSource(const QString &uniqueId, Error *error)
 
 void GstCaptureDevices::reload()
 {
-    QList<CaptureDevice> found = m_monitor->devices() + testDevices();
+    QList<CaptureDevice> found = m_monitor->devices();
     {
         std::lock_guard lock(m_mutex);
         m_devices = std::move(found);

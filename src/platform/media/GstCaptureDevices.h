@@ -12,10 +12,10 @@ namespace lq {
 
 // The capture devices a GstDeviceMonitor finds ("Audio/Source", "Video/Source"). Bus messages
 // arrive through a sync handler and are handed to the main thread, so no GLib main loop is
-// needed. With LUMAQUILL_TEST_DEVICES=1 a test microphone and two test cameras (one with
-// 1280x720, one without) follow the real devices, and with LUMAQUILL_TEST_MUXED_DEVICE=1 as well
-// a test device giving sound and picture together. Made on the main thread; any thread may read
-// the list.
+// needed. With LUMAQUILL_TEST_DEVICES=1 the list holds only a test microphone and two test
+// cameras (one with 1280x720, one without), and with LUMAQUILL_TEST_MUXED_DEVICE=1 as well a
+// test device giving sound and picture together; no other device is opened then. Made on the
+// main thread; any thread may read the list.
 class GstCaptureDevices final : public CaptureDevices
 {
     Q_OBJECT
@@ -32,7 +32,8 @@ public:
     static const QString kTestMuxedDeviceId;
 
     // A source element for a device of the list: the ghost pad "src", or "audio" and "video"
-    // for a muxed device. Null with an error when the device is gone or cannot be opened.
+    // for a muxed device. Null with an error when the device is gone or cannot be opened, or
+    // is a real device while LUMAQUILL_TEST_DEVICES=1.
     static GstElement *makeSource(const QString &uniqueId, Error *error);
 
 private:

@@ -228,7 +228,9 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
 namespace {
 
 // The answers of one background read. The workers share it without owning it: each touches it
-// only before counting itself done, and the last one hands it to the main thread, which ends it.
+// only before counting itself done, and the last one hands it to the main thread in a call that
+// owns it, so that it ends with the call whether the call runs or is dropped unrun (when the
+// application ends first).
 struct ProbeBatch
 {
     QList<ProbeResult> results;
@@ -243,9 +245,8 @@ struct ProbeBatch
         handOver(&token, [&] {
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [batch] {
+                [owned = std::unique_ptr<ProbeBatch>(batch)] {
                     takeOver(&token);
-                    const std::unique_ptr<ProbeBatch> owned(batch);
                     if (owned->context)
                         owned->done(owned->results);
                 },

@@ -4,11 +4,13 @@
 #include "platform/media/BusWatch.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
+#include "platform/media/PeakLimiter.h"
 #include "platform/media/VideoSurface.h"
 
 #include <QFileInfo>
 #include <QUrl>
 
+#include <gst/audio/audio.h>
 #include <gst/gst.h>
 
 #include <algorithm>
@@ -22,7 +24,6 @@ constexpr GstClockTime kStateChangeTimeLimit = 10 * GST_SECOND;
 // playbin's flags.
 constexpr int kPlayVideo = 0x1;
 constexpr int kPlayAudio = 0x2;
-constexpr int kSoftVolume = 0x10;
 
 constexpr double kMaximumVolume = 10.0;
 
@@ -44,6 +45,36 @@ QString reasonOf(GstMessage *message)
     if (!reason.endsWith(QLatin1Char('.')))
         reason += QLatin1Char('.');
     return reason;
+}
+
+// The sound on its way to the sink: kept at its pitch at any rate, amplified by the player's
+// own gain stage (the element named "gain") and held below full scale. The sink's own volume
+// belongs to the desktop's mixer, which remembers it per program: the player never sets it.
+GstElement *makeAudioFilter(Error *error)
+{
+    for (const char *element : {"audioconvert", "scaletempo", "volume"}) {
+        if (!GStreamer::hasElement(QString::fromLatin1(element), error))
+            return nullptr;
+    }
+    GError *failure = nullptr;
+    GstElement *filter = gst_parse_bin_from_description(
+        "audioconvert ! audio/x-raw,format=" GST_AUDIO_NE(F32) " ! scaletempo ! volume name=gain",
+        TRUE, &failure);
+    if (failure) {
+        setError(error, playerError(OpenFailed, QStringLiteral("The player's sound could not be "
+                                                               "set up: %1.")
+                                                    .arg(QString::fromUtf8(failure->message))));
+        g_clear_error(&failure);
+        if (filter)
+            gst_object_unref(gst_object_ref_sink(filter));
+        return nullptr;
+    }
+    GstElement *gain = gst_bin_get_by_name(GST_BIN(filter), "gain");
+    GstPad *amplified = gst_element_get_static_pad(gain, "src");
+    limitPeaks(amplified);
+    gst_object_unref(amplified);
+    gst_object_unref(gain);
+    return filter;
 }
 
 GstClockTime toClockTime(double seconds)
@@ -123,19 +154,23 @@ std::unique_ptr<MediaPlayer> MediaPlayer::open(const QStringList &files, VideoSu
 bool MediaPlayer::build(VideoSurface *surface, Error *error)
 {
     const bool several = m_files->paths.size() > 1;
-    QStringList elements{QStringLiteral("playbin"), QStringLiteral("scaletempo")};
+    QStringList elements{QStringLiteral("playbin")};
     if (several)
         elements.append(QStringLiteral("splitmuxsrc"));
     for (const QString &element : elements) {
         if (!GStreamer::hasElement(element, error))
             return false;
     }
-    GstElement *audioSink = AudioOutput::makeSink(error);
-    if (!audioSink)
+    GstElement *audioFilter = makeAudioFilter(error);
+    if (!audioFilter)
         return false;
-    GstElement *videoSink = surface ? VideoSurface::makeSink(surface, error) : nullptr;
-    if (surface && !videoSink) {
-        gst_object_unref(gst_object_ref_sink(audioSink));
+    GstElement *audioSink = AudioOutput::makeSink(error);
+    GstElement *videoSink = audioSink && surface ? VideoSurface::makeSink(surface, error) : nullptr;
+    if (!audioSink || (surface && !videoSink)) {
+        for (GstElement *made : {audioFilter, audioSink}) {
+            if (made)
+                gst_object_unref(gst_object_ref_sink(made));
+        }
         return false;
     }
 
@@ -145,8 +180,9 @@ bool MediaPlayer::build(VideoSurface *surface, Error *error)
         uri.replace(0, int(qstrlen("file")), "splitmux");
     m_pipeline = gst_element_factory_make("playbin", nullptr);
     g_object_set(m_pipeline, "uri", uri.constData(), "audio-sink", audioSink, "audio-filter",
-                 gst_element_factory_make("scaletempo", nullptr), "flags",
-                 kPlayAudio | kSoftVolume | (videoSink ? kPlayVideo : 0), nullptr);
+                 audioFilter, "flags", kPlayAudio | (videoSink ? kPlayVideo : 0), nullptr);
+    m_gain = gst_bin_get_by_name(GST_BIN(audioFilter), "gain");
+    g_object_set(m_gain, "volume", m_volume, nullptr);
     // playbin makes a window-system sink even when told to leave video out: a silent one instead.
     g_object_set(m_pipeline, "video-sink",
                  videoSink ? videoSink : gst_element_factory_make("fakesink", nullptr), nullptr);
@@ -217,6 +253,8 @@ void MediaPlayer::tearDown()
         return;
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     m_watch.reset();
+    gst_object_unref(m_gain);
+    m_gain = nullptr;
     gst_object_unref(m_pipeline);
     m_pipeline = nullptr;
 }
@@ -313,16 +351,10 @@ std::optional<double> MediaPlayer::position() const
     return position;
 }
 
-double MediaPlayer::volume() const
-{
-    double volume = 0.0;
-    g_object_get(m_pipeline, "volume", &volume, nullptr);
-    return volume;
-}
-
 void MediaPlayer::setVolume(double volume)
 {
-    g_object_set(m_pipeline, "volume", std::clamp(volume, 0.0, kMaximumVolume), nullptr);
+    m_volume = std::clamp(volume, 0.0, kMaximumVolume);
+    g_object_set(m_gain, "volume", m_volume, nullptr);
 }
 
 void MediaPlayer::handleMessage(GstMessage *message)

@@ -63,8 +63,9 @@ public:
     std::optional<double> position() const;
     double duration() const { return m_duration; }
 
-    // 1 is the files' own level; up to 10 amplifies.
-    double volume() const;
+    // The gain of the player's own sound, kept when the video surface changes: 1 is the files'
+    // own level, up to 10 amplifies (peaks are limited below full scale).
+    double volume() const { return m_volume; }
     void setVolume(double volume);
 
 private:
@@ -78,6 +79,8 @@ private:
 
     std::shared_ptr<Files> m_files;
     GstElement *m_pipeline = nullptr;
+    GstElement *m_gain = nullptr; // the sound's volume element, in the pipeline
+    double m_volume = 1.0;
     std::unique_ptr<BusWatch> m_watch;
     double m_duration = 0.0;
     double m_rate = 0.0;

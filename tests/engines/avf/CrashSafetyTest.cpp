@@ -2,9 +2,7 @@
 #include "RecordingRig.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/FragmentedMovieRepair.h"
-
-#include <QCoreApplication>
-#include <QProcess>
+#include "support/KilledChild.h"
 
 #include <gtest/gtest.h>
 
@@ -49,15 +47,11 @@ TEST(CrashSafetyTest, KilledRecordingLeavesPlayableFiles)
         SCOPED_TRACE(test.name);
         QTemporaryDir folder;
         const QString stem = QDir(folder.path()).filePath(QStringLiteral("recording-1."));
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(kChildStemVariable), stem);
-        environment.insert(QString::fromLatin1(kChildSwitchBytesVariable),
-                           QString::number(test.switchBytes));
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=CrashSafetyTest.ChildRecordsUntilKilled")});
+        lq::test::ChildTestProcess running(
+            QStringLiteral("CrashSafetyTest.ChildRecordsUntilKilled"),
+            {{kChildStemVariable, stem},
+             {kChildSwitchBytesVariable, QString::number(test.switchBytes)}});
+        QProcess &child = running.process();
         QByteArray output;
         ASSERT_TRUE(lq::runEventLoopUntil(
             [&] {

@@ -51,13 +51,15 @@ public:
     QList<ErrorReport> reports;
 };
 
-// An engine over the test devices with preferences of its own, an owner, an error handler and
-// a folder for the media files.
+// An engine over the test devices (or the machine's own) with preferences of its own, an owner,
+// an error handler and a folder for the media files.
 class RecordingRig
 {
 public:
-    RecordingRig()
-        : m_environment(withTestDevices())
+    enum class Devices { Test, Real };
+
+    explicit RecordingRig(Devices devices = Devices::Test)
+        : m_environment(withDevices(devices))
         , m_devices(std::make_unique<GstCaptureDevices>())
         , preferences({m_devices.get(), &m_updater})
         , engine(LQRecordingSession::Services{&preferences, m_devices.get()})
@@ -135,10 +137,13 @@ public:
     QTemporaryDir folder;
 
 private:
-    static std::unique_ptr<ScopedEnvironment> withTestDevices()
+    static std::unique_ptr<ScopedEnvironment> withDevices(Devices devices)
     {
         auto environment = std::make_unique<ScopedEnvironment>();
-        environment->set("LUMAQUILL_TEST_DEVICES", QStringLiteral("1"));
+        if (devices == Devices::Test)
+            environment->set("LUMAQUILL_TEST_DEVICES", QStringLiteral("1"));
+        else
+            environment->unset("LUMAQUILL_TEST_DEVICES");
         return environment;
     }
 

@@ -4,8 +4,6 @@
 #include "support/FakeCaptureDevices.h"
 #include "support/TestLeakSuppressions.h"
 
-#include <QSet>
-
 #include <gtest/gtest.h>
 
 using lq::CaptureDevice;
@@ -24,7 +22,7 @@ QStringList idsOf(const QList<CaptureDevice> &devices)
 
 } // namespace
 
-TEST(GstCaptureDevicesTest, TestDevicesFollowTheRealOnesWhenAsked)
+TEST(GstCaptureDevicesTest, OnlyTheTestDevicesWhenAsked)
 {
     ScopedEnvironment environment;
     environment.set("LUMAQUILL_TEST_DEVICES", QStringLiteral("1"));
@@ -32,19 +30,16 @@ TEST(GstCaptureDevicesTest, TestDevicesFollowTheRealOnesWhenAsked)
 
     const QList<CaptureDevice> audio = devices.devices(CaptureDeviceKind::Audio);
     const QList<CaptureDevice> video = devices.devices(CaptureDeviceKind::Video);
-    ASSERT_FALSE(audio.isEmpty());
-    EXPECT_EQ(audio.last().uniqueId, GstCaptureDevices::kTestMicrophoneId);
-    EXPECT_EQ(audio.last().displayName, QStringLiteral("Test Microphone"));
-    ASSERT_GE(video.size(), 2);
+    EXPECT_EQ(idsOf(audio), QStringList{GstCaptureDevices::kTestMicrophoneId});
+    EXPECT_EQ(audio.value(0).displayName, QStringLiteral("Test Microphone"));
+    EXPECT_EQ(idsOf(video),
+              (QStringList{GstCaptureDevices::kTestCameraHDId, GstCaptureDevices::kTestCameraId}));
     const CaptureDevice hd = *devices.device(GstCaptureDevices::kTestCameraHDId);
     const CaptureDevice sd = *devices.device(GstCaptureDevices::kTestCameraId);
     EXPECT_TRUE(hd.supports1280x720);
     EXPECT_FALSE(sd.supports1280x720);
     EXPECT_EQ(hd.kind, CaptureDeviceKind::Video);
     EXPECT_TRUE(devices.devices(CaptureDeviceKind::Muxed).isEmpty());
-    // Ids are unique across the list.
-    const QStringList ids = idsOf(audio + video);
-    EXPECT_EQ(QSet<QString>(ids.cbegin(), ids.cend()).size(), ids.size());
 }
 
 TEST(GstCaptureDevicesTest, NoTestDevicesUnlessAsked)
