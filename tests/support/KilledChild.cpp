@@ -56,6 +56,5 @@ int killChildAtRandom(const QString &test, const char *variable, const QString &
     waitAndKill(child.process(), longestMillis, mark, &waited);
     return waited;
 }
-}
 
 } // namespace lq::test
