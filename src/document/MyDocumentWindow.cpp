@@ -336,12 +336,15 @@ QString MyDocument::saveFolder()
 bool MyDocument::prepareSavePanel(lq::FilePanel &panel)
 {
     const QString folder = saveFolder();
-    const QString baseName = PrefsController::sharedController().currentDefaultFilename();
+    // Without a name format of the user's, the note's own name ("Untitled") is proposed.
+    QString baseName = PrefsController::sharedController().currentDefaultFilename();
+    if (baseName.isEmpty())
+        baseName = displayName();
     const auto withExtension = [](const QString &name) {
         return name + QLatin1Char('.') + QLatin1String(kFileExtension);
     };
-    QString proposed = baseName.isEmpty() ? QString() : withExtension(baseName);
-    if (!folder.isEmpty() && !proposed.isEmpty()) {
+    QString proposed = withExtension(baseName);
+    if (!folder.isEmpty()) {
         const QDir place(folder);
         for (int number = 1; QFileInfo::exists(place.filePath(proposed)); ++number) {
             proposed = withExtension(QStringLiteral("%1-%2").arg(baseName).arg(number));
@@ -352,7 +355,6 @@ bool MyDocument::prepareSavePanel(lq::FilePanel &panel)
     panel.setAllowedExtensions({QLatin1String(kFileExtension)});
     panel.setCanCreateFolders(true);
     panel.setDirectory(folder);
-    if (!proposed.isEmpty())
-        panel.setNameFieldStringValue(proposed);
+    panel.setNameFieldStringValue(proposed);
     return true;
 }

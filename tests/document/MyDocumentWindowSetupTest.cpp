@@ -274,6 +274,13 @@ TEST_F(MyDocumentWindowSetupTest, TheSavePanelProposesAFreeNameInTheSaveFolder)
         EXPECT_EQ(panel.allowedExtensions(), QStringList{u"lumaquill"_s});
         EXPECT_TRUE(panel.canCreateFolders());
     }
+
+    // Without a name format, the note's own name.
+    defaults->removeObject(u"defaultSaveFilename"_s);
+    const std::unique_ptr<MyDocument> untitled = newDocument();
+    FilePanel panel(FilePanel::Kind::Save);
+    EXPECT_TRUE(untitled->prepareSavePanel(panel));
+    EXPECT_EQ(panel.nameFieldStringValue(), untitled->displayName() + u".lumaquill"_s);
 }
 
 TEST_F(MyDocumentWindowSetupTest, ANotesOwnLayoutWinOverTheDefaultOne)
