@@ -8,6 +8,8 @@
 #include "support/TestUserDefaults.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QTest>
 
@@ -44,21 +46,18 @@ protected:
     }
 
     // Top to bottom.
-    QList<QColor> swatches() const
+    QList<BMColorChoice *> choices() const
     {
         QList<BMColorChoice *> choices = picker->chooserPanel()->findChildren<BMColorChoice *>();
         std::sort(choices.begin(), choices.end(), [](auto *a, auto *b) { return a->y() < b->y(); });
+        return choices;
+    }
+    QList<QColor> swatches() const
+    {
         QList<QColor> colors;
-        for (const BMColorChoice *choice : choices)
+        for (const BMColorChoice *choice : choices())
             colors.append(choice->colorWell()->color());
         return colors;
-    }
-    BMColorChoice *swatchOf(const QColor &color) const
-    {
-        for (BMColorChoice *choice : picker->chooserPanel()->findChildren<BMColorChoice *>())
-            if (choice->colorWell()->color() == color)
-                return choice;
-        return nullptr;
     }
     QPushButton *button(const QString &title) const
     {
@@ -94,7 +93,7 @@ TEST_F(BMColorPickerTest, ChoosingASwatchPutsItFirstAndHighlightsWithIt)
     QTest::mouseClick(picker, Qt::RightButton);
     ASSERT_TRUE(chooserShown());
     EXPECT_EQ(swatches(), (QList<QColor>{kCyan, kOrange, kGreen, kRed}));
-    QTest::mouseClick(swatchOf(kGreen), Qt::LeftButton);
+    QTest::mouseClick(choices().at(2), Qt::LeftButton);
     EXPECT_EQ(stored(), (QList<QColor>{kGreen, kYellow, kCyan, kOrange, kRed}));
     EXPECT_EQ(picker->color(), kGreen);
     EXPECT_TRUE(picker->selected());
@@ -146,59 +145,35 @@ TEST_F(BMColorPickerTest, ResetRefillsTheOpenChooserAndSendsNothing)
     EXPECT_EQ(swatches(), (QList<QColor>{kCyan, kOrange, kGreen, kRed}));
     EXPECT_TRUE(chooserShown());
     EXPECT_TRUE(target.calls.isEmpty());
+    picker->chooserPanel()->grab().save(QDir(QCoreApplication::applicationDirPath())
+                                            .filePath(QStringLiteral("HighlighterChooser.png")));
 }
+
+struct Click
+{
+    QPoint at;
+    Qt::KeyboardModifiers modifiers = {};
+    bool twice = false;
+};
 
 struct ClickCase
 {
     const char *name;
     bool editable;
-    std::function<void(BMColorPicker *)> click;
+    std::vector<Click> clicks;
     QStringList calls;
     bool chooser;
 };
 
 TEST_F(BMColorPickerTest, ClicksToggleOpenTheChooserOrAreIgnored)
 {
-    const auto plain = [](BMColorPicker *p) { QTest::mouseClick(p, Qt::LeftButton, {}, {5, 5}); };
+    const QPoint pen(5, 5), triangle(24, 25);
     const std::vector<ClickCase> cases = {
-        {"two plain clicks",
-         true,
-         [&](BMColorPicker *p) {
-             plain(p);
-             plain(p);
-         },
-         {"select #ffff00", "deselect"},
-         false},
-        {"double click",
-         true,
-         [&](BMColorPicker *p) {
-             plain(p);
-             QTest::mouseDClick(p, Qt::LeftButton, {}, {5, 5});
-         },
-         {"select #ffff00"},
-         false},
-        {"Alt-click",
-         true,
-         [](BMColorPicker *p) {
-             QTest::mouseClick(p, Qt::LeftButton, Qt::AltModifier, {5, 5});
-         },
-         {},
-         true},
-        {"the triangle",
-         true,
-         [](BMColorPicker *p) {
-             QTest::mouseClick(p, Qt::LeftButton, {}, {24, 25});
-         },
-         {},
-         true},
-        {"not editable",
-         false,
-         [&](BMColorPicker *p) {
-             plain(p);
-             QTest::mouseClick(p, Qt::LeftButton, {}, {24, 25});
-         },
-         {},
-         false},
+        {"two plain clicks", true, {{pen}, {pen}}, {"select #ffff00", "deselect"}, false},
+        {"double click", true, {{pen}, {pen, {}, true}}, {"select #ffff00"}, false},
+        {"Alt-click", true, {{pen, Qt::AltModifier}}, {}, true},
+        {"the triangle", true, {{triangle}}, {}, true},
+        {"not editable", false, {{pen}, {triangle}}, {}, false},
     };
     for (const ClickCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,7 +182,12 @@ TEST_F(BMColorPickerTest, ClicksToggleOpenTheChooserOrAreIgnored)
             picker->chooserPanel()->close();
         picker->setSelected(false);
         Q_EMIT target.editableChanged(c.editable);
-        c.click(picker);
+        for (const Click &click : c.clicks) {
+            if (click.twice)
+                QTest::mouseDClick(picker, Qt::LeftButton, click.modifiers, click.at);
+            else
+                QTest::mouseClick(picker, Qt::LeftButton, click.modifiers, click.at);
+        }
         EXPECT_EQ(target.calls, c.calls);
         EXPECT_EQ(chooserShown(), c.chooser);
         EXPECT_EQ(penPixel(*picker->currentWell()) == kYellow.rgb(), c.editable)

@@ -1,12 +1,7 @@
 #include "document/EditingTestSupport.h"
 #include "platform/text/TextFormats.h"
 #include "platform/text/TextLists.h"
-#include "platform/ui/MainMenu.h"
-#include "shared/MenuTitles.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QMenu>
 #include <QTextBlock>
 
 using lq::TextParagraphStyle;
@@ -201,67 +196,6 @@ TEST_F(ListsTest, LockedPlaybackKeepsTheTextAndUnlockedStampsEveryMarker)
         expectStampsMatchText("after the list");
         EXPECT_EQ(recording().events().keyEvents().size(), size_t(text().size()));
     }
-}
-
-struct StatusCase
-{
-    const char *name;
-    TextRange selection;
-    bool editable;
-    QString image;
-    QString toolTip;
-    QString item555;
-    QString item556;
-};
-
-TEST_F(ListsTest, TheButtonAndMenuItemsFollowTheListAtTheSelection)
-{
-    lq::MainMenu mainMenu;
-    lq::MainMenu::setCurrent(&mainMenu);
-    QMenu *edit = mainMenu.addMenu(QStringLiteral("Edit"));
-    for (const int tag : {MyDocument::kQuickListTag, MyDocument::kQuickNumberedListTag})
-        edit->addAction(QString())->setProperty(kMenuItemTagProperty, tag);
-    const QString start = QStringLiteral("Start a list - Ctrl+L\n(Alt-click for a numbered list)");
-    const QString remove = QStringLiteral("Remove list - Ctrl+L");
-    const std::vector<StatusCase> cases = {
-        {"caret in an item", {6, 0}, true, "LUMAlist_no", remove, "Remove List", "Remove List"},
-        {"caret at 0", {0, 0}, true, "LUMAlist", start, "Quick List", "Quick Numbered List"},
-        {"caret in a plain line",
-         {13, 0},
-         true,
-         "LUMAlist",
-         start,
-         "Quick List",
-         "Quick Numbered List"},
-        {"selection into an item",
-         {1, 5},
-         true,
-         "LUMAlist_no",
-         remove,
-         "Remove List",
-         "Remove List"},
-        {"caret in an item, locked",
-         {6, 0},
-         false,
-         "LUMAlist_no-inactive",
-         remove,
-         "Remove List",
-         "Remove List"},
-    };
-    for (const StatusCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        open(QStringLiteral("one\ntwo\nthree"));
-        document->newList({4, 1}, false);
-        view->setSelectedRange(c.selection);
-        document->setEditable(c.editable);
-        QCoreApplication::processEvents();
-        const QAbstractButton *button = document->windowController()->outlets().listButton;
-        EXPECT_EQ(button->property("imageName").toString(), c.image);
-        EXPECT_EQ(button->toolTip(), c.toolTip);
-        EXPECT_EQ(edit->actions().at(0)->text(), c.item555);
-        EXPECT_EQ(edit->actions().at(1)->text(), c.item556);
-    }
-    lq::MainMenu::setCurrent(nullptr);
 }
 
 } // namespace
