@@ -5,10 +5,10 @@
 // Reports the 50th and 99th percentile per key in milliseconds, the edit alone (key handled,
 // before the paint), and the keys not painted within half a second.
 //
-// Arguments: the note's shape; how keys are stamped: idle (the note's own stamping with no
-// recording), while recording (a fake engine's clock), or not at all (the view without its
-// note as delegate, so the figure is the view and its layout alone); and whether spelling is
-// checked as the program's default has it.
+// Arguments: the note's shape (paragraphs, one long paragraph, or 2,000 list items); how keys are
+// stamped: idle (the note's own stamping with no recording), while recording (a fake engine's
+// clock), or not at all (the view without its note as delegate, so the figure is the view and its
+// layout alone); and whether spelling is checked as the program's default has it.
 
 #include "document/MyDocument.h"
 #include "document/WrenTextView.h"
@@ -16,6 +16,7 @@
 #include "model/WrenRecording.h"
 #include "platform/foundation/UndoManager.h"
 #include "platform/text/NotesTextLayout.h"
+#include "platform/text/TextLists.h"
 #include "platform/text/TextStorage.h"
 #include "platform/ui/ImageButton.h"
 #include "preferences/PrefsController.h"
@@ -42,7 +43,7 @@
 
 namespace {
 
-enum Shape { Paragraphs2000, Paragraphs20000, OneParagraph100k, OneParagraph1M };
+enum Shape { Paragraphs2000, Paragraphs20000, OneParagraph100k, OneParagraph1M, List2000 };
 enum Stamping { Idle, Recording, Unstamped };
 
 constexpr double kSecondsPerCharacter = 0.05;
@@ -59,6 +60,8 @@ QString textOf(Shape shape)
         return longParagraph(100'000);
     case OneParagraph1M:
         return longParagraph(1'000'000);
+    case List2000:
+        return listText(2000);
     }
     return {};
 }
@@ -147,7 +150,14 @@ void BM_TypeInNoteWindow(benchmark::State &state)
     const QString text = textOf(shape);
     lq::UndoManager *undo = document->undoManager();
     undo->disableUndoRegistration();
-    view->replaceCharacters(lq::TextRange{0, 0}, text);
+    if (shape == List2000) {
+        lq::TextAttributes item;
+        item.paragraphStyle =
+            lq::text_lists::listItemStyle(std::nullopt, lq::text_lists::kBulletFormat);
+        view->replaceCharacters(lq::TextRange{0, 0}, lq::AttributedString(text, item));
+    } else {
+        view->replaceCharacters(lq::TextRange{0, 0}, text);
+    }
     WrenEvents::StampList stamps;
     stamps.reserve(size_t(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i)
@@ -202,7 +212,7 @@ void BM_TypeInNoteWindow(benchmark::State &state)
 }
 
 BENCHMARK(BM_TypeInNoteWindow)
-    ->ArgsProduct({{Paragraphs2000, Paragraphs20000, OneParagraph100k},
+    ->ArgsProduct({{Paragraphs2000, Paragraphs20000, OneParagraph100k, List2000},
                    {Idle, Recording, Unstamped},
                    {0}})
     ->Args({Paragraphs2000, Recording, 1})

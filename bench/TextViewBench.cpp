@@ -2,9 +2,11 @@
 // checked and stamped, laid out and painted, in notes of 2,000 and 20,000 paragraphs. Runs
 // offscreen. Reports the 50th and 99th percentile of one key press in milliseconds. The variants
 // are remedies tried on the layout's cost (design metrics, word wrap only, a fixed left-to-right
-// direction) and typing with spell checking on.
+// direction), typing with spell checking on, and typing in a note whose every paragraph is a list
+// item.
 
 #include "document/WrenTextView.h"
+#include "platform/text/TextLists.h"
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
 #include "support/NoteText.h"
@@ -21,7 +23,7 @@
 
 namespace {
 
-enum Variant { Plain, DesignMetrics, WordWrapOnly, LeftToRight, SpellChecking };
+enum Variant { Plain, DesignMetrics, WordWrapOnly, LeftToRight, SpellChecking, List };
 
 void BM_TypeWhileRecording(benchmark::State &state)
 {
@@ -41,7 +43,15 @@ void BM_TypeWhileRecording(benchmark::State &state)
         option.setTextDirection(Qt::LeftToRight);
         storage.document()->setDefaultTextOption(option);
     }
-    view.replaceCharacters(lq::TextRange{0, 0}, noteText(paragraphs));
+    if (variant == List) {
+        lq::TextAttributes item;
+        item.paragraphStyle =
+            lq::text_lists::listItemStyle(std::nullopt, lq::text_lists::kBulletFormat);
+        view.replaceCharacters(lq::TextRange{0, 0},
+                               lq::AttributedString(listText(paragraphs), item));
+    } else {
+        view.replaceCharacters(lq::TextRange{0, 0}, noteText(paragraphs));
+    }
     // Every character already stamped, as in a note typed while recording.
     delegate.undo.disableUndoRegistration();
     WrenEvents::StampList stamps;
@@ -85,7 +95,8 @@ void BM_TypeWhileRecording(benchmark::State &state)
 }
 
 BENCHMARK(BM_TypeWhileRecording)
-    ->ArgsProduct({{2000, 20000}, {Plain, DesignMetrics, WordWrapOnly, LeftToRight, SpellChecking}})
+    ->ArgsProduct({{2000, 20000},
+                   {Plain, DesignMetrics, WordWrapOnly, LeftToRight, SpellChecking, List}})
     ->Iterations(200)
     ->Unit(benchmark::kMillisecond);
 

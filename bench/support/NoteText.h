@@ -24,3 +24,14 @@ inline QString longParagraph(qsizetype characters)
     text.truncate(characters);
     return text;
 }
+
+// The same note with every paragraph an item of a bulleted list: its marker, then the line.
+inline QString listText(int paragraphs)
+{
+    const QString line = QStringLiteral("\t\u2022\tThe quick brown fox jumps over the lazy dog.\n");
+    QString text;
+    text.reserve(line.size() * paragraphs);
+    for (int i = 0; i < paragraphs; ++i)
+        text += line;
+    return text;
+}

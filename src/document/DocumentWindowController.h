@@ -3,6 +3,7 @@
 #include "document/WrenTextViewDelegate.h"
 #include "platform/foundation/ArchiveValue.h"
 
+class BMColorPicker;
 class QAbstractButton;
 class QLabel;
 class QMainWindow;
@@ -23,8 +24,11 @@ struct DocumentWindowOutlets
     QSplitter *mainSplitView = nullptr;
     QWidget *mediaSideBar = nullptr;
     QAbstractButton *collapseButton = nullptr;
+    // The Quick List button: its image and tool tip follow the list state at the selection.
     QAbstractButton *listButton = nullptr;
     QAbstractButton *shareButton = nullptr;
+    // The highlighter tool.
+    BMColorPicker *colorPicker = nullptr;
     // The information bar at the foot of the window: three texts, each after its icon.
     QLabel *notesDateField = nullptr;
     QLabel *charCountField = nullptr;

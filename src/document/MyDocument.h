@@ -14,6 +14,8 @@
 #include "platform/text/TextStorage.h"
 #include "shared/RecordingErrors.h"
 
+#include <QColor>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +28,7 @@
 #include <optional>
 #include <vector>
 
+class BMColorPicker;
 class DocumentWindowController;
 class MediaSidebar;
 class NotesPrintOperation;
@@ -205,6 +208,53 @@ Q_SIGNALS:
     void editableChanged(bool editable);
 
 public:
+    // Lists (MyDocumentLists.cpp). Every change of the text is checked (and so stamped) once,
+    // made by the document's own undoable operations, and undone in one step. Main thread,
+    // except newList and removeList, which wait for it.
+
+    // The Quick List button and the Edit menu's items 555 and 556: starts a list on the selected
+    // lines (numbered or bulleted), or removes it when the selection is in a list. Nothing
+    // while playback locks the text.
+    void toggleList(bool numbered);
+    // Makes each line that range touches an item of one list: its leading spaces and tabs
+    // become the marker ("\t•\t", "\t1.\t"), its paragraph the list item's style. A range at
+    // the end of the text first gets a line end of its own. Selects from after the first marker
+    // to the end of what was selected.
+    void newList(lq::TextRange range, bool numbered);
+    // Takes the list away from the lines of range: their markers (only on lines in a list) and
+    // the list's tab stops and indent.
+    void removeList(lq::TextRange range);
+    // Brings the Quick List button's image and tool tip and the menu titles in line with the
+    // list state at the selection.
+    void resetListSatus();
+    // Finds the window's Quick List button again.
+    void resetListButton();
+    // Whether the selection touches a line in a list (a caret at 0 never does).
+    bool selectionIsInList() const;
+    static constexpr int kQuickListTag = 555;
+    static constexpr int kQuickNumberedListTag = 556;
+
+    // The highlighter (MyDocumentHighlighter.cpp). The entry calls may come from any thread and
+    // wait for the main thread.
+
+    // The window's highlighter tool (null without one).
+    BMColorPicker *colorPicker() const;
+    // Paints the selection with color (the pen's actions), or takes the colour off.
+    Q_INVOKABLE void highlightSelectedAction(const QColor &color);
+    Q_INVOKABLE void highlightDeselectedAction();
+    // The Edit menu's item 557: takes the highlight off when the pen is on, else paints with it.
+    void toggleHighlight();
+    // Each non-empty range takes the background colour (one undo step); a non-empty first range
+    // leaves a caret at its end; a caret as first range turns the pen on for what is typed next.
+    // Nothing without ranges or while playback locks the text.
+    void highlightSelected(const std::vector<lq::TextRange> &ranges, const lq::TextColor &color);
+    void highlightDeselected(const std::vector<lq::TextRange> &ranges);
+    // The pen's state, colour and tool tip and the menu item's title follow the background
+    // colour of the text at the caret.
+    void resetColorPicker();
+    static constexpr int kHighlightTag = 557;
+
+public:
     // Commands of the window and the menus (MyDocumentCommands.cpp, MyDocumentEditLock.cpp,
     // MyDocumentSidebar.cpp).
     // Main thread, except stopRecording, which may run on any thread.
@@ -362,6 +412,19 @@ private:
     void highlightOnMainThread(int64_t index, bool skipHighlight);
     void resetHighlightOnMainThread(std::optional<qsizetype> index);
     void searchOnMainThread(const QString &phrase);
+    void newListHelper(lq::TextRange range, bool numbered);
+    void removeListHelper(lq::TextRange range);
+    void highlightSelectedHelper(const std::vector<lq::TextRange> &ranges,
+                                 const lq::TextColor &color);
+    void highlightDeselectedHelper(const std::vector<lq::TextRange> &ranges);
+    // With a colour, what is typed at the caret next takes it and the pen is on; without, the
+    // colour goes and the pen is off. Undo puts back the typing attributes as they were and the
+    // pen's opposite state; redo does the same again at the caret.
+    void setCaretHighlight(const std::optional<lq::TextColor> &color);
+    void restoreCaretHighlight(const std::optional<lq::TextAttributes> &typing, bool penOn,
+                               const std::optional<lq::TextColor> &redoColor);
+    // The list button's shown image ("LUMAlist", "LUMAlist_no" and their "-inactive" forms).
+    void showListState(bool inList);
 
     lq::TextStorage m_textStorage;
     WrenTextView *m_textView = nullptr;
@@ -407,6 +470,7 @@ private:
     std::vector<qsizetype> m_highlightedChars;
     bool m_editable = true;
     bool m_shareable = true;
+    QPointer<QAbstractButton> m_listButton;
 
     // The split view's collapsible media sidebar (made when the window is set up).
     void setUpSidebar();

@@ -1,5 +1,6 @@
 // Closing a note (refused while it records; what closing lets go of) and following its window
 // into and out of full screen.
+#include "document/BMColorPicker.h"
 #include "document/DocumentWindowController.h"
 #include "document/MyDocument.h"
 #include "document/TemporaryFolderClaim.h"
@@ -88,6 +89,8 @@ void MyDocument::prepareForClose()
             QStringLiteral("Could not remove the temporary folder %1.\n").arg(tempRecordingDir));
     m_tempFolderClaim.reset();
     m_recordingObject->close();
+    if (BMColorPicker *pen = colorPicker())
+        pen->setTarget(nullptr);
 }
 
 bool MyDocument::stopPlaybackAndRecording()

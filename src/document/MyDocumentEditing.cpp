@@ -91,16 +91,23 @@ void MyDocument::didChangeSelection(WrenTextView *, TextRange selection)
         }
     }
     m_newLocation.reset();
+    lq::postToMainThread(this, [this] { resetListSatus(); });
+    lq::postToMainThread(this, [this] { resetColorPicker(); });
 }
 
 void MyDocument::setEditable(bool editable)
 {
     if (m_textView)
         m_textView->setShouldUndo(editable);
-    if (editable == m_editable)
-        return;
+    const bool changed = editable != m_editable;
     m_editable = editable;
-    Q_EMIT editableChanged(editable);
+    if (changed)
+        Q_EMIT editableChanged(editable);
+    // The list button's image follows the permission.
+    resetListButton();
+    if (m_listButton)
+        m_listButton->setToolTip(QString());
+    resetListSatus();
 }
 
 void MyDocument::setShareable(bool shareable)

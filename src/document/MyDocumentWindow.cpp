@@ -1,5 +1,6 @@
 // A note's creation, the set-up of its window and the window's layout and information bar.
 
+#include "document/BMColorPicker.h"
 #include "document/DefaultWindowState.h"
 #include "document/DocumentWindowController.h"
 #include "document/InformationBar.h"
@@ -26,6 +27,7 @@
 #include "shared/AppFolders.h"
 #include "shared/WindowFitting.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -176,6 +178,9 @@ void MyDocument::windowControllerDidLoadNib()
         setFileUrl(QString());
         m_openImportingFile.clear();
     }
+    if (outlets.colorPicker)
+        outlets.colorPicker->setTarget(this);
+    m_listButton = outlets.listButton;
     outlets.textView->setSelectedRange({0, 0});
     QMetaObject::invokeMethod(
         this,
@@ -190,6 +195,8 @@ void MyDocument::windowControllerDidLoadNib()
         },
         Qt::QueuedConnection);
     m_startingUp = false;
+    resetListSatus();
+    resetColorPicker();
 }
 
 void MyDocument::setUpTextView()

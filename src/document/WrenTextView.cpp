@@ -159,10 +159,11 @@ void WrenTextView::removeAttributes(TextRange range, lq::TextAttributes::Keys ke
     m_storage.removeAttributes(range, keys);
 }
 
-void WrenTextView::setTypingAttributes(const lq::TextAttributes &attributes)
+void WrenTextView::setTypingAttributes(const std::optional<lq::TextAttributes> &attributes)
 {
     m_typingAttributes = attributes;
-    m_typingAttributes->paragraphStyle.reset();
+    if (m_typingAttributes)
+        m_typingAttributes->paragraphStyle.reset();
 }
 
 lq::TextAttributes WrenTextView::attributesForNewText(TextRange range) const

@@ -63,7 +63,8 @@ public:
 
     // The character attributes of what the user types next, until the selection moves; unset,
     // typed text takes those of the text before it. The paragraph keeps its style either way.
-    void setTypingAttributes(const lq::TextAttributes &attributes);
+    void setTypingAttributes(const std::optional<lq::TextAttributes> &attributes);
+    const std::optional<lq::TextAttributes> &typingAttributes() const { return m_typingAttributes; }
     // The attributes that new text at range takes.
     lq::TextAttributes attributesForNewText(lq::TextRange range) const;
 

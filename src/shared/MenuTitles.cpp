@@ -21,3 +21,17 @@ bool switchMenuTitle(const QString &menuTitle, const QString &oldTitle, const QS
     }
     return false;
 }
+
+QAction *menuItemWithTag(const QString &menuTitle, int tag)
+{
+    const lq::MainMenu *mainMenu = lq::MainMenu::current();
+    const QMenu *menu = mainMenu ? mainMenu->menuTitled(menuTitle) : nullptr;
+    if (!menu)
+        return nullptr;
+    for (QAction *item : menu->actions()) {
+        const QVariant value = item->property(kMenuItemTagProperty);
+        if (value.isValid() && value.toInt() == tag)
+            return item;
+    }
+    return nullptr;
+}

@@ -3,6 +3,7 @@
 #include "document/MyDocument.h"
 #include "model/WrenRecording.h"
 #include "platform/ui/MainMenu.h"
+#include "shared/MenuTitles.h"
 #include "window/RecordingController.h"
 
 #include <QAbstractButton>
@@ -26,6 +27,8 @@ struct Command
     QKeySequence shortcut;
     std::function<bool(MyDocument &)> validate;
     std::function<void(MyDocument &)> run;
+    // The number the note finds the item by to retitle it (0: none).
+    int tag = 0;
 };
 
 // The controller of the active window (a note's own window, or later a window it promoted).
@@ -58,6 +61,7 @@ QList<Command> commands()
     const auto always = [](MyDocument &) { return true; };
     // Neither recording nor playing.
     const auto idle = [](MyDocument &note) { return !note.recording && !note.playing; };
+    const auto editable = [](MyDocument &note) { return note.editable(); };
     return {
         press(QT_TRANSLATE_NOOP("DocumentMenus", "Start Recording"), "pressRecordButton", Qt::Key_R,
               Button::Record),
@@ -114,8 +118,20 @@ QList<Command> commands()
          QT_TRANSLATE_NOOP("DocumentMenus", "Link…"),
          "showLinkPanel",
          {},
-         [](MyDocument &note) { return note.editable(); },
+         editable,
          [](MyDocument &note) { note.showLinkPanel(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Quick List"), "toggleList",
+         QKeySequence(Qt::CTRL | Qt::Key_L), editable,
+         [](MyDocument &note) { note.toggleList(false); }, MyDocument::kQuickListTag},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Quick Numbered List"), "toggleNumberedList",
+         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L), editable,
+         [](MyDocument &note) { note.toggleList(true); }, MyDocument::kQuickNumberedListTag},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Highlight Selection"), "toggleHighlight",
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), editable,
+         [](MyDocument &note) { note.toggleHighlight(); }, MyDocument::kHighlightTag},
         {QT_TRANSLATE_NOOP("DocumentMenus", "View"),
          QT_TRANSLATE_NOOP("DocumentMenus", "Hide or Show Media Sidebar"),
          "collapseButtonPressed",
@@ -146,6 +162,8 @@ void installDocumentMenus(lq::MainMenu &mainMenu)
         lq::MainMenu::addItem(*menu, action);
         action->setObjectName(QLatin1String(command.objectName));
         action->setShortcut(command.shortcut);
+        if (command.tag)
+            action->setProperty(kMenuItemTagProperty, command.tag);
         const auto validate = command.validate;
         const auto run = command.run;
         // Shown: each item says whether the active note can do it now.

@@ -1,5 +1,6 @@
 #include "window/DocumentWindow.h"
 
+#include "document/BMColorPicker.h"
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/NamedImages.h"
@@ -93,6 +94,9 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     stripLayout->addWidget(buildTransport());
     stripLayout->addWidget(buildTimeStrip(), 1);
     stripLayout->addWidget(buildSpeedControls());
+    colorPicker = new BMColorPicker(strip);
+    colorPicker->setFixedSize(BMColorPicker::kDefaultSize);
+    stripLayout->addWidget(colorPicker);
     // Its image tells whether the note can be shared now; its text stays beside it, so the
     // button keeps its look and size whichever image it shows.
     shareButton =
@@ -331,10 +335,9 @@ QWidget *DocumentWindow::buildInformationBar()
     layout->setContentsMargins(4, 0, 4, 0);
     layout->setSpacing(4);
 
-    listButton = makeToolButton(QStringLiteral("format-list-unordered"), tr("Lists"),
-                                tr("Bullets and numbering"), bar);
-    // Nothing makes lists from it yet.
-    listButton->setEnabled(false);
+    // Its note gives it its image and tool tip.
+    listButton = makeToolButton(QString(), tr("Lists"), QString(), bar);
+    listButton->setIconSize(QSize(16, 16));
     layout->addWidget(listButton);
     // The note places each field after the text before it, so the fields have no layout: they
     // keep the bar's height and their vertical place, and the note sets their x.

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class AspectPane;
+class BMColorPicker;
 class AudioMeter;
 class PdfView;
 class QCheckBox;
@@ -50,6 +51,7 @@ public:
     QToolButton *speedPlusButton = nullptr;
     QLineEdit *speedTextField = nullptr;
     QToolButton *shareButton = nullptr;
+    BMColorPicker *colorPicker = nullptr;
 
     // Text and sidebar
     QSplitter *mainSplitView = nullptr;

@@ -38,6 +38,7 @@ RecordingController::RecordingController(MyDocument &document, PrefsController &
     m_outlets.collapseButton = w.collapseButton;
     m_outlets.listButton = w.listButton;
     m_outlets.shareButton = w.shareButton;
+    m_outlets.colorPicker = w.colorPicker;
     m_outlets.notesDateField = w.notesDateField;
     m_outlets.charCountField = w.charCountField;
     m_outlets.recLengthField = w.recLengthField;

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -377,6 +378,10 @@ void RecordingController::wireUserActions()
         connect(lock, &QToolButton::clicked, this, [this] { m_document.editLockClicked(); });
     connect(w.collapseButton, &QToolButton::clicked, this,
             [this] { m_document.collapseButtonPressed(); });
+    // Alt held makes the new list a numbered one.
+    connect(w.listButton, &QToolButton::clicked, this, [this] {
+        m_document.toggleList(QGuiApplication::keyboardModifiers() & Qt::AltModifier);
+    });
     connect(w.playhead, &TimerBarSlider::sliderMoved, this, &RecordingController::playheadMoved);
     connect(w.speedSlide, &SpeedSlider::sliderMoved, this, &RecordingController::speedSlideMoved);
     connect(w.speedMinusButton, &QToolButton::clicked, this,

@@ -440,3 +440,23 @@ TEST_F(MyDocumentReadTest, AKilledSaveLeavesTheOldOrTheNewNote)
 }
 
 } // namespace
+
+TEST_F(MyDocumentReadTest, AListAndAHighlightSurviveReopeningAndThePortableText)
+{
+    auto document = newDocument();
+    document->textStorage().setAttributedString(
+        AttributedString(QStringLiteral("one\ntwo\nthree")));
+    document->newList({0, 7}, true);
+    document->highlightSelected({{5, 3}}, TextColor::rgb(1, 1, 0));
+    const AttributedString made = document->textStorage().attributedString();
+    ASSERT_EQ(made.string(), QStringLiteral("\t1.\tone\n\t2.\ttwo\nthree"));
+    const QString package = at(QStringLiteral("lists.lumaquill"));
+    ASSERT_TRUE(document->saveToUrl(package, SaveOperation::SaveAs, nullptr));
+    for (const char *read : {"whole note", "portable text only"}) {
+        SCOPED_TRACE(read);
+        auto loaded = newDocument();
+        ASSERT_TRUE(loaded->openUrl(package, nullptr));
+        EXPECT_TRUE(loaded->textStorage().attributedString() == made);
+        QFile::remove(package + QStringLiteral("/text"));
+    }
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/BMColorPicker.h"
 #include "document/DocumentWindowController.h"
 #include "document/WrenTextView.h"
 #include "support/FakeWindowController.h"
@@ -17,10 +18,10 @@
 namespace lq::test {
 
 // A note's window with a real widget for every outlet (the text view over the note's storage,
-// the edit lock strip, the sidebar, the information bar), shown on the offscreen screen. Logs the
-// calls the document makes of its controller: "close", "windowControllerDidLoadNib", "setState",
-// "currentState", "currentStateForDefault", "addPath:<path>", "addSlides:<path>",
-// "recordButtonPressed", "enterFullScreen".
+// the edit lock strip, the sidebar with the list button and the highlighter, the information bar),
+// shown on the offscreen screen. Logs the calls the document makes of its controller: "close",
+// "windowControllerDidLoadNib", "setState", "currentState", "currentStateForDefault",
+// "addPath:<path>", "addSlides:<path>", "recordButtonPressed", "enterFullScreen".
 class FakeDocumentWindow final : public DocumentWindowController
 {
 public:
@@ -54,6 +55,9 @@ public:
         o.shareButton = new QPushButton(QStringLiteral("Share"));
         for (QAbstractButton *button : {o.collapseButton, o.listButton, o.shareButton})
             side->addWidget(button);
+        o.colorPicker = new BMColorPicker;
+        o.colorPicker->setFixedSize(BMColorPicker::kDefaultSize);
+        side->addWidget(o.colorPicker);
         side->addStretch();
         o.mainSplitView->addWidget(o.docView);
         o.mainSplitView->addWidget(o.mediaSideBar);

@@ -1,5 +1,6 @@
 // The keyboard belongs to the notes: what the window's controls do to it, and how they look.
 
+#include "document/BMColorPicker.h"
 #include "document/MyDocument.h"
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
@@ -45,6 +46,8 @@ TEST_F(NoteWindowKeyboardTest, TypingGoesIntoTheNotesAfterAClickOnAnyControl)
 
     // Typed as the user types: to whatever has the keyboard.
     QString expected = u"Notes"_s;
+    // What follows the caret: the line end that a list at the end of the text adds.
+    QString after;
     QTest::keyClicks(nullptr, expected);
     const struct
     {
@@ -61,6 +64,7 @@ TEST_F(NoteWindowKeyboardTest, TypingGoesIntoTheNotesAfterAClickOnAnyControl)
         {"Faster", w.speedPlusButton},
         {"Share", w.shareButton},
         {"Lists", w.listButton},
+        {"the highlighter", w.colorPicker},
         {"the sidebar's collapse button", w.collapseButton},
         {"Record", w.recordButton},
     };
@@ -72,9 +76,13 @@ TEST_F(NoteWindowKeyboardTest, TypingGoesIntoTheNotesAfterAClickOnAnyControl)
         QTest::mouseClick(c.control, Qt::LeftButton);
         QCoreApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), w.textView);
+        if (c.control == w.listButton) {
+            expected.prepend(u"\t•\t"_s);
+            after = u"\n"_s;
+        }
         QTest::keyClicks(nullptr, u" and"_s);
         expected += u" and"_s;
-        EXPECT_EQ(note.document->textStorage().string(), expected);
+        EXPECT_EQ(note.document->textStorage().string(), expected + after);
     }
     EXPECT_TRUE(note.document->recording) << "no typed space pressed Record again";
     QTest::mouseClick(w.recordButton, Qt::LeftButton);
@@ -93,9 +101,9 @@ TEST_F(NoteWindowKeyboardTest, TheWindowAsItOpensAndTheShareButtonKeepsItsLook)
 
     EXPECT_TRUE(w.videoSectionView->isAncestorOf(w.videoPreviewCheckBox));
     EXPECT_TRUE(w.audioSectionView->isAncestorOf(w.audioPreviewCheckBox));
-    // Buttons whose commands do not exist yet are off.
+    // The share button's command does not exist yet.
     EXPECT_FALSE(w.shareButton->isEnabled());
-    EXPECT_FALSE(w.listButton->isEnabled());
+    EXPECT_TRUE(w.listButton->isEnabled());
 
     const QRect shareBefore = w.shareButton->geometry();
     const QRect stripBefore = w.timerStrip->geometry();

@@ -77,4 +77,25 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// One explicit group while it lives (nothing without an undo manager).
+class UndoGroup
+{
+public:
+    explicit UndoGroup(UndoManager *undo) : m_undo(undo)
+    {
+        if (m_undo)
+            m_undo->beginUndoGrouping();
+    }
+    ~UndoGroup()
+    {
+        if (m_undo)
+            m_undo->endUndoGrouping();
+    }
+    UndoGroup(const UndoGroup &) = delete;
+    UndoGroup &operator=(const UndoGroup &) = delete;
+
+private:
+    UndoManager *m_undo;
+};
+
 } // namespace lq

@@ -231,6 +231,22 @@ void lockOpen(QPainter &painter, const QRectF &rect, const QColor &ink)
     lock(painter, rect, ink, false);
 }
 
+void bulletList(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    for (const double y : {0.25, 0.5, 0.75}) {
+        painter.drawEllipse(at(rect, 0.17, y), rect.width() * 0.08, rect.width() * 0.08);
+        strokeLine(painter, rect, ink, {{0.37, y}, {0.87, y}});
+    }
+}
+
+void bulletListStruck(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    bulletList(painter, rect, ink);
+    strokeLine(painter, rect, ink, {{0.1, 0.9}, {0.9, 0.1}});
+}
+
 void knob(QPainter &painter, const QRectF &rect, const QPalette &palette)
 {
     const QColor face = palette.color(QPalette::Button);
@@ -260,6 +276,65 @@ void strip(QPainter &painter, const QRectF &rect, const QPalette &palette)
     painter.setPen(QPen(mix(palette.color(QPalette::WindowText), window, 0.18), 1.0));
     painter.setBrush(mix(palette.color(QPalette::Base), window, 0.5));
     painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 5.0, 5.0);
+}
+
+namespace {
+
+// The pen lies from its chisel tip at the lower left to its cap at the upper right.
+QPainterPath penBody(const QRectF &rect)
+{
+    QPainterPath body = pathThrough(rect, {{0.42, 0.80}, {0.20, 0.58}, {0.62, 0.16}, {0.84, 0.38}});
+    body.closeSubpath();
+    return body;
+}
+
+QPainterPath penTip(const QRectF &rect)
+{
+    QPainterPath tip = pathThrough(rect, {{0.37, 0.75}, {0.25, 0.63}, {0.10, 0.80}, {0.20, 0.90}});
+    tip.closeSubpath();
+    return tip;
+}
+
+QPainterPath penCap(const QRectF &rect)
+{
+    QPainterPath cap = pathThrough(rect, {{0.71, 0.51}, {0.49, 0.29}, {0.62, 0.16}, {0.84, 0.38}});
+    cap.closeSubpath();
+    return cap;
+}
+
+} // namespace
+
+void highlighterButton(QPainter &painter, const QRectF &rect, const QPalette &palette)
+{
+    const QColor face = palette.color(QPalette::Button);
+    painter.setPen(QPen(mix(palette.color(QPalette::ButtonText), face, 0.25), 1.0));
+    painter.setBrush(face);
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 5.0, 5.0);
+}
+
+void highlighterShape(QPainter &painter, const QRectF &rect, const QPalette &)
+{
+    painter.fillPath(penBody(rect), Qt::black);
+    painter.fillPath(penTip(rect), Qt::black);
+}
+
+void highlighterShading(QPainter &painter, const QRectF &rect, const QPalette &)
+{
+    painter.fillPath(penCap(rect), QColor(140, 140, 140));
+    const QPen outline(QColor(70, 70, 70), 1.0);
+    painter.strokePath(penBody(rect), outline);
+    painter.strokePath(penTip(rect), outline);
+}
+
+void highlighterInactive(QPainter &painter, const QRectF &rect, const QPalette &palette)
+{
+    const QColor face = palette.color(QPalette::Button);
+    const QColor ink = mix(palette.color(QPalette::ButtonText), face, 0.35);
+    painter.fillPath(penBody(rect), mix(ink, face, 0.4));
+    painter.fillPath(penTip(rect), mix(ink, face, 0.4));
+    const QPen outline(ink, 1.0);
+    painter.strokePath(penBody(rect), outline);
+    painter.strokePath(penTip(rect), outline);
 }
 
 } // namespace lq::drawings

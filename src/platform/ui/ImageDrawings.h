@@ -22,6 +22,9 @@ void next(QPainter &painter, const QRectF &rect, const QColor &ink);
 void share(QPainter &painter, const QRectF &rect, const QColor &ink); // a tray, an arrow out
 void lockClosed(QPainter &painter, const QRectF &rect, const QColor &ink);
 void lockOpen(QPainter &painter, const QRectF &rect, const QColor &ink);
+// The list button: bullets before lines, and the same struck through (take the list away).
+void bulletList(QPainter &painter, const QRectF &rect, const QColor &ink);
+void bulletListStruck(QPainter &painter, const QRectF &rect, const QColor &ink);
 
 // Information bar icons, drawn in ink inside rect (square).
 void calendar(QPainter &painter, const QRectF &rect, const QColor &ink);
@@ -33,5 +36,13 @@ void litKnob(QPainter &painter, const QRectF &rect, const QPalette &palette);
 void groove(QPainter &painter, const QRectF &rect, const QPalette &palette);
 void playedGroove(QPainter &painter, const QRectF &rect, const QPalette &palette);
 void strip(QPainter &painter, const QRectF &rect, const QPalette &palette);
+
+// The highlighter pen's pieces, filling rect: the button behind it, the pen's shape in opaque
+// black (tinted with the pen's colour), its outline and cap to multiply over the tint, and the
+// whole pen greyed out.
+void highlighterButton(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void highlighterShape(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void highlighterShading(QPainter &painter, const QRectF &rect, const QPalette &palette);
+void highlighterInactive(QPainter &painter, const QRectF &rect, const QPalette &palette);
 
 } // namespace lq::drawings

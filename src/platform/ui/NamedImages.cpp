@@ -25,6 +25,7 @@ enum class Look { Plain, Disabled, Active };
 constexpr QSize kButtonSize(30, 30);
 constexpr double kGlyphSize = 22.0;
 constexpr QSize kIconSize(16, 16);
+constexpr QSize kPenSize(31, 30);
 
 struct Entry
 {
@@ -86,6 +87,11 @@ QHash<QString, Entry> makeTable()
         {"playedslider", QSize(7, 6), drawings::playedGroove},
         {"speedbar", QSize(7, 4), drawings::groove},
         {"tbb", QSize(41, 22), drawings::strip},
+        // The highlighter pen, as large as its control.
+        {"Hilighter-Icon-Button", kPenSize, drawings::highlighterButton},
+        {"Hilighter-Icon-Black", kPenSize, drawings::highlighterShape},
+        {"Hilighter-Icon-Pen", kPenSize, drawings::highlighterShading},
+        {"Hilighter-Icon-Pen-Inactive", kPenSize, drawings::highlighterInactive},
     };
     for (const auto &piece : pieces)
         table.insert(QString::fromLatin1(piece.name),
@@ -103,6 +109,17 @@ QHash<QString, Entry> makeTable()
     for (const Family &icon : icons)
         table.insert(QString::fromLatin1(icon.name),
                      {kIconSize, QString::fromLatin1(icon.themeIcon), icon.glyph, Look::Plain});
+    // The list button: start a list, or take it away; faded while the text is locked.
+    const Family lists[] = {
+        {"LUMAlist", "", drawings::bulletList, false},
+        {"LUMAlist_no", "", drawings::bulletListStruck, false},
+    };
+    for (const Family &list : lists) {
+        const QString name = QString::fromLatin1(list.name);
+        table.insert(name, {kIconSize, {}, list.glyph, Look::Plain});
+        table.insert(name + QStringLiteral("-inactive"),
+                     {kIconSize, {}, list.glyph, Look::Disabled});
+    }
     return table;
 }
 
