@@ -180,7 +180,8 @@ TEST_F(AppDelegateTest, ThePdfServiceLinkIsMadeOrRepairedOnlyWhereItsFolderExist
          }},
     };
     ASSERT_TRUE(QDir().mkpath(services));
-    QFile(target).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("bin"))));
+    ASSERT_TRUE(QFile(target).open(QIODevice::WriteOnly));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(link);
