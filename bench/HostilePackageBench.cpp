@@ -5,10 +5,8 @@
 
 #include "document/MyDocument.h"
 #include "model/WrenTimeStamp.h"
-#include "platform/foundation/Log.h"
 #include "support/HostileArchives.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -103,14 +101,3 @@ BENCHMARK(BM_OpenHostilePackage)
     ->Iterations(3);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    lq::setLogSink([](const QString &) {});
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

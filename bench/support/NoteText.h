@@ -2,10 +2,9 @@
 
 #include <QString>
 
-// A note of about 50 characters a paragraph: 10^5 characters for 2,000 paragraphs.
-inline QString noteText(int paragraphs)
+// The line repeated for each paragraph.
+inline QString repeatedLines(const QString &line, int paragraphs)
 {
-    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog again.\n");
     QString text;
     text.reserve(line.size() * paragraphs);
     for (int i = 0; i < paragraphs; ++i)
@@ -25,13 +24,16 @@ inline QString longParagraph(qsizetype characters)
     return text;
 }
 
+// A note of about 50 characters a paragraph: 10^5 characters for 2,000 paragraphs.
+inline QString noteText(int paragraphs)
+{
+    return repeatedLines(QStringLiteral("The quick brown fox jumps over the lazy dog again.\n"),
+                         paragraphs);
+}
+
 // The same note with every paragraph an item of a bulleted list: its marker, then the line.
 inline QString listText(int paragraphs)
 {
-    const QString line = QStringLiteral("\t\u2022\tThe quick brown fox jumps over the lazy dog.\n");
-    QString text;
-    text.reserve(line.size() * paragraphs);
-    for (int i = 0; i < paragraphs; ++i)
-        text += line;
-    return text;
+    return repeatedLines(QStringLiteral("\t\u2022\tThe quick brown fox jumps over the lazy dog.\n"),
+                         paragraphs);
 }

@@ -417,6 +417,10 @@ private:
     void highlightSelectedHelper(const std::vector<lq::TextRange> &ranges,
                                  const lq::TextColor &color);
     void highlightDeselectedHelper(const std::vector<lq::TextRange> &ranges);
+    // Paints the ranges in the colour, or clears their highlight without one; then the caret
+    // goes after the first range, or types in that highlight where the first range is empty.
+    void paintHighlight(const std::vector<lq::TextRange> &ranges,
+                        const std::optional<lq::TextColor> &color);
     // With a colour, what is typed at the caret next takes it and the pen is on; without, the
     // colour goes and the pen is off. Undo puts back the typing attributes as they were and the
     // pen's opposite state; redo does the same again at the caret.

@@ -66,32 +66,28 @@ void MyDocument::highlightDeselected(const std::vector<TextRange> &ranges)
 void MyDocument::highlightSelectedHelper(const std::vector<TextRange> &ranges,
                                          const lq::TextColor &color)
 {
+    paintHighlight(ranges, color);
+}
+
+void MyDocument::highlightDeselectedHelper(const std::vector<TextRange> &ranges)
+{
+    paintHighlight(ranges, std::nullopt);
+}
+
+void MyDocument::paintHighlight(const std::vector<TextRange> &ranges,
+                                const std::optional<lq::TextColor> &color)
+{
     if (ranges.empty() || (playing && playbackMode == kLockedMode))
         return;
     const lq::UndoGroup group(undoManager());
     lq::TextAttributes paint;
     paint.backgroundColor = color;
     for (const TextRange &range : ranges) {
-        if (range.length > 0)
+        if (range.length == 0)
+            continue;
+        if (color)
             addAttributes(range, paint);
-    }
-    const TextRange first = ranges.front();
-    if (!m_textView)
-        return;
-    if (first.length > 0) {
-        m_textView->setSelectedRange({first.end(), 0});
-        return;
-    }
-    setCaretHighlight(color);
-}
-
-void MyDocument::highlightDeselectedHelper(const std::vector<TextRange> &ranges)
-{
-    if (ranges.empty() || (playing && playbackMode == kLockedMode))
-        return;
-    const lq::UndoGroup group(undoManager());
-    for (const TextRange &range : ranges) {
-        if (range.length > 0)
+        else
             removeAttributes(range, lq::TextAttributes::BackgroundColor);
     }
     const TextRange first = ranges.front();
@@ -101,7 +97,7 @@ void MyDocument::highlightDeselectedHelper(const std::vector<TextRange> &ranges)
         m_textView->setSelectedRange({first.end(), 0});
         return;
     }
-    setCaretHighlight(std::nullopt);
+    setCaretHighlight(color);
 }
 
 void MyDocument::setCaretHighlight(const std::optional<lq::TextColor> &color)

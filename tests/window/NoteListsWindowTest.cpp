@@ -3,10 +3,6 @@
 #include "document/WrenTextView.h"
 #include "platform/ui/MainMenu.h"
 #include "preferences/PrefsController.h"
-#include "support/FakeCaptureDevices.h"
-#include "support/FakeEngineFactory.h"
-#include "support/FakeUpdater.h"
-#include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/DocumentMenus.h"
 #include "window/DocumentWindow.h"
@@ -25,11 +21,8 @@ using namespace Qt::StringLiterals;
 
 TEST(NoteListsWindowTest, TheListButtonMenusAndPenMakeListsAndHighlights)
 {
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    lq::test::FakeEngineFactory engines;
-    PrefsController preferences(PrefsController::Services{&devices, &updater});
+    lq::test::FakeNoteServices services;
+    PrefsController &preferences = services.preferences;
     lq::MainMenu mainMenu;
     lq::MainMenu *previousMenu = lq::MainMenu::setCurrent(&mainMenu);
     installDocumentMenus(mainMenu);

@@ -11,14 +11,10 @@
 #include "platform/pdf/PdfTestFiles.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
-#include "support/FakeCaptureDevices.h"
-#include "support/FakeEngineFactory.h"
 #include "support/FakeUiServices.h"
-#include "support/FakeUpdater.h"
 #include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
 #include "support/ScriptedPanelPresenter.h"
-#include "support/TestUserDefaults.h"
 #include "window/DocumentMenus.h"
 #include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
@@ -38,7 +34,7 @@ namespace {
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-class NoteMenuCommandsTest : public testing::Test
+class NoteMenuCommandsTest : public testing::Test, protected lq::test::FakeNoteServices
 {
 protected:
     NoteMenuCommandsTest()
@@ -87,11 +83,6 @@ protected:
         return enabled;
     }
 
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    PrefsController preferences{PrefsController::Services{&devices, &updater}};
-    lq::test::FakeEngineFactory engines;
     lq::test::ScriptedAlertPresenter alerts;
     lq::test::ScriptedPanelPresenter panels;
     lq::test::CountingBeeper beeper;

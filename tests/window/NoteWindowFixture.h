@@ -3,6 +3,10 @@
 #include "document/MyDocument.h"
 #include "model/WrenRecording.h"
 #include "preferences/PrefsController.h"
+#include "support/FakeCaptureDevices.h"
+#include "support/FakeEngineFactory.h"
+#include "support/FakeUpdater.h"
+#include "support/TestUserDefaults.h"
 #include "window/DocumentWindow.h"
 #include "window/RecordingController.h"
 
@@ -13,6 +17,17 @@
 #include <memory>
 
 namespace lq::test {
+
+// What a note's window needs from the program, all of it the test's: user defaults, capture
+// devices (none unless set), an updater, the preferences over them and the engines.
+struct FakeNoteServices
+{
+    TestUserDefaults defaults;
+    FakeCaptureDevices devices;
+    FakeUpdater updater;
+    PrefsController preferences{PrefsController::Services{&devices, &updater}};
+    FakeEngineFactory engines;
+};
 
 // A note (a new one unless given) in its own window, set up hidden by the note as the program
 // does, then shown and active. The engines it records and plays with, and the user defaults,

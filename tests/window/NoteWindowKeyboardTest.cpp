@@ -4,10 +4,6 @@
 #include "document/MyDocument.h"
 #include "document/WrenTextView.h"
 #include "platform/ui/ImageButton.h"
-#include "support/FakeCaptureDevices.h"
-#include "support/FakeEngineFactory.h"
-#include "support/FakeUpdater.h"
-#include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/NoteWindowFixture.h"
 #include "window/SidebarSection.h"
@@ -26,16 +22,10 @@ using namespace Qt::StringLiterals;
 const lq::CaptureDevice kMicrophone{u"mic-1"_s, u"Microphone"_s, lq::CaptureDeviceKind::Audio, true,
                                     false};
 
-class NoteWindowKeyboardTest : public testing::Test
+class NoteWindowKeyboardTest : public testing::Test, protected lq::test::FakeNoteServices
 {
 protected:
     NoteWindowKeyboardTest() { devices.setDevices({kMicrophone}); }
-
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    PrefsController preferences{PrefsController::Services{&devices, &updater}};
-    lq::test::FakeEngineFactory engines;
 };
 
 TEST_F(NoteWindowKeyboardTest, TypingGoesIntoTheNotesAfterAClickOnAnyControl)

@@ -6,10 +6,6 @@
 #include "platform/document/SaveOperation.h"
 #include "platform/pdf/PdfTestFiles.h"
 #include "preferences/PrefsController.h"
-#include "support/FakeCaptureDevices.h"
-#include "support/FakeEngineFactory.h"
-#include "support/FakeUpdater.h"
-#include "support/TestUserDefaults.h"
 #include "support/WidgetPictures.h"
 #include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
@@ -34,11 +30,8 @@ using namespace Qt::StringLiterals;
 // A new note in the program's own window, set up by the note as when the program opens one.
 TEST(NoteWindowTest, ANewNoteOpensInItsWindowAndTypingIsStampedAndCounted)
 {
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    lq::test::FakeEngineFactory engines;
-    PrefsController preferences(PrefsController::Services{&devices, &updater});
+    lq::test::FakeNoteServices services;
+    PrefsController &preferences = services.preferences;
     std::unique_ptr<MyDocument> document = MyDocument::create();
     ASSERT_NE(document, nullptr);
     auto made = std::make_unique<RecordingController>(*document, preferences);
@@ -72,11 +65,8 @@ TEST(NoteWindowTest, ANewNoteOpensInItsWindowAndTypingIsStampedAndCounted)
 // open or shut, the slide in it.
 TEST(NoteWindowTest, AReopenedNoteShowsItsSidebarAndSlidesAsSaved)
 {
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    lq::test::FakeEngineFactory engines;
-    PrefsController preferences(PrefsController::Services{&devices, &updater});
+    lq::test::FakeNoteServices services;
+    PrefsController &preferences = services.preferences;
     QTemporaryDir folder;
     const QString slides = folder.filePath(u"slides.pdf"_s);
     ASSERT_TRUE(lq::test::writePdf(slides, QList<QSize>(4, QSize(400, 300))));

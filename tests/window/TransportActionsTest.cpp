@@ -1,10 +1,6 @@
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
 #include "shared/AppFolders.h"
-#include "support/FakeCaptureDevices.h"
-#include "support/FakeEngineFactory.h"
-#include "support/FakeUpdater.h"
-#include "support/TestUserDefaults.h"
 #include "window/AudioMeter.h"
 #include "window/DocumentMenus.h"
 #include "window/NoteWindowFixture.h"
@@ -49,16 +45,10 @@ std::string transportOf(lq::test::NoteWindowFixture &note)
     return shown;
 }
 
-class TransportActionsTest : public testing::Test
+class TransportActionsTest : public testing::Test, protected lq::test::FakeNoteServices
 {
 protected:
     TransportActionsTest() { devices.setDevices({kMicrophone}); }
-
-    lq::test::TestUserDefaults defaults;
-    lq::test::FakeCaptureDevices devices;
-    lq::test::FakeUpdater updater;
-    PrefsController preferences{PrefsController::Services{&devices, &updater}};
-    lq::test::FakeEngineFactory engines;
 };
 
 TEST_F(TransportActionsTest, TheButtonsDriveTheNoteAndTheWindowFollowsOnlyWhatItAccepted)
