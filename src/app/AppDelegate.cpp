@@ -10,6 +10,7 @@
 #include "preferences/PrefsController.h"
 #include "preferences/UpdateAlerts.h"
 #include "shared/AppFolders.h"
+#include "window/PrefsWindowController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -244,4 +245,12 @@ void AppDelegate::showAboutWindow()
         tr("Takes notes while it records sound and video, and plays the recording back from "
            "any word of the notes."));
     about.exec();
+}
+
+void AppDelegate::openPreferencesWindow()
+{
+    if (!m_prefsWindow)
+        m_prefsWindow =
+            std::make_unique<PrefsWindowController>(PrefsController::sharedController());
+    m_prefsWindow->show();
 }

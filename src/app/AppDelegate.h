@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class PrefsWindowController;
 class UpdateAlerts;
 
 namespace lq {
@@ -59,6 +60,8 @@ public:
     // "Version 3.1 (build …)".
     static QString versionString();
     void showAboutWindow();
+    // Shows the preferences window, made on first use.
+    void openPreferencesWindow();
 
     const SingleInstanceLock &lock() const { return m_lock; }
 
@@ -70,5 +73,6 @@ private:
     lq::Updater &m_updater;
     SparkleDelegate m_sparkleDel;
     std::unique_ptr<UpdateAlerts> m_updateAlerts;
+    std::unique_ptr<PrefsWindowController> m_prefsWindow;
     lq::SystemSleepMonitor *m_sleepMonitor = nullptr;
 };

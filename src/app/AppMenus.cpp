@@ -157,6 +157,14 @@ void AppMenus::buildEditMenu(QMenu &menu)
         undo->setEnabled(true);
         redo->setEnabled(true);
     });
+    menu.addSeparator();
+    QAction *preferences =
+        menu.addAction(tr("Pr&eferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), this, [] {
+            if (AppDelegate *delegate = AppDelegate::sharedAppDelegate())
+                delegate->openPreferencesWindow();
+        });
+    // Edit ends with Preferences whatever joins the menu later.
+    preferences->setObjectName(lq::MainMenu::kClosingItemName);
 }
 
 void AppMenus::buildWindowMenu(QMenu &menu)

@@ -1,5 +1,6 @@
 #include "preferences/PrefsController.h"
 
+#include "platform/document/Document.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/MainThread.h"
@@ -72,7 +73,9 @@ PrefsController &PrefsController::sharedController()
 }
 
 PrefsController::PrefsController(Services services, QObject *parent)
-    : QObject(parent), m_services(services)
+    : QObject(parent)
+    , m_services(services)
+    , m_hidesAutosavePreference(lq::Document::kSavesInBackground)
 {
     setupGeneral();
     setupAudioDevices();

@@ -151,6 +151,6 @@ private:
     DeviceChoice m_videoDevices;
     QualityChoice m_audioQualities;
     QualityChoice m_videoQualities;
-    bool m_hidesAutosavePreference = false;
+    bool m_hidesAutosavePreference;
     bool m_videoQualitiesFollowCamera = false;
 };

@@ -89,6 +89,12 @@ TEST_F(AppMenusTest, TheMenusFollowTheDesktopsConventions)
     };
     EXPECT_EQ(shortcut(u"Save As…"_s), QKeySequence(u"Ctrl+Shift+S"_s));
     EXPECT_EQ(shortcut(u"Quit"_s), QKeySequence(u"Ctrl+Q"_s));
+    // Edit ends with Preferences, after the notes' own items.
+    const QList<QAction *> edit = mainMenu.menuTitled(u"Edit"_s)->actions();
+    ASSERT_GE(edit.size(), 2);
+    EXPECT_TRUE(edit.at(edit.size() - 2)->isSeparator());
+    EXPECT_EQ(edit.last()->text(), u"Pr&eferences…"_s);
+    EXPECT_EQ(edit.last()->shortcut(), QKeySequence(u"Ctrl+,"_s));
 }
 
 TEST_F(AppMenusTest, UndoAndRedoNameTheNotesStep)

@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -298,6 +299,59 @@ TEST_F(ProgramTest, UnderADesktopASecondNoteCascadesFromTheFirstInsideTheScreen)
     EXPECT_EQ(newer->x() - older->x(), newer->y() - older->y());
     EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(*newer))
         << newer->x() << "," << newer->y() << " " << newer->width() << "x" << newer->height();
+    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
+    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
+}
+
+TEST_F(ProgramTest, UnderADesktopPreferencesOpenOverTheNoteAndSwapPanesInPlace)
+{
+    if (const QString missing = lq::test::DesktopSession::missingTool(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString() << " is not installed";
+    const QSize screen(1280, 1000);
+    lq::test::DesktopSession desktop(environment, screen);
+    ASSERT_TRUE(desktop.start(QStringLiteral(LQ_PROGRAM))) << desktop.output().toStdString();
+    const QStringList notes = desktop.waitForWindows(QStringLiteral("Untitled"), 1, 60s);
+    ASSERT_EQ(notes.size(), 1) << desktop.output().toStdString();
+    ASSERT_TRUE(desktop.waitUntilActive(notes.first(), 30s));
+    const auto openPreferences = [&] {
+        EXPECT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")}));
+        const QStringList shown = desktop.waitForWindows(QStringLiteral("Preferences"), 1, 60s);
+        EXPECT_EQ(shown.size(), 1);
+        EXPECT_TRUE(!shown.isEmpty() && desktop.waitUntilActive(shown.first(), 30s));
+        return shown.value(0);
+    };
+    const QString preferences = openPreferences();
+    ASSERT_FALSE(preferences.isEmpty());
+    const std::optional<QRect> note = desktop.geometry(notes.first());
+    const std::optional<QRect> general = desktop.geometry(preferences);
+    ASSERT_TRUE(note && general);
+    EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(*general));
+    // Centred over the note (give or take the title bar).
+    EXPECT_LE((general->center() - note->center()).manhattanLength(), 40);
+
+    // Tab to the Recording item and press it: a pane of another height, under the same corner.
+    ASSERT_TRUE(
+        desktop.xdotool({QStringLiteral("key"), QStringLiteral("Tab"), QStringLiteral("space")}));
+    // Once it changed and then stood still: the resize is animated.
+    std::optional<QRect> recording = general;
+    for (int i = 0; i < 50; ++i) {
+        QThread::msleep(100);
+        const std::optional<QRect> now = desktop.geometry(preferences);
+        if (now == recording && now != general)
+            break;
+        recording = now;
+    }
+    ASSERT_TRUE(recording);
+    EXPECT_NE(recording->height(), general->height());
+    EXPECT_EQ(recording->topLeft(), general->topLeft());
+
+    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(desktop.waitUntilActive(notes.first(), 30s));
+    // Shown again in its place with the pane last shown (in another native window: closing
+    // gives the native one up).
+    EXPECT_EQ(desktop.geometry(openPreferences()), recording);
+    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(desktop.waitUntilActive(notes.first(), 30s));
     ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
     EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
 }

@@ -29,7 +29,7 @@ std::optional<QString> ScriptedPanelPresenter::choosePath(FilePanel &panel)
 {
     m_shown.append({panel.kind(), panel.title(), panel.message(), panel.prompt(),
                     panel.nameFieldLabel(), panel.directory(), panel.allowedExtensions(),
-                    panel.canCreateFolders(), panel.accessoryView()});
+                    panel.canCreateFolders(), panel.choosesFolder(), panel.accessoryView()});
     if (m_choices.empty())
         return std::nullopt;
     const Choice choice = std::move(m_choices.front());

@@ -25,6 +25,7 @@ public:
         QString directory;
         QStringList allowedExtensions;
         bool canCreateFolders = false;
+        bool choosesFolder = false;
         QWidget *accessoryView = nullptr;
     };
     // Acts on the shown panel like a user (e.g. through its accessory view) and answers a path,

@@ -10,18 +10,20 @@ namespace lq::test {
 class TestUserDefaults
 {
 public:
-    TestUserDefaults()
-    {
-        UserDefaults::resetStandard(m_folder.filePath(QStringLiteral("defaults.plist")));
-    }
+    TestUserDefaults() { UserDefaults::resetStandard(path()); }
     ~TestUserDefaults() { UserDefaults::resetStandard(); }
     TestUserDefaults(const TestUserDefaults &) = delete;
     TestUserDefaults &operator=(const TestUserDefaults &) = delete;
+
+    // Saves the store and reads it back from its file, as the next start of the program does.
+    void restart() { UserDefaults::resetStandard(path()); }
 
     UserDefaults &operator*() const { return UserDefaults::standard(); }
     UserDefaults *operator->() const { return &UserDefaults::standard(); }
 
 private:
+    QString path() const { return m_folder.filePath(QStringLiteral("defaults.plist")); }
+
     QTemporaryDir m_folder;
 };
 

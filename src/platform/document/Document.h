@@ -97,6 +97,9 @@ public:
     // Seconds from the first unautosaved change to the autosave; 0 turns autosaving off.
     static void setAutosaveDelay(int seconds);
     static int autosaveDelay();
+    // Whether saves write off the main thread, so that the user's input is never held up by
+    // one; the autosave setting is then not offered.
+    static constexpr bool kSavesInBackground = false;
 
     // Closing. closeWhenAllowed is the one entry point for every close (the window's, the
     // document controller's close and quit): it asks canCloseDocument and closes when the answer

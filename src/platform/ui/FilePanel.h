@@ -42,6 +42,9 @@ public:
     // Save panels may create folders by default, open panels may not.
     bool canCreateFolders() const { return m_canCreateFolders; }
     void setCanCreateFolders(bool can) { m_canCreateFolders = can; }
+    // An open panel that chooses one folder instead of a file.
+    bool choosesFolder() const { return m_choosesFolder; }
+    void setChoosesFolder(bool chooses) { m_choosesFolder = chooses; }
 
     // Extensions without the dot, compared exactly; empty allows any file.
     QStringList allowedExtensions() const { return m_allowedExtensions; }
@@ -67,6 +70,7 @@ private:
     QString m_directory;
     QString m_nameFieldStringValue;
     bool m_canCreateFolders;
+    bool m_choosesFolder = false;
     QStringList m_allowedExtensions;
     std::unique_ptr<QWidget> m_accessoryView;
 };

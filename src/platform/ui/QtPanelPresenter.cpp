@@ -29,7 +29,11 @@ public:
         setOption(QFileDialog::DontUseNativeDialog);
         const bool saving = panel.kind() == FilePanel::Kind::Save;
         setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (saving)
+            setFileMode(QFileDialog::AnyFile);
+        else
+            setFileMode(panel.choosesFolder() ? QFileDialog::Directory : QFileDialog::ExistingFile);
+        setOption(QFileDialog::ShowDirsOnly, panel.choosesFolder());
         setOption(QFileDialog::ReadOnly, !panel.canCreateFolders());
         setWindowTitle(panel.title());
         if (!panel.message().isEmpty())

@@ -3,6 +3,7 @@
 #include "platform/ui/FilePanel.h"
 #include "support/ModalWatcher.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -83,6 +84,24 @@ TEST(QtOpenPanelTest, TheMessageIsShownAboveTheFiles)
     });
     EXPECT_EQ(lq::QtPanelPresenter().runModal(panel), std::nullopt);
     EXPECT_TRUE(shownAbove);
+}
+
+TEST(QtOpenPanelTest, AFolderPanelShowsFoldersOnlyAndAnswersTheFolder)
+{
+    QTemporaryDir parent;
+    ASSERT_TRUE(QDir(parent.path()).mkdir(QStringLiteral("Notes")));
+    lq::FilePanel panel(lq::FilePanel::Kind::Open);
+    panel.setChoosesFolder(true);
+    panel.setDirectory(parent.path());
+    bool foldersOnly = false;
+    whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
+        foldersOnly = dialog->fileMode() == QFileDialog::Directory &&
+                      dialog->testOption(QFileDialog::ShowDirsOnly);
+        dialog->selectFile(QStringLiteral("Notes"));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    EXPECT_EQ(lq::QtPanelPresenter().runModal(panel), parent.filePath(QStringLiteral("Notes")));
+    EXPECT_TRUE(foldersOnly);
 }
 
 TEST_F(QtPanelPresenterTest, OverwriteIsConfirmedForTheCompletedName)
