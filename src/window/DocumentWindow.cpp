@@ -6,6 +6,7 @@
 #include "platform/ui/NamedImages.h"
 #include "window/AspectPane.h"
 #include "window/AudioMeter.h"
+#include "window/DragFileView.h"
 #include "window/MediaSidebarView.h"
 #include "window/PdfView.h"
 #include "window/SidebarSection.h"
@@ -297,12 +298,17 @@ QWidget *DocumentWindow::buildSlidesPane()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     slidesPane = new AspectPane(pane);
-    AspectPane *frame = slidesPane;
-    slidesPDFMiniView = new PdfView(frame);
+    // Until the note has slides, the pane is the place to drop them on.
+    slidesDropTarget = new DragFileView(slidesPane);
+    slidesDropTarget->setToolTip(tr("Drop a slides PDF or an audio or video file here."));
+    auto *dropLayout = new QVBoxLayout(slidesDropTarget);
+    dropLayout->setContentsMargins(0, 0, 0, 0);
+    slidesPDFMiniView = new PdfView(slidesDropTarget);
     slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
     slidesPDFMiniView->hide();
-    frame->layout()->addWidget(slidesPDFMiniView);
-    layout->addWidget(frame);
+    dropLayout->addWidget(slidesPDFMiniView);
+    slidesPane->layout()->addWidget(slidesDropTarget);
+    layout->addWidget(slidesPane);
 
     auto *navigation = new QHBoxLayout;
     navigation->setContentsMargins(0, 0, 0, 0);
