@@ -7,12 +7,14 @@
 #include "window/AspectPane.h"
 #include "window/AudioMeter.h"
 #include "window/DragFileView.h"
+#include "window/LumaSplitView.h"
 #include "window/MediaSidebarView.h"
 #include "window/PdfView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
 #include "window/TimerBarSlider.h"
+#include "window/WindowChrome.h"
 
 #include <QCheckBox>
 #include <QDoubleValidator>
@@ -21,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
-#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -31,7 +32,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The bar at the foot of the window is as high as the strip behind the playhead.
-constexpr int kFootHeight = 22;
+constexpr int kFootHeight = BottomBar::kHeight;
 constexpr int kSidebarWidth = 240;
 // A section's controls line up with its title.
 constexpr int kSectionIndent = 18;
@@ -121,7 +122,7 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     textView->setFrameShape(QFrame::NoFrame);
     docLayout->addWidget(textView);
 
-    mainSplitView = new QSplitter(Qt::Horizontal, this);
+    mainSplitView = new LumaSplitView(Qt::Horizontal, this);
     mainSplitView->setChildrenCollapsible(false);
     mainSplitView->addWidget(docView);
     mainSplitView->addWidget(buildSidebar());
@@ -333,10 +334,7 @@ QWidget *DocumentWindow::buildSlidesPane()
 
 QWidget *DocumentWindow::buildInformationBar()
 {
-    auto *bar = new QWidget(this);
-    bar->setFixedHeight(kFootHeight);
-    bar->setBackgroundRole(QPalette::Window);
-    bar->setAutoFillBackground(true);
+    auto *bar = new BottomBar(this);
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(4, 0, 4, 0);
     layout->setSpacing(4);
@@ -372,9 +370,7 @@ QWidget *DocumentWindow::buildInformationBar()
 
 QWidget *DocumentWindow::buildEditLockStrip()
 {
-    editLockView = new QWidget(docView);
-    editLockView->setAutoFillBackground(true);
-    editLockView->setBackgroundRole(QPalette::AlternateBase);
+    editLockView = new LockBackgroundView(docView);
     editLockView->setFixedHeight(kFootHeight + 4);
     auto *layout = new QHBoxLayout(editLockView);
     layout->setContentsMargins(6, 0, 6, 0);
