@@ -23,6 +23,7 @@
 #include "window/DocumentMenus.h"
 #include "window/DocumentWindow.h"
 #include "window/DragFileView.h"
+#include "window/FindSlidesController.h"
 #include "window/NoteWindowFixture.h"
 #include "window/TestDeviceEngines.h"
 
@@ -310,6 +311,19 @@ TEST_F(NoteMenuCommandsTest, EverySaveAroundACropStoresMediaAsLongAsTheSession)
         const auto media = lq::MediaInfo::probe(QDir(package).filePath(name), 10s, nullptr);
         EXPECT_NEAR(media ? media->duration : 0.0, seconds, 0.1);
     }
+}
+
+TEST_F(NoteMenuCommandsTest, FindInSlidesIsOfferedForANoteWithSlidesAndSearchesThem)
+{
+    EXPECT_FALSE(enabledWhenShown("findSlidesMenuItemSelected"));
+    document->addSlides(makeSlides(2, u"talk.pdf"_s));
+    note->activate();
+    EXPECT_TRUE(enabledWhenShown("findSlidesMenuItemSelected"));
+    item("findSlidesMenuItemSelected")->trigger();
+    FindSlidesController &find = FindSlidesController::sharedController();
+    EXPECT_TRUE(find.isVisible());
+    EXPECT_EQ(find.currentDoc(), document);
+    delete &find;
 }
 
 // Sends a drag offering actions with the files to target, then drops it when it was accepted.
