@@ -168,23 +168,33 @@ TEST_F(FindSlidesTest, GoShowsTheSlideInTheNoteAsTheUsersOwnTurn)
 
 TEST_F(FindSlidesTest, ANoteWithoutSlidesOrWhoseSlidesGoEmptiesTheWindow)
 {
-    MyDocument &withSlides = noteWithSlides(kTalk);
     MyDocument &without = noteWithSlides({});
-    find->showWindow(&withSlides);
-    type(u"alpha"_s);
+    const auto spoil = [](MyDocument &note) {
+        QFile slides(note.recordingObject().slidesFileName());
+        ASSERT_TRUE(slides.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        slides.write("no longer a PDF");
+        slides.close();
+        lq::NotificationCenter::defaultCenter().post(u"slides_changed"_s,
+                                                     static_cast<const RecordingOwner *>(&note));
+    };
     const struct
     {
         const char *name;
-        std::function<void()> act;
+        std::function<void(MyDocument &)> act;
+        bool keepsNote;
     } cases[] = {
-        {"slides removed", [&] { withSlides.removeSlides(); }},
-        {"another note without slides", [&] { find->showWindow(&without); }},
+        {"slides removed", [](MyDocument &note) { note.removeSlides(); }, false},
+        {"another note without slides", [&](MyDocument &) { find->showWindow(&without); }, false},
+        {"slides no longer readable", spoil, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        c.act();
-        lq::runEventLoopUntil([&] { return !find->currentDoc(); }, 2s);
-        EXPECT_EQ(find->currentDoc(), nullptr);
+        MyDocument &note = noteWithSlides(kTalk);
+        find->showWindow(&note);
+        type(u"alpha"_s);
+        c.act(note);
+        lq::runEventLoopUntil([&] { return !find->slidesView->document(); }, 2s);
+        EXPECT_EQ(find->currentDoc(), c.keepsNote ? &note : nullptr);
         EXPECT_FALSE(find->foundTextField->isVisible());
         EXPECT_FALSE(find->goButton->isEnabled());
         EXPECT_FALSE(find->nextButton->isEnabled());
