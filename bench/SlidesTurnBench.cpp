@@ -2,14 +2,12 @@
 // view and a promoted window's view: the goal is 50 ms when the page was drawn before and
 // 150 ms the first time. The PDF is made at run time.
 
+#include "support/TalkSlides.h"
 #include "window/PdfView.h"
 #include "window/SlidesPages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -18,30 +16,6 @@
 namespace {
 
 constexpr int kPages = 200;
-
-QString writeSlides(const QTemporaryDir &folder)
-{
-    const QString path = folder.filePath(QStringLiteral("slides.pdf"));
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF());
-    writer.setPageSize(QPageSize(QSize(720, 540), QPageSize::Point));
-    QPainter painter(&writer);
-    for (int page = 0; page < kPages; ++page) {
-        if (page > 0)
-            writer.newPage();
-        painter.fillRect(QRect(0, 0, 720, 540), QColor(30, 90, 160));
-        painter.setPen(Qt::white);
-        painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 28));
-        for (int line = 0; line < 8; ++line)
-            painter.drawText(
-                40, 80 + line * 56,
-                QStringLiteral("Slide %1, point %2 of the talk").arg(page + 1).arg(line));
-        painter.drawEllipse(QPoint(600, 420), 60, 60);
-    }
-    painter.end();
-    return path;
-}
 
 // A sidebar's mini view and a promoted window's view of one document.
 struct Views
@@ -84,7 +58,7 @@ struct Views
 void BM_TurnToSlideDrawnBefore(benchmark::State &state)
 {
     QTemporaryDir folder;
-    Views views(writeSlides(folder));
+    Views views(bench::writeTalkSlides(folder, kPages));
     for (int page = 0; page < kPages; ++page)
         views.turn(page);
     int page = 0;
@@ -98,7 +72,7 @@ BENCHMARK(BM_TurnToSlideDrawnBefore)->Unit(benchmark::kMillisecond);
 void BM_TurnToSlideFirstTime(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const QString path = writeSlides(folder);
+    const QString path = bench::writeTalkSlides(folder, kPages);
     Views views(path);
     int page = 0;
     for (auto _ : state) {

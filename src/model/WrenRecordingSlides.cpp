@@ -155,6 +155,7 @@ void WrenRecording::removeSlides(const QString &copy, bool forReal)
         else
             m_slides.removeSlides();
         m_slides.setPath(QString());
+        lq::NotificationCenter::defaultCenter().post(kSlidesChanged, m_owner);
     }
     lq::UndoManager *undo = ownerUndoManager();
     if (!undo || copy.isEmpty())

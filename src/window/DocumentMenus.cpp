@@ -4,6 +4,7 @@
 #include "model/WrenRecording.h"
 #include "platform/ui/MainMenu.h"
 #include "shared/MenuTitles.h"
+#include "window/FindSlidesController.h"
 #include "window/RecordingController.h"
 
 #include <QAbstractButton>
@@ -132,6 +133,12 @@ QList<Command> commands()
          QT_TRANSLATE_NOOP("DocumentMenus", "Highlight Selection"), "toggleHighlight",
          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), editable,
          [](MyDocument &note) { note.toggleHighlight(); }, MyDocument::kHighlightTag},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "Edit"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Find in Slides…"),
+         "findSlidesMenuItemSelected",
+         {},
+         [](MyDocument &note) { return note.recordingObject().hasSlides(); },
+         [](MyDocument &note) { FindSlidesController::sharedController().showWindow(&note); }},
         {QT_TRANSLATE_NOOP("DocumentMenus", "View"),
          QT_TRANSLATE_NOOP("DocumentMenus", "Hide or Show Media Sidebar"),
          "collapseButtonPressed",

@@ -6,12 +6,15 @@
 #include "platform/ui/NamedImages.h"
 #include "window/AspectPane.h"
 #include "window/AudioMeter.h"
+#include "window/DragFileView.h"
+#include "window/LumaSplitView.h"
 #include "window/MediaSidebarView.h"
 #include "window/PdfView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
 #include "window/TimerBarSlider.h"
+#include "window/WindowChrome.h"
 
 #include <QCheckBox>
 #include <QDoubleValidator>
@@ -20,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
-#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -30,7 +32,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The bar at the foot of the window is as high as the strip behind the playhead.
-constexpr int kFootHeight = 22;
+constexpr int kFootHeight = BottomBar::kHeight;
 constexpr int kSidebarWidth = 240;
 // A section's controls line up with its title.
 constexpr int kSectionIndent = 18;
@@ -120,7 +122,7 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     textView->setFrameShape(QFrame::NoFrame);
     docLayout->addWidget(textView);
 
-    mainSplitView = new QSplitter(Qt::Horizontal, this);
+    mainSplitView = new LumaSplitView(Qt::Horizontal, this);
     mainSplitView->setChildrenCollapsible(false);
     mainSplitView->addWidget(docView);
     mainSplitView->addWidget(buildSidebar());
@@ -297,12 +299,17 @@ QWidget *DocumentWindow::buildSlidesPane()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     slidesPane = new AspectPane(pane);
-    AspectPane *frame = slidesPane;
-    slidesPDFMiniView = new PdfView(frame);
+    // Until the note has slides, the pane is the place to drop them on.
+    slidesDropTarget = new DragFileView(slidesPane);
+    slidesDropTarget->setToolTip(tr("Drop a slides PDF or an audio or video file here."));
+    auto *dropLayout = new QVBoxLayout(slidesDropTarget);
+    dropLayout->setContentsMargins(0, 0, 0, 0);
+    slidesPDFMiniView = new PdfView(slidesDropTarget);
     slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
     slidesPDFMiniView->hide();
-    frame->layout()->addWidget(slidesPDFMiniView);
-    layout->addWidget(frame);
+    dropLayout->addWidget(slidesPDFMiniView);
+    slidesPane->layout()->addWidget(slidesDropTarget);
+    layout->addWidget(slidesPane);
 
     auto *navigation = new QHBoxLayout;
     navigation->setContentsMargins(0, 0, 0, 0);
@@ -327,10 +334,7 @@ QWidget *DocumentWindow::buildSlidesPane()
 
 QWidget *DocumentWindow::buildInformationBar()
 {
-    auto *bar = new QWidget(this);
-    bar->setFixedHeight(kFootHeight);
-    bar->setBackgroundRole(QPalette::Window);
-    bar->setAutoFillBackground(true);
+    auto *bar = new BottomBar(this);
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(4, 0, 4, 0);
     layout->setSpacing(4);
@@ -366,9 +370,7 @@ QWidget *DocumentWindow::buildInformationBar()
 
 QWidget *DocumentWindow::buildEditLockStrip()
 {
-    editLockView = new QWidget(docView);
-    editLockView->setAutoFillBackground(true);
-    editLockView->setBackgroundRole(QPalette::AlternateBase);
+    editLockView = new LockBackgroundView(docView);
     editLockView->setFixedHeight(kFootHeight + 4);
     auto *layout = new QHBoxLayout(editLockView);
     layout->setContentsMargins(6, 0, 6, 0);

@@ -3,8 +3,9 @@
 #include <QMainWindow>
 
 class AspectPane;
-class BMColorPicker;
 class AudioMeter;
+class BMColorPicker;
+class DragFileView;
 class PdfView;
 class QCheckBox;
 class QLabel;
@@ -75,6 +76,8 @@ public:
     QWidget *slidesDisplayView = nullptr;
     // The slides pane: the slide, its navigation and the slide-number entry.
     AspectPane *slidesPane = nullptr;
+    // Behind the slide, seen while there is none: takes a dropped slides or media file.
+    DragFileView *slidesDropTarget = nullptr;
     PdfView *slidesPDFMiniView = nullptr;
     lq::ImageButton *prevSlideButton = nullptr;
     lq::ImageButton *nextSlideButton = nullptr;

@@ -1,14 +1,12 @@
 #include "window/MediaSidebarView.h"
 
+#include "window/WindowChrome.h"
+
 #include <QPainter>
 
 MediaSidebarView::MediaSidebarView(QWidget *parent) : QWidget(parent)
 {
-    QPalette palette = this->palette();
-    for (const QPalette::ColorRole role :
-         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, Qt::black);
-    setPalette(palette);
+    drawTextDark(*this);
 }
 
 void MediaSidebarView::setBgColor(const QColor &color)

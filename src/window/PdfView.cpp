@@ -23,6 +23,7 @@ void PdfView::setDocument(std::shared_ptr<SlidesPages> document)
 {
     m_document = std::move(document);
     m_page = 0;
+    m_highlight = Highlight();
     m_shown = QImage();
     m_shownPage = -1;
     requestPage();
@@ -139,6 +140,21 @@ void PdfView::paintEvent(QPaintEvent *)
     painter.drawImage(target, m_shown);
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(target.adjusted(-0.5, -0.5, 0.5, 0.5));
+    if (m_highlight.page == m_shownPage && m_shownPage == m_page) {
+        const double scale = scaleFactor();
+        const QRectF &bounds = m_highlight.bounds;
+        const QRectF marked(target.topLeft() + bounds.topLeft() * scale, bounds.size() * scale);
+        // A marker's yellow reads on light and dark slides alike.
+        painter.fillRect(marked, QColor(255, 214, 0, 110));
+        painter.setPen(QColor(230, 160, 0));
+        painter.drawRect(marked);
+    }
+}
+
+void PdfView::setHighlight(const Highlight &highlight)
+{
+    m_highlight = highlight;
+    update();
 }
 
 void PdfView::userPaged(int page)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QWidget>
 
 #include <memory>
@@ -43,6 +44,16 @@ public:
     // The current page is drawn at the size it is shown (tests and benches wait for it).
     bool pageReady() const;
 
+    // One marked area of a page (in points from its top left corner), drawn over the page when
+    // it is shown; a new document clears it.
+    struct Highlight
+    {
+        int page = -1;
+        QRectF bounds;
+    };
+    const Highlight &highlight() const { return m_highlight; }
+    void setHighlight(const Highlight &highlight);
+
 Q_SIGNALS:
     // The user paged (keys or wheel) to page; never sent for goToPage.
     void pageChanged(int page);
@@ -69,4 +80,5 @@ private:
     QImage m_shown;
     int m_shownPage = -1;
     int m_wheelDelta = 0;
+    Highlight m_highlight;
 };

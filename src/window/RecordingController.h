@@ -115,6 +115,9 @@ public:
     // undone. False when there are no slides, n is shown already or out of range, or the slides
     // cannot be read. On another thread the change is posted to the GUI thread (answering false).
     bool showSlide(uint32_t n, bool recordUndo = true);
+    // The user's own turn to slide n: shown as showSlide does, then told to the note, which
+    // stamps it while recording. False when the slide was not shown.
+    bool chooseSlide(uint32_t n);
     void prevSlideButtonPressed();
     void nextSlideButtonPressed();
     void slideNumFieldChanged();

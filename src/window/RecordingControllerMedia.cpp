@@ -2,6 +2,7 @@
 #include "platform/ui/ImageButton.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
+#include "window/DragFileView.h"
 #include "window/LQVideoView.h"
 #include "window/PdfView.h"
 #include "window/PromotedWindow.h"
@@ -26,6 +27,7 @@ void RecordingController::wireSlidesAndMedia()
     DocumentWindow &w = *m_window;
     for (SidebarSection *section : {w.audioSectionView, w.videoSectionView, w.slidesSectionView})
         section->setController(this);
+    w.slidesDropTarget->setController(this);
     connect(w.audioSectionView, &SidebarSection::disclosurePressed, this,
             &RecordingController::audioDisclosurePressed);
     connect(w.videoSectionView, &SidebarSection::disclosurePressed, this,

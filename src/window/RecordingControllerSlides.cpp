@@ -126,25 +126,31 @@ void RecordingController::tellNoteOfSlide()
         m_noteCommands->gotoSlide(m_slideNum.load());
 }
 
+bool RecordingController::chooseSlide(uint32_t n)
+{
+    if (!showSlide(n))
+        return false;
+    tellNoteOfSlide();
+    return true;
+}
+
 void RecordingController::prevSlideButtonPressed()
 {
     const uint32_t shown = m_slideNum.load();
-    if (shown > 1 && showSlide(shown - 1))
-        tellNoteOfSlide();
+    if (shown > 1)
+        chooseSlide(shown - 1);
 }
 
 void RecordingController::nextSlideButtonPressed()
 {
-    if (showSlide(m_slideNum.load() + 1))
-        tellNoteOfSlide();
+    chooseSlide(m_slideNum.load() + 1);
 }
 
 void RecordingController::slideChanged(PdfView *view, int page)
 {
     if (!view->document() || page < 0)
         return;
-    if (showSlide(static_cast<uint32_t>(page) + 1))
-        tellNoteOfSlide();
+    chooseSlide(static_cast<uint32_t>(page) + 1);
 }
 
 void RecordingController::slideNumFieldChanged()
@@ -157,8 +163,7 @@ void RecordingController::slideNumFieldChanged()
     if (!isNumber || wanted < 1 || wanted > m_window->slidesPDFMiniView->pageCount() ||
         static_cast<uint32_t>(wanted) == m_slideNum.load())
         return;
-    if (showSlide(static_cast<uint32_t>(wanted)))
-        tellNoteOfSlide();
+    chooseSlide(static_cast<uint32_t>(wanted));
 }
 
 void RecordingController::addPath(const QString &path)

@@ -1,38 +1,13 @@
 #include "window/SidebarSection.h"
 
-#include "document/DocumentWindowController.h"
-#include "platform/ui/AlertPresenter.h"
-#include "shared/FileKinds.h"
+#include "window/FileDrop.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMimeData>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
-
-namespace {
-
-bool offersCopy(const QDropEvent &event)
-{
-    return (event.possibleActions() & Qt::CopyAction) != 0;
-}
-
-QStringList droppedFiles(const QMimeData &data)
-{
-    QStringList files;
-    for (const QUrl &url : data.urls()) {
-        if (url.isLocalFile())
-            files.append(url.toLocalFile());
-    }
-    return files;
-}
-
-} // namespace
 
 SidebarSection::SidebarSection(const QString &title, QWidget *content, QWidget *parent)
     : QWidget(parent)
@@ -130,43 +105,12 @@ void SidebarSection::paintEvent(QPaintEvent *)
 
 void SidebarSection::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (offersCopy(*event) && event->mimeData()->hasUrls()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        return;
-    }
-    QWidget::dragEnterEvent(event);
+    if (!file_drop::dragEntered(*event))
+        QWidget::dragEnterEvent(event);
 }
 
 void SidebarSection::dropEvent(QDropEvent *event)
 {
-    const QMimeData &data = *event->mimeData();
-    if (!data.hasUrls()) {
-        QWidget::dropEvent(event);
-        return;
-    }
-    const QStringList files = droppedFiles(data);
-    if (files.size() != 1) {
-        lq::AlertRequest alert;
-        alert.messageText =
-            files.isEmpty()
-                ? tr("Error - no files found")
-                : tr("Error - Luma Quill can only accept 1 slides or media file, but received %1 "
-                     "files")
-                      .arg(files.size());
-        lq::AlertPresenter::current().runModal(alert);
-        event->ignore();
-        return;
-    }
-    const QString &path = files.first();
-    if ((isSlidesFile(path) || isQTFile(path)) && m_controller) {
-        m_controller->addPath(path);
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        return;
-    }
-    // An image the drop could make is left to the base class, which takes nothing.
-    event->ignore();
-    if (data.hasImage())
+    if (!file_drop::dropped(*event, m_controller))
         QWidget::dropEvent(event);
 }

@@ -69,6 +69,12 @@ QImage SlidesPages::image(int page, int width)
     return drawn;
 }
 
+QList<QRectF> SlidesPages::matchesOnPage(int page, const QString &text)
+{
+    const std::lock_guard lock(m_renderMutex);
+    return m_document->matchesOnPage(page, text);
+}
+
 void SlidesPages::requestImage(int page, int width, QObject *context,
                                std::function<void(QImage)> done)
 {

@@ -4,7 +4,9 @@
 
 #include <QCache>
 #include <QImage>
+#include <QList>
 #include <QObject>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -41,6 +43,9 @@ public:
     void requestImage(int page, int width, QObject *context, std::function<void(QImage)> done);
     // Draws the page now on the calling thread (and caches it).
     QImage image(int page, int width);
+    // Where text occurs on page, case-insensitive, in reading order, in points from the page's
+    // top left corner. Waits while a page is being drawn.
+    QList<QRectF> matchesOnPage(int page, const QString &text);
 
 private:
     using Key = std::pair<int, int>;

@@ -1,5 +1,5 @@
 // The note commands of the menus that take a file or change the media: adding and removing
-// slides, importing media, cropping.
+// slides, importing media, cropping; and files dropped on the note's window.
 #include "document/ImportMediaDialogs.h"
 #include "document/WrenTextView.h"
 #include "model/WrenEvents.h"
@@ -11,18 +11,22 @@
 #include "platform/pdf/PdfTestFiles.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
+#include "support/FakeMediaImportDialog.h"
 #include "support/FakeUiServices.h"
 #include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
 #include "support/ScriptedPanelPresenter.h"
 #include "window/DocumentMenus.h"
 #include "window/DocumentWindow.h"
+#include "window/DragFileView.h"
+#include "window/FindSlidesController.h"
 #include "window/NoteWindowFixture.h"
 #include "window/TestDeviceEngines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
@@ -298,6 +302,87 @@ TEST_F(NoteMenuCommandsTest, EverySaveAroundACropStoresMediaAsLongAsTheSession)
         const auto media = lq::MediaInfo::probe(QDir(package).filePath(name), 10s, nullptr);
         EXPECT_NEAR(media ? media->duration : 0.0, seconds, 0.1);
     }
+}
+
+TEST_F(NoteMenuCommandsTest, FindInSlidesIsOfferedForANoteWithSlidesAndSearchesThem)
+{
+    EXPECT_FALSE(enabledWhenShown("findSlidesMenuItemSelected"));
+    document->addSlides(makeSlides(2, u"talk.pdf"_s));
+    note->activate();
+    EXPECT_TRUE(enabledWhenShown("findSlidesMenuItemSelected"));
+    item("findSlidesMenuItemSelected")->trigger();
+    FindSlidesController &find = FindSlidesController::sharedController();
+    EXPECT_TRUE(find.isVisible());
+    EXPECT_EQ(find.currentDoc(), document);
+    delete &find;
+}
+
+// Sends a drag offering actions with the files to target, then drops it when it was accepted.
+// Answers whether the drag was accepted and whether the drop was.
+std::pair<bool, bool> dropFiles(QWidget &target, const QStringList &files, Qt::DropActions actions)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &file : files)
+        urls.append(QUrl::fromLocalFile(file));
+    data.setUrls(urls);
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    if (!enter.isAccepted())
+        return {false, false};
+    QDropEvent dropped(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &dropped);
+    return {true, dropped.isAccepted()};
+}
+
+TEST_F(NoteMenuCommandsTest, OneSlidesOrMediaFileDroppedOnTheSlidesPaneReachesTheNote)
+{
+    lq::test::FakeMediaImportDialogFactory dialogs;
+    const QString pdf = makeSlides(2, u"talk.pdf"_s);
+    const QString movie = makeFile(u"clip.mov"_s);
+    const QString text = makeFile(u"notes.txt"_s);
+    const QString folder = temp.filePath(u"folder.pdf"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString vanished = makeSlides(1, u"vanished.pdf"_s);
+    ASSERT_TRUE(QFile::remove(vanished));
+    const QString threeFiles =
+        u"Error - Luma Quill can only accept 1 slides or media file, but received 3 files"_s;
+    struct Case
+    {
+        const char *name;
+        QStringList files;
+        Qt::DropActions actions;
+        bool entered;
+        bool accepted;
+        bool slides;
+        QStringList imported;
+        QString alert;
+    } cases[] = {
+        {"unsupported file", {text}, Qt::CopyAction, true, false, false, {}, {}},
+        {"folder", {folder}, Qt::CopyAction, true, false, false, {}, {}},
+        {"file that vanished", {vanished}, Qt::CopyAction, true, false, false, {}, {}},
+        {"move only", {pdf}, Qt::MoveAction | Qt::LinkAction, false, false, false, {}, {}},
+        {"three files", {pdf, movie, text}, Qt::CopyAction, true, false, false, {}, threeFiles},
+        {"media file", {movie}, Qt::CopyAction | Qt::MoveAction, true, true, false, {movie}, {}},
+        {"slides", {pdf}, Qt::CopyAction, true, true, true, {movie}, {}},
+    };
+    DragFileView &target = *note->window().slidesDropTarget;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int alertsBefore = alerts.count();
+        const auto [entered, accepted] = dropFiles(target, c.files, c.actions);
+        EXPECT_EQ(entered, c.entered);
+        EXPECT_EQ(accepted, c.accepted);
+        EXPECT_EQ(document->recordingObject().hasSlides(), c.slides);
+        EXPECT_EQ(dialogs.imported, c.imported);
+        EXPECT_EQ(alerts.count(), alertsBefore + (c.alert.isEmpty() ? 0 : 1));
+        if (!c.alert.isEmpty()) {
+            EXPECT_EQ(alerts.shown().last().request.messageText, c.alert);
+        }
+    }
+    DragFileView unattached;
+    EXPECT_EQ(dropFiles(unattached, {pdf}, Qt::CopyAction), std::make_pair(true, false));
 }
 
 } // namespace

@@ -13,12 +13,14 @@
 #include "platform/foundation/Log.h"
 #include "platform/ui/MainMenu.h"
 #include "window/DocumentMenus.h"
+#include "window/FindSlidesController.h"
 #include "window/LQVideoViewFactory.h"
 #include "window/RecordingController.h"
 
 #include <QIcon>
 #include <QMainWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -77,6 +79,15 @@ int main(int argc, char *argv[])
     // The note commands join the "Edit", "View" and "Recording" menus before start-up adds its
     // own items.
     installDocumentMenus(mainMenu);
+    // Find in Slides follows the active note, else the open note opened last.
+    FindSlidesController::setSharedCurrentDocument([&documents]() -> MyDocument * {
+        if (MyDocument *note = documents.currentNote(); note && !note->isClosed())
+            return note;
+        const std::vector<MyDocument *> notes = documents.notes();
+        const auto open = std::find_if(notes.rbegin(), notes.rend(),
+                                       [](const MyDocument *note) { return !note->isClosed(); });
+        return open == notes.rend() ? nullptr : *open;
+    });
 
     const auto end = [&](int status) {
         app.setDocumentController(nullptr);

@@ -61,12 +61,6 @@ struct PdfDocument::Private
             return nullptr;
         return poppler->page(index);
     }
-
-    QList<QRectF> matchesOnPage(int index, const QString &text) const
-    {
-        const auto page = this->page(index);
-        return page ? page->search(text, Poppler::Page::IgnoreCase) : QList<QRectF>();
-    }
 };
 
 PdfDocument::PdfDocument(std::unique_ptr<Private> d) : d(std::move(d))
@@ -147,8 +141,14 @@ int PdfDocument::countMatches(const QString &text) const
         return 0;
     int count = 0;
     for (int page = 0; page < pageCount(); ++page)
-        count += d->matchesOnPage(page, text).size();
+        count += matchesOnPage(page, text).size();
     return count;
+}
+
+QList<QRectF> PdfDocument::matchesOnPage(int page, const QString &text) const
+{
+    const auto popplerPage = text.isEmpty() ? nullptr : d->page(page);
+    return popplerPage ? popplerPage->search(text, Poppler::Page::IgnoreCase) : QList<QRectF>();
 }
 
 std::optional<PdfTextMatch> PdfDocument::find(const QString &text, SearchDirection direction,
@@ -158,7 +158,7 @@ std::optional<PdfTextMatch> PdfDocument::find(const QString &text, SearchDirecti
         return std::nullopt;
     if (direction == SearchDirection::Forwards) {
         for (int page = from ? std::max(from->page, 0) : 0; page < pageCount(); ++page) {
-            const QList<QRectF> matches = d->matchesOnPage(page, text);
+            const QList<QRectF> matches = matchesOnPage(page, text);
             for (int index = 0; index < matches.size(); ++index) {
                 const PdfTextPosition position{page, index};
                 if (!from || position > *from)
@@ -168,7 +168,7 @@ std::optional<PdfTextMatch> PdfDocument::find(const QString &text, SearchDirecti
     } else {
         const int lastPage = pageCount() - 1;
         for (int page = from ? std::min(from->page, lastPage) : lastPage; page >= 0; --page) {
-            const QList<QRectF> matches = d->matchesOnPage(page, text);
+            const QList<QRectF> matches = matchesOnPage(page, text);
             for (int index = int(matches.size()) - 1; index >= 0; --index) {
                 const PdfTextPosition position{page, index};
                 if (!from || position < *from)

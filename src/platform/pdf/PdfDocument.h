@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 
 #include <QImage>
+#include <QList>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -64,6 +65,9 @@ public:
 
     // Case-insensitive occurrences of text in the whole document.
     int countMatches(const QString &text) const;
+    // Where text occurs on page, case-insensitive, in reading order, in points from the page's
+    // top left corner; none for an empty text or a page that does not exist.
+    QList<QRectF> matchesOnPage(int page, const QString &text) const;
     // The first case-insensitive occurrence of text strictly after from (before it, backwards).
     // Without from the search starts at the document's start (its end, backwards). The search
     // does not wrap: past the last (first) match it answers nullopt, and the caller wraps by
