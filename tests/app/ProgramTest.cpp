@@ -109,18 +109,22 @@ TEST_F(ProgramTest, UnderXvfbOneCopyRunsLaterLaunchesHandOverAndQuittingLeavesNo
                  QStringLiteral("-screen 0 1280x1024x24"), QStringLiteral(LQ_PROGRAM)});
     ASSERT_TRUE(first.waitForStarted());
     QByteArray output;
-    const auto runsAndListens = [&] {
+    // An untitled note opens: its temporary folder is made.
+    const auto noteFolderMade = [&] {
+        return QDirIterator(home.filePath(QStringLiteral("cache")), {QStringLiteral("lumaquill-*")},
+                            QDir::Dirs, QDirIterator::Subdirectories)
+            .hasNext();
+    };
+    const auto runsListensAndHasANote = [&] {
         first.waitForReadyRead(50);
         output += first.readAll();
-        return QFileInfo::exists(socketPath()) || first.state() == QProcess::NotRunning;
+        return (QFileInfo::exists(socketPath()) && noteFolderMade()) ||
+               first.state() == QProcess::NotRunning;
     };
-    lq::runEventLoopUntil(runsAndListens, 60s);
+    lq::runEventLoopUntil(runsListensAndHasANote, 60s);
     ASSERT_TRUE(QFileInfo::exists(socketPath())) << output.toStdString();
     EXPECT_TRUE(QFileInfo::exists(lockPath()));
-    // An untitled note opened: its temporary folder was made.
-    QDirIterator notes(home.filePath(QStringLiteral("cache")), {QStringLiteral("lumaquill-*")},
-                       QDir::Dirs, QDirIterator::Subdirectories);
-    EXPECT_TRUE(notes.hasNext());
+    EXPECT_TRUE(noteFolderMade());
 
     const QString slides = home.filePath(QStringLiteral("slides.pdf"));
     ASSERT_TRUE(lq::test::writePdf(slides, {QSize(300, 200)}));
@@ -259,8 +263,9 @@ TEST_F(ProgramTest, UnderADesktopANewUserTypesRecordsPlaysSavesAndQuits)
     ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
     ASSERT_TRUE(type(path));
     ASSERT_TRUE(key(QStringLiteral("Return")));
-    EXPECT_EQ(desktop.waitForWindows(QStringLiteral("Walkthrough"), 1, 30s).size(), 1);
-    ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
+    EXPECT_EQ(desktop.waitForWindows(QStringLiteral("Walkthrough"), 1, 30s).size(), 1)
+        << desktop.output().toStdString();
+    ASSERT_TRUE(key(QStringLiteral("ctrl+q"))) << desktop.output().toStdString();
     EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
 
     const std::unique_ptr<MyDocument> saved = MyDocument::create();
