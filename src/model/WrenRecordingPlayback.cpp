@@ -331,7 +331,7 @@ void WrenRecording::highlightBeforeFirstStamp()
     if (!ownerAnswers(RecordingOwner::Callback::HighlightChar))
         return;
     // Only a character can be highlighted: without key stamps nothing is.
-    const WrenEvents::StampList &stamps = m_events->getEvents();
+    const EventTimeline &stamps = m_events->getEvents();
     const auto first = std::find_if(stamps.begin(), stamps.end(), [](const WrenTimeStampPtr &s) {
         return s->type() == WrenTimeStampTypeKey;
     });

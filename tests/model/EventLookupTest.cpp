@@ -219,7 +219,7 @@ private:
 
     void replaceSelection()
     {
-        const WrenEvents::StampList &keys = m_store.keyEvents();
+        const WrenEvents::CharacterList &keys = m_store.keyEvents();
         const uint32_t location = randomCharacter(1);
         const auto oldLength = std::min(static_cast<uint32_t>(pick(24)),
                                         static_cast<uint32_t>(keys.size()) - location);
@@ -243,7 +243,7 @@ private:
 
     void checkKeyEvents()
     {
-        const WrenEvents::StampList &keys = m_store.keyEvents();
+        const WrenEvents::CharacterList &keys = m_store.keyEvents();
         for (size_t i = 0; i < keys.size(); ++i) {
             ASSERT_EQ(keys[i]->index(), i);
             if (!keys[i]->isEmpty()) {
