@@ -141,20 +141,20 @@ public:
     }
     size_t positionOf(const Iterator &it) const { return m_sizes.prefix(it.m_chunk) + it.m_slot; }
 
-    // The first position whose item fails pred, in a list whose items passing pred all come
-    // before those failing it.
+    // The first item that fails pred, in a list whose items passing pred all come before those
+    // failing it; the end when all pass.
     template <class Pred>
-    size_t partitionPoint(Pred pred) const
+    Iterator partitionPoint(Pred pred) const
     {
         const auto chunk =
             std::partition_point(m_chunks.begin(), m_chunks.end(),
                                  [&pred](const auto &c) { return pred(c->items.back()); });
         if (chunk == m_chunks.end())
-            return m_size;
+            return end();
         const std::vector<T> &items = (*chunk)->items;
         const auto slot = std::partition_point(items.begin(), items.end(), pred) - items.begin();
-        return m_sizes.prefix(static_cast<size_t>(chunk - m_chunks.begin())) +
-               static_cast<size_t>(slot);
+        return {&m_chunks, static_cast<size_t>(chunk - m_chunks.begin()),
+                static_cast<size_t>(slot)};
     }
 
     // A copy of the items, in order.

@@ -99,11 +99,11 @@ void EventTimeline::assign(const StampList &stamps)
 
 std::pair<size_t, size_t> EventTimeline::runAt(const Entries &entries, const Moment &moment)
 {
-    const size_t first =
+    const auto first =
         entries.partitionPoint([&moment](const Entry &e) { return earlier(e.moment, moment); });
-    const size_t end =
+    const auto end =
         entries.partitionPoint([&moment](const Entry &e) { return notAfter(e.moment, moment); });
-    return {first, end};
+    return {entries.positionOf(first), entries.positionOf(end)};
 }
 
 std::optional<size_t> EventTimeline::lastAt(const Entries &entries, const Moment &moment,
@@ -184,24 +184,25 @@ void EventTimeline::append(const WrenTimeStampPtr &stamp)
 }
 
 template <class Pred>
-size_t EventTimeline::firstFailing(Pred pred) const
+EventTimeline::Entries::Iterator EventTimeline::firstFailing(Pred pred) const
 {
     if (isOrdered())
         return m_entries.partitionPoint(pred);
-    return m_entries.positionOf(std::find_if_not(m_entries.begin(), m_entries.end(), pred));
+    return std::find_if_not(m_entries.begin(), m_entries.end(), pred);
 }
 
 size_t EventTimeline::insertionPosition(const Moment &moment) const
 {
-    return firstFailing([&moment](const Entry &e) { return inOrder(e.moment, moment); });
+    return m_entries.positionOf(
+        firstFailing([&moment](const Entry &e) { return inOrder(e.moment, moment); }));
 }
 
-size_t EventTimeline::positionAfter(const Moment &moment) const
+EventTimeline::Entries::Iterator EventTimeline::firstAfter(const Moment &moment) const
 {
     return firstFailing([&moment](const Entry &e) { return notAfter(e.moment, moment); });
 }
 
-size_t EventTimeline::positionNotBefore(const Moment &moment) const
+EventTimeline::Entries::Iterator EventTimeline::firstNotBefore(const Moment &moment) const
 {
     return firstFailing([&moment](const Entry &e) { return earlier(e.moment, moment); });
 }
@@ -216,8 +217,8 @@ void EventTimeline::insertInOrder(const WrenTimeStampPtr &stamp)
         Entries &entries = subsequence(type);
         size_t entryPosition = 0;
         if (isOrdered()) {
-            entryPosition = entries.partitionPoint(
-                [&moment](const Entry &e) { return inOrder(e.moment, moment); });
+            entryPosition = entries.positionOf(entries.partitionPoint(
+                [&moment](const Entry &e) { return inOrder(e.moment, moment); }));
         } else {
             const auto later =
                 std::count_if(m_entries.iteratorAt(position), m_entries.end(),
@@ -273,35 +274,37 @@ bool EventTimeline::removeLast(const WrenTimeStamp *stamp)
     return true;
 }
 
-std::optional<size_t> EventTimeline::indexOf(const WrenTimeStamp *stamp) const
+EventTimeline::Entries::Iterator EventTimeline::find(const WrenTimeStamp *stamp) const
 {
     refresh();
     const auto isStamp = [stamp](const Entry &e) { return e.stamp.get() == stamp; };
-    if (!isOrdered()) {
-        const Entries::Iterator found = std::find_if(m_entries.begin(), m_entries.end(), isStamp);
-        if (found == m_entries.end())
-            return std::nullopt;
-        return m_entries.positionOf(found);
-    }
+    if (!isOrdered())
+        return std::find_if(m_entries.begin(), m_entries.end(), isStamp);
     // Only the run of stamps at the same moment can hold it.
     const Moment moment = momentOf(*stamp);
-    size_t position = positionNotBefore(moment);
-    for (Entries::Iterator it = m_entries.iteratorAt(position);
-         position < m_entries.size() && it->moment.session == moment.session &&
+    for (Entries::Iterator it = firstNotBefore(moment);
+         it != m_entries.end() && it->moment.session == moment.session &&
          !(it->moment.offset > moment.offset);
-         ++position, ++it) {
+         ++it) {
         if (isStamp(*it))
-            return position;
+            return it;
     }
-    return std::nullopt;
+    return m_entries.end();
 }
 
-WrenTimeStampPtr EventTimeline::lastOfTypeBefore(size_t end, int32_t type) const
+std::optional<size_t> EventTimeline::indexOf(const WrenTimeStamp *stamp) const
 {
-    Entries::Iterator it = m_entries.iteratorAt(end);
-    for (size_t i = end; i-- > 0;) {
-        if ((--it)->stamp->type() == type || type < 0)
-            return it->stamp;
+    const Entries::Iterator found = find(stamp);
+    if (found == m_entries.end())
+        return std::nullopt;
+    return m_entries.positionOf(found);
+}
+
+WrenTimeStampPtr EventTimeline::lastOfTypeBefore(Entries::Iterator end, int32_t type) const
+{
+    while (end != m_entries.begin()) {
+        if ((--end)->stamp->type() == type || type < 0)
+            return end->stamp;
     }
     return nullptr;
 }
@@ -310,35 +313,32 @@ WrenTimeStampPtr EventTimeline::lastAtOrBefore(int32_t session, double offset, i
 {
     refresh();
     const Moment moment{session, offset};
-    const size_t position = positionAfter(moment);
-    if (type == WrenTimeStampTypeSlide && position < m_entries.size()) {
-        const WrenTimeStampPtr &next = m_entries[position].stamp;
+    const Entries::Iterator after = firstAfter(moment);
+    if (type == WrenTimeStampTypeSlide && after != m_entries.end()) {
+        const WrenTimeStampPtr &next = after->stamp;
         if (next->type() == WrenTimeStampTypeSlide && next->session() == session &&
             offset >= next->offset() - kSlideLookAhead)
             return next;
     }
-    if (type < 0)
-        return position > 0 ? m_entries[position - 1].stamp : nullptr;
     if (isOrdered() && hasSubsequence(type)) {
         const Entries &entries = subsequence(type);
-        const size_t found = entries.partitionPoint(
+        const Entries::Iterator found = entries.partitionPoint(
             [&moment](const Entry &e) { return notAfter(e.moment, moment); });
-        return found == 0 ? nullptr : entries[found - 1].stamp;
+        return found == entries.begin() ? nullptr : std::prev(found)->stamp;
     }
-    return lastOfTypeBefore(position, type);
+    return lastOfTypeBefore(after, type);
 }
 
 WrenTimeStampPtr EventTimeline::lastBefore(const WrenTimeStamp *stamp, int32_t type) const
 {
-    const std::optional<size_t> position = indexOf(stamp);
-    if (!position)
+    Entries::Iterator it = find(stamp);
+    if (it == m_entries.end())
         return nullptr;
     if (type < 0 || !isOrdered() || !hasSubsequence(type))
-        return lastOfTypeBefore(*position, type);
+        return lastOfTypeBefore(it, type);
     // Stamps at the same moment: their list order decides. Before them, the subsequence does.
     const Moment moment = momentOf(*stamp);
-    Entries::Iterator it = m_entries.iteratorAt(*position);
-    for (size_t i = *position; i-- > 0;) {
+    while (it != m_entries.begin()) {
         const Entry &before = *--it;
         if (before.moment.session != moment.session || before.moment.offset < moment.offset)
             break;
@@ -346,15 +346,15 @@ WrenTimeStampPtr EventTimeline::lastBefore(const WrenTimeStamp *stamp, int32_t t
             return before.stamp;
     }
     const Entries &entries = subsequence(type);
-    const size_t found =
+    const Entries::Iterator found =
         entries.partitionPoint([&moment](const Entry &e) { return earlier(e.moment, moment); });
-    return found == 0 ? nullptr : entries[found - 1].stamp;
+    return found == entries.begin() ? nullptr : std::prev(found)->stamp;
 }
 
 WrenTimeStampPtr EventTimeline::last(int32_t type) const
 {
     if (!hasSubsequence(type))
-        return lastOfTypeBefore(m_entries.size(), type);
+        return lastOfTypeBefore(m_entries.end(), type);
     refresh();
     const Entries &entries = subsequence(type);
     return entries.empty() ? nullptr : entries.back().stamp;
@@ -373,8 +373,9 @@ std::vector<WrenTimeStampPtr> EventTimeline::slideStamps() const
 std::optional<size_t> EventTimeline::firstLaterThan(int32_t session, double offset) const
 {
     refresh();
-    const size_t position = positionAfter({session, offset});
-    return position < m_entries.size() ? std::optional<size_t>(position) : std::nullopt;
+    const Entries::Iterator after = firstAfter({session, offset});
+    return after != m_entries.end() ? std::optional<size_t>(m_entries.positionOf(after))
+                                    : std::nullopt;
 }
 
 std::optional<size_t> EventTimeline::lastEarlierThan(int32_t session, double offset) const
@@ -382,8 +383,10 @@ std::optional<size_t> EventTimeline::lastEarlierThan(int32_t session, double off
     refresh();
     const Moment moment{session, offset};
     if (isOrdered()) {
-        const size_t position = positionNotBefore(moment);
-        return position > 0 ? std::optional<size_t>(position - 1) : std::nullopt;
+        const Entries::Iterator notBefore = firstNotBefore(moment);
+        return notBefore != m_entries.begin()
+                   ? std::optional<size_t>(m_entries.positionOf(std::prev(notBefore)))
+                   : std::nullopt;
     }
     Entries::Iterator it = m_entries.end();
     for (size_t i = m_entries.size(); i-- > 0;) {

@@ -121,16 +121,18 @@ private:
     static std::vector<size_t> positionsOf(const Entries &entries, const RemovedSet &removed);
     // The positions, ascending, of every removed stamp, found by a scan.
     static std::vector<size_t> positionsByScan(const Entries &entries, const RemovedSet &removed);
-    // Stamps of the given type (any type when type < 0), looking back from before end.
-    WrenTimeStampPtr lastOfTypeBefore(size_t end, int32_t type) const;
-    // The first position whose entry fails pred: binary while the list is in order.
+    // The latest stamp of type before end (any type when type < 0).
+    WrenTimeStampPtr lastOfTypeBefore(Entries::Iterator end, int32_t type) const;
+    // The first occurrence of stamp, or the end.
+    Entries::Iterator find(const WrenTimeStamp *stamp) const;
+    // The first entry that fails pred: searched binary while the list is in order.
     template <class Pred>
-    size_t firstFailing(Pred pred) const;
+    Entries::Iterator firstFailing(Pred pred) const;
     // Where a stamp at moment is inserted: after every stamp at or before it.
     size_t insertionPosition(const Moment &moment) const;
-    // The first position whose moment lies after moment, or is not before it.
-    size_t positionAfter(const Moment &moment) const;
-    size_t positionNotBefore(const Moment &moment) const;
+    // The first entry whose moment lies after moment, or is not before it.
+    Entries::Iterator firstAfter(const Moment &moment) const;
+    Entries::Iterator firstNotBefore(const Moment &moment) const;
 
     void refresh() const;
     void rebuild() const;
