@@ -160,16 +160,6 @@ public:
     // A copy of the items, in order.
     std::vector<T> toVector() const { return std::vector<T>(begin(), end()); }
 
-    // Calls change with every item in order, to change it where it is.
-    template <class Change>
-    void update(Change change)
-    {
-        for (const std::unique_ptr<Chunk> &chunk : m_chunks) {
-            for (T &item : chunk->items)
-                change(item);
-        }
-    }
-
     void assign(std::vector<T> items)
     {
         clear();

@@ -45,19 +45,30 @@ void EventTimeline::refresh() const
 
 void EventTimeline::rebuild() const
 {
+    std::vector<Entry> entries;
+    entries.reserve(m_entries.size());
+    for (const Entry &entry : m_entries)
+        entries.push_back({momentOf(*entry.stamp), entry.stamp});
+    fill(std::move(entries));
+}
+
+void EventTimeline::fill(std::vector<Entry> entries) const
+{
     m_timingSeen = WrenTimeStamp::timingChangeCount();
     std::vector<Entry> keys;
     std::vector<Entry> slides;
-    m_entries.update([&](Entry &entry) {
-        entry.moment = momentOf(*entry.stamp);
-        if (entry.stamp->type() == WrenTimeStampTypeKey)
-            keys.push_back(entry);
-        else if (entry.stamp->type() == WrenTimeStampTypeSlide)
-            slides.push_back(entry);
-    });
+    m_disorder = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && !inOrder(entries[i - 1].moment, entries[i].moment))
+            ++m_disorder;
+        if (entries[i].stamp->type() == WrenTimeStampTypeKey)
+            keys.push_back(entries[i]);
+        else if (entries[i].stamp->type() == WrenTimeStampTypeSlide)
+            slides.push_back(entries[i]);
+    }
+    m_entries.assign(std::move(entries));
     m_keys.assign(std::move(keys));
     m_slides.assign(std::move(slides));
-    countDisorder();
 }
 
 void EventTimeline::countDisorder() const
@@ -87,14 +98,13 @@ size_t EventTimeline::disorderAround(size_t position) const
     return count;
 }
 
-void EventTimeline::assign(const StampList &stamps)
+void EventTimeline::assign(StampList stamps)
 {
     std::vector<Entry> entries;
     entries.reserve(stamps.size());
-    for (const WrenTimeStampPtr &stamp : stamps)
-        entries.push_back({momentOf(*stamp), stamp});
-    m_entries.assign(std::move(entries));
-    rebuild();
+    for (WrenTimeStampPtr &stamp : stamps)
+        entries.push_back({momentOf(*stamp), std::move(stamp)});
+    fill(std::move(entries));
 }
 
 std::pair<size_t, size_t> EventTimeline::runAt(const Entries &entries, const Moment &moment)

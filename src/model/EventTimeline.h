@@ -80,7 +80,7 @@ public:
     // A copy of the stamps, in order.
     StampList toVector() const { return StampList(begin(), end()); }
 
-    void assign(const StampList &stamps);
+    void assign(StampList stamps);
     void append(const WrenTimeStampPtr &stamp);
     // Before the first stamp that lies later than stamp; equal moments keep insertion order.
     void insertInOrder(const WrenTimeStampPtr &stamp);
@@ -136,6 +136,8 @@ private:
 
     void refresh() const;
     void rebuild() const;
+    // Takes entries in list order, their moments set, and lays out the subsequences.
+    void fill(std::vector<Entry> entries) const;
     void countDisorder() const;
     bool isOrdered() const;
     size_t disorderAround(size_t position) const;
