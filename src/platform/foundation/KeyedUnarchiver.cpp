@@ -138,7 +138,7 @@ private:
     // Decodes an object of the property list once; later calls answer the same value.
     ArchiveValue decodeObject(uint64_t object);
     ArchiveValue decodeFresh(uint64_t object);
-    ArchiveValue decodeClassed(uint64_t object);
+    ArchiveValue decodeClassed(const Reader::Dictionary &entries);
     const ArchiveClass *archiveClass(uint64_t uid);
     ArchiveValue decodeArray(const Reader::Dictionary &object, const QString &className);
     ArchiveValue decodeDictionary(const Reader::Dictionary &object, const QString &className);
@@ -283,6 +283,9 @@ ArchiveValue KeyedUnarchiver::Private::decodeFresh(uint64_t object)
     auto valueOrFail = [this](const auto &read, auto make) {
         return read ? make(*read) : failDamaged({});
     };
+    // Most objects are archived objects, read first.
+    if (const std::optional<Reader::Dictionary> entries = reader.dictionary(object))
+        return decodeClassed(*entries);
     switch (reader.type(object)) {
     case Reader::Type::Bool:
         return valueOrFail(reader.boolean(object), ArchiveValue::boolean);
@@ -297,8 +300,7 @@ ArchiveValue KeyedUnarchiver::Private::decodeFresh(uint64_t object)
         return sizedValue(reader.data(object), ArchiveValue::data, {});
     case Reader::Type::String:
         return sizedValue(reader.string(object), ArchiveValue::string, {});
-    case Reader::Type::Dictionary:
-        return decodeClassed(object);
+    case Reader::Type::Dictionary: // one whose entries do not fit in the data
     case Reader::Type::Uid:
     case Reader::Type::Array:
     case Reader::Type::Invalid:
@@ -336,16 +338,13 @@ ArchiveValue KeyedUnarchiver::Private::sizedValue(const std::optional<T> &read, 
     return spend(static_cast<uint64_t>(read->size())) ? make(*read) : ArchiveValue();
 }
 
-ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
+ArchiveValue KeyedUnarchiver::Private::decodeClassed(const Reader::Dictionary &entries)
 {
-    const std::optional<Reader::Dictionary> entries = reader.dictionary(object);
-    if (!entries)
-        return failDamaged({});
     // Every look-up of a key passes over the object's keys.
-    if (!spend(entries->keys.count))
+    if (!spend(entries.keys.count))
         return {};
     static const QString classKey = kClassReference.toString();
-    const std::optional<uint64_t> classRef = objectValue(*entries, classKey);
+    const std::optional<uint64_t> classRef = objectValue(entries, classKey);
     const std::optional<uint64_t> classUid = classRef ? reader.uid(*classRef) : std::nullopt;
     if (!classUid) {
         fail(QStringLiteral("An object in the archive has no class."));
@@ -356,29 +355,29 @@ ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
         return {};
     switch (archiveClass->kind) {
     case ClassKind::Array:
-        return decodeArray(*entries, archiveClass->name);
+        return decodeArray(entries, archiveClass->name);
     case ClassKind::Dictionary:
-        return decodeDictionary(*entries, archiveClass->name);
+        return decodeDictionary(entries, archiveClass->name);
     case ClassKind::Date: {
-        const std::optional<uint64_t> time = reader.valueForKey(*entries, kTime);
+        const std::optional<uint64_t> time = reader.valueForKey(entries, kTime);
         const std::optional<double> seconds =
             time ? numberFor(*time, kTime.toString()) : std::nullopt;
         return seconds ? ArchiveValue::date(Date(*seconds)) : failDamaged(archiveClass->name);
     }
     case ClassKind::String: {
-        const std::optional<uint64_t> text = reader.valueForKey(*entries, kString);
+        const std::optional<uint64_t> text = reader.valueForKey(entries, kString);
         return sizedValue(text ? reader.string(*text) : std::nullopt, ArchiveValue::string,
                           archiveClass->name);
     }
     case ClassKind::Data: {
-        const std::optional<uint64_t> bytes = reader.valueForKey(*entries, kData);
+        const std::optional<uint64_t> bytes = reader.valueForKey(entries, kData);
         return sizedValue(bytes ? reader.data(*bytes) : std::nullopt, ArchiveValue::data,
                           archiveClass->name);
     }
     case ClassKind::Registered:
         break;
     }
-    return decodeRegistered(*entries, *archiveClass);
+    return decodeRegistered(entries, *archiveClass);
 }
 
 const ArchiveClass *KeyedUnarchiver::Private::archiveClass(uint64_t uid)
