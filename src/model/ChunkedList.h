@@ -344,9 +344,12 @@ private:
     }
 
     // Splits chunk when it holds too many items; merges it with a neighbour when it holds too
-    // few. Chunks before the one before it keep their places; the index waits for reindex().
+    // few. Chunks before the one before it keep their places; the index waits for reindex(). A
+    // chunk already merged away (every item of the last chunks removed) is past the end.
     void reshape(size_t chunk)
     {
+        if (chunk >= m_chunks.size())
+            return;
         const size_t size = m_chunks[chunk]->items.size();
         if (size > kMax) {
             rebuild(chunk, chunk + 1);

@@ -205,24 +205,33 @@ TEST(StampUndoWalkTest, TextAndBothStampListsAgreeThroughEditsUndoAndRedo)
             return std::uniform_int_distribution<uint32_t>(0, below - 1)(random);
         };
         std::vector<PlainNote> states{note.plain};
+        const auto edit = [&](uint32_t location, uint32_t length, const QString &replacement,
+                              bool pasted) {
+            note.edit(location, length, replacement, pasted);
+            note.expectAgreement(note.plain, "edit", int(states.size()));
+            states.push_back(note.plain);
+        };
         for (int step = 0; step < 60; ++step) {
             const uint32_t caret = pick(note.length() + 1);
             const uint32_t selected = std::min(pick(3) == 0 ? pick(40) : 0u, note.length() - caret);
             switch (step % 4) {
             case 0: // typing, now and then over a selection
             case 1:
-                note.edit(caret, selected, QStringLiteral("x"), false);
+                ASSERT_NO_FATAL_FAILURE(edit(caret, selected, QStringLiteral("x"), false));
                 break;
             case 2: // a paste of up to 2,000 characters
-                note.edit(caret, selected, longParagraph(1 + int(pick(2000))), true);
+                ASSERT_NO_FATAL_FAILURE(
+                    edit(caret, selected, longParagraph(1 + int(pick(2000))), true));
                 break;
             case 3: // deleting up to 4,000 characters
-                note.edit(caret, std::min(1 + pick(4000), note.length() - caret), QString(), false);
+                ASSERT_NO_FATAL_FAILURE(
+                    edit(caret, std::min(1 + pick(4000), note.length() - caret), QString(), false));
                 break;
             }
-            ASSERT_NO_FATAL_FAILURE(note.expectAgreement(note.plain, "edit", step));
-            states.push_back(note.plain);
         }
+        // Everything deleted, then typed afresh.
+        ASSERT_NO_FATAL_FAILURE(edit(0, note.length(), QString(), false));
+        ASSERT_NO_FATAL_FAILURE(edit(0, 0, QStringLiteral("x"), false));
         for (size_t step = states.size() - 1; step-- > 0;) {
             note.undo.undo();
             ASSERT_NO_FATAL_FAILURE(note.expectAgreement(states[step], "undo", int(step)));
