@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -18,10 +19,23 @@ public:
     size_t start() const { return m_sizes->prefix(m_ordinal); }
 
 private:
-    template <class, class>
+    template <class, class, class>
     friend class ChunkedList;
     const FenwickTree *m_sizes = nullptr;
     size_t m_ordinal = 0;
+};
+
+// The key of a list whose chunks are searched by nothing.
+struct Unkeyed
+{
+    struct Key
+    {
+    };
+    template <class T>
+    Key operator()(const T &) const
+    {
+        return {};
+    }
 };
 
 // The placement of a list whose items need not know where they are.
@@ -40,10 +54,13 @@ struct Unplaced
 // insertion or a removal moves the items of one chunk (and, when a chunk splits or merges with a
 // neighbour, walks the chunks once), a position is found in logarithmic time, and a walk costs a
 // constant per item. Placement is told where each item lands after every move (place: its chunk
-// and slot) and when it leaves the list (release: the position it had).
-template <class T, class Placement = Unplaced>
+// and slot) and when it leaves the list (release: the position it had). KeyOf gives the key of
+// an item that partitionPoint() searches by; the key of each chunk's last item is kept next to
+// the chunks' sizes, so that the search only reads the items of the chunk it ends in.
+template <class T, class Placement = Unplaced, class KeyOf = Unkeyed>
 class ChunkedList
 {
+    using Key = std::invoke_result_t<KeyOf, const T &>;
     struct Chunk : ListChunk
     {
         std::vector<T> items;
@@ -141,20 +158,21 @@ public:
     }
     size_t positionOf(const Iterator &it) const { return m_sizes.prefix(it.m_chunk) + it.m_slot; }
 
-    // The first item that fails pred, in a list whose items passing pred all come before those
-    // failing it; the end when all pass.
+    // The first item whose key fails pred, in a list whose items passing pred all come before
+    // those failing it; the end when all pass.
     template <class Pred>
     Iterator partitionPoint(Pred pred) const
     {
-        const auto chunk =
-            std::partition_point(m_chunks.begin(), m_chunks.end(),
-                                 [&pred](const auto &c) { return pred(c->items.back()); });
-        if (chunk == m_chunks.end())
+        const auto summary =
+            std::partition_point(m_summaries.begin(), m_summaries.end(),
+                                 [&pred](const Summary &s) { return pred(s.lastKey); });
+        if (summary == m_summaries.end())
             return end();
-        const std::vector<T> &items = (*chunk)->items;
-        const auto slot = std::partition_point(items.begin(), items.end(), pred) - items.begin();
-        return {&m_chunks, static_cast<size_t>(chunk - m_chunks.begin()),
-                static_cast<size_t>(slot)};
+        const auto chunk = static_cast<size_t>(summary - m_summaries.begin());
+        const std::vector<T> &items = m_chunks[chunk]->items;
+        const auto slot = std::partition_point(
+            items.begin(), items.end(), [&pred](const T &item) { return pred(KeyOf()(item)); });
+        return {&m_chunks, chunk, static_cast<size_t>(slot - items.begin())};
     }
 
     // A copy of the items, in order.
@@ -166,7 +184,7 @@ public:
         m_size = items.size();
         m_chunks = piecesOf(items);
         for (const std::unique_ptr<Chunk> &chunk : m_chunks)
-            m_counts.push_back(chunk->items.size());
+            m_summaries.push_back(summaryOf(*chunk));
         m_staleFrom = 0;
         reindex();
     }
@@ -182,7 +200,7 @@ public:
             }
         }
         m_chunks.clear();
-        m_counts.clear();
+        m_summaries.clear();
         m_size = 0;
         reindex();
     }
@@ -201,7 +219,7 @@ public:
             return;
         if (m_chunks.empty()) {
             m_chunks.push_back(makeChunk());
-            m_counts.push_back(0);
+            m_summaries.emplace_back();
             m_staleFrom = 0;
         }
         size_t chunk = m_chunks.size() - 1;
@@ -236,10 +254,10 @@ public:
         placeFrom(*m_chunks[last], 0);
         m_chunks.erase(m_chunks.begin() + static_cast<std::ptrdiff_t>(first + 1),
                        m_chunks.begin() + static_cast<std::ptrdiff_t>(last));
-        m_counts.erase(m_counts.begin() + static_cast<std::ptrdiff_t>(first + 1),
-                       m_counts.begin() + static_cast<std::ptrdiff_t>(last));
-        m_counts[first] = m_chunks[first]->items.size();
-        m_counts[first + 1] = m_chunks[first + 1]->items.size();
+        m_summaries.erase(m_summaries.begin() + static_cast<std::ptrdiff_t>(first + 1),
+                          m_summaries.begin() + static_cast<std::ptrdiff_t>(last));
+        m_summaries[first] = summaryOf(*m_chunks[first]);
+        m_summaries[first + 1] = summaryOf(*m_chunks[first + 1]);
         m_staleFrom = std::min(m_staleFrom, first);
         reshape(first + 1);
         reshape(first);
@@ -266,7 +284,7 @@ public:
             for (; read < c.items.size(); ++read)
                 c.items[kept++] = std::move(c.items[read]);
             c.items.resize(kept);
-            m_counts[chunk] = kept;
+            m_summaries[chunk] = summaryOf(c);
             placeFrom(c, firstSlot);
             touched.push_back(chunk);
         }
@@ -287,6 +305,7 @@ public:
         Placement::release(c.items[slot], c, position);
         T old = std::exchange(c.items[slot], std::move(item));
         Placement::place(c.items[slot], c, static_cast<uint32_t>(slot));
+        m_summaries[chunk] = summaryOf(c);
         return old;
     }
 
@@ -333,7 +352,7 @@ private:
     {
         placeFrom(*m_chunks[chunk], slot);
         const size_t size = m_chunks[chunk]->items.size();
-        m_counts[chunk] = size;
+        m_summaries[chunk] = summaryOf(*m_chunks[chunk]);
         const bool inShape = size <= kMax && (size >= kMin || (m_chunks.size() == 1 && size > 0));
         if (inShape && m_staleFrom == kNone) {
             m_sizes.add(chunk, delta);
@@ -358,7 +377,7 @@ private:
             rebuild(first, first + 2);
         } else if (size == 0) {
             m_chunks.clear();
-            m_counts.clear();
+            m_summaries.clear();
             m_staleFrom = 0;
         }
     }
@@ -373,16 +392,16 @@ private:
                          std::make_move_iterator(from.end()));
         }
         Chunks pieces = piecesOf(items);
-        std::vector<size_t> counts;
+        std::vector<Summary> summaries;
         for (const std::unique_ptr<Chunk> &piece : pieces)
-            counts.push_back(piece->items.size());
+            summaries.push_back(summaryOf(*piece));
         const auto at = static_cast<std::ptrdiff_t>(first);
         const auto replaced = static_cast<std::ptrdiff_t>(last - first);
         m_chunks.erase(m_chunks.begin() + at, m_chunks.begin() + at + replaced);
         m_chunks.insert(m_chunks.begin() + at, std::make_move_iterator(pieces.begin()),
                         std::make_move_iterator(pieces.end()));
-        m_counts.erase(m_counts.begin() + at, m_counts.begin() + at + replaced);
-        m_counts.insert(m_counts.begin() + at, counts.begin(), counts.end());
+        m_summaries.erase(m_summaries.begin() + at, m_summaries.begin() + at + replaced);
+        m_summaries.insert(m_summaries.begin() + at, summaries.begin(), summaries.end());
         m_staleFrom = std::min(m_staleFrom, first);
     }
 
@@ -413,15 +432,33 @@ private:
                  ++chunk)
                 m_chunks[chunk]->m_ordinal = chunk;
         }
-        m_sizes.assign(m_counts);
+        std::vector<size_t> sizes;
+        sizes.reserve(m_summaries.size());
+        for (const Summary &summary : m_summaries)
+            sizes.push_back(summary.size);
+        m_sizes.assign(sizes);
         m_staleFrom = kNone;
+    }
+
+    // What the index keeps of a chunk.
+    struct Summary
+    {
+        size_t size = 0;
+        Key lastKey{};
+    };
+
+    static Summary summaryOf(const Chunk &chunk)
+    {
+        if (chunk.items.empty())
+            return {};
+        return {chunk.items.size(), KeyOf()(chunk.items.back())};
     }
 
     static constexpr size_t kNone = SIZE_MAX;
 
-    Chunks m_chunks;              // none empty
-    std::vector<size_t> m_counts; // the chunks' sizes
-    size_t m_staleFrom = kNone;   // the first chunk whose number or size the index lacks
+    Chunks m_chunks;                  // none empty
+    std::vector<Summary> m_summaries; // one per chunk, contiguous
+    size_t m_staleFrom = kNone;       // the first chunk whose number or size the index lacks
     FenwickTree m_sizes;
     size_t m_size = 0;
 };

@@ -110,9 +110,9 @@ void EventTimeline::assign(StampList stamps)
 std::pair<size_t, size_t> EventTimeline::runAt(const Entries &entries, const Moment &moment)
 {
     const auto first =
-        entries.partitionPoint([&moment](const Entry &e) { return earlier(e.moment, moment); });
+        entries.partitionPoint([&moment](const Moment &m) { return earlier(m, moment); });
     const auto end =
-        entries.partitionPoint([&moment](const Entry &e) { return notAfter(e.moment, moment); });
+        entries.partitionPoint([&moment](const Moment &m) { return notAfter(m, moment); });
     return {entries.positionOf(first), entries.positionOf(end)};
 }
 
@@ -198,23 +198,24 @@ EventTimeline::Entries::Iterator EventTimeline::firstFailing(Pred pred) const
 {
     if (isOrdered())
         return m_entries.partitionPoint(pred);
-    return std::find_if_not(m_entries.begin(), m_entries.end(), pred);
+    return std::find_if_not(m_entries.begin(), m_entries.end(),
+                            [&pred](const Entry &e) { return pred(e.moment); });
 }
 
 size_t EventTimeline::insertionPosition(const Moment &moment) const
 {
     return m_entries.positionOf(
-        firstFailing([&moment](const Entry &e) { return inOrder(e.moment, moment); }));
+        firstFailing([&moment](const Moment &m) { return inOrder(m, moment); }));
 }
 
 EventTimeline::Entries::Iterator EventTimeline::firstAfter(const Moment &moment) const
 {
-    return firstFailing([&moment](const Entry &e) { return notAfter(e.moment, moment); });
+    return firstFailing([&moment](const Moment &m) { return notAfter(m, moment); });
 }
 
 EventTimeline::Entries::Iterator EventTimeline::firstNotBefore(const Moment &moment) const
 {
-    return firstFailing([&moment](const Entry &e) { return earlier(e.moment, moment); });
+    return firstFailing([&moment](const Moment &m) { return earlier(m, moment); });
 }
 
 void EventTimeline::insertInOrder(const WrenTimeStampPtr &stamp)
@@ -227,8 +228,8 @@ void EventTimeline::insertInOrder(const WrenTimeStampPtr &stamp)
         Entries &entries = subsequence(type);
         size_t entryPosition = 0;
         if (isOrdered()) {
-            entryPosition = entries.positionOf(entries.partitionPoint(
-                [&moment](const Entry &e) { return inOrder(e.moment, moment); }));
+            entryPosition = entries.positionOf(
+                entries.partitionPoint([&moment](const Moment &m) { return inOrder(m, moment); }));
         } else {
             const auto later =
                 std::count_if(m_entries.iteratorAt(position), m_entries.end(),
@@ -332,8 +333,8 @@ WrenTimeStampPtr EventTimeline::lastAtOrBefore(int32_t session, double offset, i
     }
     if (isOrdered() && hasSubsequence(type)) {
         const Entries &entries = subsequence(type);
-        const Entries::Iterator found = entries.partitionPoint(
-            [&moment](const Entry &e) { return notAfter(e.moment, moment); });
+        const Entries::Iterator found =
+            entries.partitionPoint([&moment](const Moment &m) { return notAfter(m, moment); });
         return found == entries.begin() ? nullptr : std::prev(found)->stamp;
     }
     return lastOfTypeBefore(after, type);
@@ -357,7 +358,7 @@ WrenTimeStampPtr EventTimeline::lastBefore(const WrenTimeStamp *stamp, int32_t t
     }
     const Entries &entries = subsequence(type);
     const Entries::Iterator found =
-        entries.partitionPoint([&moment](const Entry &e) { return earlier(e.moment, moment); });
+        entries.partitionPoint([&moment](const Moment &m) { return earlier(m, moment); });
     return found == entries.begin() ? nullptr : std::prev(found)->stamp;
 }
 

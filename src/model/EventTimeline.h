@@ -32,7 +32,12 @@ class EventTimeline
         Moment moment;
         WrenTimeStampPtr stamp;
     };
-    using Entries = ChunkedList<Entry>;
+    struct MomentOf
+    {
+        Moment operator()(const Entry &entry) const { return entry.moment; }
+    };
+    // Searched by moment.
+    using Entries = ChunkedList<Entry, Unplaced, MomentOf>;
 
 public:
     using StampList = std::vector<WrenTimeStampPtr>;
