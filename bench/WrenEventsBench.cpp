@@ -109,8 +109,8 @@ void BM_GetEventForCharacter(benchmark::State &state)
 }
 
 // Typing a character in the middle of the notes while recording: its stamp is the latest, and
-// every later entry of the per-character list is renumbered. The stamp is taken out again
-// untimed, so that every round starts from the same store.
+// it takes its place in the per-character list without renumbering the later entries. The stamp
+// is taken out again untimed, so that every round starts from the same store.
 void BM_InsertCharacterInTheMiddle(benchmark::State &state)
 {
     const std::shared_ptr<WrenEvents> store = recordedStore(state.range(0));
@@ -121,6 +121,20 @@ void BM_InsertCharacterInTheMiddle(benchmark::State &state)
         store->insertEvent(stamp, false);
         state.PauseTiming();
         store->removeEvent(stamp);
+        state.ResumeTiming();
+    }
+}
+
+// Deleting a character in the middle of the notes; it is put back untimed.
+void BM_DeleteCharacterInTheMiddle(benchmark::State &state)
+{
+    const std::shared_ptr<WrenEvents> store = recordedStore(state.range(0));
+    const auto middle = static_cast<uint32_t>(store->keyEvents().size() / 2);
+    for (auto _ : state) {
+        const WrenTimeStampPtr stamp = store->getEventForCharacter(middle);
+        store->removeEventForCharacter(middle);
+        state.PauseTiming();
+        store->insertEvent(stamp, false);
         state.ResumeTiming();
     }
 }
@@ -137,6 +151,7 @@ BENCHMARK(BM_LastEventBeforeOffsetSlides)->Apply(sizes);
 BENCHMARK(BM_LastEventBeforeEventSlides)->Apply(sizes);
 BENCHMARK(BM_GetEventForCharacter)->Apply(sizes);
 BENCHMARK(BM_InsertCharacterInTheMiddle)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeleteCharacterInTheMiddle)->Apply(sizes)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

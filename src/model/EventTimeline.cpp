@@ -15,12 +15,24 @@ bool EventTimeline::inOrder(const Moment &earlier, const Moment &later)
            (earlier.session == later.session && earlier.offset <= later.offset);
 }
 
+bool EventTimeline::earlier(const Moment &moment, const Moment &than)
+{
+    return moment.session < than.session ||
+           (moment.session == than.session && moment.offset < than.offset);
+}
+
+bool EventTimeline::notAfter(const Moment &moment, const Moment &than)
+{
+    return !(moment.session > than.session ||
+             (moment.session == than.session && moment.offset > than.offset));
+}
+
 bool EventTimeline::hasSubsequence(int32_t type)
 {
     return type == WrenTimeStampTypeKey || type == WrenTimeStampTypeSlide;
 }
 
-EventTimeline::Subsequence &EventTimeline::subsequence(int32_t type) const
+EventTimeline::Entries &EventTimeline::subsequence(int32_t type) const
 {
     return type == WrenTimeStampTypeKey ? m_keys : m_slides;
 }
@@ -33,19 +45,40 @@ void EventTimeline::refresh() const
 
 void EventTimeline::rebuild() const
 {
+    std::vector<Entry> entries;
+    entries.reserve(m_entries.size());
+    for (const Entry &entry : m_entries)
+        entries.push_back({momentOf(*entry.stamp), entry.stamp});
+    fill(std::move(entries));
+}
+
+void EventTimeline::fill(std::vector<Entry> entries) const
+{
     m_timingSeen = WrenTimeStamp::timingChangeCount();
-    m_moments.clear();
-    m_moments.reserve(m_stamps.size());
-    m_keys.clear();
-    m_slides.clear();
+    std::vector<Entry> keys;
+    std::vector<Entry> slides;
     m_disorder = 0;
-    for (const WrenTimeStampPtr &stamp : m_stamps) {
-        const Moment moment = momentOf(*stamp);
-        if (!m_moments.empty() && !inOrder(m_moments.back(), moment))
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && !inOrder(entries[i - 1].moment, entries[i].moment))
             ++m_disorder;
-        m_moments.push_back(moment);
-        if (hasSubsequence(stamp->type()))
-            subsequence(stamp->type()).push_back({moment, stamp});
+        if (entries[i].stamp->type() == WrenTimeStampTypeKey)
+            keys.push_back(entries[i]);
+        else if (entries[i].stamp->type() == WrenTimeStampTypeSlide)
+            slides.push_back(entries[i]);
+    }
+    m_entries.assign(std::move(entries));
+    m_keys.assign(std::move(keys));
+    m_slides.assign(std::move(slides));
+}
+
+void EventTimeline::countDisorder() const
+{
+    m_disorder = 0;
+    const Moment *previous = nullptr;
+    for (const Entry &entry : m_entries) {
+        if (previous && !inOrder(*previous, entry.moment))
+            ++m_disorder;
+        previous = &entry.moment;
     }
 }
 
@@ -57,84 +90,52 @@ bool EventTimeline::isOrdered() const
 size_t EventTimeline::disorderAround(size_t position) const
 {
     size_t count = 0;
-    if (position > 0 && !inOrder(m_moments[position - 1], m_moments[position]))
+    const Moment &moment = m_entries[position].moment;
+    if (position > 0 && !inOrder(m_entries[position - 1].moment, moment))
         ++count;
-    if (position + 1 < m_moments.size() && !inOrder(m_moments[position], m_moments[position + 1]))
+    if (position + 1 < m_entries.size() && !inOrder(moment, m_entries[position + 1].moment))
         ++count;
     return count;
 }
 
 void EventTimeline::assign(StampList stamps)
 {
-    m_stamps = std::move(stamps);
-    rebuild();
+    std::vector<Entry> entries;
+    entries.reserve(stamps.size());
+    for (WrenTimeStampPtr &stamp : stamps)
+        entries.push_back({momentOf(*stamp), std::move(stamp)});
+    fill(std::move(entries));
 }
 
-namespace {
-
-// Erases the entries at positions (ascending, distinct) from each of the parallel vectors.
-template <class... Vectors>
-void eraseAt(const std::vector<size_t> &positions, Vectors &...vectors)
+std::pair<size_t, size_t> EventTimeline::runAt(const Entries &entries, const Moment &moment)
 {
-    if (positions.empty())
-        return;
-    const size_t size = std::min({vectors.size()...});
-    size_t kept = positions.front();
-    size_t next = 0;
-    for (size_t i = kept; i < size; ++i) {
-        if (next < positions.size() && positions[next] == i) {
-            ++next;
-            continue;
-        }
-        ((vectors[kept] = std::move(vectors[i])), ...);
-        ++kept;
-    }
-    (vectors.resize(kept), ...);
+    const auto first =
+        entries.partitionPoint([&moment](const Moment &m) { return earlier(m, moment); });
+    const auto end =
+        entries.partitionPoint([&moment](const Moment &m) { return notAfter(m, moment); });
+    return {entries.positionOf(first), entries.positionOf(end)};
 }
 
-} // namespace
-
-template <class Sequence>
-std::pair<size_t, size_t> EventTimeline::runAt(const Sequence &sequence, const Moment &moment)
+std::optional<size_t> EventTimeline::lastAt(const Entries &entries, const Moment &moment,
+                                            const WrenTimeStamp *stamp)
 {
-    const auto earlier = [&moment](const auto &entry) {
-        const Moment &m = momentIn(entry);
-        return m.session < moment.session ||
-               (m.session == moment.session && m.offset < moment.offset);
-    };
-    const auto notAfter = [&moment](const auto &entry) {
-        const Moment &m = momentIn(entry);
-        return m.session < moment.session ||
-               (m.session == moment.session && !(m.offset > moment.offset));
-    };
-    const auto first = std::partition_point(sequence.begin(), sequence.end(), earlier);
-    const auto end = std::partition_point(first, sequence.end(), notAfter);
-    return {static_cast<size_t>(first - sequence.begin()),
-            static_cast<size_t>(end - sequence.begin())};
-}
-
-template <class Sequence, class StampAt>
-std::optional<size_t> EventTimeline::lastAt(const Sequence &sequence, const Moment &moment,
-                                            const WrenTimeStamp *stamp, StampAt stampAt)
-{
-    const auto [first, end] = runAt(sequence, moment);
+    const auto [first, end] = runAt(entries, moment);
+    Entries::Iterator it = entries.iteratorAt(end);
     for (size_t i = end; i-- > first;) {
-        if (stampAt(i) == stamp)
+        if ((--it)->stamp.get() == stamp)
             return i;
     }
     return std::nullopt;
 }
 
-template <class Sequence, class StampAt>
-std::vector<size_t> EventTimeline::positionsOf(const Sequence &sequence, const RemovedSet &removed,
-                                               StampAt stampAt)
+std::vector<size_t> EventTimeline::positionsOf(const Entries &entries, const RemovedSet &removed)
 {
     // Every occurrence of a stamp lies in the run of its moment: only those runs are searched,
     // each once.
     std::vector<std::pair<size_t, size_t>> runs;
     runs.reserve(removed.size());
     for (const WrenTimeStamp *stamp : removed) {
-        const std::pair<size_t, size_t> run = runAt(sequence, momentOf(*stamp));
+        const std::pair<size_t, size_t> run = runAt(entries, momentOf(*stamp));
         if (run.first < run.second)
             runs.push_back(run);
     }
@@ -142,11 +143,25 @@ std::vector<size_t> EventTimeline::positionsOf(const Sequence &sequence, const R
     std::vector<size_t> positions;
     size_t searched = 0;
     for (const auto &[first, end] : runs) {
-        for (size_t i = std::max(first, searched); i < end; ++i) {
-            if (removed.count(stampAt(i)) > 0)
+        size_t i = std::max(first, searched);
+        for (Entries::Iterator it = entries.iteratorAt(i); i < end; ++i, ++it) {
+            if (removed.count(it->stamp.get()) > 0)
                 positions.push_back(i);
         }
         searched = std::max(searched, end);
+    }
+    return positions;
+}
+
+std::vector<size_t> EventTimeline::positionsByScan(const Entries &entries,
+                                                   const RemovedSet &removed)
+{
+    std::vector<size_t> positions;
+    size_t i = 0;
+    for (const Entry &entry : entries) {
+        if (removed.count(entry.stamp.get()) > 0)
+            positions.push_back(i);
+        ++i;
     }
     return positions;
 }
@@ -156,70 +171,51 @@ void EventTimeline::removeAll(const RemovedSet &removed)
     refresh();
     if (removed.empty())
         return;
-    if (isOrdered())
-        removeAllInOrder(removed);
-    else
-        removeAllByScan(removed);
-}
-
-void EventTimeline::removeAllInOrder(const RemovedSet &removed)
-{
     // Taking stamps out of a list in order leaves it in order.
-    eraseAt(positionsOf(m_moments, removed, [this](size_t i) { return m_stamps[i].get(); }),
-            m_stamps, m_moments);
-    for (Subsequence *entries : {&m_keys, &m_slides}) {
-        eraseAt(positionsOf(*entries, removed,
-                            [entries](size_t i) { return (*entries)[i].stamp.get(); }),
-                *entries);
-    }
-}
-
-void EventTimeline::removeAllByScan(const RemovedSet &removed)
-{
-    const auto isRemoved = [&removed](const WrenTimeStamp *stamp) {
-        return removed.count(stamp) > 0;
-    };
-    size_t kept = 0;
-    for (size_t i = 0; i < m_stamps.size(); ++i) {
-        if (isRemoved(m_stamps[i].get()))
-            continue;
-        if (kept != i) {
-            m_stamps[kept] = std::move(m_stamps[i]);
-            m_moments[kept] = m_moments[i];
-        }
-        ++kept;
-    }
-    m_stamps.resize(kept);
-    m_moments.resize(kept);
-    for (Subsequence *entries : {&m_keys, &m_slides})
-        std::erase_if(*entries,
-                      [&](const TypedEntry &entry) { return isRemoved(entry.stamp.get()); });
-    m_disorder = 0;
-    for (size_t i = 1; i < m_moments.size(); ++i) {
-        if (!inOrder(m_moments[i - 1], m_moments[i]))
-            ++m_disorder;
-    }
+    const bool ordered = isOrdered();
+    const auto positions = ordered ? positionsOf : positionsByScan;
+    for (Entries *entries : {&m_entries, &m_keys, &m_slides})
+        entries->eraseAt(positions(*entries, removed));
+    if (!ordered)
+        countDisorder();
 }
 
 void EventTimeline::append(const WrenTimeStampPtr &stamp)
 {
     refresh();
     const Moment moment = momentOf(*stamp);
-    if (!m_moments.empty() && !inOrder(m_moments.back(), moment))
+    if (!m_entries.empty() && !inOrder(m_entries.back().moment, moment))
         ++m_disorder;
-    m_stamps.push_back(stamp);
-    m_moments.push_back(moment);
-    if (hasSubsequence(stamp->type()))
-        subsequence(stamp->type()).push_back({moment, stamp});
+    m_entries.insert(m_entries.size(), {moment, stamp});
+    if (hasSubsequence(stamp->type())) {
+        Entries &entries = subsequence(stamp->type());
+        entries.insert(entries.size(), {moment, stamp});
+    }
+}
+
+template <class Pred>
+EventTimeline::Entries::Iterator EventTimeline::firstFailing(Pred pred) const
+{
+    if (isOrdered())
+        return m_entries.partitionPoint(pred);
+    return std::find_if_not(m_entries.begin(), m_entries.end(),
+                            [&pred](const Entry &e) { return pred(e.moment); });
 }
 
 size_t EventTimeline::insertionPosition(const Moment &moment) const
 {
-    const auto passes = [&moment](const Moment &m) { return inOrder(m, moment); };
-    const auto found = isOrdered()
-                           ? std::partition_point(m_moments.begin(), m_moments.end(), passes)
-                           : std::find_if_not(m_moments.begin(), m_moments.end(), passes);
-    return static_cast<size_t>(found - m_moments.begin());
+    return m_entries.positionOf(
+        firstFailing([&moment](const Moment &m) { return inOrder(m, moment); }));
+}
+
+EventTimeline::Entries::Iterator EventTimeline::firstAfter(const Moment &moment) const
+{
+    return firstFailing([&moment](const Moment &m) { return notAfter(m, moment); });
+}
+
+EventTimeline::Entries::Iterator EventTimeline::firstNotBefore(const Moment &moment) const
+{
+    return firstFailing([&moment](const Moment &m) { return earlier(m, moment); });
 }
 
 void EventTimeline::insertInOrder(const WrenTimeStampPtr &stamp)
@@ -229,28 +225,23 @@ void EventTimeline::insertInOrder(const WrenTimeStampPtr &stamp)
     const size_t position = insertionPosition(moment);
     const int32_t type = stamp->type();
     if (hasSubsequence(type)) {
-        Subsequence &entries = subsequence(type);
+        Entries &entries = subsequence(type);
         size_t entryPosition = 0;
         if (isOrdered()) {
-            const auto passes = [&moment](const TypedEntry &e) {
-                return inOrder(e.moment, moment);
-            };
-            entryPosition = static_cast<size_t>(
-                std::partition_point(entries.begin(), entries.end(), passes) - entries.begin());
+            entryPosition = entries.positionOf(
+                entries.partitionPoint([&moment](const Moment &m) { return inOrder(m, moment); }));
         } else {
-            const auto later = std::count_if(
-                m_stamps.begin() + static_cast<std::ptrdiff_t>(position), m_stamps.end(),
-                [type](const WrenTimeStampPtr &s) { return s->type() == type; });
+            const auto later =
+                std::count_if(m_entries.iteratorAt(position), m_entries.end(),
+                              [type](const Entry &e) { return e.stamp->type() == type; });
             entryPosition = entries.size() - static_cast<size_t>(later);
         }
-        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(entryPosition),
-                       {moment, stamp});
+        entries.insert(entryPosition, {moment, stamp});
     }
-    if (position > 0 && position < m_moments.size() &&
-        !inOrder(m_moments[position - 1], m_moments[position]))
+    if (position > 0 && position < m_entries.size() &&
+        !inOrder(m_entries[position - 1].moment, m_entries[position].moment))
         --m_disorder;
-    m_stamps.insert(m_stamps.begin() + static_cast<std::ptrdiff_t>(position), stamp);
-    m_moments.insert(m_moments.begin() + static_cast<std::ptrdiff_t>(position), moment);
+    m_entries.insert(position, {moment, stamp});
     m_disorder += disorderAround(position);
 }
 
@@ -262,20 +253,19 @@ bool EventTimeline::removeLast(const WrenTimeStamp *stamp)
     std::optional<size_t> entry;
     if (isOrdered()) {
         const Moment moment = momentOf(*stamp);
-        found = lastAt(m_moments, moment, stamp, [this](size_t i) { return m_stamps[i].get(); });
-        if (found && hasSubsequence(type)) {
-            const Subsequence &entries = subsequence(type);
-            entry = lastAt(entries, moment, stamp,
-                           [&entries](size_t i) { return entries[i].stamp.get(); });
-        }
+        found = lastAt(m_entries, moment, stamp);
+        if (found && hasSubsequence(type))
+            entry = lastAt(subsequence(type), moment, stamp);
     } else {
         size_t laterOfType = 0;
-        for (size_t i = m_stamps.size(); i-- > 0;) {
-            if (m_stamps[i].get() == stamp) {
+        Entries::Iterator it = m_entries.end();
+        for (size_t i = m_entries.size(); i-- > 0;) {
+            const WrenTimeStamp *candidate = (--it)->stamp.get();
+            if (candidate == stamp) {
                 found = i;
                 break;
             }
-            if (m_stamps[i]->type() == type)
+            if (candidate->type() == type)
                 ++laterOfType;
         }
         if (found && hasSubsequence(type))
@@ -286,130 +276,99 @@ bool EventTimeline::removeLast(const WrenTimeStamp *stamp)
 
     const size_t position = *found;
     m_disorder -= disorderAround(position);
-    if (entry) {
-        Subsequence &entries = subsequence(type);
-        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(*entry));
-    }
-    m_stamps.erase(m_stamps.begin() + static_cast<std::ptrdiff_t>(position));
-    m_moments.erase(m_moments.begin() + static_cast<std::ptrdiff_t>(position));
-    if (position > 0 && position < m_moments.size() &&
-        !inOrder(m_moments[position - 1], m_moments[position]))
+    if (entry)
+        subsequence(type).erase(*entry);
+    m_entries.erase(position);
+    if (position > 0 && position < m_entries.size() &&
+        !inOrder(m_entries[position - 1].moment, m_entries[position].moment))
         ++m_disorder;
     return true;
 }
 
-size_t EventTimeline::positionAfter(const Moment &moment) const
+EventTimeline::Entries::Iterator EventTimeline::find(const WrenTimeStamp *stamp) const
 {
-    const auto notAfter = [&moment](const Moment &m) {
-        return !(m.session > moment.session ||
-                 (m.session == moment.session && m.offset > moment.offset));
-    };
-    const auto found = isOrdered()
-                           ? std::partition_point(m_moments.begin(), m_moments.end(), notAfter)
-                           : std::find_if_not(m_moments.begin(), m_moments.end(), notAfter);
-    return static_cast<size_t>(found - m_moments.begin());
+    refresh();
+    const auto isStamp = [stamp](const Entry &e) { return e.stamp.get() == stamp; };
+    if (!isOrdered())
+        return std::find_if(m_entries.begin(), m_entries.end(), isStamp);
+    // Only the run of stamps at the same moment can hold it.
+    const Moment moment = momentOf(*stamp);
+    for (Entries::Iterator it = firstNotBefore(moment);
+         it != m_entries.end() && it->moment.session == moment.session &&
+         !(it->moment.offset > moment.offset);
+         ++it) {
+        if (isStamp(*it))
+            return it;
+    }
+    return m_entries.end();
 }
 
 std::optional<size_t> EventTimeline::indexOf(const WrenTimeStamp *stamp) const
 {
-    refresh();
-    if (!isOrdered()) {
-        const auto found =
-            std::find_if(m_stamps.begin(), m_stamps.end(),
-                         [stamp](const WrenTimeStampPtr &s) { return s.get() == stamp; });
-        if (found == m_stamps.end())
-            return std::nullopt;
-        return static_cast<size_t>(found - m_stamps.begin());
+    const Entries::Iterator found = find(stamp);
+    if (found == m_entries.end())
+        return std::nullopt;
+    return m_entries.positionOf(found);
+}
+
+WrenTimeStampPtr EventTimeline::lastOfTypeBefore(Entries::Iterator end, int32_t type) const
+{
+    while (end != m_entries.begin()) {
+        if ((--end)->stamp->type() == type || type < 0)
+            return end->stamp;
     }
-    // Only the run of stamps at the same moment can hold it.
-    const Moment moment = momentOf(*stamp);
-    const auto earlier = [&moment](const Moment &m) {
-        return m.session < moment.session ||
-               (m.session == moment.session && m.offset < moment.offset);
-    };
-    size_t position = static_cast<size_t>(
-        std::partition_point(m_moments.begin(), m_moments.end(), earlier) - m_moments.begin());
-    for (; position < m_moments.size() && m_moments[position].session == moment.session &&
-           !(m_moments[position].offset > moment.offset);
-         ++position) {
-        if (m_stamps[position].get() == stamp)
-            return position;
-    }
-    return std::nullopt;
+    return nullptr;
 }
 
 WrenTimeStampPtr EventTimeline::lastAtOrBefore(int32_t session, double offset, int32_t type) const
 {
     refresh();
     const Moment moment{session, offset};
-    const size_t position = positionAfter(moment);
-    if (type == WrenTimeStampTypeSlide && position < m_stamps.size()) {
-        const WrenTimeStamp &next = *m_stamps[position];
-        if (next.type() == WrenTimeStampTypeSlide && next.session() == session &&
-            offset >= next.offset() - kSlideLookAhead)
-            return m_stamps[position];
+    const Entries::Iterator after = firstAfter(moment);
+    if (type == WrenTimeStampTypeSlide && after != m_entries.end()) {
+        const WrenTimeStampPtr &next = after->stamp;
+        if (next->type() == WrenTimeStampTypeSlide && next->session() == session &&
+            offset >= next->offset() - kSlideLookAhead)
+            return next;
     }
-    if (type < 0)
-        return position > 0 ? m_stamps[position - 1] : nullptr;
     if (isOrdered() && hasSubsequence(type)) {
-        const Subsequence &entries = subsequence(type);
-        const auto notAfter = [&moment](const TypedEntry &e) {
-            return !(e.moment.session > moment.session ||
-                     (e.moment.session == moment.session && e.moment.offset > moment.offset));
-        };
-        const auto found = std::partition_point(entries.begin(), entries.end(), notAfter);
+        const Entries &entries = subsequence(type);
+        const Entries::Iterator found =
+            entries.partitionPoint([&moment](const Moment &m) { return notAfter(m, moment); });
         return found == entries.begin() ? nullptr : std::prev(found)->stamp;
     }
-    for (size_t i = position; i-- > 0;) {
-        if (m_stamps[i]->type() == type)
-            return m_stamps[i];
-    }
-    return nullptr;
+    return lastOfTypeBefore(after, type);
 }
 
 WrenTimeStampPtr EventTimeline::lastBefore(const WrenTimeStamp *stamp, int32_t type) const
 {
-    const std::optional<size_t> position = indexOf(stamp);
-    if (!position)
+    Entries::Iterator it = find(stamp);
+    if (it == m_entries.end())
         return nullptr;
-    if (type < 0)
-        return *position > 0 ? m_stamps[*position - 1] : nullptr;
-    if (isOrdered() && hasSubsequence(type)) {
-        // Stamps at the same moment: their list order decides. Before them, the subsequence does.
-        const Moment moment = momentOf(*stamp);
-        for (size_t i = *position; i-- > 0;) {
-            if (m_moments[i].session != moment.session || m_moments[i].offset < moment.offset)
-                break;
-            if (m_stamps[i]->type() == type)
-                return m_stamps[i];
-        }
-        const Subsequence &entries = subsequence(type);
-        const auto earlier = [&moment](const TypedEntry &e) {
-            return e.moment.session < moment.session ||
-                   (e.moment.session == moment.session && e.moment.offset < moment.offset);
-        };
-        const auto found = std::partition_point(entries.begin(), entries.end(), earlier);
-        return found == entries.begin() ? nullptr : std::prev(found)->stamp;
+    if (type < 0 || !isOrdered() || !hasSubsequence(type))
+        return lastOfTypeBefore(it, type);
+    // Stamps at the same moment: their list order decides. Before them, the subsequence does.
+    const Moment moment = momentOf(*stamp);
+    while (it != m_entries.begin()) {
+        const Entry &before = *--it;
+        if (before.moment.session != moment.session || before.moment.offset < moment.offset)
+            break;
+        if (before.stamp->type() == type)
+            return before.stamp;
     }
-    for (size_t i = *position; i-- > 0;) {
-        if (m_stamps[i]->type() == type)
-            return m_stamps[i];
-    }
-    return nullptr;
+    const Entries &entries = subsequence(type);
+    const Entries::Iterator found =
+        entries.partitionPoint([&moment](const Moment &m) { return earlier(m, moment); });
+    return found == entries.begin() ? nullptr : std::prev(found)->stamp;
 }
 
 WrenTimeStampPtr EventTimeline::last(int32_t type) const
 {
-    if (hasSubsequence(type)) {
-        refresh();
-        const Subsequence &entries = subsequence(type);
-        return entries.empty() ? nullptr : entries.back().stamp;
-    }
-    for (size_t i = m_stamps.size(); i-- > 0;) {
-        if (type < 0 || m_stamps[i]->type() == type)
-            return m_stamps[i];
-    }
-    return nullptr;
+    if (!hasSubsequence(type))
+        return lastOfTypeBefore(m_entries.end(), type);
+    refresh();
+    const Entries &entries = subsequence(type);
+    return entries.empty() ? nullptr : entries.back().stamp;
 }
 
 std::vector<WrenTimeStampPtr> EventTimeline::slideStamps() const
@@ -417,7 +376,33 @@ std::vector<WrenTimeStampPtr> EventTimeline::slideStamps() const
     refresh();
     std::vector<WrenTimeStampPtr> slides;
     slides.reserve(m_slides.size());
-    for (const TypedEntry &entry : m_slides)
+    for (const Entry &entry : m_slides)
         slides.push_back(entry.stamp);
     return slides;
+}
+
+std::optional<size_t> EventTimeline::firstLaterThan(int32_t session, double offset) const
+{
+    refresh();
+    const Entries::Iterator after = firstAfter({session, offset});
+    return after != m_entries.end() ? std::optional<size_t>(m_entries.positionOf(after))
+                                    : std::nullopt;
+}
+
+std::optional<size_t> EventTimeline::lastEarlierThan(int32_t session, double offset) const
+{
+    refresh();
+    const Moment moment{session, offset};
+    if (isOrdered()) {
+        const Entries::Iterator notBefore = firstNotBefore(moment);
+        return notBefore != m_entries.begin()
+                   ? std::optional<size_t>(m_entries.positionOf(std::prev(notBefore)))
+                   : std::nullopt;
+    }
+    Entries::Iterator it = m_entries.end();
+    for (size_t i = m_entries.size(); i-- > 0;) {
+        if (earlier((--it)->moment, moment))
+            return i;
+    }
+    return std::nullopt;
 }

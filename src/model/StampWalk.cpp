@@ -2,33 +2,14 @@
 
 #include <algorithm>
 
-StampWalk::StampWalk(const StampList &stamps, int32_t session, double now, float speed)
+StampWalk::StampWalk(const EventTimeline &stamps, int32_t session, double now, float speed)
     : m_stamps(stamps), m_session(session), m_now(now), m_speed(speed == 0.0f ? 1.0f : speed)
 {}
 
 std::optional<size_t> StampWalk::firstAhead() const
 {
-    const auto ahead = [this](const WrenTimeStamp &stamp) {
-        if (stamp.session() != m_session)
-            return backwards() ? stamp.session() < m_session : stamp.session() > m_session;
-        return backwards() ? stamp.offset() < m_now : stamp.offset() > m_now;
-    };
-    std::optional<size_t> found;
-    if (backwards()) {
-        for (size_t i = m_stamps.size(); i-- > 0;) {
-            if (ahead(*m_stamps[i])) {
-                found = i;
-                break;
-            }
-        }
-    } else {
-        for (size_t i = 0; i < m_stamps.size(); ++i) {
-            if (ahead(*m_stamps[i])) {
-                found = i;
-                break;
-            }
-        }
-    }
+    const std::optional<size_t> found = backwards() ? m_stamps.lastEarlierThan(m_session, m_now)
+                                                    : m_stamps.firstLaterThan(m_session, m_now);
     if (found && m_stamps[*found]->session() != m_session)
         return std::nullopt;
     return found;

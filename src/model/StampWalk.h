@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/EventTimeline.h"
 #include "model/WrenTimeStamp.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 // How playback moves through the chronological list of stamps from a moment of the session
 // that plays: which stamp comes next in the direction of play, and how long until its moment
@@ -14,8 +14,6 @@
 class StampWalk
 {
 public:
-    using StampList = std::vector<WrenTimeStampPtr>;
-
     struct Step
     {
         enum class Kind {
@@ -29,7 +27,7 @@ public:
         double interval = 0.0;
     };
 
-    StampWalk(const StampList &stamps, int32_t session, double now, float speed);
+    StampWalk(const EventTimeline &stamps, int32_t session, double now, float speed);
 
     // The first stamp of the session after now in the direction of play; none when the next
     // stamp that way lies in another session or there is none.
@@ -42,7 +40,7 @@ public:
 private:
     bool backwards() const { return m_speed < 0; }
 
-    const StampList &m_stamps;
+    const EventTimeline &m_stamps;
     int32_t m_session;
     double m_now;
     float m_speed;

@@ -53,46 +53,18 @@ void WrenEvents::registerUndo(std::function<void()> action)
 
 void WrenEvents::fillKeyEventsTo(uint32_t index)
 {
-    while (m_keyEvents.size() < index)
-        m_keyEvents.push_back(WrenTimeStamp::emptyKey(static_cast<uint32_t>(m_keyEvents.size())));
+    StampList empties;
+    for (size_t position = m_keyEvents.size(); position < index; ++position)
+        empties.push_back(WrenTimeStamp::emptyKey(static_cast<uint32_t>(position)));
+    m_keyEvents.insert(m_keyEvents.size(), empties.begin(), empties.end());
 }
 
 void WrenEvents::replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
 {
-    WrenTimeStampPtr old = std::exchange(m_keyEvents[index], stamp);
+    WrenTimeStampPtr old = m_keyEvents.replace(index, stamp);
     if (!old->isEmpty())
         m_events.removeLast(old.get());
     registerUndo([this, old] { insertEvent(old, true); });
-}
-
-void WrenEvents::insertKeyEntries(size_t position, const WrenTimeStampPtr *first,
-                                  const WrenTimeStampPtr *last)
-{
-    // Each later entry is moved up and renumbered in one pass over the list.
-    const auto count = static_cast<size_t>(last - first);
-    const size_t oldSize = m_keyEvents.size();
-    m_keyEvents.resize(oldSize + count);
-    for (size_t i = oldSize; i-- > position;) {
-        m_keyEvents[i + count] = std::move(m_keyEvents[i]);
-        m_keyEvents[i + count]->setIndex(static_cast<uint32_t>(i + count));
-    }
-    std::copy(first, last, m_keyEvents.begin() + static_cast<std::ptrdiff_t>(position));
-}
-
-void WrenEvents::eraseKeyEntries(size_t position, size_t count)
-{
-    // Each later entry is moved down and renumbered in one pass over the list.
-    for (size_t i = position; i + count < m_keyEvents.size(); ++i) {
-        m_keyEvents[i] = std::move(m_keyEvents[i + count]);
-        m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
-    }
-    m_keyEvents.resize(m_keyEvents.size() - count);
-}
-
-void WrenEvents::insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp)
-{
-    const WrenTimeStampPtr inserted = stamp; // stamp may be an entry the insertion moves
-    insertKeyEntries(index, &inserted, &inserted + 1);
 }
 
 void WrenEvents::placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
@@ -104,7 +76,7 @@ void WrenEvents::placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
         replaceKeyEntry(index, stamp);
         return;
     }
-    insertKeyEntry(index, stamp);
+    m_keyEvents.insert(index, stamp);
     registerUndo([this, stamp] { removeEvent(stamp); });
 }
 
@@ -118,10 +90,10 @@ void WrenEvents::placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar)
 
 void WrenEvents::rebuildKeyEvents(uint32_t characterLimit)
 {
-    m_keyEvents.clear();
+    StampList keys;
     size_t implausible = 0;
     uint32_t firstImplausibleIndex = 0;
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+    for (const WrenTimeStampPtr &stamp : m_events) {
         if (stamp->type() != WrenTimeStampTypeKey)
             continue;
         const uint32_t index = stamp->index();
@@ -130,12 +102,14 @@ void WrenEvents::rebuildKeyEvents(uint32_t characterLimit)
                 firstImplausibleIndex = index;
             continue;
         }
-        fillKeyEventsTo(index);
-        if (index == m_keyEvents.size())
-            m_keyEvents.push_back(stamp);
+        while (keys.size() < index)
+            keys.push_back(WrenTimeStamp::emptyKey(static_cast<uint32_t>(keys.size())));
+        if (index == keys.size())
+            keys.push_back(stamp);
         else
-            m_keyEvents[index] = stamp;
+            keys[index] = stamp;
     }
+    m_keyEvents.assign(std::move(keys));
     if (implausible > 0) {
         lq::log(QString::asprintf("Program error, %zu key stamps have a character index beyond the "
                                   "text (the first %u); they stay out of the character list.\n",
@@ -161,12 +135,11 @@ void WrenEvents::insertEvent(const WrenTimeStampPtr &stamp, bool replaceChar)
 
 void WrenEvents::removeEvent(const WrenTimeStampPtr &stamp)
 {
-    if (stamp->type() == WrenTimeStampTypeKey) {
-        const auto found = std::find(m_keyEvents.rbegin(), m_keyEvents.rend(), stamp);
-        if (found != m_keyEvents.rend()) {
-            eraseKeyEntries(static_cast<size_t>(std::prev(found.base()) - m_keyEvents.begin()), 1);
-        }
-    }
+    // A stamp in the per-character list is at its index there.
+    const uint32_t index = stamp->index();
+    if (stamp->type() == WrenTimeStampTypeKey && index < m_keyEvents.size() &&
+        m_keyEvents[index] == stamp)
+        m_keyEvents.erase(index);
     m_events.removeLast(stamp.get());
     registerUndo([this, stamp] { insertEvent(stamp, false); });
 }
@@ -178,7 +151,7 @@ bool WrenEvents::removeEventForCharacter(uint32_t index)
     const WrenTimeStampPtr entry = m_keyEvents[index];
     if (!entry->isEmpty())
         m_events.removeLast(entry.get());
-    eraseKeyEntries(index, 1);
+    m_keyEvents.erase(index);
     registerUndo([this, entry] { insertEvent(entry, false); });
     return true;
 }
@@ -191,7 +164,7 @@ bool WrenEvents::addNullChar(uint32_t index, bool replaceChar)
         replaceKeyEntry(index, empty);
         return true;
     }
-    insertKeyEntry(index, empty);
+    m_keyEvents.insert(index, empty);
     registerUndo([this, index] { removeEventForCharacter(index); });
     return true;
 }
@@ -228,16 +201,16 @@ void WrenEvents::replaceCharacters(uint32_t location, uint32_t oldLength, const 
         return;
     }
     const size_t replaced = std::min<size_t>(oldLength, newLength);
-    const auto first = m_keyEvents.begin() + location;
+    StampList old;
+    old.reserve(oldLength);
     std::vector<const WrenTimeStamp *> leaving;
-    for (auto it = first; it != first + oldLength; ++it) {
+    for (auto it = m_keyEvents.iteratorAt(location); old.size() < oldLength; ++it) {
+        old.push_back(*it);
         if (!(*it)->isEmpty())
             leaving.push_back(it->get());
     }
-    for (size_t i = 0; i < replaced; ++i) {
-        const WrenTimeStampPtr old = first[std::ptrdiff_t(i)];
-        registerUndo([this, old] { insertEvent(old, true); });
-    }
+    for (size_t i = 0; i < replaced; ++i)
+        registerUndo([this, entry = old[i]] { insertEvent(entry, true); });
     for (size_t i = replaced; i < newLength; ++i) {
         const WrenTimeStampPtr entry = entries[i];
         const auto index = static_cast<uint32_t>(location + i);
@@ -246,22 +219,12 @@ void WrenEvents::replaceCharacters(uint32_t location, uint32_t oldLength, const 
         else
             registerUndo([this, entry] { removeEvent(entry); });
     }
-    for (size_t i = oldLength; i-- > newLength;) {
-        const WrenTimeStampPtr entry = first[std::ptrdiff_t(i)];
-        registerUndo([this, entry] { insertEvent(entry, false); });
-    }
+    for (size_t i = oldLength; i-- > newLength;)
+        registerUndo([this, entry = old[i]] { insertEvent(entry, false); });
     removeFromEvents(leaving);
 
-    std::copy(entries.begin(), entries.begin() + std::ptrdiff_t(replaced), first);
-    if (newLength > oldLength)
-        insertKeyEntries(location + oldLength, entries.data() + oldLength,
-                         entries.data() + newLength);
-    else if (oldLength > newLength)
-        eraseKeyEntries(location + newLength, oldLength - newLength);
-    if (newLength != oldLength) {
-        for (size_t i = location; i < location + newLength; ++i)
-            m_keyEvents[i]->setIndex(static_cast<uint32_t>(i));
-    }
+    m_keyEvents.erase(location, oldLength);
+    m_keyEvents.insert(location, entries.begin(), entries.end());
     for (const WrenTimeStampPtr &entry : entries) {
         if (!entry->isEmpty())
             m_events.insertInOrder(entry);
@@ -282,7 +245,7 @@ void WrenEvents::removeAllSlidesEvents()
 void WrenEvents::insertSession(int32_t session, double length)
 {
     SessionChanges moved;
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+    for (const WrenTimeStampPtr &stamp : m_events) {
         if (stamp->session() >= session) {
             moved.emplace_back(stamp, stamp->session());
             stamp->setSession(nextSession(stamp->session()));
@@ -329,10 +292,10 @@ void WrenEvents::resetSessionLengthTo(double length)
 void WrenEvents::resetEventsToFirstSessionWithSessionLengths(const QList<double> &lengths)
 {
     auto saved = std::make_shared<SavedEventArrays>();
-    saved->oldKeyEvents = m_keyEvents;
+    saved->oldKeyEvents = StampList(m_keyEvents.begin(), m_keyEvents.end());
     std::vector<SavedEventArrays::Timing> timings;
     timings.reserve(m_events.size());
-    for (const WrenTimeStampPtr &stamp : m_events.stamps())
+    for (const WrenTimeStampPtr &stamp : m_events)
         timings.push_back({stamp, stamp->session(), stamp->offset()});
     saved->oldEvents = std::move(timings);
     saved->lengths = lengths;
@@ -341,7 +304,7 @@ void WrenEvents::resetEventsToFirstSessionWithSessionLengths(const QList<double>
     std::vector<double> lengthsBefore(size_t(lengths.size()) + 1, 0.0);
     for (qsizetype i = 0; i < lengths.size(); ++i)
         lengthsBefore[size_t(i) + 1] = lengthsBefore[size_t(i)] + lengths[i];
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+    for (const WrenTimeStampPtr &stamp : m_events) {
         const auto before =
             static_cast<size_t>(std::clamp<int64_t>(stamp->session(), 0, lengths.size()));
         stamp->setOffset(stamp->offset() + lengthsBefore[before]);
@@ -362,7 +325,7 @@ void WrenEvents::restoreEventArrays(const SavedEventArrays &saved)
         events.push_back(timing.stamp);
     }
     m_events.assign(std::move(events));
-    m_keyEvents = *saved.oldKeyEvents;
+    m_keyEvents.assign(*saved.oldKeyEvents);
     if (saved.lengths) {
         registerUndo([this, lengths = *saved.lengths] {
             resetEventsToFirstSessionWithSessionLengths(lengths);
@@ -374,7 +337,7 @@ void WrenEvents::restoreEventArrays(const SavedEventArrays &saved)
 
 WrenTimeStampPtr WrenEvents::getEvent(size_t i) const
 {
-    return i < m_events.size() ? m_events.stamps()[i] : nullptr;
+    return i < m_events.size() ? m_events[i] : nullptr;
 }
 
 std::optional<size_t> WrenEvents::indexOfEvent(const WrenTimeStampPtr &stamp) const
@@ -466,7 +429,7 @@ std::unique_ptr<WrenEvents> WrenEvents::eventsWithMergedSessions() const
     auto merged = std::make_unique<WrenEvents>();
     int32_t lastSession = 0;
     double shift = 0.0;
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+    for (const WrenTimeStampPtr &stamp : m_events) {
         if (stamp->session() > lastSession) {
             shift = recordedLengthsBelow(stamp->session());
             lastSession = stamp->session();
@@ -495,7 +458,7 @@ void WrenEvents::printEventsWithString(const QString *text) const
     const QString characters =
         text ? QStringLiteral(" and %1 characters").arg(text->size()) : QString();
     lq::log(QStringLiteral("There are %1 events%2\n").arg(QString::number(count()), characters));
-    for (const WrenTimeStampPtr &stamp : m_events.stamps()) {
+    for (const WrenTimeStampPtr &stamp : m_events) {
         const char *typeWord = stamp->type() == WrenTimeStampTypeKey     ? "Key"
                                : stamp->type() == WrenTimeStampTypeSlide ? "Slide"
                                                                          : "None";
@@ -520,7 +483,7 @@ void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const
 {
     lq::ArchiveArray stamps;
     stamps.reserve(qsizetype(m_events.size()));
-    for (const WrenTimeStampPtr &stamp : m_events.stamps())
+    for (const WrenTimeStampPtr &stamp : m_events)
         stamps.append(lq::ArchiveValue::object(stamp));
     lq::ArchiveDictionary lengths;
     for (auto it = m_sessionLengths.cbegin(); it != m_sessionLengths.cend(); ++it)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ChunkedList.h"
 #include "model/EventTimeline.h"
 #include "model/WrenTimeStamp.h"
 #include "platform/foundation/ArchiveValue.h"
@@ -28,6 +29,8 @@ class WrenEvents : public lq::Archivable
 {
 public:
     using StampList = std::vector<WrenTimeStampPtr>;
+    // Entry i is the stamp of character i; each knows its index from its place.
+    using CharacterList = ChunkedList<WrenTimeStampPtr, CharacterPlacement>;
     using SessionLengths = QMap<int32_t, float>;
 
     // What resetEventsToFirstSessionWithSessionLengths() saves for its undo.
@@ -73,7 +76,7 @@ public:
     // take the places of the oldLength characters at location. The same result and undo steps
     // as placing each entry in turn (replacing while old characters last, insertEvent or
     // addNullChar) and then removing the surplus old characters from the highest down, but the
-    // per-character list is renumbered once.
+    // per-character list changes once.
     void replaceCharacters(uint32_t location, uint32_t oldLength, const StampList &entries);
     void removeAllSlidesEvents();
     // Makes room for a new session before session.
@@ -85,7 +88,7 @@ public:
     // The undo of resetEventsToFirstSessionWithSessionLengths().
     void restoreEventArrays(const SavedEventArrays &saved);
 
-    const StampList &getEvents() const { return m_events.stamps(); }
+    const EventTimeline &getEvents() const { return m_events; }
     size_t count() const { return m_events.size(); }
     WrenTimeStampPtr getEvent(size_t i) const;
     std::optional<size_t> indexOfEvent(const WrenTimeStampPtr &stamp) const;
@@ -104,7 +107,7 @@ public:
     bool hasSessionLengths() const { return m_hasSessionLengths; }
     void setHasSessionLengths(bool has) { m_hasSessionLengths = has; }
     const SessionLengths &sessionLengths() const { return m_sessionLengths; }
-    const StampList &keyEvents() const { return m_keyEvents; }
+    const CharacterList &keyEvents() const { return m_keyEvents; }
     lq::UndoManager *um() const { return m_um; }
     void setUm(lq::UndoManager *um);
 
@@ -122,12 +125,6 @@ private:
     void registerUndo(std::function<void()> action);
     void fillKeyEventsTo(uint32_t index);
     void replaceKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp);
-    void insertKeyEntry(uint32_t index, const WrenTimeStampPtr &stamp);
-    // Inserts [first, last) at position and renumbers the entries after them.
-    void insertKeyEntries(size_t position, const WrenTimeStampPtr *first,
-                          const WrenTimeStampPtr *last);
-    // Erases count entries at position and renumbers the entries after them.
-    void eraseKeyEntries(size_t position, size_t count);
     void placeKeyStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeStamp(const WrenTimeStampPtr &stamp, bool replaceChar);
     void placeEntry(const WrenTimeStampPtr &entry, bool replaceChar);
@@ -141,7 +138,7 @@ private:
     bool decodeSessionLengths(lq::KeyedUnarchiver &coder);
 
     EventTimeline m_events;
-    StampList m_keyEvents;
+    CharacterList m_keyEvents;
     SessionLengths m_sessionLengths;
     bool m_hasSessionLengths = false;
     QPointer<lq::UndoManager> m_um;

@@ -276,7 +276,7 @@ void WrenRecording::showStampsLeftInSession()
 {
     const std::optional<size_t> armed = m_timers.armedPosition();
     m_timers.cancelStamp();
-    const WrenEvents::StampList &stamps = m_events->getEvents();
+    const EventTimeline &stamps = m_events->getEvents();
     const int64_t step = m_playbackSpeed >= 0 ? 1 : -1;
     for (auto at = armed ? int64_t(*armed) : -1; at >= 0 && at < int64_t(stamps.size()) &&
                                                  stamps[size_t(at)]->session() == currentSession();
@@ -360,7 +360,7 @@ void WrenRecording::highlightBeforeFirstStamp()
     if (!ownerAnswers(RecordingOwner::Callback::HighlightChar))
         return;
     // Only a character can be highlighted: without key stamps nothing is.
-    const WrenEvents::StampList &stamps = m_events->getEvents();
+    const EventTimeline &stamps = m_events->getEvents();
     const auto first = std::find_if(stamps.begin(), stamps.end(), [](const WrenTimeStampPtr &s) {
         return s->type() == WrenTimeStampTypeKey;
     });

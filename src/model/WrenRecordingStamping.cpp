@@ -42,7 +42,7 @@ WrenTimeStampPtr WrenRecording::getCurrentTSofType(int32_t type, uint32_t index)
 WrenTimeStampPtr WrenRecording::idleEntry(uint32_t location, uint32_t position, bool replacing,
                                           const WrenEvents::StampList &entries) const
 {
-    const WrenEvents::StampList &keys = m_events->keyEvents();
+    const WrenEvents::CharacterList &keys = m_events->keyEvents();
     if (replacing) {
         // The new character keeps the moment of the one it replaces.
         const WrenTimeStampPtr old = position < keys.size() ? keys[position] : nullptr;

@@ -1,5 +1,6 @@
 #include "model/WrenTimeStamp.h"
 
+#include "model/ChunkedList.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 
@@ -45,6 +46,27 @@ lq::ArchivablePtr WrenTimeStamp::initWithCoder(lq::KeyedUnarchiver &coder)
     return std::make_shared<WrenTimeStamp>(Passkey(), type, session, offset, index);
 }
 
+void CharacterPlacement::place(const WrenTimeStampPtr &stamp, const ListChunk &chunk, uint32_t slot)
+{
+    stamp->m_chunk = &chunk;
+    stamp->m_slot = slot;
+}
+
+void CharacterPlacement::release(const WrenTimeStampPtr &stamp, const ListChunk &chunk,
+                                 size_t position)
+{
+    // A stamp placed in another list since then stays there.
+    if (stamp->m_chunk != &chunk)
+        return;
+    stamp->m_chunk = nullptr;
+    stamp->m_index = static_cast<uint32_t>(position);
+}
+
+uint32_t WrenTimeStamp::index() const
+{
+    return m_chunk ? static_cast<uint32_t>(m_chunk->start() + m_slot) : m_index;
+}
+
 void WrenTimeStamp::setSession(int32_t session)
 {
     m_session = session;
@@ -66,9 +88,9 @@ WrenTimeStampPtr WrenTimeStamp::copy() const
 {
     switch (m_type) {
     case WrenTimeStampTypeKey:
-        return initWithKey(m_index, m_session, m_offset);
+        return initWithKey(index(), m_session, m_offset);
     case WrenTimeStampTypeSlide:
-        return initWithSlide(m_index, m_session, m_offset);
+        return initWithSlide(index(), m_session, m_offset);
     default:
         return nullptr;
     }
@@ -80,7 +102,7 @@ QString WrenTimeStamp::description() const
                            : m_type == WrenTimeStampTypeSlide ? "slide"
                                                               : "unknown";
     return QString::asprintf("<WrenTimeStamp \"%s\": session=%d, offset=%f, and index=%u>",
-                             typeWord, m_session, m_offset, m_index);
+                             typeWord, m_session, m_offset, index());
 }
 
 QStringList WrenTimeStamp::archiveClassNames() const
@@ -94,5 +116,5 @@ void WrenTimeStamp::encodeWithCoder(lq::KeyedArchiver &coder) const
     coder.encodeInt32(kTypeKey, m_type);
     coder.encodeInt32(kSessionKey, m_session);
     coder.encodeDouble(kOffsetKey, m_offset);
-    coder.encodeInt32(kIndexKey, static_cast<int32_t>(m_index));
+    coder.encodeInt32(kIndexKey, static_cast<int32_t>(index()));
 }

@@ -5,17 +5,29 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 namespace lq {
 class KeyedUnarchiver;
 }
+class ListChunk;
 
 enum WrenTimeStampType : int32_t { WrenTimeStampTypeKey = 1, WrenTimeStampTypeSlide = 2 };
 
 class WrenTimeStamp;
 using WrenTimeStampPtr = std::shared_ptr<WrenTimeStamp>;
+
+// How a per-character list (a ChunkedList) keeps the indexes of its key stamps: each knows its
+// chunk and slot there, so an insertion or removal renumbers no later stamp.
+struct CharacterPlacement
+{
+    static constexpr bool kTellsItems = true;
+    static void place(const WrenTimeStampPtr &stamp, const ListChunk &chunk, uint32_t slot);
+    // A stamp leaving the list keeps the index it had there.
+    static void release(const WrenTimeStampPtr &stamp, const ListChunk &chunk, size_t position);
+};
 
 // One moment of the timeline: when a character was typed (a key stamp) or a slide was shown (a
 // slide stamp). Stamps have no equality: two stamps are the same only if they are the same
@@ -49,7 +61,9 @@ public:
     void setSession(int32_t session);
     double offset() const { return m_offset; }
     void setOffset(double offset);
-    uint32_t index() const { return m_index; }
+    // A key stamp in a per-character list answers its position there.
+    uint32_t index() const;
+    // Counts only while the stamp is in no per-character list.
     void setIndex(uint32_t index) { m_index = index; }
 
     bool isEmpty() const { return m_type == WrenTimeStampTypeKey && m_session == kEmptySession; }
@@ -66,8 +80,12 @@ public:
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;
 
 private:
+    friend struct CharacterPlacement;
+
     int32_t m_type;
     int32_t m_session;
     double m_offset;
     uint32_t m_index;
+    uint32_t m_slot = 0;
+    const ListChunk *m_chunk = nullptr; // set while in a per-character list
 };

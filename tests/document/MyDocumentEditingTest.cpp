@@ -265,9 +265,9 @@ TEST_F(EditingTest, ChangesThatKeepTheCharactersRecordNothing)
     for (const ReplacementCase &c : cases) {
         SCOPED_TRACE(c.name);
         open(QStringLiteral("one two"));
-        const WrenEvents::StampList stamps = recording().events().keyEvents();
+        const WrenEvents::StampList stamps = recording().events().keyEvents().toVector();
         EXPECT_TRUE(c.edit(*this));
-        EXPECT_EQ(recording().events().keyEvents(), stamps);
+        EXPECT_EQ(recording().events().keyEvents().toVector(), stamps);
     }
 }
 

@@ -268,10 +268,12 @@ TEST(WrenTextViewTest, UndoAndRedoKeepTextAndStampsTogether)
         WrenEvents::StampList stamps;
     };
     std::vector<State> states;
-    auto record = [&] { states.push_back({note.text(), note.delegate.events.keyEvents()}); };
+    auto record = [&] {
+        states.push_back({note.text(), note.delegate.events.keyEvents().toVector()});
+    };
     auto expectState = [&](const State &state) {
         EXPECT_EQ(note.text(), state.text);
-        EXPECT_EQ(note.delegate.events.keyEvents(), state.stamps);
+        EXPECT_EQ(note.delegate.events.keyEvents().toVector(), state.stamps);
         EXPECT_EQ(note.delegate.disagreement(note.storage.length()), "");
     };
     const std::vector<std::function<void()>> steps = {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 
@@ -92,8 +93,22 @@ public:
 class RandomChanges
 {
 public:
-    // An orderly run makes no change that puts the chronological list out of order.
-    RandomChanges(unsigned seed, bool orderly) : m_random(seed), m_orderly(orderly) {}
+    // An orderly run makes no change that puts the chronological list out of order. The store
+    // starts with recorded stamps in order, as many as given.
+    RandomChanges(unsigned seed, bool orderly, size_t recorded = 0)
+        : m_random(seed), m_orderly(orderly)
+    {
+        std::vector<std::pair<int32_t, double>> moments(recorded);
+        for (auto &moment : moments)
+            moment = {gridSession(), gridOffset()};
+        std::sort(moments.begin(), moments.end());
+        for (const auto &[session, offset] : moments) {
+            const WrenTimeStampPtr s =
+                makeStamp(static_cast<uint32_t>(m_store.keyEvents().size()), session, offset);
+            m_store.addEvent(s, false);
+            m_scan.append(s);
+        }
+    }
 
     void run(int changes)
     {
@@ -219,7 +234,7 @@ private:
 
     void replaceSelection()
     {
-        const WrenEvents::StampList &keys = m_store.keyEvents();
+        const WrenEvents::CharacterList &keys = m_store.keyEvents();
         const uint32_t location = randomCharacter(1);
         const auto oldLength = std::min(static_cast<uint32_t>(pick(24)),
                                         static_cast<uint32_t>(keys.size()) - location);
@@ -243,7 +258,7 @@ private:
 
     void checkKeyEvents()
     {
-        const WrenEvents::StampList &keys = m_store.keyEvents();
+        const WrenEvents::CharacterList &keys = m_store.keyEvents();
         for (size_t i = 0; i < keys.size(); ++i) {
             ASSERT_EQ(keys[i]->index(), i);
             if (!keys[i]->isEmpty()) {
@@ -304,6 +319,18 @@ TEST(EventLookupTest, LookUpsAnswerWhatTheScansAnswer)
     // Both ways of answering were exercised.
     EXPECT_GT(ordered, 2000);
     EXPECT_GT(unordered, 1000);
+}
+
+// Lists of many chunks, with long runs of stamps at one moment across chunk boundaries.
+TEST(EventLookupTest, LookUpsInLongListsAnswerWhatTheScansAnswer)
+{
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        SCOPED_TRACE(seed);
+        RandomChanges changes(seed, seed % 2 == 0, 3000);
+        changes.run(150);
+        if (HasFailure())
+            return;
+    }
 }
 
 } // namespace

@@ -24,7 +24,9 @@ inline void PrintTo(const StampState &s, std::ostream *out)
     *out << s.stamp << " " << s.stamp->description().toStdString();
 }
 
-inline std::vector<StampState> stateOf(const WrenEvents::StampList &list)
+// A stamp list of any kind: a vector, the chronological list, the per-character list.
+template <class List>
+std::vector<StampState> stateOf(const List &list)
 {
     std::vector<StampState> state;
     for (const WrenTimeStampPtr &s : list)

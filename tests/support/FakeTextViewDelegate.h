@@ -56,7 +56,7 @@ public:
     // at its position, and the chronological list holds exactly its stamps.
     std::string disagreement(qsizetype length) const
     {
-        const WrenEvents::StampList &keys = events.keyEvents();
+        const WrenEvents::CharacterList &keys = events.keyEvents();
         if (qsizetype(keys.size()) != length)
             return (QStringLiteral("%1 entries for %2 characters").arg(keys.size()).arg(length))
                 .toStdString();

@@ -182,7 +182,7 @@ TEST_F(NoteMenuCommandsTest, ARecordingStartsWithTheSlideShowing)
         QTest::keyClicks(w.textView, u"ab"_s);
         w.nextSlideButton->click();
         w.recordButton->click();
-        const WrenEvents::StampList &stamps = document->recordingObject().events().getEvents();
+        const EventTimeline &stamps = document->recordingObject().events().getEvents();
         const auto first = std::find_if(stamps.begin(), stamps.end(),
                                         [&](const auto &s) { return s->session() == session; });
         ASSERT_NE(first, stamps.end());

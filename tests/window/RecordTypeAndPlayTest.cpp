@@ -74,7 +74,7 @@ TEST(RecordTypeAndPlayTest, WhatWasTypedWhileRecordingIsUnderlinedInTimeAtTwiceT
     ASSERT_TRUE(
         lq::runEventLoopUntil([&] { return note.document->finishedRecordingToFile.load(); }, 20s));
 
-    const std::vector<WrenTimeStampPtr> stamps = recording.events().keyEvents();
+    const std::vector<WrenTimeStampPtr> stamps = recording.events().keyEvents().toVector();
     ASSERT_EQ(stamps.size(), size_t(typed.size()));
     const auto lastStampedBy = [&](double now) {
         qsizetype last = -1;

@@ -42,6 +42,14 @@ public:
         return readTableNumber(refs.bytes + position * m_refSize, m_refSize);
     }
 
+    // Whether two lists hold the same references in the same order.
+    bool sameRefs(const Refs &a, const Refs &b) const
+    {
+        return a.count == b.count &&
+               (a.bytes == b.bytes || a.count == 0 ||
+                std::memcmp(a.bytes, b.bytes, a.count * static_cast<uint64_t>(m_refSize)) == 0);
+    }
+
     Type type(uint64_t object) const;
     std::optional<bool> boolean(uint64_t object) const;
     std::optional<int64_t> integer(uint64_t object) const; // nullopt also beyond int64_t

@@ -6,6 +6,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -73,6 +74,34 @@ struct ArchiveClass
     ArchiveDecoder decoder;
 };
 
+// Where the keys asked of the objects decoded last at one depth were found. Objects decoded one
+// after the other at one depth (the items of a list) mostly have the very same key objects in
+// the same order, and then the same answers.
+struct KeyPlaces
+{
+    static constexpr size_t kMaxKeys = 16;
+
+    ArchivePlistReader::Refs keys;
+    const unsigned char *lastChecked = nullptr; // the keys of the object last found to match
+    // A copy of each key asked, which keeps its storage and so its address for this key text.
+    std::vector<std::pair<QString, std::optional<uint64_t>>> places;
+    size_t next = 0; // decoders ask their keys in one order: the search starts after the last
+
+    const std::optional<uint64_t> *find(const QString &key)
+    {
+        size_t at = next < places.size() ? next : 0;
+        for (size_t tried = 0; tried < places.size(); ++tried) {
+            if (places[at].first.constData() == key.constData() &&
+                places[at].first.size() == key.size()) {
+                next = at + 1;
+                return &places[at].second;
+            }
+            at = at + 1 < places.size() ? at + 1 : 0;
+        }
+        return nullptr;
+    }
+};
+
 } // namespace
 
 void registerArchiveClass(const QString &className, ArchiveDecoder decoder)
@@ -93,7 +122,7 @@ public:
     qsizetype archiveSize() const { return m_archiveSize; }
 
     // The value under key in the object being decoded; nullopt when absent or after a failure.
-    std::optional<uint64_t> valueFor(const QString &key) const;
+    std::optional<uint64_t> valueFor(const QString &key);
     std::optional<int64_t> integerFor(uint64_t object, const QString &key);
     std::optional<double> numberFor(uint64_t object, const QString &key);
     ArchiveValue decodeUid(uint64_t uid);
@@ -109,7 +138,7 @@ private:
     // Decodes an object of the property list once; later calls answer the same value.
     ArchiveValue decodeObject(uint64_t object);
     ArchiveValue decodeFresh(uint64_t object);
-    ArchiveValue decodeClassed(uint64_t object);
+    ArchiveValue decodeClassed(const Reader::Dictionary &entries);
     const ArchiveClass *archiveClass(uint64_t uid);
     ArchiveValue decodeArray(const Reader::Dictionary &object, const QString &className);
     ArchiveValue decodeDictionary(const Reader::Dictionary &object, const QString &className);
@@ -125,7 +154,9 @@ private:
     template <class T, class Make>
     ArchiveValue sizedValue(const std::optional<T> &read, Make make, const QString &className);
     // The value of the last entry of an archived object under key.
-    std::optional<uint64_t> objectValue(const Reader::Dictionary &object, const QString &key) const;
+    std::optional<uint64_t> objectValue(const Reader::Dictionary &object, const QString &key);
+    // The position of that entry, found by passing over the object's keys.
+    std::optional<uint64_t> keyPosition(const Reader::Dictionary &object, const QString &key) const;
 
     KeyedUnarchiver &m_coder;
     const ArchiveClasses &m_allowedClasses;
@@ -139,6 +170,7 @@ private:
     std::vector<ArchiveValue> m_values;
     std::unordered_map<uint64_t, ArchiveClass> m_classes; // by class record object
     mutable ArchiveRecentStrings<bool> m_keyMatches;      // by key text and key object
+    std::vector<KeyPlaces> m_keyPlaces;                   // by depth
     // The objects whose decoders run, innermost last.
     std::vector<Reader::Dictionary> m_frames;
     int m_depth = 0;
@@ -251,6 +283,9 @@ ArchiveValue KeyedUnarchiver::Private::decodeFresh(uint64_t object)
     auto valueOrFail = [this](const auto &read, auto make) {
         return read ? make(*read) : failDamaged({});
     };
+    // Most objects are archived objects, read first.
+    if (const std::optional<Reader::Dictionary> entries = reader.dictionary(object))
+        return decodeClassed(*entries);
     switch (reader.type(object)) {
     case Reader::Type::Bool:
         return valueOrFail(reader.boolean(object), ArchiveValue::boolean);
@@ -265,8 +300,7 @@ ArchiveValue KeyedUnarchiver::Private::decodeFresh(uint64_t object)
         return sizedValue(reader.data(object), ArchiveValue::data, {});
     case Reader::Type::String:
         return sizedValue(reader.string(object), ArchiveValue::string, {});
-    case Reader::Type::Dictionary:
-        return decodeClassed(object);
+    case Reader::Type::Dictionary: // one whose entries do not fit in the data
     case Reader::Type::Uid:
     case Reader::Type::Array:
     case Reader::Type::Invalid:
@@ -304,16 +338,13 @@ ArchiveValue KeyedUnarchiver::Private::sizedValue(const std::optional<T> &read, 
     return spend(static_cast<uint64_t>(read->size())) ? make(*read) : ArchiveValue();
 }
 
-ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
+ArchiveValue KeyedUnarchiver::Private::decodeClassed(const Reader::Dictionary &entries)
 {
-    const std::optional<Reader::Dictionary> entries = reader.dictionary(object);
-    if (!entries)
-        return failDamaged({});
     // Every look-up of a key passes over the object's keys.
-    if (!spend(entries->keys.count))
+    if (!spend(entries.keys.count))
         return {};
     static const QString classKey = kClassReference.toString();
-    const std::optional<uint64_t> classRef = objectValue(*entries, classKey);
+    const std::optional<uint64_t> classRef = objectValue(entries, classKey);
     const std::optional<uint64_t> classUid = classRef ? reader.uid(*classRef) : std::nullopt;
     if (!classUid) {
         fail(QStringLiteral("An object in the archive has no class."));
@@ -324,29 +355,29 @@ ArchiveValue KeyedUnarchiver::Private::decodeClassed(uint64_t object)
         return {};
     switch (archiveClass->kind) {
     case ClassKind::Array:
-        return decodeArray(*entries, archiveClass->name);
+        return decodeArray(entries, archiveClass->name);
     case ClassKind::Dictionary:
-        return decodeDictionary(*entries, archiveClass->name);
+        return decodeDictionary(entries, archiveClass->name);
     case ClassKind::Date: {
-        const std::optional<uint64_t> time = reader.valueForKey(*entries, kTime);
+        const std::optional<uint64_t> time = reader.valueForKey(entries, kTime);
         const std::optional<double> seconds =
             time ? numberFor(*time, kTime.toString()) : std::nullopt;
         return seconds ? ArchiveValue::date(Date(*seconds)) : failDamaged(archiveClass->name);
     }
     case ClassKind::String: {
-        const std::optional<uint64_t> text = reader.valueForKey(*entries, kString);
+        const std::optional<uint64_t> text = reader.valueForKey(entries, kString);
         return sizedValue(text ? reader.string(*text) : std::nullopt, ArchiveValue::string,
                           archiveClass->name);
     }
     case ClassKind::Data: {
-        const std::optional<uint64_t> bytes = reader.valueForKey(*entries, kData);
+        const std::optional<uint64_t> bytes = reader.valueForKey(entries, kData);
         return sizedValue(bytes ? reader.data(*bytes) : std::nullopt, ArchiveValue::data,
                           archiveClass->name);
     }
     case ClassKind::Registered:
         break;
     }
-    return decodeRegistered(*entries, *archiveClass);
+    return decodeRegistered(entries, *archiveClass);
 }
 
 const ArchiveClass *KeyedUnarchiver::Private::archiveClass(uint64_t uid)
@@ -459,19 +490,43 @@ ArchiveValue KeyedUnarchiver::Private::decodeRegistered(const Reader::Dictionary
     return ArchiveValue::object(decoded);
 }
 
-std::optional<uint64_t> KeyedUnarchiver::Private::objectValue(const Reader::Dictionary &object,
+std::optional<uint64_t> KeyedUnarchiver::Private::keyPosition(const Reader::Dictionary &object,
                                                               const QString &key) const
 {
     // Objects of one class share their key objects: most comparisons are remembered ones.
     for (uint64_t i = object.keys.count; i > 0; --i) {
         const uint64_t keyObject = reader.refAt(object.keys, i - 1);
         if (m_keyMatches.value(key, keyObject, [&] { return reader.stringEquals(keyObject, key); }))
-            return reader.refAt(object.values, i - 1);
+            return i - 1;
     }
     return std::nullopt;
 }
 
-std::optional<uint64_t> KeyedUnarchiver::Private::valueFor(const QString &key) const
+std::optional<uint64_t> KeyedUnarchiver::Private::objectValue(const Reader::Dictionary &object,
+                                                              const QString &key)
+{
+    const auto depth = static_cast<size_t>(m_depth);
+    if (m_keyPlaces.size() <= depth)
+        m_keyPlaces.resize(depth + 1);
+    KeyPlaces &known = m_keyPlaces[depth];
+    if (known.lastChecked != object.keys.bytes) {
+        if (!reader.sameRefs(known.keys, object.keys))
+            known = {object.keys, nullptr, {}};
+        known.lastChecked = object.keys.bytes;
+    }
+    std::optional<uint64_t> position;
+    if (const std::optional<uint64_t> *place = known.find(key)) {
+        position = *place;
+    } else {
+        position = keyPosition(object, key);
+        if (known.places.size() < KeyPlaces::kMaxKeys)
+            known.places.emplace_back(key, position);
+    }
+    return position ? std::optional<uint64_t>(reader.refAt(object.values, *position))
+                    : std::nullopt;
+}
+
+std::optional<uint64_t> KeyedUnarchiver::Private::valueFor(const QString &key)
 {
     if (m_failed || m_frames.empty())
         return std::nullopt;
@@ -480,26 +535,26 @@ std::optional<uint64_t> KeyedUnarchiver::Private::valueFor(const QString &key) c
 
 std::optional<int64_t> KeyedUnarchiver::Private::integerFor(uint64_t object, const QString &key)
 {
-    if (reader.type(object) != Reader::Type::Integer) {
-        fail(QStringLiteral("The value for the key “%1” is not an integer.").arg(key));
-        return std::nullopt;
-    }
     const std::optional<int64_t> value = reader.integer(object);
-    if (!value)
+    if (value)
+        return value;
+    if (reader.type(object) != Reader::Type::Integer)
+        fail(QStringLiteral("The value for the key “%1” is not an integer.").arg(key));
+    else
         fail(QStringLiteral("The value for the key “%1” does not fit in 64 bits.").arg(key));
-    return value;
+    return std::nullopt;
 }
 
 std::optional<double> KeyedUnarchiver::Private::numberFor(uint64_t object, const QString &key)
 {
+    if (const std::optional<double> value = reader.real(object))
+        return value;
     if (reader.type(object) == Reader::Type::Integer) {
         const std::optional<int64_t> value = integerFor(object, key);
         return value ? std::optional<double>(static_cast<double>(*value)) : std::nullopt;
     }
-    const std::optional<double> value = reader.real(object);
-    if (!value)
-        fail(QStringLiteral("The value for the key “%1” is not a number.").arg(key));
-    return value;
+    fail(QStringLiteral("The value for the key “%1” is not a number.").arg(key));
+    return std::nullopt;
 }
 
 KeyedUnarchiver::KeyedUnarchiver(const ArchiveClasses &classes, const ArchiveContext &context)

@@ -32,7 +32,6 @@ std::chrono::milliseconds toMilliseconds(double seconds)
 struct TimerState
 {
     static constexpr uint64_t kArmed = 1;
-    static constexpr uint64_t kGenerationStep = 2;
 
     // The generation (in steps of two) with the armed flag in the lowest bit.
     std::atomic<uint64_t> word{0};

@@ -203,6 +203,40 @@ TEST_F(KeyedArchiveHostileTest, ReadsTheMutableCollectionClassesOfOtherWriters)
     EXPECT_EQ(items[2].toData(), QByteArray("\x01\x02"));
 }
 
+// Another writer may order the keys of each object as it likes and leave some out: the items of
+// one list each read their own values, whatever the keys of the item before them.
+TEST_F(KeyedArchiveHostileTest, ItemsOfOneListWithKeysInAnyOrderReadTheirOwnValues)
+{
+    const auto inOrder = [](uint64_t number, double weight) {
+        return dict({{"number", plist_new_uint(number)},
+                     {"$class", uid(3)},
+                     {"weight", plist_new_real(weight)}});
+    };
+    const QByteArray bytes = archive({
+        dict({{"NS.objects", array({uid(4), uid(5), uid(6), uid(7), uid(8)})}, {"$class", uid(2)}}),
+        classRecord("NSArray"),
+        classRecord("TestNote"),
+        inOrder(1, 2.5),
+        inOrder(3, -1.0),
+        dict({{"weight", plist_new_real(7.0)}, {"$class", uid(3)}, {"number", plist_new_uint(5)}}),
+        dict({{"$class", uid(3)}, {"number", plist_new_uint(9)}}),
+        inOrder(11, 0.5),
+    });
+    Error error;
+    const std::optional<ArchiveValue> decoded =
+        KeyedUnarchiver::unarchive(bytes, test::kArchiveTestClasses, &error);
+    ASSERT_TRUE(decoded) << qPrintable(error.localizedDescription());
+    std::vector<std::pair<int32_t, double>> read;
+    for (const ArchiveValue &item : decoded->toArray()) {
+        const auto note = item.objectAs<test::ArchiveTestNote>();
+        ASSERT_TRUE(note);
+        read.emplace_back(note->number, note->weight);
+    }
+    const std::vector<std::pair<int32_t, double>> written{
+        {1, 2.5}, {3, -1.0}, {5, 7.0}, {9, 0.0}, {11, 0.5}};
+    EXPECT_EQ(read, written);
+}
+
 TEST_F(KeyedArchiveHostileTest, DamagedArchivesAnswerAnErrorNamingTheFault)
 {
     auto raw = [](const std::function<void(RawPlist &)> &change) {
