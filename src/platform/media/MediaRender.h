@@ -29,6 +29,8 @@ struct RenderSettings
     std::optional<QSize> frameSize;
     // Encoded pictures per second; without one, those of the timeline's first picture stream.
     std::optional<int> frameRate;
+
+    bool operator==(const RenderSettings &) const = default;
 };
 
 class RenderGraph;
