@@ -4,9 +4,9 @@
 
 namespace {
 
-using Path = LQExportPlan::Path;
-using Preset = LQExportPlan::Preset;
-using FileType = LQExportPlan::FileType;
+using enum LQExportPlan::Path;
+using enum LQExportPlan::Preset;
+using File = LQExportPlan::FileType;
 
 constexpr double kToday = 1404.0;
 constexpr double kOldest = 1187.9; // rounded down: 1187
@@ -21,111 +21,78 @@ TEST(LQExportPlanTest, EachTypeHasItsPathPresetAndFileType)
 {
     struct Case
     {
-        const char *name;
         QString type;
         LQExportFacts facts;
         LQExportPlan plan;
     };
     const QString m4a = QStringLiteral("m4a_export");
-    const QString movAudio = QStringLiteral("mov_audio_export");
     const QString mov = QStringLiteral("mov_export");
     const QString h264 = QStringLiteral("h264_export");
     const QSize small(320, 240);
     const Case cases[] = {
-        {"one AAC movie to sound",
-         m4a,
-         facts(kToday, 1, true, true, 640),
-         {Path::Modern, Preset::Passthrough, FileType::Mpeg4, true, false}},
-        {"one AAC movie to sound, oldest",
-         m4a,
-         facts(kOldest, 1, true, true, 640),
-         {Path::Modern, Preset::Passthrough, FileType::M4a, true, false}},
-        {"one AAC sound file",
-         m4a,
-         facts(kToday, 1, true, false, 0),
-         {Path::Modern, Preset::Passthrough, FileType::M4a, true, false}},
-        {"two AAC files to sound",
-         m4a,
-         facts(kToday, 2, true, true, 640),
-         {Path::Modern, Preset::M4a, FileType::M4a, true, false}},
-        {"lossless sound",
-         m4a,
-         facts(kToday, 1, false, false, 0),
-         {Path::Modern, Preset::M4a, FileType::M4a, true, false}},
-        {"sound of a movie",
-         movAudio,
+        // Sound of one AAC movie, one AAC sound file, two files, lossless sound.
+        {m4a, facts(kToday, 1, true, true, 640), {Modern, Passthrough, File::Mpeg4, true, false}},
+        {m4a, facts(kOldest, 1, true, true, 640), {Modern, Passthrough, File::M4a, true, false}},
+        {m4a, facts(kToday, 1, true, false, 0), {Modern, Passthrough, File::M4a, true, false}},
+        {m4a, facts(kToday, 2, true, true, 640), {Modern, M4a, File::M4a, true, false}},
+        {m4a, facts(kToday, 1, false, false, 0), {Modern, M4a, File::M4a, true, false}},
+        {QStringLiteral("mov_audio_export"),
          facts(kOldest, 3, false, true, 640),
-         {Path::Modern, Preset::Passthrough, FileType::QuickTimeMovie, true, false}},
-        {"a movie",
-         mov,
+         {Modern, Passthrough, File::QuickTimeMovie, true, false}},
+        {mov,
          facts(kToday, 3, true, true, 640),
-         {Path::Modern, Preset::Passthrough, FileType::QuickTimeMovie, false, false}},
-        {"a movie, oldest", mov, facts(kOldest, 1, true, true, 640), {}},
-        {"H.264 at a small size",
-         h264,
+         {Modern, Passthrough, File::QuickTimeMovie, false, false}},
+        {mov, facts(kOldest, 1, true, true, 640), {}},
+        // H.264 at a small size, of sound alone, of a wide movie; several files on the oldest.
+        {h264,
          facts(kToday, 2, true, true, 1280, small),
-         {Path::Modern, Preset::M4v480p, FileType::M4v, false, true}},
-        {"H.264 at a small size without pictures",
-         h264,
-         facts(kToday, 1, true, false, 0, small),
-         {Path::Modern, Preset::M4v480p, FileType::M4v, false, false}},
-        {"H.264 of a wide movie",
-         h264,
-         facts(kToday, 1, true, true, 1280),
-         {Path::Modern, Preset::M4v720p, FileType::M4v, false, false}},
-        {"H.264 of several files, oldest", h264, facts(kOldest, 2, true, true, 640, small), {}},
-        {"H.264 of one file, oldest",
-         h264,
+         {Modern, M4v480p, File::M4v, false, true}},
+        {h264, facts(kToday, 1, true, false, 0, small), {Modern, M4v480p, File::M4v, false, false}},
+        {h264, facts(kToday, 1, true, true, 1280), {Modern, M4v720p, File::M4v, false, false}},
+        {h264, facts(kOldest, 2, true, true, 640, small), {}},
+        {h264,
          facts(kOldest, 1, true, true, 640, small),
-         {Path::Modern, Preset::M4v480p, FileType::M4v, false, true}},
-        {"unknown", QStringLiteral("ogg_export"), facts(kToday, 1, true, true, 640), {}},
+         {Modern, M4v480p, File::M4v, false, true}},
+        {QStringLiteral("ogg_export"), facts(kToday, 1, true, true, 640), {}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.type.toStdString() << ", " << c.facts.pathCount
+                                        << " paths at " << c.facts.appKitVersion);
         EXPECT_EQ(planExport(c.type, c.facts), c.plan);
     }
 }
 
-TEST(LQExportPlanTest, PresetsBecomeRenders)
+TEST(LQExportPlanTest, PicturesAreSizedAsThePresetSays)
 {
-    using Container = lq::RenderSettings::Container;
-    const auto render = [](Container container, bool soundOnly, bool copy,
-                           std::optional<QSize> frame = std::nullopt,
-                           std::optional<int> frameRate = std::nullopt) {
-        return lq::RenderSettings{container, soundOnly, copy, frame, frameRate};
-    };
     struct Case
     {
-        const char *name;
         LQExportPlan plan;
         LQExportFacts facts;
-        lq::RenderSettings render;
+        std::optional<QSize> frame;
+        std::optional<int> frameRate;
     };
     const Case cases[] = {
-        {"passthrough",
-         {Path::Modern, Preset::Passthrough, FileType::QuickTimeMovie, false, false},
-         facts(kToday, 1, true, true, 640),
-         render(Container::QuickTime, false, true)},
-        {"sound",
-         {Path::Modern, Preset::M4a, FileType::M4a, true, false},
-         facts(kToday, 2, true, false, 0),
-         render(Container::Mpeg4, true, false)},
-        {"composed at a size",
-         {Path::Modern, Preset::M4v480p, FileType::M4v, false, true},
+        {{Modern, M4v480p, File::M4v, false, true},
          facts(kToday, 1, true, true, 640, QSize(320, 240)),
-         render(Container::Mpeg4, false, false, QSize(320, 240), 15)},
-        {"fitted within 720p",
-         {Path::Modern, Preset::M4v720p, FileType::M4v, false, false},
+         QSize(320, 240),
+         15},
+        {{Modern, M4v720p, File::M4v, false, false},
          facts(kToday, 1, true, true, 1920),
-         render(Container::Mpeg4, false, false, QSize(960, 720))},
-        {"within 480p as it is",
-         {Path::Modern, Preset::M4v480p, FileType::M4v, false, false},
+         QSize(960, 720),
+         {}},
+        {{Modern, M4v480p, File::M4v, false, false},
          facts(kToday, 1, true, true, 320),
-         render(Container::Mpeg4, false, false, QSize(320, 240))},
+         QSize(320, 240),
+         {}},
+        {{Modern, Passthrough, File::QuickTimeMovie, false, false},
+         facts(kToday, 1, true, true, 640),
+         {},
+         {}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(renderSettingsFor(c.plan, c.facts), c.render);
+        const lq::RenderSettings settings = renderSettingsFor(c.plan, c.facts);
+        EXPECT_EQ(settings.frameSize, c.frame);
+        EXPECT_EQ(settings.frameRate, c.frameRate);
     }
 }
 
