@@ -1,5 +1,6 @@
 // The render that copies: each file is only parsed, and the streams of one kind are joined one
 // file after the other into the muxer, so nothing is decoded or encoded.
+#include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/GStreamer.h"
 #include "platform/media/MovieEncoding.h"
 #include "platform/media/RenderGraph.h"
@@ -47,6 +48,9 @@ bool muxerTakes(GstElement *muxer, StreamKind kind, const QString &capsText)
     return takes;
 }
 
+// Set up on the calling thread before the pipeline starts, read by the streaming threads.
+const int kSourcesReady = 0;
+
 // One file: the joiners' pads waiting for its streams, by kind.
 struct Source
 {
@@ -58,7 +62,7 @@ struct Source
 
 void onParsedPad(GstElement *, GstPad *pad, gpointer data)
 {
-    const movie_encoding::StreamingTurn turn;
+    takeOver(&kSourcesReady);
     auto *source = static_cast<Source *>(data);
     GstCaps *caps = movie_encoding::padCaps(pad);
     StreamKind kind = StreamKind::Audio;
@@ -81,6 +85,9 @@ public:
     using RenderGraph::RenderGraph;
     ~CopyingGraph() override
     {
+        // No streaming thread is left once stopped; the lock orders what they did before this.
+        gst_element_set_state(pipeline(), GST_STATE_NULL);
+        const std::lock_guard lock(mutex);
         for (Source &source : sources) {
             for (GstPad *pad : source.joinerPads) {
                 if (pad)
@@ -176,6 +183,7 @@ std::unique_ptr<RenderGraph> makeCopying(const MediaComposition &timeline,
         gst_element_link(reader, parser);
         g_signal_connect(parser, "pad-added", G_CALLBACK(onParsedPad), &source);
     }
+    handOver(&kSourcesReady);
     return graph;
 }
 
