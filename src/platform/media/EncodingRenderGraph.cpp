@@ -79,17 +79,24 @@ QSize evenSize(QSizeF size)
 Shape shapeOf(const MediaComposition &timeline, const RenderSettings &settings)
 {
     Shape shape;
-    shape.sound = settings.soundOnly;
-    for (const CompositionSegment &segment : timeline.segments()) {
-        const MediaInfo &info = segment.info;
-        if (!info.audioStreams.isEmpty() && !shape.sound) {
-            shape.sound = true;
-            shape.sampleRate = std::max(1, info.audioStreams.first().sampleRate);
-            shape.channels = std::clamp(info.audioStreams.first().channels, 1, 2);
+    // The sound of the first file that has some, or of the gaps' silence when none has.
+    const MediaInfo *sound = nullptr;
+    for (const bool gaps : {false, true}) {
+        for (const CompositionSegment &segment : timeline.segments()) {
+            if (!sound && segment.isGap == gaps && !segment.info.audioStreams.isEmpty())
+                sound = &segment.info;
         }
-        if (!info.videoStreams.isEmpty() && !settings.soundOnly && !shape.pictures) {
+    }
+    if (sound) {
+        shape.sampleRate = std::max(1, sound->audioStreams.first().sampleRate);
+        shape.channels = std::clamp(sound->audioStreams.first().channels, 1, 2);
+    }
+    // Sound alone is written even where the files have none: silence.
+    shape.sound = sound || settings.soundOnly;
+    for (const CompositionSegment &segment : timeline.segments()) {
+        if (!segment.info.videoStreams.isEmpty() && !settings.soundOnly && !shape.pictures) {
             shape.pictures = true;
-            shape.frameRate = frameRateOf(info.videoStreams.first().caps);
+            shape.frameRate = frameRateOf(segment.info.videoStreams.first().caps);
         }
     }
     shape.frameRate = settings.frameRate.value_or(shape.frameRate);
@@ -181,7 +188,6 @@ public:
                     return false;
                 m_fillerEnd = end;
                 m_fillerStart = std::min(m_fillerStart, start);
-                continue;
             }
         }
         return addFiller(error);

@@ -102,12 +102,24 @@ TEST_F(PlayerExportTest, EachTypeWritesWhatItNames)
     const QString h264 = QStringLiteral("h264_export");
     const QString aac = CodecId::kAac;
     const QString lossless = MediaFixtures::path(MediaFixture::AlacMov, 1.0);
+    // Sound of another rate and channel count than the fixtures'.
+    const QString mono = exported(QStringLiteral("mono.mov"));
+    lq::Error made;
+    ASSERT_TRUE(lq::PipelineRunner::run(
+        QStringLiteral("audiotestsrc num-buffers=20 samplesperbuffer=4800 ! "
+                       "audio/x-raw,rate=48000,channels=1 ! voaacenc ! qtmux ! filesink "
+                       "location=\"%1\"")
+            .arg(mono),
+        20s, &made))
+        << made.localizedDescription().toStdString();
     const QSize web(320, 240);
     const QSize movieFrame(64, 48);
     const Case cases[] = {
         {"m4a of one sound file", {sound()}, m4a, {}, aac, {}, 0},
         {"m4a with a gap", {movie(), gap(1.5), sound()}, m4a, {}, aac, {}, 0},
         {"m4a of lossless sound", {lossless}, m4a, {}, aac, {}, 0},
+        {"m4a of mono sound with a gap", {mono, gap(0.5)}, m4a, {}, aac, {}, 0},
+        {"silence alone", {gap(2.0)}, movAudio, {}, aac, {}, 0},
         {"sound of two movie files", {movie(), movie(1)}, movAudio, {}, aac, {}, 0},
         {"lossless sound copied", {lossless, lossless}, movAudio, {}, CodecId::kAlac, {}, 0},
         {"movie of two files", {movie(), movie(1)}, mov, {}, aac, movieFrame, 10},
@@ -131,6 +143,20 @@ TEST_F(PlayerExportTest, EachTypeWritesWhatItNames)
         EXPECT_NEAR(info->duration, length, kFrame);
         ASSERT_EQ(info->audioStreams.size(), 1);
         EXPECT_EQ(info->audioStreams.first().codec, c.sound);
+        // The sound keeps the rate and channels of the first file's.
+        const auto first =
+            std::find_if(c.elements.cbegin(), c.elements.cend(), [](const LQMediaElement &element) {
+                return std::holds_alternative<QString>(element);
+            });
+        const std::optional<lq::MediaInfo> source =
+            first == c.elements.cend()
+                ? std::nullopt
+                : lq::MediaInfo::probe(std::get<QString>(*first), 10s, &error);
+        if (source) {
+            EXPECT_EQ(info->audioStreams.first().sampleRate,
+                      source->audioStreams.first().sampleRate);
+            EXPECT_EQ(info->audioStreams.first().channels, source->audioStreams.first().channels);
+        }
         const lq::test::DecodedLength decoded = lq::test::decodedLength(destination);
         EXPECT_NEAR(decoded.audio, length, kFrame);
         ASSERT_EQ(info->videoStreams.size(), c.frame.isEmpty() ? 0 : 1);
