@@ -20,6 +20,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -35,6 +36,7 @@
 #include <vector>
 
 class BMRecordingErrorHandler;
+class LQExportProgress;
 class LQPlaySession;
 class MediaImportDialog;
 class LQRecSession;
@@ -238,6 +240,17 @@ public:
     // The undo step of a crop: path gets the kept file back (the session's media then lie in the
     // temporary folder), or without one is removed (they come from the package again).
     void restoreRecordingFile(const QString &path, const KeptMediaFilePtr &data, int32_t session);
+    // Exporting: every session's media in one file of the export type (LQExportTypes.h), with
+    // the gaps of sessions without media, through a fresh playback engine: today's family when
+    // it plays the note's media, else the legacy one. dropRecording keeps only the length: the
+    // file is silent. The engine serves progress until done and tells failures itself; true
+    // when written.
+    bool exportMedia(const QString &destination, const QString &type, LQExportProgress &progress,
+                     std::optional<QSize> size = std::nullopt, bool dropRecording = false);
+    // Ends a running export early, without an error alert.
+    void cancelExporting();
+    // Every slide as PNG images into folder (see WrenSlides); false without slides.
+    bool exportSlidesImagesToPath(const QString &folder) const;
     OldMediaConversion *oldMediaConversion() const { return m_conversion; }
     MediaPlayabilityCheck *mediaPlayabilityCheck() const { return m_playability; }
 
@@ -410,6 +423,7 @@ private:
 
     std::shared_ptr<LQRecSession> m_recordingSession;
     std::shared_ptr<LQPlaySession> m_playerSession;
+    std::shared_ptr<LQPlaySession> m_exportSession; // only while exporting
     std::shared_ptr<WrenEvents> m_events;
     WrenSlides m_slides;
     std::atomic<int32_t> m_currentSession{-1};

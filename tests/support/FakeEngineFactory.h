@@ -23,6 +23,9 @@ public:
     FakeRecSession *lastRecordingEngine = nullptr;
     FakePlaySession *lastPlaybackEngine = nullptr;
     QList<Family> playbackFamilies;
+    // Given to every playback engine made from now on.
+    FakePlaySession::Script playbackScript;
+    std::function<void(FakePlaySession &)> onExport;
 
 private:
     std::unique_ptr<LQRecSession> createRecordingEngine(Family) override
@@ -35,6 +38,8 @@ private:
     {
         playbackFamilies.append(family);
         auto engine = std::make_unique<FakePlaySession>();
+        engine->script = playbackScript;
+        engine->onExport = onExport;
         lastPlaybackEngine = engine.get();
         return engine;
     }

@@ -91,6 +91,8 @@ bool FakePlaySession::exportMedia(const QString &destination, const QString &typ
 {
     calls.append(QStringLiteral("exportMedia"));
     exports.append({destination, type, size});
+    if (onExport)
+        onExport(*this);
     return script.exportMedia;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace lq::test {
@@ -36,6 +37,9 @@ public:
 
     Script script;
     QStringList calls;
+    // Runs while an export is asked for, after the request is kept (the engine may be gone
+    // afterwards).
+    std::function<void(FakePlaySession &)> onExport;
 
     // What it was given.
     QList<LQMediaElement> mediaElements;

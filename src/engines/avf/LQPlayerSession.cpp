@@ -11,7 +11,6 @@
 #include "platform/media/MediaTrimmer.h"
 #include "platform/media/NaturalSizeHolder.h"
 #include "platform/media/VideoSurface.h"
-#include "platform/ui/AlertPresenter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -101,6 +100,7 @@ bool LQPlayerSession::addMediaPaths(const QList<LQMediaElement> &elements)
         reads.append(silencePath());
 
     unload();
+    m_moviePaths = elements;
     const int load = ++m_loadNumber;
     m_loading = true;
     if (namesFiles && !anyFileExists) {
@@ -457,17 +457,3 @@ bool LQPlayerSession::trimFrom(std::optional<double> offset, QStringList *newFil
         *newFiles = QStringList{names.first()};
     return true;
 }
-
-bool LQPlayerSession::exportMedia(const QString &destination, const QString &, LQExportProgress &,
-                                  std::optional<QSize>)
-{
-    lq::AlertRequest alert;
-    alert.messageText = QStringLiteral("The media could not be exported to “%1”.")
-                            .arg(QFileInfo(destination).fileName());
-    alert.informativeText = QStringLiteral("This player cannot export media yet.");
-    lq::AlertPresenter::current().runModal(alert);
-    return false;
-}
-
-void LQPlayerSession::cancelExporting()
-{}

@@ -13,6 +13,9 @@
 #include <optional>
 #include <variant>
 
+class LQMediaExport;
+struct LQExportFacts;
+
 namespace lq {
 class VideoSurface;
 }
@@ -20,7 +23,7 @@ class VideoSurface;
 // The playback engine of today's media stack: joins media files and gaps into one timeline,
 // plays it at any rate with the pitch kept, seeks exactly and applies the user's audio boost
 // ("audioBoost"; re-applied on "audioBootChanged"). It posts "LQPlayerDidEndPlaying" whenever
-// playback stops. It trims the files last loaded; it does not export yet. Main thread only.
+// playback stops. It trims the files last loaded, and exports its timeline. Main thread only.
 //
 // The files are read in the background, so loading answers at once; the timeline exists once
 // they are read (isLoading() false). Meanwhile a start, a rate and a position are kept and
@@ -55,10 +58,16 @@ public:
     // first file's place leaves every file as it was. False for a negative offset, without files
     // or while playing. Afterwards nothing is loaded.
     bool trimFrom(std::optional<double> offset, QStringList *newFiles) override;
-    // Not available in this engine yet: shows an error alert and answers false.
+    // Writes the timeline as the type says (LQExportPlan.h), once its files are read. A type
+    // this engine does not write goes, with the list last loaded, to an engine of the legacy
+    // family, which tells its own failures. Answers false when cancelled, or after telling a
+    // failure in an alert; false, logged, without a destination, a type or a loaded list.
     bool exportMedia(const QString &destination, const QString &type, LQExportProgress &progress,
                      std::optional<QSize> size) override;
     void cancelExporting() override;
+    // The engine that writes the exports handed to the legacy family while this build has no
+    // engine of that family: it writes what this engine writes and refuses the rest.
+    static std::unique_ptr<LQPlaySession> legacyExportStandIn();
     bool currentlyPlaying() const override { return m_playing; }
     // The files last given are still being read.
     bool isLoading() const { return m_loading; }
@@ -96,6 +105,9 @@ private:
     void playbackStopped();
     void itemDidReachEnd();
     void itemFailedToReachEnd(const lq::Error &error);
+    LQExportFacts exportFacts(std::optional<QSize> size) const;
+    bool exportThroughFallback(const QString &destination, const QString &type,
+                               LQExportProgress &progress, std::optional<QSize> size);
 
     std::optional<lq::MediaComposition> m_composition;
     std::unique_ptr<lq::MediaPlayer> m_player;
@@ -103,6 +115,12 @@ private:
     QPointer<lq::VideoSurface> m_surface;
     QStringList m_movieFiles;
     std::optional<lq::MediaInfo> m_silence;
+    QList<LQMediaElement> m_moviePaths; // the list last loaded, handed to a fallback export
+
+    // While exporting: the export, or the engine an export was handed to.
+    LQMediaExport *m_export = nullptr;
+    LQPlaySession *m_fallback = nullptr;
+    bool m_legacyExportStandIn = false;
 
     // While loading: which load is current, and what is to happen once it is done.
     bool m_loading = false;

@@ -31,7 +31,7 @@ Error compositionError(int code, const QString &message)
 
 void MediaComposition::appendFile(const QString &path, const MediaInfo &info)
 {
-    append({path, info.duration, false, streamLayout(info)}, info);
+    append({path, info.duration, false, streamLayout(info), info}, info);
 }
 
 void MediaComposition::appendGap(double seconds, const QString &silencePath,
@@ -42,7 +42,7 @@ void MediaComposition::appendGap(double seconds, const QString &silencePath,
     const QString layout = streamLayout(silence);
     for (double filled = 0.0; seconds - filled > kNegligibleSeconds;) {
         const double piece = std::min(silence.duration, seconds - filled);
-        append({silencePath, piece, true, layout}, silence);
+        append({silencePath, piece, true, layout, silence}, silence);
         filled += piece;
     }
 }

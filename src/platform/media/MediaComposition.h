@@ -18,6 +18,7 @@ struct CompositionSegment
     double duration = 0.0; // seconds
     bool isGap = false;
     QString streamLayout; // the file's streams in order, as codec ids, for comparing files
+    MediaInfo info;       // what the file holds
 };
 
 struct CompositionTrack

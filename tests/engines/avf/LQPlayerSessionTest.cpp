@@ -1,10 +1,10 @@
 #include "engines/avf/LQPlayerSession.h"
 
-#include "engines/LQExportProgress.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/NaturalSizeHolder.h"
 #include "platform/media/VideoSurface.h"
+#include "support/FixedGap.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
@@ -18,33 +18,13 @@
 #include <cmath>
 
 using namespace std::chrono_literals;
+using lq::test::gap;
 using lq::test::MediaFixture;
 using lq::test::MediaFixtures;
 
 namespace {
 
 constexpr double kTolerance = 0.01;
-
-class FixedGap : public GapEntry
-{
-public:
-    explicit FixedGap(std::optional<double> seconds) : m_seconds(seconds) {}
-    bool length(double *seconds) const override
-    {
-        if (m_seconds)
-            *seconds = *m_seconds;
-        return m_seconds.has_value();
-    }
-    QString description() const override { return QStringLiteral("A fixed gap"); }
-
-private:
-    std::optional<double> m_seconds;
-};
-
-LQMediaElement gap(std::optional<double> seconds)
-{
-    return std::make_shared<FixedGap>(seconds);
-}
 
 // Counts "LQPlayerDidEndPlaying" from one engine.
 struct EndCounter
@@ -338,26 +318,6 @@ TEST(LQPlayerSessionTest, AViewGivenAfterLoadingShowsThePicture)
     EXPECT_TRUE(lq::runEventLoopUntil([&] { return surface->framesPresented() > 0; }, 10s));
     EXPECT_EQ(surface->frameSize(), QSize(64, 48));
     engine.stopPlaying();
-}
-
-class NoProgress : public LQExportProgress
-{
-public:
-    void setProgress(double) override {}
-    void setTimeRemainingText(const QString &) override {}
-    void runModalSessionOnce() override {}
-};
-
-TEST(LQPlayerSessionTest, ExportingIsRefusedWithAnAlert)
-{
-    lq::test::ScriptedAlertPresenter alerts;
-    LQPlayerSession engine;
-    ASSERT_TRUE(load(engine, {soundFile(1.0)}));
-    NoProgress progress;
-    EXPECT_FALSE(engine.exportMedia(QStringLiteral("/tmp/out.m4a"), QStringLiteral("m4a_export"),
-                                    progress, std::nullopt));
-    ASSERT_EQ(alerts.count(), 1);
-    EXPECT_TRUE(alerts.last().request.messageText.contains(QStringLiteral("out.m4a")));
 }
 
 TEST(LQPlayerSessionTest, RequestsMadeWhileTheFilesAreReadApplyOnceTheyAre)

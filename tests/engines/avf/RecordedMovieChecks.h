@@ -13,8 +13,8 @@ QStringList sessionFiles(const QString &stem);
 
 struct DecodedLength
 {
-    double audio = 0.0; // the end of the last decoded sample, in seconds
-    double video = 0.0;
+    double audio = 0.0; // the end of the last decoded sample, in seconds; 0 without sound
+    double video = 0.0; // 0 without pictures
 };
 // Decodes a whole file through decodebin.
 DecodedLength decodedLength(const QString &path);
