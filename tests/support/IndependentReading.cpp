@@ -1,6 +1,7 @@
 #include "support/IndependentReading.h"
 
 #include "platform/foundation/Error.h"
+#include "platform/media/GStreamer.h"
 #include "platform/media/PipelineRunner.h"
 
 #include <QProcess>
@@ -84,7 +85,12 @@ void watchEnd(GstElement *pipeline, const char *name, StreamEnd *stream)
     GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), name);
     if (!sink)
         return;
-    gst_segment_init(&stream->segment, GST_FORMAT_TIME);
+    {
+        // Locked too: the streaming threads start through GStreamer, out of the thread checker's
+        // sight.
+        const std::lock_guard lock(stream->mutex);
+        gst_segment_init(&stream->segment, GST_FORMAT_TIME);
+    }
     GstPad *input = gst_element_get_static_pad(sink, "sink");
     gst_pad_add_probe(
         input, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
@@ -113,7 +119,9 @@ DecodedEnds decodeToTheEnd(const QString &path, bool sound, bool pictures)
     if (pictures)
         description +=
             QStringLiteral(" d. ! queue ! video/x-raw ! fakesink name=pictures sync=false");
-    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+    GstElement *pipeline = GStreamer::initialize()
+                               ? gst_parse_launch(description.toUtf8().constData(), nullptr)
+                               : nullptr;
     if (!pipeline) {
         ADD_FAILURE() << "Could not decode " << path.toStdString();
         return {};
