@@ -165,13 +165,16 @@ const std::pair<const char *, const QString &> kSampleEntryCodecs[] = {
 };
 
 // A movie whose tracks hold no samples, as a cut at its beginning leaves: the discoverer finds no
-// stream in it, yet it is a movie of no length with those tracks.
+// stream in it (and at times misses its own error about that until its time limit), yet it is a
+// movie of no length with those tracks.
 std::optional<MediaInfo> emptyMovie(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const movie::MovieLayout layout = movie::readMovieLayout(file);
+    if (!layout.fragments.isEmpty())
+        return std::nullopt;
     const std::optional<QList<movie::MovieTrack>> tracks = movie::readMovieTracks(file, layout);
     if (!tracks || std::any_of(tracks->begin(), tracks->end(),
                                [](const movie::MovieTrack &track) { return track.decodeEnd > 0; }))
@@ -225,6 +228,8 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
                        QStringLiteral("The media file “%1” does not exist.").arg(file.fileName())));
         return std::nullopt;
     }
+    if (std::optional<MediaInfo> empty = emptyMovie(path))
+        return empty;
 
     GError *failure = nullptr;
     GstDiscoverer *discoverer =
@@ -264,8 +269,6 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
     g_clear_error(&failure);
     if (discovered)
         gst_discoverer_info_unref(discovered);
-    if (!info && (info = emptyMovie(path)))
-        setError(error, Error());
     return info;
 }
 
