@@ -42,9 +42,17 @@ bool makePiece(const QString &path)
             .arg(path)
             .arg(kPieceSeconds * 30)
             .arg(kPieceSeconds * 10);
-    return QProcess::execute(QStringLiteral("gst-launch-1.0"),
-                             QStringList{QStringLiteral("-q")} +
-                                 QProcess::splitCommand(description)) == 0;
+    // splitmuxsink at times never finishes at the end of its sources: tried again then.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess launch;
+        launch.start(QStringLiteral("gst-launch-1.0"),
+                     QStringList{QStringLiteral("-q")} + QProcess::splitCommand(description));
+        if (launch.waitForFinished(60'000))
+            return launch.exitStatus() == QProcess::NormalExit && launch.exitCode() == 0;
+        launch.kill();
+        launch.waitForFinished();
+    }
+    return false;
 }
 
 // The peak resident memory of this process in MB.
