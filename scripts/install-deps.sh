@@ -11,6 +11,7 @@ packages=(
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libges-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-alsa
+    gstreamer1.0-plugins-base-apps
     gstreamer1.0-pulseaudio pulseaudio
     xvfb xauth xdotool openbox zip desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/media/PipelineRunner.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -66,6 +67,16 @@ Recipe recipeFor(MediaFixture fixture)
     return {};
 }
 
+// A session as the capture writes it: %1 pictures, %2 sounds, %3 the files' names, %4 the muxer's
+// settings, %5 the time after which it starts a new file.
+const QString kRecordedSession = QStringLiteral(
+    "splitmuxsink name=s location=\"%3\" max-size-time=%5 muxer=\"qtmux fragment-duration=500 %4\" "
+    "videotestsrc num-buffers=%1 pattern=ball ! video/x-raw,width=64,height=48,framerate=10/1 ! "
+    "videoconvert ! video/x-raw,format=I420 ! "
+    "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=5 ! h264parse ! s.video "
+    "audiotestsrc num-buffers=%2 samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! "
+    "audioconvert ! avenc_aac ! s.audio_0");
+
 QTemporaryDir &fixtureFolder()
 {
     static QTemporaryDir folder;
@@ -77,6 +88,51 @@ QTemporaryDir &fixtureFolder()
 QString MediaFixtures::folder()
 {
     return fixtureFolder().path();
+}
+
+namespace {
+
+std::mutex fixturesMutex;
+
+bool run(const QString &description, const QString &name)
+{
+    Error error;
+    if (PipelineRunner::run(description, kMakeTimeLimit, &error))
+        return true;
+    ADD_FAILURE() << "Could not make " << name.toStdString() << ": "
+                  << error.localizedDescription().toStdString();
+    return false;
+}
+
+} // namespace
+
+QStringList MediaFixtures::recordedSession(int files, double fileSeconds, bool cutOff)
+{
+    const std::lock_guard lock(fixturesMutex);
+    const QString stem = QStringLiteral("%1/session-%2x%3%4-")
+                             .arg(folder())
+                             .arg(files)
+                             .arg(fileSeconds)
+                             .arg(cutOff ? QStringLiteral("-cut") : QString());
+    QStringList paths;
+    for (int i = 0; i < files; ++i)
+        paths.append(stem + QStringLiteral("%1.mov").arg(i));
+    if (QFile::exists(paths.last()))
+        return paths;
+    const auto buffers = [](double seconds) { return QString::number(std::lround(seconds * 10)); };
+    const QString finalised = QStringLiteral("fragment-mode=first-moov-then-finalise");
+    const double length = (files - 0.5) * fileSeconds;
+    const QString fileTime = QString::number(std::llround(fileSeconds * 1e9));
+    if (!run(kRecordedSession.arg(buffers(length), buffers(length), stem + QStringLiteral("%d.mov"),
+                                  finalised, fileTime),
+             QStringLiteral("a recorded session")))
+        return {};
+    // The last file again, from the same encoders, left as a crash leaves it.
+    if (cutOff && !run(kRecordedSession.arg(buffers(fileSeconds / 2), buffers(fileSeconds / 2),
+                                            paths.last(), QString(), QStringLiteral("0")),
+                       QStringLiteral("a cut-off recording")))
+        return {};
+    return paths;
 }
 
 QString MediaFixtures::path(MediaFixture fixture, double seconds)

@@ -25,6 +25,11 @@ public:
     // A file of that kind lasting about seconds (a multiple of 0.1), made once per process and
     // shared: tests must not change it. Empty, with a test failure added, when it cannot be made.
     static QString path(MediaFixture fixture, double seconds);
+    // The files of one recording session as the capture writes them (sound, and pictures in
+    // groups of half a second, in half-second fragments), a new file every fileSeconds (a multiple
+    // of 0.5), the last one half as long; each file is finalised except, with cutOff, the last,
+    // which a crash cut off. Made once per process and shared: tests must not change them.
+    static QStringList recordedSession(int files, double fileSeconds, bool cutOff = false);
     // A folder of the process's own for files the tests write.
     static QString folder();
 };

@@ -3,8 +3,10 @@
 #include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/GStreamer.h"
+#include "platform/media/MovieIndex.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThreadPool>
@@ -12,6 +14,7 @@
 
 #include <gst/pbutils/pbutils.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -154,6 +157,48 @@ Error resultError(GstDiscovererResult result, const QString &path, const GError 
     return probeError(NotMedia, message);
 }
 
+// The codec ids of the sample entries a movie names.
+const std::pair<const char *, const QString &> kSampleEntryCodecs[] = {
+    {"mp4a", CodecId::kAac},       {"alac", CodecId::kAlac},       {"lpcm", CodecId::kLinearPcm},
+    {"sowt", CodecId::kLinearPcm}, {"twos", CodecId::kLinearPcm},  {".mp3", CodecId::kMp3},
+    {"avc1", CodecId::kH264},      {"mp4v", CodecId::kMpeg4Video},
+};
+
+// A movie whose tracks hold no samples, as a cut at its beginning leaves: the discoverer finds no
+// stream in it (and at times misses its own error about that until its time limit), yet it is a
+// movie of no length with those tracks.
+std::optional<MediaInfo> emptyMovie(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const movie::MovieLayout layout = movie::readMovieLayout(file);
+    if (!layout.fragments.isEmpty())
+        return std::nullopt;
+    const std::optional<QList<movie::MovieTrack>> tracks = movie::readMovieTracks(file, layout);
+    if (!tracks || std::any_of(tracks->begin(), tracks->end(),
+                               [](const movie::MovieTrack &track) { return track.decodeEnd > 0; }))
+        return std::nullopt;
+    MediaInfo info;
+    info.container = QStringLiteral("video/quicktime");
+    for (const movie::MovieTrack &track : *tracks) {
+        const QList<movie::Box> entries =
+            movie::childBoxes(layout.moov, track.stsd.content + 8, track.stsd.end);
+        QString codec;
+        for (const auto &[type, id] : kSampleEntryCodecs) {
+            if (!entries.isEmpty() && entries.first().type == type)
+                codec = id;
+        }
+        if (track.handler == "soun")
+            info.audioStreams.append(AudioStreamInfo{codec, {}, 0, 0});
+        else if (track.handler == "vide")
+            info.videoStreams.append(VideoStreamInfo{codec, {}, 0, 0});
+    }
+    if (info.audioStreams.isEmpty() && info.videoStreams.isEmpty())
+        return std::nullopt;
+    return info;
+}
+
 } // namespace
 
 QString MediaInfo::codecIdForCaps(const QString &caps)
@@ -183,6 +228,8 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
                        QStringLiteral("The media file “%1” does not exist.").arg(file.fileName())));
         return std::nullopt;
     }
+    if (std::optional<MediaInfo> empty = emptyMovie(path))
+        return empty;
 
     GError *failure = nullptr;
     GstDiscoverer *discoverer =

@@ -1,10 +1,13 @@
 #include "platform/media/MediaTrimmer.h"
 
 #include "platform/foundation/FileOperations.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/MediaInfo.h"
+#include "platform/media/MovieCutter.h"
 #include "platform/media/MovieEncoding.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <gst/audio/audio.h>
@@ -22,7 +25,10 @@ namespace {
 
 using movie_encoding::StreamKind;
 
-enum ErrorCode { NoSources = 40, BadLength, NoStreams };
+enum ErrorCode { NoSources = 40, BadLength, NoStreams, WriteFailed };
+
+// How far the length a copied cut reads back with may be from the one written: a picture.
+constexpr double kOneFrame = 1.0 / 25;
 
 constexpr std::array kKinds{StreamKind::Audio, StreamKind::Video};
 
@@ -208,22 +214,10 @@ bool addJoinedStream(Trimming &trimming, StreamKind kind, GstClockTime at, Error
     return linked;
 }
 
-} // namespace
-
-bool MediaTrimmer::trim(const QStringList &sources, double seconds, const QString &destination,
-                        std::chrono::milliseconds timeLimit, Error *error)
+// Decodes the sources, cuts the joined streams and encodes them again.
+bool encodeCut(const QStringList &sources, double seconds, const QString &destination,
+               std::chrono::milliseconds timeLimit, Error *error)
 {
-    if (sources.isEmpty()) {
-        setError(error, Error(movie_encoding::kErrorDomain, NoSources,
-                              QStringLiteral("There is no media file to cut.")));
-        return false;
-    }
-    if (!std::isfinite(seconds) || seconds < 0.0) {
-        setError(error, Error(movie_encoding::kErrorDomain, BadLength,
-                              QStringLiteral("The media cannot be cut at a moment before its "
-                                             "beginning.")));
-        return false;
-    }
     if (!movie_encoding::hasElements({"filesrc", "decodebin", "concat", "qtmux", "filesink"},
                                      error))
         return false;
@@ -266,6 +260,95 @@ bool MediaTrimmer::trim(const QStringList &sources, double seconds, const QStrin
     }
     return movie_encoding::writeAndPublish(trimming.pipeline, temporaryPath, destination, timeLimit,
                                            error);
+}
+
+// Whether the movie at path reads back through the media probe as the one written.
+bool readsAs(const QString &path, const MovieCutter::Movie &movie,
+             std::chrono::milliseconds timeLimit, QString *reason)
+{
+    Error error;
+    const std::optional<MediaInfo> info = MediaInfo::probe(path, timeLimit, &error);
+    if (!info) {
+        *reason = error.localizedDescription();
+        return false;
+    }
+    *reason = QStringLiteral("it reads as %1 s long instead of %2 s, with %3 sound and %4 video "
+                             "streams")
+                  .arg(info->duration)
+                  .arg(movie.length)
+                  .arg(info->audioStreams.size())
+                  .arg(info->videoStreams.size());
+    return std::abs(info->duration - movie.length) <= kOneFrame &&
+           (!movie.hasSound || !info->audioStreams.isEmpty()) &&
+           (!movie.hasVideo || !info->videoStreams.isEmpty());
+}
+
+// Writes the cut into temporaryPath by copying the sources' samples and checks it; NotJoinable,
+// with nothing left behind, when they cannot be copied or the copy does not read as written.
+MovieCutter::Outcome copyCut(const QStringList &sources, double seconds,
+                             const QString &temporaryPath, const QString &destination,
+                             std::chrono::milliseconds timeLimit, Error *error)
+{
+    using Outcome = MovieCutter::Outcome;
+    const QString name = QFileInfo(destination).fileName();
+    QFile output(temporaryPath);
+    const auto writeFailed = [&] {
+        QString reason = output.errorString().trimmed();
+        if (!reason.endsWith(QLatin1Char('.')))
+            reason += QLatin1Char('.');
+        setError(error,
+                 Error(movie_encoding::kErrorDomain, WriteFailed,
+                       QStringLiteral("Could not write “%1” as a movie: %2").arg(name, reason)));
+        return Outcome::Failed;
+    };
+    if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return writeFailed();
+    MovieCutter::Movie movie;
+    Outcome outcome = MovieCutter::write(sources, seconds, output, name, &movie, error);
+    if (outcome == Outcome::Written && !output.flush())
+        outcome = writeFailed();
+    output.close();
+    QString reason;
+    if (outcome == Outcome::Written && !readsAs(temporaryPath, movie, timeLimit, &reason)) {
+        log(QStringLiteral("The media cut by copying for %1 is encoded again instead: %2\n")
+                .arg(name, reason));
+        outcome = Outcome::NotJoinable;
+    }
+    if (outcome != Outcome::Written)
+        QFile::remove(temporaryPath);
+    return outcome;
+}
+
+} // namespace
+
+bool MediaTrimmer::trim(const QStringList &sources, double seconds, const QString &destination,
+                        std::chrono::milliseconds timeLimit, Error *error)
+{
+    if (sources.isEmpty()) {
+        setError(error, Error(movie_encoding::kErrorDomain, NoSources,
+                              QStringLiteral("There is no media file to cut.")));
+        return false;
+    }
+    if (!std::isfinite(seconds) || seconds < 0.0) {
+        setError(error, Error(movie_encoding::kErrorDomain, BadLength,
+                              QStringLiteral("The media cannot be cut at a moment before its "
+                                             "beginning.")));
+        return false;
+    }
+    const QString temporaryPath = temporaryPathBeside(destination);
+    switch (copyCut(sources, seconds, temporaryPath, destination, timeLimit, error)) {
+    case MovieCutter::Outcome::Written:
+        break;
+    case MovieCutter::Outcome::Failed:
+        return false;
+    case MovieCutter::Outcome::NotJoinable:
+        return encodeCut(sources, seconds, destination, timeLimit, error);
+    }
+    FileOperations &files = FileOperations::current();
+    if (files.replace(temporaryPath, destination, error))
+        return true;
+    files.remove(temporaryPath, nullptr);
+    return false;
 }
 
 } // namespace lq

@@ -2,12 +2,18 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/media/MediaInfo.h"
+#include "support/IndependentReading.h"
 #include "support/MediaFixtures.h"
+#include "support/SmallTmpfs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using lq::MediaInfo;
 using lq::MediaTrimmer;
@@ -18,10 +24,9 @@ namespace CodecId = lq::CodecId;
 namespace {
 
 constexpr std::chrono::seconds kTimeLimit{60};
-// Sound is cut to the sample; AAC frames and the encoder's priming round it a little.
-constexpr double kCutTolerance = 0.03;
-// Each joined file's decoded sound may end with a frame of the encoder's padding.
-constexpr double kJoinTolerance = 0.1;
+// Sound is cut to the sample; encoded again, AAC frames and the encoder's priming round it a
+// little: within one frame of sound.
+constexpr double kCutTolerance = 0.025;
 
 class MediaTrimmerTest : public testing::Test
 {
@@ -73,10 +78,13 @@ QStringList codecsOf(const MediaInfo &info)
 }
 
 constexpr double kEverything = -1.0;
+// The fixtures' pictures last a tenth of a second; one of them may cross the cut.
+constexpr double kOnePicture = 0.1;
 
 struct CutCase
 {
-    MediaFixture fixture;
+    const char *name;
+    std::function<QStringList()> sources;
     double at;
     double length; // of the movie written; kEverything: as long as the sources together
     QStringList codecs;
@@ -84,52 +92,126 @@ struct CutCase
 
 TEST_F(MediaTrimmerTest, KeepsExactlyWhatCameBeforeTheCut)
 {
+    const QStringList avc{CodecId::kAac, CodecId::kH264};
+    const auto session = [](bool cutOff) {
+        return [cutOff] { return MediaFixtures::recordedSession(3, 2.0, cutOff); };
+    };
+    const auto copies = [this](MediaFixture fixture) {
+        return [this, fixture] { return threeFiles(fixture, 2.0); };
+    };
     const CutCase cases[] = {
-        {MediaFixture::H264AacMov, 3.05, 3.05, {CodecId::kAac, CodecId::kH264}},
-        {MediaFixture::AacMov, 4.55, 4.55, {CodecId::kAac}},
-        {MediaFixture::AacMov, 1.0, 1.0, {CodecId::kAac}},        // inside the first file
-        {MediaFixture::LpcmMov, 2.5, 2.5, {CodecId::kAac}},       // encoded whatever it was
-        {MediaFixture::TwoH264Mov, 3.05, 3.05, {CodecId::kH264}}, // the first video stream
-        {MediaFixture::AacMov, 10.0, kEverything, {CodecId::kAac}},
-        {MediaFixture::H264AacMov, 10.0, kEverything, {CodecId::kAac, CodecId::kH264}},
+        // Copied: the streams stay as they were.
+        {"a recorded session, in its last file", session(false), 4.5, 4.5, avc},
+        {"a recorded session, in its first file", session(false), 1.05, 1.05, avc},
+        {"a recorded session, whole", session(false), 100.0, kEverything, avc},
+        {"a session whose last file a crash cut off", session(true), 4.45, 4.45, avc},
+        {"pictures and sound", copies(MediaFixture::H264AacMov), 3.05, 3.05, avc},
+        {"sound", copies(MediaFixture::AacMov), 4.55, 4.55, {CodecId::kAac}},
+        {"linear sound", copies(MediaFixture::LpcmMov), 2.5, 2.5, {CodecId::kLinearPcm}},
+        {"two picture tracks",
+         copies(MediaFixture::TwoH264Mov),
+         3.05,
+         3.05,
+         {CodecId::kH264, CodecId::kH264}},
+        // Encoded again: the first sound and video streams, as AAC and H.264.
+        {"files that differ",
+         [this] {
+             QStringList files = threeFiles(MediaFixture::AacMov, 2.0);
+             EXPECT_TRUE(QFile::remove(files[1]));
+             EXPECT_TRUE(QFile::copy(MediaFixtures::path(MediaFixture::AlacMov, 2.0), files[1]));
+             return files;
+         },
+         3.5,
+         3.5,
+         {CodecId::kAac}},
+        {"sound that is no movie", copies(MediaFixture::Mp3), 2.5, 2.5, {CodecId::kAac}},
     };
     for (const CutCase &cutCase : cases) {
-        SCOPED_TRACE(testing::Message() << int(cutCase.fixture) << " at " << cutCase.at);
-        const QStringList files = threeFiles(cutCase.fixture, 2.0);
+        SCOPED_TRACE(cutCase.name);
+        const QStringList files = cutCase.sources();
         const QString destination = path(QStringLiteral("cut.mov"));
         lq::Error error;
         ASSERT_TRUE(MediaTrimmer::trim(files, cutCase.at, destination, kTimeLimit, &error))
             << error.localizedDescription().toStdString();
+        double length = cutCase.length;
+        if (length == kEverything) {
+            length = 0.0;
+            for (const QString &file : files)
+                length += probed(file).value_or(MediaInfo()).duration;
+        }
         const std::optional<MediaInfo> written = probed(destination);
         ASSERT_TRUE(written);
         EXPECT_EQ(written->container, QStringLiteral("video/quicktime"));
         EXPECT_EQ(codecsOf(*written), cutCase.codecs);
-        if (cutCase.length == kEverything) {
-            EXPECT_NEAR(written->duration, 3 * probed(files[0]).value_or(MediaInfo()).duration,
-                        kJoinTolerance);
-        } else {
-            EXPECT_NEAR(written->duration, cutCase.length, kCutTolerance);
+        EXPECT_NEAR(written->duration, length, kCutTolerance);
+        EXPECT_NEAR(lq::test::discoveredDuration(destination).value_or(-1.0), length,
+                    kCutTolerance);
+        const lq::test::DecodedEnds decoded = lq::test::decodeToTheEnd(
+            destination, !written->audioStreams.isEmpty(), !written->videoStreams.isEmpty());
+        if (!written->audioStreams.isEmpty()) {
+            EXPECT_NEAR(decoded.sound.value_or(-1.0), length, kCutTolerance);
         }
-        for (const QString &file : files)
-            ASSERT_TRUE(QFile::remove(file));
+        if (!written->videoStreams.isEmpty()) {
+            EXPECT_NEAR(decoded.pictures.value_or(-1.0), length, kOnePicture);
+        }
+        for (const QString &file : files) {
+            if (file.startsWith(m_folder)) {
+                ASSERT_TRUE(QFile::remove(file));
+            }
+        }
         ASSERT_TRUE(QFile::remove(destination));
         EXPECT_EQ(folderEntries(), QStringList()); // no temporary file left
     }
 }
 
+// A movie with the tracks and no samples, which the media info reads as one of no length.
 TEST_F(MediaTrimmerTest, CutAtTheBeginningWritesAMovieWithoutSamples)
 {
-    const QStringList files = threeFiles(MediaFixture::H264AacMov, 1.0);
     const QString destination = path(QStringLiteral("cut.mov"));
     lq::Error error;
-    ASSERT_TRUE(MediaTrimmer::trim(files, 0.0, destination, kTimeLimit, &error))
+    ASSERT_TRUE(MediaTrimmer::trim(MediaFixtures::recordedSession(3, 2.0), 0.0, destination,
+                                   kTimeLimit, &error))
         << error.localizedDescription().toStdString();
-    QFile movie(destination);
-    ASSERT_TRUE(movie.open(QIODevice::ReadOnly));
-    const QByteArray bytes = movie.readAll();
-    EXPECT_EQ(bytes.mid(4, 4), QByteArray("ftyp"));
-    EXPECT_TRUE(bytes.contains("moov"));
-    EXPECT_LT(bytes.size(), 4096);
+    const std::optional<MediaInfo> written = probed(destination);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->duration, 0.0);
+    EXPECT_EQ(codecsOf(*written), (QStringList{CodecId::kAac, CodecId::kH264}));
+    EXPECT_LT(QFileInfo(destination).size(), 8192);
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> contentsOf(const QString &folder)
+{
+    QMap<QString, QByteArray> contents;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        contents.insert(name, file.readAll());
+    }
+    return contents;
+}
+
+TEST_F(MediaTrimmerTest, ADiskThatFillsUpLeavesTheFilesAsTheyWere)
+{
+    const QStringList session = MediaFixtures::recordedSession(3, 2.0);
+    qint64 size = 0;
+    for (const QString &file : session)
+        size += QFileInfo(file).size();
+    lq::test::SmallTmpfs disk(size + size / 2);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    QStringList files;
+    for (const QString &file : session) {
+        files.append(QDir(disk.path()).filePath(QFileInfo(file).fileName()));
+        ASSERT_TRUE(QFile::copy(file, files.last()));
+    }
+    const QMap<QString, QByteArray> before = contentsOf(disk.path());
+    lq::Error error;
+    EXPECT_FALSE(MediaTrimmer::trim(files, 100.0, files[0], kTimeLimit, &error));
+    EXPECT_TRUE(error.localizedDescription().startsWith(QStringLiteral("Could not write")))
+        << error.localizedDescription().toStdString();
+    EXPECT_EQ(contentsOf(disk.path()), before);
 }
 
 TEST_F(MediaTrimmerTest, FailuresLeaveTheFilesAsTheyWere)
@@ -148,12 +230,14 @@ TEST_F(MediaTrimmerTest, FailuresLeaveTheFilesAsTheyWere)
     original.close();
     const QStringList entries = folderEntries();
 
+    const QStringList differing{files[0], MediaFixtures::path(MediaFixture::AlacMov, 1.0)};
     struct FailureCase
     {
         const char *name;
         QStringList sources;
         double at;
         const char *failingStep; // of the file operations; none: they work
+        std::chrono::milliseconds timeLimit = kTimeLimit;
     };
     const FailureCase cases[] = {
         {"no files", {}, 1.0, nullptr},
@@ -161,8 +245,10 @@ TEST_F(MediaTrimmerTest, FailuresLeaveTheFilesAsTheyWere)
         {"not a number", files, std::nan(""), nullptr},
         {"a file that is no media", {files[0], notMedia}, 1.5, nullptr},
         {"a missing file", {files[0], path(QStringLiteral("gone.mov"))}, 1.5, nullptr},
-        {"publishing fails", files, 1.5, "replace"},
-        {"syncing fails", files, 1.5, "sync"},
+        {"the copy cannot be published", files, 1.5, "replace"},
+        {"the copy cannot be synced", files, 1.5, "sync"},
+        {"the encoded cut cannot be published", differing, 1.5, "replace"},
+        {"the encoding runs out of time", differing, 1.5, nullptr, std::chrono::milliseconds(1)},
     };
     for (const FailureCase &failureCase : cases) {
         SCOPED_TRACE(failureCase.name);
@@ -173,7 +259,7 @@ TEST_F(MediaTrimmerTest, FailuresLeaveTheFilesAsTheyWere)
         lq::FileOperations *previous = lq::FileOperations::setCurrent(&failing);
         lq::Error error;
         const bool trimmed = MediaTrimmer::trim(failureCase.sources, failureCase.at, destination,
-                                                kTimeLimit, &error);
+                                                failureCase.timeLimit, &error);
         lq::FileOperations::setCurrent(previous);
         EXPECT_FALSE(trimmed);
         EXPECT_FALSE(error.localizedDescription().isEmpty());
