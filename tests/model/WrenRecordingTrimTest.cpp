@@ -1,5 +1,6 @@
 #include "model/WrenRecordingTestSupport.h"
 #include "platform/foundation/FileOperations.h"
+#include "support/FolderContents.h"
 #include "support/LogCapture.h"
 
 #include <QDir>
@@ -11,18 +12,6 @@
 namespace {
 
 using Contents = QMap<QString, QByteArray>;
-
-Contents folderContents(const QString &folder)
-{
-    Contents contents;
-    const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot)) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        contents.insert(name, file.readAll());
-    }
-    return contents;
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -130,7 +119,7 @@ protected:
             now.lengths.push_back(seconds);
         }
         now.files = recording.recordingFiles();
-        now.contents = folderContents(tempDir.path());
+        now.contents = lq::test::folderContents(tempDir.path());
         return now;
     }
 
@@ -227,18 +216,18 @@ TEST_F(CropTest, ASavedSessionsPackageFilesAreNeverChanged)
     recording.session(1)->setSaved(true);
     // An older temporary copy gives way to the package's.
     writeFile(tempDir.filePath(QStringLiteral("recording-1.1.mov")), "older copy");
-    const Contents packaged = folderContents(package);
+    const Contents packaged = lq::test::folderContents(package);
 
     positionAt(1, 5.0);
     ASSERT_TRUE(recording.trimFromNow());
     EXPECT_FALSE(recording.session(1)->saved());
-    EXPECT_EQ(folderContents(tempDir.path()).value(QStringLiteral("recording-1.0.mov")),
+    EXPECT_EQ(lq::test::folderContents(tempDir.path()).value(QStringLiteral("recording-1.0.mov")),
               QByteArray("cut at 5"));
     owner.undo.undo();
-    EXPECT_EQ(folderContents(tempDir.path()).value(QStringLiteral("recording-1.1.mov")),
+    EXPECT_EQ(lq::test::folderContents(tempDir.path()).value(QStringLiteral("recording-1.1.mov")),
               packaged.value(QStringLiteral("recording-1.1.mov")));
     owner.undo.redo();
-    EXPECT_EQ(folderContents(package), packaged);
+    EXPECT_EQ(lq::test::folderContents(package), packaged);
 }
 
 TEST_F(CropTest, AFileThatCannotBeCopiedStopsTheCrop)

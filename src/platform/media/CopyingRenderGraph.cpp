@@ -14,14 +14,9 @@
 namespace lq {
 namespace {
 
+using movie_encoding::indexOf;
+using movie_encoding::kKinds;
 using movie_encoding::StreamKind;
-
-constexpr std::array kKinds{StreamKind::Audio, StreamKind::Video};
-
-size_t indexOf(StreamKind kind)
-{
-    return kind == StreamKind::Audio ? 0 : 1;
-}
 
 // The caps of the streams of a file that the render keeps, by kind; empty where it has none.
 std::array<QString, 2> keptCaps(const MediaInfo &info, bool soundOnly)
@@ -52,31 +47,12 @@ bool muxerTakes(GstElement *muxer, StreamKind kind, const QString &capsText)
 const int kSourcesReady = 0;
 
 // One file: the joiners' pads waiting for its streams, by kind.
-struct Source
-{
-    GstElement *pipeline = nullptr;
-    std::array<GstPad *, 2> joinerPads{}; // owned request pads, null where the kind is not kept
-    std::array<bool, 2> linked{};
-    std::mutex *mutex = nullptr;
-};
+using Source = movie_encoding::JoinedSource;
 
 void onParsedPad(GstElement *, GstPad *pad, gpointer data)
 {
     takeOver(&kSourcesReady);
-    auto *source = static_cast<Source *>(data);
-    GstCaps *caps = movie_encoding::padCaps(pad);
-    StreamKind kind = StreamKind::Audio;
-    const bool known = movie_encoding::streamKindOf(caps, &kind);
-    gst_caps_unref(caps);
-    const std::lock_guard lock(*source->mutex);
-    const size_t index = indexOf(kind);
-    // Other streams are left unlinked: the demuxer goes on while one of its streams is taken.
-    if (!known || !source->joinerPads[index] || source->linked[index])
-        return;
-    source->linked[index] = true;
-    if (gst_pad_link(pad, source->joinerPads[index]) != GST_PAD_LINK_OK)
-        movie_encoding::postFailure(source->pipeline,
-                                    QStringLiteral("a stream could not be joined to the others"));
+    movie_encoding::linkToJoiner(pad, *static_cast<Source *>(data));
 }
 
 class CopyingGraph final : public RenderGraph

@@ -23,19 +23,14 @@
 namespace lq {
 namespace {
 
+using movie_encoding::indexOf;
+using movie_encoding::kKinds;
 using movie_encoding::StreamKind;
 
 enum ErrorCode { NoSources = 40, BadLength, NoStreams, WriteFailed };
 
 // How far the length a copied cut reads back with may be from the one written: a picture.
 constexpr double kOneFrame = 1.0 / 25;
-
-constexpr std::array kKinds{StreamKind::Audio, StreamKind::Video};
-
-size_t indexOf(StreamKind kind)
-{
-    return kind == StreamKind::Audio ? 0 : 1;
-}
 
 // Ends one joined stream at the cut: what starts before it passes (the last piece shortened to
 // end there), and the first buffer at or after it ends the stream. The joined files' timestamps
@@ -121,31 +116,12 @@ GstPadProbeReturn onJoinedData(GstPad *pad, GstPadProbeInfo *info, gpointer data
 }
 
 // One source file: its decoder and the joiner's pad waiting for each kind of stream it holds.
-struct Source
-{
-    GstElement *pipeline = nullptr;
-    std::array<GstPad *, 2> joinerPads{}; // owned request pads, null where the file has none
-    std::array<bool, 2> linked{};
-    std::mutex *mutex = nullptr;
-};
+using Source = movie_encoding::JoinedSource;
 
 void onDecodedPad(GstElement *, GstPad *pad, gpointer data)
 {
     const movie_encoding::StreamingTurn turn;
-    auto *source = static_cast<Source *>(data);
-    GstCaps *caps = movie_encoding::padCaps(pad);
-    StreamKind kind = StreamKind::Audio;
-    const bool known = movie_encoding::streamKindOf(caps, &kind);
-    gst_caps_unref(caps);
-    const std::lock_guard lock(*source->mutex);
-    const size_t index = indexOf(kind);
-    // Further streams of a kind, and other kinds, stay out of the movie.
-    if (!known || !source->joinerPads[index] || source->linked[index])
-        return;
-    source->linked[index] = true;
-    if (gst_pad_link(pad, source->joinerPads[index]) != GST_PAD_LINK_OK)
-        movie_encoding::postFailure(source->pipeline,
-                                    QStringLiteral("a stream could not be joined to the others"));
+    movie_encoding::linkToJoiner(pad, *static_cast<Source *>(data));
 }
 
 struct Trimming

@@ -177,4 +177,19 @@ bool writeAndPublish(GstElement *pipeline, const QString &temporaryPath, const Q
     return written;
 }
 
+void linkToJoiner(GstPad *pad, JoinedSource &source)
+{
+    GstCaps *caps = padCaps(pad);
+    StreamKind kind = StreamKind::Audio;
+    const bool known = streamKindOf(caps, &kind);
+    gst_caps_unref(caps);
+    const std::lock_guard lock(*source.mutex);
+    const size_t index = indexOf(kind);
+    if (!known || !source.joinerPads[index] || source.linked[index])
+        return;
+    source.linked[index] = true;
+    if (gst_pad_link(pad, source.joinerPads[index]) != GST_PAD_LINK_OK)
+        postFailure(source.pipeline, QStringLiteral("a stream could not be joined to the others"));
+}
+
 } // namespace lq::movie_encoding

@@ -8,8 +8,10 @@
 
 #include <QString>
 
+#include <array>
 #include <chrono>
 #include <initializer_list>
+#include <mutex>
 
 using GstCaps = struct _GstCaps;
 using GstElement = struct _GstElement;
@@ -20,6 +22,13 @@ namespace lq::movie_encoding {
 enum class StreamKind { Audio, Video };
 
 extern const QString kErrorDomain;
+
+inline constexpr std::array kKinds{StreamKind::Audio, StreamKind::Video};
+
+constexpr size_t indexOf(StreamKind kind)
+{
+    return kind == StreamKind::Audio ? 0 : 1;
+}
 
 // A new pad's caps, current or else as queried; the caller unrefs them.
 GstCaps *padCaps(GstPad *pad);
@@ -49,6 +58,19 @@ bool linkThroughBranch(GstElement *pipeline, GstElement *mux, StreamKind kind, G
 GstElement *addElement(GstElement *pipeline, const char *factory, const QString &location = {});
 // Ends the pipeline's run with an error carrying message (any thread).
 void postFailure(GstElement *pipeline, const QString &message);
+
+// One file of several joined into a stream of each kind: the joiners' request pads it feeds.
+struct JoinedSource
+{
+    GstElement *pipeline = nullptr;
+    std::array<GstPad *, 2> joinerPads{}; // owned request pads, null where the kind is not kept
+    std::array<bool, 2> linked{};
+    std::mutex *mutex = nullptr;
+};
+
+// Links a new pad of a source's file to the joiner of its kind, the first stream of each kind
+// only: further streams and other kinds stay out (their demuxer goes on while one is taken).
+void linkToJoiner(GstPad *pad, JoinedSource &source);
 
 // A streaming thread's turn with the writer's shared state, between the start of the run and its
 // end, which order it (ThreadSanitizer cannot see that they do).

@@ -7,6 +7,7 @@
 #include "support/FakeEngineFactory.h"
 #include "support/FakeExportProgress.h"
 #include "support/FixedGap.h"
+#include "support/FolderContents.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
@@ -32,18 +33,6 @@ namespace {
 // One picture of the fixtures lasts a tenth of a second.
 constexpr double kFrame = 0.1;
 
-QMap<QString, QByteArray> folderContents(const QString &folder)
-{
-    QMap<QString, QByteArray> contents;
-    const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        contents.insert(name, file.readAll());
-    }
-    return contents;
-}
-
 // A note's media in a folder of their own: sound files and movies of two seconds, and the
 // folder exports are written to.
 class PlayerExportTest : public testing::Test
@@ -66,7 +55,7 @@ protected:
     {
         return m_notes.filePath(QStringLiteral("exports/") + name);
     }
-    QMap<QString, QByteArray> media() const { return folderContents(m_notes.path()); }
+    QMap<QString, QByteArray> media() const { return lq::test::folderContents(m_notes.path()); }
 
     // Loads elements into engine and exports them.
     bool exportMedia(LQPlayerSession &engine, const QList<LQMediaElement> &elements,

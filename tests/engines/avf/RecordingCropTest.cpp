@@ -13,6 +13,7 @@
 #include "platform/media/MediaInfo.h"
 #include "support/FakeRecordingOwner.h"
 #include "support/FakeWindowController.h"
+#include "support/FolderContents.h"
 #include "support/IndependentReading.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
@@ -38,18 +39,6 @@ namespace {
 
 constexpr double kOneFrameOfSound = 1024.0 / 44100;
 constexpr double kOnePicture = 0.1; // the fixtures' pictures
-
-QMap<QString, QByteArray> contentsOf(const QString &folder)
-{
-    QMap<QString, QByteArray> contents;
-    const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot)) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        contents.insert(name, file.readAll());
-    }
-    return contents;
-}
 
 double lengthOf(const QString &path)
 {
@@ -150,14 +139,14 @@ TEST_F(RecordingCropTest, TheRecordedSessionDecodesToTheCutWithSoundAndPictures)
     makeNote(folder.path(), true);
     const std::vector<double> before = lengths();
     const auto stamps = stampsOf(recording->events());
-    const QMap<QString, QByteArray> media = contentsOf(folder.path());
+    const QMap<QString, QByteArray> media = lq::test::folderContents(folder.path());
     constexpr double kCut = 4.3; // in the third file
     ASSERT_TRUE(recording->playSession(1, kCut, std::nullopt, std::nullopt, true));
 
     ASSERT_TRUE(recording->trimFromNow());
     EXPECT_EQ(recording->recordingFiles().value(1), QStringList{"recording-1.0.mov"});
     EXPECT_EQ(recording->recordingFiles().value(2), QStringList{"recording-2.0.mov"});
-    EXPECT_EQ(contentsOf(folder.path()).keys(),
+    EXPECT_EQ(lq::test::folderContents(folder.path()).keys(),
               (QStringList{"recording-0.0.mov", "recording-1.0.mov", "recording-2.0.mov"}));
     const QString cut = mediaPath(QStringLiteral("recording-1.0.mov"));
     EXPECT_NEAR(lengthOf(cut), kCut, kOneFrameOfSound);
@@ -176,7 +165,7 @@ TEST_F(RecordingCropTest, TheRecordedSessionDecodesToTheCutWithSoundAndPictures)
     EXPECT_EQ(stampsOf(recording->events()), stamps);
 
     owner.undo.undo();
-    EXPECT_EQ(contentsOf(folder.path()), media);
+    EXPECT_EQ(lq::test::folderContents(folder.path()), media);
     EXPECT_EQ(lengths(), before);
 }
 
@@ -229,7 +218,7 @@ TEST_F(RecordingCropTest, AFailureAtAnyStepLeavesEveryMediaFileAsItWas)
         makeNote(noteFolder, false);
         if (failureCase.prepare)
             failureCase.prepare(noteFolder);
-        const QMap<QString, QByteArray> media = contentsOf(noteFolder);
+        const QMap<QString, QByteArray> media = lq::test::folderContents(noteFolder);
         const std::vector<double> before = lengths();
         ASSERT_TRUE(recording->playSession(1, 4.3, std::nullopt, std::nullopt, true));
 
@@ -244,7 +233,7 @@ TEST_F(RecordingCropTest, AFailureAtAnyStepLeavesEveryMediaFileAsItWas)
         lq::FileOperations::setCurrent(previous);
 
         EXPECT_FALSE(cropped);
-        EXPECT_EQ(contentsOf(noteFolder), media);
+        EXPECT_EQ(lq::test::folderContents(noteFolder), media);
         EXPECT_EQ(lengths(), before);
         TearDown();
     }

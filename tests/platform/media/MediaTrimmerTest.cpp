@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileOperations.h"
 #include "platform/media/MediaInfo.h"
+#include "support/FolderContents.h"
 #include "support/IndependentReading.h"
 #include "support/MediaFixtures.h"
 #include "support/SmallTmpfs.h"
@@ -179,19 +180,6 @@ TEST_F(MediaTrimmerTest, CutAtTheBeginningWritesAMovieWithoutSamples)
     EXPECT_LT(QFileInfo(destination).size(), 8192);
 }
 
-// Every file of a folder with its bytes.
-QMap<QString, QByteArray> contentsOf(const QString &folder)
-{
-    QMap<QString, QByteArray> contents;
-    const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        contents.insert(name, file.readAll());
-    }
-    return contents;
-}
-
 TEST_F(MediaTrimmerTest, ADiskThatFillsUpLeavesTheFilesAsTheyWere)
 {
     const QStringList session = MediaFixtures::recordedSession(3, 2.0);
@@ -206,12 +194,12 @@ TEST_F(MediaTrimmerTest, ADiskThatFillsUpLeavesTheFilesAsTheyWere)
         files.append(QDir(disk.path()).filePath(QFileInfo(file).fileName()));
         ASSERT_TRUE(QFile::copy(file, files.last()));
     }
-    const QMap<QString, QByteArray> before = contentsOf(disk.path());
+    const QMap<QString, QByteArray> before = lq::test::folderContents(disk.path());
     lq::Error error;
     EXPECT_FALSE(MediaTrimmer::trim(files, 100.0, files[0], kTimeLimit, &error));
     EXPECT_TRUE(error.localizedDescription().startsWith(QStringLiteral("Could not write")))
         << error.localizedDescription().toStdString();
-    EXPECT_EQ(contentsOf(disk.path()), before);
+    EXPECT_EQ(lq::test::folderContents(disk.path()), before);
 }
 
 TEST_F(MediaTrimmerTest, FailuresLeaveTheFilesAsTheyWere)
