@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/CrashReporter.h"
+#include "app/MoveToApplications.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
@@ -114,6 +115,9 @@ bool AppDelegate::awakeFromNib()
     addUpdateMenuItem();
     if (justCrashed())
         lq::log(QStringLiteral("Crashed previously\n"));
+    // Moved into the applications folder: the new copy starts once this one has ended.
+    if (PFMoveToApplicationsFolderIfNecessary())
+        return false;
     createPDFService(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
                      QCoreApplication::applicationFilePath());
     addFullScreenMenuItem();

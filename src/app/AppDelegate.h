@@ -37,7 +37,7 @@ public:
     ~AppDelegate() override;
 
     // The start-up steps, once; false when the program must end before its event loop (the
-    // data folder cannot be made, or another copy runs). Later calls do
+    // data folder cannot be made, another copy runs, or the program moved itself). Later calls do
     // nothing and answer true.
     bool awakeFromNib();
 
