@@ -3,6 +3,7 @@
 #include "app/CrashLogWriter.h"
 #include "app/SystemInfo.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/Date.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
@@ -339,8 +340,7 @@ void JXCrashReporter::discardCrashReport()
 void JXCrashReporter::storeHandledDate()
 {
     lq::UserDefaults &defaults = lq::UserDefaults::standard();
-    defaults.setDouble(QLatin1String(kLastCrashReportDateKey),
-                       secondsSince1970(QDateTime::currentDateTimeUtc()));
+    defaults.setDouble(QLatin1String(kLastCrashReportDateKey), lq::Date::now().secondsSince1970());
     defaults.synchronize();
 }
 

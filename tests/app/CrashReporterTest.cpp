@@ -6,6 +6,7 @@
 #include "app/CrashLogWriter.h"
 #include "app/SystemInfo.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/ClockSource.h"
 #include "shared/ScopedEnvironment.h"
 #include "support/KilledChild.h"
 #include "support/ScriptedAlertPresenter.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -194,6 +196,13 @@ TEST_F(CrashReporterTest, TheNewestLogOfThisVersionIsOfferedWithItsLastCrash)
 
 TEST_F(CrashReporterTest, OnlyADeliveredOrDiscardedLogCountsAsDealtWith)
 {
+    // Times at which a single-precision store is off by about a minute: 63 s late, 63 s early.
+    const auto at = [](double seconds) {
+        return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000));
+    };
+    ManualClockSource clock;
+    ClockSource::setCurrent(&clock);
+    const auto systemClock = qScopeGuard([] { ClockSource::setCurrent(nullptr); });
     struct Case
     {
         const char *name;
@@ -209,8 +218,10 @@ TEST_F(CrashReporterTest, OnlyADeliveredOrDiscardedLogCountsAsDealtWith)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         defaults->removeObject(JXCrashReporter::kLastCrashReportDateKey);
-        writeLog(QStringLiteral("2026-01-01-000000"), crash("boom"),
-                 QDateTime::currentDateTime().addSecs(-5));
+        QDir(crash_log::folder()).removeRecursively();
+        QDir().mkpath(crash_log::folder());
+        clock.setWallNow(Date::fromSecondsSince1970(1'700'000'063));
+        writeLog(QStringLiteral("2026-01-01-000000"), crash("boom"), at(1'700'000'058));
         LoopbackServer server(c.status);
         JXCrashReporter::setReportAddress(c.status ? server.address()
                                                    : QUrl(QStringLiteral("http://127.0.0.1:1/")));
@@ -225,10 +236,11 @@ TEST_F(CrashReporterTest, OnlyADeliveredOrDiscardedLogCountsAsDealtWith)
         EXPECT_EQ(start(Answer::Remind).offered, c.offeredAgain);
     }
     // A crash half a minute after the last one was dealt with is a new one.
-    const double handled = defaults->doubleForKey(JXCrashReporter::kLastCrashReportDateKey);
-    writeLog(QStringLiteral("2026-01-02-000000"), crash("again"),
-             QDateTime::fromMSecsSinceEpoch(qint64(handled * 1000) + 30000));
-    EXPECT_TRUE(start(Answer::Remind).offered);
+    clock.setWallNow(Date::fromSecondsSince1970(1'700'000'065));
+    writeLog(QStringLiteral("2026-01-02-000000"), crash("boom"), at(1'700'000'060));
+    EXPECT_TRUE(start(Answer::Discard).offered);
+    writeLog(QStringLiteral("2026-01-03-000000"), crash("again"), at(1'700'000'095));
+    EXPECT_TRUE(start(Answer::Remind).log.contains("again"));
 }
 
 TEST_F(CrashReporterTest, TheReportArrivesAsOneFormFieldBetweenTwoBoundaries)
