@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "app/CrashReporter.h"
+#include "app/MoveToApplications.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
@@ -111,6 +113,11 @@ bool AppDelegate::awakeFromNib()
         return false;
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::goingDown);
     addUpdateMenuItem();
+    if (justCrashed())
+        lq::log(QStringLiteral("Crashed previously\n"));
+    // Moved into the applications folder: the new copy starts once this one has ended.
+    if (PFMoveToApplicationsFolderIfNecessary())
+        return false;
     createPDFService(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
                      QCoreApplication::applicationFilePath());
     addFullScreenMenuItem();
@@ -189,6 +196,11 @@ void AppDelegate::createPDFService(const QString &libraryFolder, const QString &
         return;
     fs::remove(link, error);
     fs::create_symlink(wanted, link, error);
+}
+
+bool AppDelegate::justCrashed()
+{
+    return JXCrashReporterCheckForCrash();
 }
 
 void AppDelegate::addUpdateMenuItem()

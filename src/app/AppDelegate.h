@@ -37,7 +37,8 @@ public:
     ~AppDelegate() override;
 
     // The start-up steps, once; false when the program must end before its event loop (the
-    // data folder cannot be made, or another copy runs). Later calls do nothing and answer true.
+    // data folder cannot be made, another copy runs, or the program moved itself). Later calls do
+    // nothing and answer true.
     bool awakeFromNib();
 
     // Makes sure the program's folder under the user's data folder exists (its parents too);
@@ -56,6 +57,8 @@ public:
     static void createPDFService(const QString &libraryFolder, const QString &target);
 
     void addUpdateMenuItem();
+    // Offers the crash log the last run left, when there is one; true when it was offered.
+    static bool justCrashed();
     void addFullScreenMenuItem();
     // "Version 3.1 (build …)".
     static QString versionString();

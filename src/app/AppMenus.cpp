@@ -1,6 +1,7 @@
 #include "app/AppMenus.h"
 
 #include "app/AppDelegate.h"
+#include "app/CrashReporter.h"
 #include "app/LQApplication.h"
 #include "app/LumaDocumentController.h"
 #include "document/MyDocument.h"
@@ -181,6 +182,8 @@ void AppMenus::buildHelpMenu(QMenu &menu)
         if (AppDelegate *delegate = AppDelegate::sharedAppDelegate())
             delegate->showAboutWindow();
     });
+    menu.addAction(tr("Send &Feedback…"), this,
+                   [] { JXFeedbackProvider::orderFrontFeedbackWindow(); });
     menu.addSeparator();
 }
 

@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "Could not create a temporary folder for the tests.\n");
         return 1;
     }
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
         const QString path = home.filePath(QString::fromLatin1(name));
         QDir().mkpath(path);
         qputenv(name, path.toUtf8());

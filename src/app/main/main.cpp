@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppMenus.h"
+#include "app/CrashLogWriter.h"
 #include "app/CrashRecovery.h"
 #include "app/InstanceForwarder.h"
 #include "app/LQApplication.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Luma Quill"));
     QApplication::setApplicationVersion(lq::Bundle::shortVersion());
     QApplication::setDesktopFileName(QStringLiteral("lumaquill"));
+    crash_log::install(crash_log::folder());
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("lumaquill"), QIcon(QStringLiteral(":/lumaquill.svg"))));
     LoggingAlertPresenter loggedAlerts;

@@ -521,6 +521,12 @@ QVariant UserDefaults::object(const QString &key) const
     return d->values.value(key);
 }
 
+QVariantMap UserDefaults::dictionaryRepresentation() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->values;
+}
+
 bool UserDefaults::contains(const QString &key) const
 {
     std::lock_guard lock(d->mutex);

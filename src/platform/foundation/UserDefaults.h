@@ -46,6 +46,8 @@ public:
     QByteArray dataForKey(const QString &key) const;
     QVariantList arrayForKey(const QString &key) const;
     QVariantMap dictionaryForKey(const QString &key) const;
+    // Every key with its value.
+    QVariantMap dictionaryRepresentation() const;
 
     void setObject(const QString &key, const QVariant &value); // an invalid value removes
     void setBool(const QString &key, bool value);

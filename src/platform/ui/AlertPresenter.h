@@ -18,6 +18,7 @@ struct AlertRequest
     QString messageText;
     QString informativeText;
     QStringList buttons{QStringLiteral("OK")}; // first is the default button
+    int escapeButton = -1;                     // answers Escape; -1: a "Cancel" button does
     bool showsSuppressionButton = false;
     QString suppressionTitle; // "Do not show this message again" when empty
     Style style = Style::Warning;

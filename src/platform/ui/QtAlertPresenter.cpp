@@ -49,11 +49,13 @@ AlertBox makeAlertBox(const AlertRequest &request, QWidget *parent)
     box.setInformativeText(request.informativeText);
     for (qsizetype i = 0; i < request.buttons.size(); ++i) {
         const QString &title = request.buttons.at(i);
-        // The first button is the default; a "Cancel" button also answers Escape.
-        const QMessageBox::ButtonRole role = i == 0 ? QMessageBox::AcceptRole
-                                             : title == QLatin1String("Cancel")
-                                                 ? QMessageBox::RejectRole
-                                                 : QMessageBox::ActionRole;
+        // The first button is the default; the escape button, else a "Cancel" button, answers
+        // Escape.
+        const bool escapes = request.escapeButton >= 0 ? i == request.escapeButton
+                                                       : title == QLatin1String("Cancel");
+        const QMessageBox::ButtonRole role = i == 0    ? QMessageBox::AcceptRole
+                                             : escapes ? QMessageBox::RejectRole
+                                                       : QMessageBox::ActionRole;
         QPushButton *button = box.addButton(title, role);
         if (i == 0)
             box.setDefaultButton(button);
