@@ -264,6 +264,12 @@ std::optional<double> DesktopSession::changingFor(const QRect &area,
     return std::nullopt;
 }
 
+std::optional<int> DesktopSession::quitWith(const QString &keys, std::chrono::seconds limit)
+{
+    xdotool({QStringLiteral("key"), keys});
+    return waitForExit(limit);
+}
+
 std::optional<int> DesktopSession::waitForExit(std::chrono::seconds limit)
 {
     if (!m_run.waitForFinished(int(std::chrono::milliseconds(limit).count())))

@@ -56,6 +56,9 @@ public:
 
     // Waits for the program to end; its exit status, or nullopt after the time limit.
     std::optional<int> waitForExit(std::chrono::seconds limit);
+    // Presses the keys that quit the program and waits for its end; its exit status. The program
+    // may quit, and its display close, before the keys' release is sent: only its end tells.
+    std::optional<int> quitWith(const QString &keys, std::chrono::seconds limit);
 
 private:
     // The script, the display's address and the screen; its path has no spaces, which the

@@ -265,8 +265,7 @@ TEST_F(ProgramTest, UnderADesktopANewUserTypesRecordsPlaysSavesAndQuits)
     ASSERT_TRUE(key(QStringLiteral("Return")));
     EXPECT_EQ(desktop.waitForWindows(QStringLiteral("Walkthrough"), 1, 30s).size(), 1)
         << desktop.output().toStdString();
-    ASSERT_TRUE(key(QStringLiteral("ctrl+q"))) << desktop.output().toStdString();
-    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
+    EXPECT_EQ(desktop.quitWith(QStringLiteral("ctrl+q"), 60s), 0) << desktop.output().toStdString();
 
     const std::unique_ptr<MyDocument> saved = MyDocument::create();
     ASSERT_NE(saved, nullptr);
@@ -304,8 +303,7 @@ TEST_F(ProgramTest, UnderADesktopASecondNoteCascadesFromTheFirstInsideTheScreen)
     EXPECT_EQ(newer->x() - older->x(), newer->y() - older->y());
     EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(*newer))
         << newer->x() << "," << newer->y() << " " << newer->width() << "x" << newer->height();
-    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
-    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
+    EXPECT_EQ(desktop.quitWith(QStringLiteral("ctrl+q"), 60s), 0) << desktop.output().toStdString();
 }
 
 TEST_F(ProgramTest, UnderADesktopPreferencesOpenOverTheNoteAndSwapPanesInPlace)
@@ -357,8 +355,7 @@ TEST_F(ProgramTest, UnderADesktopPreferencesOpenOverTheNoteAndSwapPanesInPlace)
     EXPECT_EQ(desktop.geometry(openPreferences()), recording);
     ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(desktop.waitUntilActive(notes.first(), 30s));
-    ASSERT_TRUE(desktop.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
-    EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
+    EXPECT_EQ(desktop.quitWith(QStringLiteral("ctrl+q"), 60s), 0) << desktop.output().toStdString();
 }
 
 TEST_F(ProgramTest, ALaunchWithArgumentsItCannotReadEndsWithStatusTwo)
