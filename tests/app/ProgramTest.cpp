@@ -259,7 +259,8 @@ TEST_F(ProgramTest, UnderADesktopANewUserTypesRecordsPlaysSavesAndQuits)
     ASSERT_TRUE(type(path));
     ASSERT_TRUE(key(QStringLiteral("Return")));
     EXPECT_EQ(desktop.waitForWindows(QStringLiteral("Walkthrough"), 1, 30s).size(), 1);
-    ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
+    // The display ends with the program, which may be before the keys are up again.
+    key(QStringLiteral("ctrl+q"));
     EXPECT_EQ(desktop.waitForExit(60s), 0) << desktop.output().toStdString();
 
     const std::unique_ptr<MyDocument> saved = MyDocument::create();
