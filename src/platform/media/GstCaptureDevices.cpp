@@ -203,18 +203,47 @@ private:
     bool m_started = false;
 };
 
-GstCaptureDevices::GstCaptureDevices(QObject *parent)
-    : CaptureDevices(parent), m_monitor(std::make_unique<Monitor>(this))
+GstCaptureDevices::GstCaptureDevices(QObject *parent) : CaptureDevices(parent)
 {
-    m_devices = m_monitor->devices() + testDevices();
+    m_listing = std::thread([this] {
+        auto monitor = std::make_unique<Monitor>(this);
+        QList<CaptureDevice> found = monitor->devices() + testDevices();
+        {
+            std::lock_guard lock(m_mutex);
+            m_monitor = std::move(monitor);
+            m_devices = std::move(found);
+            m_listed = true;
+        }
+        m_listedChange.notify_all();
+        postToMainThread(this, [this] {
+            m_listing.join();
+            Q_EMIT devicesChanged();
+        });
+    });
 }
 
-GstCaptureDevices::~GstCaptureDevices() = default;
+GstCaptureDevices::~GstCaptureDevices()
+{
+    if (m_listing.joinable())
+        m_listing.join();
+}
+
+void GstCaptureDevices::waitUntilListed(std::unique_lock<std::mutex> &lock) const
+{
+    m_listedChange.wait(lock, [this] { return m_listed; });
+}
+
+bool GstCaptureDevices::isListed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_listed;
+}
 
 QList<CaptureDevice> GstCaptureDevices::devices(CaptureDeviceKind kind) const
 {
     QList<CaptureDevice> ofKind;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    waitUntilListed(lock);
     for (const CaptureDevice &device : m_devices) {
         if (device.kind == kind)
             ofKind.append(device);
@@ -250,6 +279,10 @@ GstElement *GstCaptureDevices::makeSource(const QString &uniqueId, Error *error)
 
 void GstCaptureDevices::reload()
 {
+    {
+        std::unique_lock lock(m_mutex);
+        waitUntilListed(lock);
+    }
     QList<CaptureDevice> found = m_monitor->devices() + testDevices();
     {
         std::lock_guard lock(m_mutex);

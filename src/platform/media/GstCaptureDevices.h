@@ -3,8 +3,10 @@
 #include "platform/foundation/Error.h"
 #include "platform/media/CaptureDevices.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 using GstElement = struct _GstElement;
 
@@ -15,7 +17,8 @@ namespace lq {
 // needed. With LUMAQUILL_TEST_DEVICES=1 a test microphone and two test cameras (one with
 // 1280x720, one without) follow the real devices, and with LUMAQUILL_TEST_MUXED_DEVICE=1 as well
 // a test device giving sound and picture together. Made on the main thread; any thread may read
-// the list.
+// the list. The first listing starts GStreamer and its device providers, which takes a while: it
+// runs on a thread of its own, so that the program's first window does not wait for it.
 class GstCaptureDevices final : public CaptureDevices
 {
     Q_OBJECT
@@ -24,6 +27,7 @@ public:
     ~GstCaptureDevices() override;
 
     QList<CaptureDevice> devices(CaptureDeviceKind kind) const override;
+    bool isListed() const override;
 
     // The unique ids of the test devices.
     static const QString kTestMicrophoneId;
@@ -37,11 +41,15 @@ public:
 
 private:
     void reload();
+    void waitUntilListed(std::unique_lock<std::mutex> &lock) const;
 
     class Monitor;
-    std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<Monitor> m_monitor; // set once, by the first listing
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_listedChange;
+    bool m_listed = false;
     QList<CaptureDevice> m_devices;
+    std::thread m_listing;
 };
 
 } // namespace lq
