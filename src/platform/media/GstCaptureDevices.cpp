@@ -11,6 +11,8 @@
 
 #include <gst/gst.h>
 
+#include <thread>
+
 namespace lq {
 
 const QString GstCaptureDevices::kTestMicrophoneId = QStringLiteral("test:audiotestsrc");
@@ -205,27 +207,23 @@ private:
 
 GstCaptureDevices::GstCaptureDevices(QObject *parent) : CaptureDevices(parent)
 {
-    m_listing = std::thread([this] {
+    // Detached: once it has said that the list is there, the thread uses nothing of this.
+    std::thread([this] {
         auto monitor = std::make_unique<Monitor>(this);
         QList<CaptureDevice> found = monitor->devices() + testDevices();
-        {
-            std::lock_guard lock(m_mutex);
-            m_monitor = std::move(monitor);
-            m_devices = std::move(found);
-            m_listed = true;
-        }
+        std::lock_guard lock(m_mutex);
+        m_monitor = std::move(monitor);
+        m_devices = std::move(found);
+        postToMainThread(this, [this] { Q_EMIT devicesChanged(); });
+        m_listed = true;
         m_listedChange.notify_all();
-        postToMainThread(this, [this] {
-            m_listing.join();
-            Q_EMIT devicesChanged();
-        });
-    });
+    }).detach();
 }
 
 GstCaptureDevices::~GstCaptureDevices()
 {
-    if (m_listing.joinable())
-        m_listing.join();
+    std::unique_lock lock(m_mutex);
+    waitUntilListed(lock);
 }
 
 void GstCaptureDevices::waitUntilListed(std::unique_lock<std::mutex> &lock) const

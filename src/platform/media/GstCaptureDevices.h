@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 using GstElement = struct _GstElement;
 
@@ -49,7 +48,6 @@ private:
     mutable std::condition_variable m_listedChange;
     bool m_listed = false;
     QList<CaptureDevice> m_devices;
-    std::thread m_listing;
 };
 
 } // namespace lq
