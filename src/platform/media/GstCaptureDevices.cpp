@@ -222,13 +222,18 @@ GstCaptureDevices::GstCaptureDevices(QObject *parent) : CaptureDevices(parent)
 
 GstCaptureDevices::~GstCaptureDevices()
 {
-    std::unique_lock lock(m_mutex);
-    waitUntilListed(lock);
+    waitUntilListed();
 }
 
 void GstCaptureDevices::waitUntilListed(std::unique_lock<std::mutex> &lock) const
 {
     m_listedChange.wait(lock, [this] { return m_listed; });
+}
+
+void GstCaptureDevices::waitUntilListed() const
+{
+    std::unique_lock lock(m_mutex);
+    waitUntilListed(lock);
 }
 
 bool GstCaptureDevices::isListed() const

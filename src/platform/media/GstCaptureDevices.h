@@ -27,6 +27,7 @@ public:
 
     QList<CaptureDevice> devices(CaptureDeviceKind kind) const override;
     bool isListed() const override;
+    void waitUntilListed() const;
 
     // The unique ids of the test devices.
     static const QString kTestMicrophoneId;
