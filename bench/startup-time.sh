@@ -8,11 +8,24 @@ set -euo pipefail
 program=$(realpath "$1")
 runs=${2:-10}
 work=$(mktemp -d /tmp/lq-startup-XXXXXX)
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-display=:$(head -1 "$work/display")
+# A free display: another server may take the one tried first.
+server=
+trap '[ -n "$server" ] && kill $server 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 20); do
+    display=:$((300 + RANDOM % 600))
+    Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    server=$!
+    for _ in $(seq 50); do
+        kill -0 "$server" 2>/dev/null || break
+        # Still ours a moment later: a server found there may have been another one's.
+        xdpyinfo -display "$display" >/dev/null 2>&1 && sleep 0.5 && kill -0 "$server" 2>/dev/null &&
+            break 2
+        sleep 0.1
+    done
+    kill "$server" 2>/dev/null || true
+    server=
+done
+[ -n "$server" ] || { echo "no X server could be started" >&2; exit 1; }
 
 times=()
 for run in $(seq 0 "$runs"); do
