@@ -193,12 +193,6 @@ void AppMenus::withCurrentNote(void (AppMenus::*what)(MyDocument &))
         (this->*what)(*note);
 }
 
-void AppMenus::withCurrentNote(bool (AppMenus::*what)(MyDocument &))
-{
-    if (MyDocument *note = m_controller.currentNote())
-        (this->*what)(*note);
-}
-
 void AppMenus::showError(const QString &message, const QString &detail)
 {
     lq::AlertRequest alert;
@@ -225,33 +219,31 @@ void AppMenus::closeDocument()
         m_controller.performClose(note);
 }
 
-bool AppMenus::saveDocument(MyDocument &note)
+lq::Document::SaveDone AppMenus::tellFailure(MyDocument &note)
 {
-    if (note.fileUrl().isEmpty())
-        return saveDocumentAs(note);
-    lq::Error error;
-    if (note.save(&error))
-        return true;
-    showError(tr("The note “%1” could not be saved.").arg(note.displayName()),
-              error.descriptionWithCause());
-    return false;
+    return [this, &note](bool saved, const lq::Error &error) {
+        if (!saved)
+            showError(tr("The note “%1” could not be saved.").arg(note.displayName()),
+                      error.descriptionWithCause());
+    };
 }
 
-bool AppMenus::saveDocumentAs(MyDocument &note)
+void AppMenus::saveDocument(MyDocument &note)
+{
+    if (note.fileUrl().isEmpty())
+        saveDocumentAs(note);
+    else
+        note.save(tellFailure(note));
+}
+
+void AppMenus::saveDocumentAs(MyDocument &note)
 {
     lq::FilePanel panel(lq::FilePanel::Kind::Save);
     panel.setTitle(tr("Save As"));
     panel.setAllowedExtensions({QLatin1String(MyDocument::kFileExtension)});
     note.prepareSavePanel(panel);
-    const std::optional<QString> path = lq::PanelPresenter::current().runModal(panel);
-    if (!path)
-        return false;
-    lq::Error error;
-    if (note.saveToUrl(*path, lq::SaveOperation::SaveAs, &error))
-        return true;
-    showError(tr("The note “%1” could not be saved.").arg(note.displayName()),
-              error.descriptionWithCause());
-    return false;
+    if (const std::optional<QString> path = lq::PanelPresenter::current().runModal(panel))
+        note.saveToUrl(*path, lq::SaveOperation::SaveAs, tellFailure(note));
 }
 
 void AppMenus::revertDocument(MyDocument &note)

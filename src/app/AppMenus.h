@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/document/Document.h"
+
 #include <QObject>
 
 class LQApplication;
@@ -25,9 +27,9 @@ public:
     void newDocument();
     void openDocument();
     void closeDocument();
-    // False when the note was not saved (cancelled, or after an alert).
-    bool saveDocument(MyDocument &note);
-    bool saveDocumentAs(MyDocument &note);
+    // The save runs on while the window takes keys; a failure is told in an alert.
+    void saveDocument(MyDocument &note);
+    void saveDocumentAs(MyDocument &note);
     void revertDocument(MyDocument &note);
 
 private:
@@ -37,8 +39,9 @@ private:
     void buildHelpMenu(QMenu &menu);
     // Runs what on the active note, if there is one.
     void withCurrentNote(void (AppMenus::*what)(MyDocument &));
-    void withCurrentNote(bool (AppMenus::*what)(MyDocument &));
     void showError(const QString &message, const QString &detail);
+    // What a save of note ended with: an alert when it failed.
+    lq::Document::SaveDone tellFailure(MyDocument &note);
 
     LumaDocumentController &m_controller;
     LQApplication *m_application;

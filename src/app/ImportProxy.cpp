@@ -30,11 +30,12 @@ bool ImportProxy::readFromUrl(const QString &path, lq::Error *)
     return true;
 }
 
-bool ImportProxy::writeToUrl(const QString &, lq::SaveOperation, lq::Error *error)
+lq::Document::Writing ImportProxy::beginWriting(const QString &, lq::SaveOperation,
+                                                lq::Error *error)
 {
     lq::setError(error, lq::Error(QStringLiteral("import"), -1,
                                   tr("A file being imported cannot be saved.")));
-    return false;
+    return {};
 }
 
 void ImportProxy::buildWindow()

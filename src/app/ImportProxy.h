@@ -52,7 +52,8 @@ public:
     void addToDoc(MyDocument *note);
 
 protected:
-    bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;
+    Writing beginWriting(const QString &target, lq::SaveOperation operation,
+                         lq::Error *error) override;
 
 private:
     void buildWindow();

@@ -211,7 +211,10 @@ bool LumaDocumentController::closeUnasked(lq::Document *document)
         return false;
     }
     lq::Error error;
-    if (document->hasUnautosavedChanges() && !document->autosave(false, &error)) {
+    // Keys typed while an autosave runs are not in it: autosaved again until none is left.
+    while (document->hasUnautosavedChanges()) {
+        if (document->autosave(false, &error))
+            continue;
         lq::AlertRequest alert;
         alert.style = lq::AlertRequest::Style::Critical;
         alert.messageText =

@@ -78,9 +78,9 @@ struct MyDocument::Snapshot
 {
     lq::AttributedString text;
     PackageMeta meta;
-    bool prepared = false;
-    QByteArray recordingArchive;
+    lq::ArchivablePtr recording;
     PackageWriter::MediaFiles media;
+    PackageWriter::HeldFiles held;
     QString storedPackage;
     int64_t imageNumber = 0;
     bool hadFile = false;
@@ -105,6 +105,8 @@ MyDocument::MyDocument(QObject *parent)
 
 MyDocument::~MyDocument()
 {
+    // A save's thread may still use the note.
+    waitForSaves();
     m_infoBarTimer.reset();
     // The window goes first, so that its views never call a half-destroyed document.
     setTextView(nullptr);
@@ -170,42 +172,40 @@ void MyDocument::nameStoredPackageInClaim()
 
 // Saving
 
-void MyDocument::lockSave()
-{
-    // The main thread never blocks on a save running elsewhere: its events go on meanwhile.
-    if (lq::isMainThread())
-        lq::runEventLoopUntil([this] { return m_saveLock.try_lock(); },
-                              std::chrono::hours(24 * 365));
-    else
-        m_saveLock.lock();
-}
-
-bool MyDocument::writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error)
+lq::Document::Writing MyDocument::beginWriting(const QString &target, lq::SaveOperation operation,
+                                               lq::Error *error)
 {
     if (target.isEmpty() || !QDir::isAbsolutePath(target)) {
         lq::setError(error, PackageWriter::savingError(
                                 13, QStringLiteral("Error saving: %1 is not a file").arg(target)));
-        return false;
+        return {};
     }
     if (!fileUrl().isEmpty() && QFileInfo(target) == QFileInfo(fileUrl())) {
         // Saves write a fresh package beside the stored one; a failure must never reach it.
         lq::log(
             QStringLiteral("Program error, asked to write over the stored note %1.\n").arg(target));
         lq::setError(error, unexpectedSaveError());
-        return false;
+        return {};
     }
     if (recording && m_recordingObject->recordingSpinningUp() &&
         autosavingIsImplicitlyCancellable() && error) {
         *error = statusError(3072, tr("The autosave was put off while the recording starts."));
-        return false;
+        return {};
     }
-    lockSave();
-    std::lock_guard lock(m_saveLock, std::adopt_lock);
     lq::Error failure;
-    if (writePackage(target, operation, &failure))
-        return true;
-    lq::setError(error, failure.isNull() ? unexpectedSaveError() : failure);
-    return false;
+    std::shared_ptr<Snapshot> snapshot = takeSnapshot(target, operation, &failure);
+    if (!snapshot) {
+        lq::setError(error, failure.isNull() ? unexpectedSaveError() : failure);
+        return {};
+    }
+    // The rest runs on the save's own thread, on what the snapshot holds.
+    return [this, snapshot, target](lq::Error *error) {
+        lq::Error failure;
+        if (writePackage(*snapshot, target, &failure))
+            return true;
+        lq::setError(error, failure.isNull() ? unexpectedSaveError() : failure);
+        return false;
+    };
 }
 
 bool MyDocument::finishRecording(const std::function<bool()> &stop)
@@ -221,11 +221,27 @@ bool MyDocument::finishRecording(const std::function<bool()> &stop)
     return true;
 }
 
-MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
+std::shared_ptr<MyDocument::Snapshot>
+MyDocument::takeSnapshot(const QString &target, lq::SaveOperation operation, lq::Error *error)
 {
-    Snapshot snapshot;
-    snapshot.text = m_textStorage.attributedString();
-    PackageMeta &meta = snapshot.meta;
+    if (recording && isClosing && !finishRecording([this] { return stopRecording(); })) {
+        *error = PackageWriter::savingError(
+            1, QStringLiteral("Failed to stop recording when saving while closing."));
+        return nullptr;
+    }
+    PackageWriter writer(target);
+    if (!writer.makePackageFolder(error))
+        return nullptr;
+    // First, as the recording's engine may keep the event loop turning while it gets ready; from
+    // here on nothing the user does can come between the parts of the snapshot.
+    if (!m_recordingObject->prepareToSave()) {
+        *error = PackageWriter::savingError(
+            15, QStringLiteral("Failed to save, recording has been corrupted."));
+        return nullptr;
+    }
+    auto snapshot = std::make_shared<Snapshot>();
+    snapshot->text = m_textStorage.attributedString();
+    PackageMeta &meta = snapshot->meta;
     meta.playbackMode = playbackMode;
     if (m_windowController) {
         // The layout as the window shows it now.
@@ -244,10 +260,7 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     meta.serialNumber = ++m_serialNumber;
     meta.autorecovery = currentlyAutosaving || lq::isAutosave(operation);
 
-    snapshot.prepared = m_recordingObject->prepareToSave();
-    if (!snapshot.prepared)
-        return snapshot;
-    PackageWriter::MediaFiles &media = snapshot.media;
+    PackageWriter::MediaFiles &media = snapshot->media;
     const QString slides = m_recordingObject->slidesFileName();
     if (m_recordingObject->hasSlides() && !slides.isEmpty()) {
         media.slidesPath = slides;
@@ -255,49 +268,34 @@ MyDocument::Snapshot MyDocument::takeSnapshot(lq::SaveOperation operation)
     }
     media.paths += m_recordingObject->allRecordingFiles();
     media.currentRecordingFile = m_recordingObject->currentRecordingFile();
-    snapshot.recordingArchive =
-        lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(m_recordingObject));
-    snapshot.storedPackage = fileUrl();
-    snapshot.imageNumber = m_imageNumber;
-    snapshot.hadFile = !fileUrl().isEmpty();
-    snapshot.recordingOrPlaying = recording || playing;
-    snapshot.tempFolder = tempRecordingDir;
+    snapshot->recording = m_recordingObject->archiveCopy();
+    writer.holdFiles(media, &snapshot->held);
+    snapshot->storedPackage = fileUrl();
+    snapshot->imageNumber = m_imageNumber;
+    snapshot->hadFile = !fileUrl().isEmpty();
+    snapshot->recordingOrPlaying = recording || playing;
+    snapshot->tempFolder = tempRecordingDir;
     return snapshot;
 }
 
-bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error)
+bool MyDocument::writePackage(const Snapshot &snapshot, const QString &target, lq::Error *error)
 {
-    if (recording && isClosing && !finishRecording([this] { return stopRecording(); })) {
-        *error = PackageWriter::savingError(
-            1, QStringLiteral("Failed to stop recording when saving while closing."));
-        return false;
-    }
     PackageWriter writer(target);
-    if (!writer.makePackageFolder(error))
-        return false;
-    // The model is read on the main thread only, so edits never race with the save.
-    Snapshot snapshot = lq::runOnMainThread([&] { return takeSnapshot(operation); });
-    if (!snapshot.prepared) {
-        *error = PackageWriter::savingError(
-            15, QStringLiteral("Failed to save, recording has been corrupted."));
-        return false;
-    }
-    unblockUserInteraction();
-
+    PackageMeta meta = snapshot.meta;
     const std::shared_ptr<BMAttributedString> portable =
         BMAttributedString::BMAttributedStringWithMacAttributedString(
             snapshot.text, snapshot.storedPackage, snapshot.imageNumber);
-    snapshot.meta.setNeedsImages(!portable->imageFiles().isEmpty());
+    meta.setNeedsImages(!portable->imageFiles().isEmpty());
     if (!writer.writeMember(kTextMember, lq::archivedText(snapshot.text), 6, error) ||
         !writer.writeMember(kPortableTextMember, portable->archivedData(), 14, error) ||
-        !writer.writeMember(kMetaMember, snapshot.meta.archivedData(), 7, error) ||
+        !writer.writeMember(kMetaMember, meta.archivedData(), 7, error) ||
         !writer.writeImages(portable->imageFiles(), snapshot.storedPackage, error))
         return false;
 
     const std::shared_ptr<WrenRecording> recordingObject = m_recordingObject;
     bool complete = false;
     if (!writer.bringInFiles(
-            snapshot.media,
+            snapshot.held, snapshot.media,
             [this](const QString &, bool isSlides) { return askToContinueWithout(isSlides); },
             [&recordingObject](const QString &path) { recordingObject->forgetRecordingFile(path); },
             &complete, error)) {
@@ -305,14 +303,19 @@ bool MyDocument::writePackage(const QString &target, lq::SaveOperation operation
             setFailedSaveAborted(*error);
         return false;
     }
-    if (!writer.writeMember(kRecordingMember, snapshot.recordingArchive, 5, error))
+    const QByteArray recordingArchive =
+        lq::KeyedArchiver::archivedData(lq::ArchiveValue::object(snapshot.recording));
+    if (!writer.writeMember(kRecordingMember, recordingArchive, 5, error))
         return false;
 
-    m_savedMedia.set({snapshot.media.paths, snapshot.tempFolder, complete, snapshot.hadFile,
-                      snapshot.recordingOrPlaying});
+    SavedMedia saved{
+        {}, snapshot.tempFolder, complete, snapshot.hadFile, snapshot.recordingOrPlaying};
+    for (const PackageWriter::HeldFile &file : snapshot.held.files) {
+        if (file.identity.valid)
+            saved.files.emplace_back(file.path, file.identity);
+    }
+    m_savedMedia.set(saved);
     setFailedSaveAborted(lq::Error());
-    if (recording)
-        lq::runOnMainThread([&recordingObject] { recordingObject->mergeRecordings(); });
     return true;
 }
 
@@ -344,24 +347,24 @@ void MyDocument::didSave(const QString &, lq::SaveOperation operation)
 {
     const SavedMedia saved = m_savedMedia.get();
     m_savedMedia.set({});
+    if (recording)
+        m_recordingObject->mergeRecordings();
     // Only once the package holding them is stored, and only when it is the note's own file:
     // the temporary copies of the media it holds can go.
     if (operation != lq::SaveOperation::Save && operation != lq::SaveOperation::SaveAs)
         return;
-    if (!saved.complete || !saved.hadFile || saved.recordingOrPlaying || currentlyAutosaving ||
-        recording || playing)
+    if (!saved.complete || !saved.hadFile || saved.recordingOrPlaying || recording || playing)
         return;
-    if (!saved.tempFolder.isEmpty()) {
-        const QDir folder(saved.tempFolder);
-        for (const QString &name : folder.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
-            const QString path = folder.filePath(name);
-            if (!name.endsWith(QLatin1String(".mov")) || !saved.paths.contains(path))
-                continue;
-            lq::Error error;
-            if (!lq::FileOperations::current().remove(path, &error))
-                lq::log(QStringLiteral("Failed to delete temporary file %1: %2\n")
-                            .arg(path, error.localizedDescription()));
-        }
+    const QDir folder(saved.tempFolder);
+    for (const auto &[path, identity] : saved.files) {
+        // A file replaced since the save took it (by a crop, say) is not the one saved.
+        if (saved.tempFolder.isEmpty() || QFileInfo(path).dir() != folder ||
+            !path.endsWith(QLatin1String(".mov")) || lq::FileIdentity::of(path) != identity)
+            continue;
+        lq::Error error;
+        if (!lq::FileOperations::current().remove(path, &error))
+            lq::log(QStringLiteral("Failed to delete temporary file %1: %2\n")
+                        .arg(path, error.localizedDescription()));
     }
     m_recordingObject->resetExistingSessions();
 }

@@ -368,7 +368,10 @@ private:
     bool m_inVersionsBrowser = false;
 
 protected:
-    bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override;
+    // Takes the text, the layout, the recording's archive copy and the media files (held as they
+    // are now); the package is then written from these on the save's own thread.
+    Writing beginWriting(const QString &target, lq::SaveOperation operation,
+                         lq::Error *error) override;
     bool readFromUrl(const QString &path, lq::Error *error) override;
     void didSave(const QString &path, lq::SaveOperation operation) override;
     bool isCompleteFile(const QString &path) const override;
@@ -395,10 +398,11 @@ private:
     bool stopPlaybackAndRecording();
     std::optional<StoredNote> readStoredNote(const QString &path, lq::Error *error);
     void adoptStoredNote(StoredNote &&stored, const QString &path);
-    bool writePackage(const QString &target, lq::SaveOperation operation, lq::Error *error);
-    Snapshot takeSnapshot(lq::SaveOperation operation);
+    std::shared_ptr<Snapshot> takeSnapshot(const QString &target, lq::SaveOperation operation,
+                                           lq::Error *error);
+    // On the save's thread: touches nothing of the live note but thread-safe values.
+    bool writePackage(const Snapshot &snapshot, const QString &target, lq::Error *error);
     bool askToContinueWithout(bool isSlides);
-    void lockSave();
     void wireRecording(const std::shared_ptr<WrenRecording> &recording);
     void nameStoredPackageInClaim();
     void repairCutOffRecordings(const QStringList &paths);
@@ -443,7 +447,6 @@ private:
     // The recording's check of its media at open, and the conversion of old media.
     DocumentMediaPlayability m_mediaPlayability;
     DocumentMediaConversion m_mediaConversion;
-    std::mutex m_saveLock;
     std::atomic<uint64_t> m_serialNumber{0};
     lq::Guarded<lq::Error> m_failedSaveAborted;
     int64_t m_imageNumber = 0;
@@ -455,10 +458,10 @@ private:
     };
     std::chrono::milliseconds m_stopTimeLimit{std::chrono::minutes(2)};
     // What the last complete save brought into the package; the temporary copies of these are
-    // deleted once the package is stored.
+    // deleted once the package is stored, unless they were replaced meanwhile.
     struct SavedMedia
     {
-        QStringList paths;
+        std::vector<std::pair<QString, lq::FileIdentity>> files;
         QString tempFolder;
         bool complete = false;
         bool hadFile = false;

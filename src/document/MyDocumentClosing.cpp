@@ -77,6 +77,8 @@ void MyDocument::close()
 
 void MyDocument::prepareForClose()
 {
+    // A save running now still reads the temporary folder.
+    waitForSaves();
     lq::NotificationCenter::defaultCenter().post(QLatin1String(kDocumentClosingNotification),
                                                  static_cast<const QObject *>(this));
     m_infoBarTimer.reset();

@@ -101,41 +101,116 @@ bool PackageWriter::writeImages(const QList<BMImageFileEntry> &images, const QSt
     return true;
 }
 
-bool PackageWriter::bringInFiles(const MediaFiles &media, const MissingFileQuestion &ask,
+PackageWriter::HeldFiles::~HeldFiles()
+{
+    for (const HeldFile &file : files) {
+        if (file.kind == HeldFile::Kind::Staged)
+            lq::FileOperations::current().remove(file.staged, nullptr);
+    }
+}
+
+void PackageWriter::holdFiles(const MediaFiles &media, HeldFiles *held) const
+{
+    for (const QString &path : media.paths)
+        held->files.push_back(hold(path, media));
+}
+
+PackageWriter::HeldFile PackageWriter::hold(const QString &path, const MediaFiles &media) const
+{
+    using Kind = HeldFile::Kind;
+    HeldFile file;
+    file.path = path;
+    if (!files().exists(path)) {
+        file.kind = Kind::Missing;
+        return file;
+    }
+    if (isSymbolicLink(path)) {
+        file.linkTarget = files().readLink(path, nullptr);
+        file.kind = file.linkTarget.isEmpty() ? Kind::Copied : Kind::SymbolicLink;
+        return file;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const QString destination = memberPath(name);
+    // The file being recorded grows while the save runs; a name met twice is the writer's to
+    // sort out.
+    if (path == media.currentRecordingFile || !WrenRecording::isPlainFileName(name) ||
+        files().exists(destination))
+        return file;
+    file.identity = lq::FileIdentity::of(path);
+    if (files().hardLinkUnsynced(path, destination, nullptr)) {
+        file.kind = Kind::Linked;
+        return file;
+    }
+    const QString staged = lq::temporaryPathBeside(path);
+    if (files().hardLinkUnsynced(path, staged, nullptr)) {
+        file.kind = Kind::Staged;
+        file.staged = staged;
+        return file;
+    }
+    file.identity = {};
+    return file;
+}
+
+bool PackageWriter::bringInFiles(const HeldFiles &held, const MediaFiles &media,
+                                 const MissingFileQuestion &ask,
                                  const std::function<void(const QString &)> &forget, bool *complete,
                                  lq::Error *error)
 {
     *complete = true;
-    for (const QString &path : media.paths) {
-        bool missing = false;
-        if (!bringInFile(path, media, &missing, error))
-            return false;
-        if (!missing)
+    for (const HeldFile &file : held.files) {
+        const bool missing = file.kind == HeldFile::Kind::Missing ||
+                             (file.kind == HeldFile::Kind::Copied && !files().exists(file.path));
+        if (!missing) {
+            if (!bringInHeldFile(file, media, error))
+                return false;
             continue;
-        const bool isSlides = path == media.slidesPath;
-        if (!ask(path, isSlides)) {
+        }
+        const bool isSlides = file.path == media.slidesPath;
+        if (!ask(file.path, isSlides)) {
             lq::setError(
                 error,
-                savingError(8, QStringLiteral("Failed to locate file %1 while saving.").arg(path)));
+                savingError(
+                    8, QStringLiteral("Failed to locate file %1 while saving.").arg(file.path)));
             return false;
         }
         lq::log(QStringLiteral("Failed to locate file %1 while saving, continuing due to user "
                                "choice\n")
-                    .arg(path));
+                    .arg(file.path));
         *complete = false;
         if (!isSlides)
-            forget(path);
+            forget(file.path);
     }
     return true;
 }
 
-bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, bool *missing,
-                                lq::Error *error)
+bool PackageWriter::bringInHeldFile(const HeldFile &file, const MediaFiles &media, lq::Error *error)
 {
-    if (!files().exists(path)) {
-        *missing = true;
+    const QString destination = memberPath(QFileInfo(file.path).fileName());
+    lq::Error cause;
+    switch (file.kind) {
+    case HeldFile::Kind::Linked:
+    case HeldFile::Kind::Missing:
         return true;
+    case HeldFile::Kind::Staged:
+        return files().copy(file.staged, destination, &cause) ||
+               copyFailed(file.path, destination, cause, error);
+    case HeldFile::Kind::SymbolicLink:
+        if (files().symbolicLink(file.linkTarget, destination, &cause))
+            return true;
+        lq::setError(error, savingError(10,
+                                        QStringLiteral("Failed to copy file %1 (a symbolic link) "
+                                                       "to %2 while saving.")
+                                            .arg(file.path, destination),
+                                        &cause));
+        return false;
+    case HeldFile::Kind::Copied:
+        break;
     }
+    return bringInFile(file.path, media, error);
+}
+
+bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, lq::Error *error)
+{
     const QString name = QFileInfo(path).fileName();
     if (!WrenRecording::isPlainFileName(name)) {
         lq::log(QStringLiteral("Media file \"%1\" has no plain file name; it is not saved.\n")
@@ -170,8 +245,12 @@ bool PackageWriter::bringInFile(const QString &path, const MediaFiles &media, bo
         return true;
     if (files().exists(destination))
         files().remove(destination, nullptr); // a link made but not synced
-    if (files().copy(path, destination, &cause))
-        return true;
+    return files().copy(path, destination, &cause) || copyFailed(path, destination, cause, error);
+}
+
+bool PackageWriter::copyFailed(const QString &path, const QString &destination,
+                               const lq::Error &cause, lq::Error *error)
+{
     lq::setError(
         error,
         savingError(

@@ -1,5 +1,8 @@
 #include "document/SpellHighlighter.h"
 
+#include "document/UndoableTextChanges.h"
+#include "platform/foundation/MainThread.h"
+
 #include <QLocale>
 #include <QTextBoundaryFinder>
 
@@ -7,9 +10,37 @@
 
 struct SpellChecker::Enchant
 {
+    explicit Enchant(const QString &language);
+    ~Enchant();
+    Enchant(const Enchant &) = delete;
+    Enchant &operator=(const Enchant &) = delete;
+
     EnchantBroker *broker = nullptr;
     EnchantDict *dictionary = nullptr;
 };
+
+SpellChecker::Enchant::Enchant(const QString &language)
+{
+    broker = enchant_broker_init();
+    if (!broker)
+        return;
+    for (const QString &tag : {language, QStringLiteral("en_US")}) {
+        const QByteArray name = tag.toUtf8();
+        if (!tag.isEmpty() && enchant_broker_dict_exists(broker, name.constData())) {
+            dictionary = enchant_broker_request_dict(broker, name.constData());
+            if (dictionary)
+                return;
+        }
+    }
+}
+
+SpellChecker::Enchant::~Enchant()
+{
+    if (dictionary)
+        enchant_broker_free_dict(broker, dictionary);
+    if (broker)
+        enchant_broker_free(broker);
+}
 
 SpellChecker &SpellChecker::shared()
 {
@@ -17,38 +48,33 @@ SpellChecker &SpellChecker::shared()
     return checker;
 }
 
-SpellChecker::SpellChecker(const QString &language) : m_enchant(std::make_unique<Enchant>())
+SpellChecker::SpellChecker(const QString &language)
 {
-    m_enchant->broker = enchant_broker_init();
-    if (!m_enchant->broker)
-        return;
-    for (const QString &tag : {language, QStringLiteral("en_US")}) {
-        const QByteArray name = tag.toUtf8();
-        if (!tag.isEmpty() && enchant_broker_dict_exists(m_enchant->broker, name.constData())) {
-            m_enchant->dictionary =
-                enchant_broker_request_dict(m_enchant->broker, name.constData());
-            if (m_enchant->dictionary)
-                return;
-        }
-    }
+    // The loaded dictionary is used on the main thread only, from the moment it is handed over.
+    m_loading = std::thread([this, language] {
+        auto enchant = std::make_shared<Enchant>(language);
+        lq::postToMainThread(this, [this, enchant] {
+            m_loading.join();
+            m_enchant = enchant;
+            Q_EMIT loaded();
+        });
+    });
 }
 
 SpellChecker::~SpellChecker()
 {
-    if (m_enchant->dictionary)
-        enchant_broker_free_dict(m_enchant->broker, m_enchant->dictionary);
-    if (m_enchant->broker)
-        enchant_broker_free(m_enchant->broker);
+    if (m_loading.joinable())
+        m_loading.join();
 }
 
 bool SpellChecker::hasDictionary() const
 {
-    return m_enchant->dictionary != nullptr;
+    return m_enchant && m_enchant->dictionary;
 }
 
 bool SpellChecker::isMisspelt(QStringView word) const
 {
-    if (!m_enchant->dictionary)
+    if (!hasDictionary())
         return false;
     const QString key = word.toString();
     if (const auto known = m_answers.constFind(key); known != m_answers.constEnd())
@@ -62,7 +88,13 @@ bool SpellChecker::isMisspelt(QStringView word) const
 
 SpellHighlighter::SpellHighlighter(QTextDocument *document, const SpellChecker &checker)
     : QSyntaxHighlighter(document), m_checker(checker)
-{}
+{
+    connect(&checker, &SpellChecker::loaded, this, [this] {
+        // Underlines are no change of the text.
+        const lq::DeliberateTextChange change;
+        rehighlight();
+    });
+}
 
 void SpellHighlighter::highlightBlock(const QString &text)
 {

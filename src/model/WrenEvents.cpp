@@ -473,23 +473,81 @@ void WrenEvents::printEventsWithString(const QString *text) const
 
 // Archive
 
+namespace {
+
+const QStringList &eventsClassNames()
+{
+    static const QStringList names{QLatin1String(WrenEvents::kArchiveClassName),
+                                   QStringLiteral("NSObject")};
+    return names;
+}
+
+// A stamp's fields, archived as the stamp.
+class StampArchiveCopy final : public lq::Archivable
+{
+public:
+    explicit StampArchiveCopy(const WrenTimeStamp::Fields &fields) : m_fields(fields) {}
+    QStringList archiveClassNames() const override
+    {
+        static const QStringList names{QLatin1String(WrenTimeStamp::kArchiveClassName),
+                                       QStringLiteral("NSObject")};
+        return names;
+    }
+    void encodeWithCoder(lq::KeyedArchiver &coder) const override
+    {
+        WrenTimeStamp::encodeFields(coder, m_fields);
+    }
+
+private:
+    WrenTimeStamp::Fields m_fields;
+};
+
+class EventsArchiveCopy final : public lq::Archivable
+{
+public:
+    EventsArchiveCopy(const EventTimeline &events, const WrenEvents::SessionLengths &lengths)
+        : m_stamps(std::make_shared<std::vector<StampArchiveCopy>>()), m_lengths(lengths)
+    {
+        m_stamps->reserve(events.size());
+        for (const WrenTimeStampPtr &stamp : events.stamps())
+            m_stamps->emplace_back(stamp->fields());
+    }
+    QStringList archiveClassNames() const override { return eventsClassNames(); }
+    void encodeWithCoder(lq::KeyedArchiver &coder) const override
+    {
+        // The stamps live in one block: each is handed out under the block's ownership.
+        lq::ArchiveArray stamps;
+        stamps.reserve(qsizetype(m_stamps->size()));
+        for (StampArchiveCopy &stamp : *m_stamps)
+            stamps.append(lq::ArchiveValue::object(lq::ArchivablePtr(m_stamps, &stamp)));
+        lq::ArchiveDictionary lengths;
+        for (auto it = m_lengths.cbegin(); it != m_lengths.cend(); ++it)
+            lengths.append(
+                {lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::real(it.value())});
+        coder.encodeObject(kEventsKey, lq::ArchiveValue::array(std::move(stamps)));
+        coder.encodeObject(kSessionsKey, lq::ArchiveValue::dictionary(std::move(lengths)));
+    }
+
+private:
+    std::shared_ptr<std::vector<StampArchiveCopy>> m_stamps;
+    WrenEvents::SessionLengths m_lengths;
+};
+
+} // namespace
+
 QStringList WrenEvents::archiveClassNames() const
 {
-    static const QStringList names{QLatin1String(kArchiveClassName), QStringLiteral("NSObject")};
-    return names;
+    return eventsClassNames();
+}
+
+lq::ArchivablePtr WrenEvents::archiveCopy() const
+{
+    return std::make_shared<EventsArchiveCopy>(m_events, m_sessionLengths);
 }
 
 void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const
 {
-    lq::ArchiveArray stamps;
-    stamps.reserve(qsizetype(m_events.size()));
-    for (const WrenTimeStampPtr &stamp : m_events)
-        stamps.append(lq::ArchiveValue::object(stamp));
-    lq::ArchiveDictionary lengths;
-    for (auto it = m_sessionLengths.cbegin(); it != m_sessionLengths.cend(); ++it)
-        lengths.append({lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::real(it.value())});
-    coder.encodeObject(kEventsKey, lq::ArchiveValue::array(std::move(stamps)));
-    coder.encodeObject(kSessionsKey, lq::ArchiveValue::dictionary(std::move(lengths)));
+    archiveCopy()->encodeWithCoder(coder);
 }
 
 lq::ArchiveContext WrenEvents::decodingContext(qsizetype textLength)

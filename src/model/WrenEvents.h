@@ -116,6 +116,10 @@ public:
     // text: the notes text, whose characters are shown with their stamps; may be null.
     void printEventsWithString(const QString *text) const;
 
+    // The store as it archives now, in a copy that another thread may archive while the store
+    // changes (a save takes it on the main thread and archives it on its own).
+    lq::ArchivablePtr archiveCopy() const;
+
     QStringList archiveClassNames() const override;
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;
 

@@ -54,9 +54,9 @@ class UndoManager;
 // event store and the slides, the engines; it records sessions, stamps every text and slide
 // change, plays back and moves the position.
 //
-// Main thread, except that a save on another thread calls prepareToSave, allRecordingFiles,
-// forgetRecordingFile, currentRecordingFile and resetExistingSessions; the session list and the
-// file lists are guarded for them.
+// Main thread, except that a save's own thread calls forgetRecordingFile (and may call
+// prepareToSave, allRecordingFiles, currentRecordingFile and resetExistingSessions); the session
+// list and the file lists are guarded for them.
 class WrenRecording final : public QObject,
                             public lq::Archivable,
                             public LQRecSessionOwner,
@@ -79,6 +79,9 @@ public:
     ~WrenRecording() override;
 
     static lq::ArchivablePtr initWithCoder(lq::KeyedUnarchiver &coder);
+    // The recording as it archives now (sessions, stamps, files), in a copy that another thread
+    // may archive while the recording goes on changing: a save takes it on the main thread.
+    lq::ArchivablePtr archiveCopy() const;
     QStringList archiveClassNames() const override;
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;
 

@@ -13,38 +13,70 @@ const QString kVideoRecordedKey = QStringLiteral("videoRecorded");
 const QString kRecordingFilesKey = QStringLiteral("recordingFiles");
 const QString kAVFPlayableKey = QStringLiteral("AVFPlayable");
 
+QStringList recordingClassNames()
+{
+    return {QLatin1String(WrenRecording::kArchiveClassName), QStringLiteral("NSObject")};
+}
+
+// A recording's archived values, taken at one moment: its sessions and stamps as copies.
+class RecordingArchiveCopy final : public lq::Archivable
+{
+public:
+    lq::ArchiveArray sessions;
+    lq::ArchivablePtr events;
+    lq::ArchiveDictionary files;
+    bool slidesSaved = false;
+    bool videoRecorded = false;
+    bool avfPlayable = false;
+
+    QStringList archiveClassNames() const override { return recordingClassNames(); }
+    void encodeWithCoder(lq::KeyedArchiver &coder) const override
+    {
+        coder.encodeObject(kTimerSessionsKey, lq::ArchiveValue::array(sessions));
+        coder.encodeObject(kEventsKey, lq::ArchiveValue::object(events));
+        if (slidesSaved)
+            coder.encodeBool(kSlidesSavedKey, true);
+        coder.encodeBool(kVideoRecordedKey, videoRecorded);
+        coder.encodeObject(kRecordingFilesKey, lq::ArchiveValue::dictionary(files));
+        coder.encodeBool(kAVFPlayableKey, avfPlayable);
+    }
+};
+
 } // namespace
 
 // Archive
 
 QStringList WrenRecording::archiveClassNames() const
 {
-    return {QLatin1String(kArchiveClassName), QStringLiteral("NSObject")};
+    return recordingClassNames();
 }
 
-void WrenRecording::encodeWithCoder(lq::KeyedArchiver &coder) const
+lq::ArchivablePtr WrenRecording::archiveCopy() const
 {
-    lq::ArchiveArray sessions;
-    lq::ArchiveDictionary files;
+    auto copy = std::make_shared<RecordingArchiveCopy>();
     {
         std::lock_guard lock(m_modelMutex);
-        sessions.reserve(static_cast<qsizetype>(m_timerSessions.size()));
+        copy->sessions.reserve(static_cast<qsizetype>(m_timerSessions.size()));
         for (const SessionPtr &session : m_timerSessions)
-            sessions.append(lq::ArchiveValue::object(session));
+            copy->sessions.append(lq::ArchiveValue::object(session->archiveCopy()));
         for (auto it = m_recordingFiles.cbegin(); it != m_recordingFiles.cend(); ++it) {
             lq::ArchiveArray names;
             for (const QString &name : it.value())
                 names.append(lq::ArchiveValue::string(name));
-            files.append({lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::array(names)});
+            copy->files.append(
+                {lq::ArchiveValue::integer(it.key()), lq::ArchiveValue::array(names)});
         }
     }
-    coder.encodeObject(kTimerSessionsKey, lq::ArchiveValue::array(sessions));
-    coder.encodeObject(kEventsKey, lq::ArchiveValue::object(m_events));
-    if (hasSlides())
-        coder.encodeBool(kSlidesSavedKey, true);
-    coder.encodeBool(kVideoRecordedKey, m_videoRecorded);
-    coder.encodeObject(kRecordingFilesKey, lq::ArchiveValue::dictionary(files));
-    coder.encodeBool(kAVFPlayableKey, AVFPlayable());
+    copy->events = m_events->archiveCopy();
+    copy->slidesSaved = hasSlides();
+    copy->videoRecorded = m_videoRecorded;
+    copy->avfPlayable = AVFPlayable();
+    return copy;
+}
+
+void WrenRecording::encodeWithCoder(lq::KeyedArchiver &coder) const
+{
+    archiveCopy()->encodeWithCoder(coder);
 }
 
 lq::ArchivablePtr WrenRecording::initWithCoder(lq::KeyedUnarchiver &coder)

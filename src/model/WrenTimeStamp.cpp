@@ -111,10 +111,15 @@ QStringList WrenTimeStamp::archiveClassNames() const
     return names;
 }
 
+void WrenTimeStamp::encodeFields(lq::KeyedArchiver &coder, const Fields &fields)
+{
+    coder.encodeInt32(kTypeKey, fields.type);
+    coder.encodeInt32(kSessionKey, fields.session);
+    coder.encodeDouble(kOffsetKey, fields.offset);
+    coder.encodeInt32(kIndexKey, static_cast<int32_t>(fields.index));
+}
+
 void WrenTimeStamp::encodeWithCoder(lq::KeyedArchiver &coder) const
 {
-    coder.encodeInt32(kTypeKey, m_type);
-    coder.encodeInt32(kSessionKey, m_session);
-    coder.encodeDouble(kOffsetKey, m_offset);
-    coder.encodeInt32(kIndexKey, static_cast<int32_t>(index()));
+    encodeFields(coder, fields());
 }

@@ -76,6 +76,17 @@ public:
     // store can tell when the order of its stamps may have changed.
     static uint64_t timingChangeCount();
 
+    // What a stamp archives; a copy made to be archived on another thread writes its fields so.
+    struct Fields
+    {
+        int32_t type;
+        int32_t session;
+        double offset;
+        uint32_t index;
+    };
+    Fields fields() const { return {m_type, m_session, m_offset, index()}; }
+    static void encodeFields(lq::KeyedArchiver &coder, const Fields &fields);
+
     QStringList archiveClassNames() const override;
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;
 

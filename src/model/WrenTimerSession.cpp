@@ -738,15 +738,52 @@ QString WrenTimerSession::description() const
     return QStringLiteral("WrenTimerSession with no beginning or end%1").arg(flags);
 }
 
-QStringList WrenTimerSession::archiveClassNames() const
+namespace {
+
+QStringList sessionClassNames()
 {
     return {kClassName, QStringLiteral("NSObject")};
 }
 
-void WrenTimerSession::encodeWithCoder(lq::KeyedArchiver &coder) const
+// A session's archived values, taken at one moment.
+class SessionArchiveCopy final : public lq::Archivable
+{
+public:
+    std::optional<lq::Date> beginning;
+    lq::Date end;
+    bool hasAudio = false;
+    bool hasVideo = false;
+    bool hasSlides = false;
+    QList<double> lengths;
+
+    QStringList archiveClassNames() const override { return sessionClassNames(); }
+    void encodeWithCoder(lq::KeyedArchiver &coder) const override
+    {
+        lq::ArchiveArray lengthValues;
+        for (double length : lengths)
+            lengthValues.append(lq::ArchiveValue::real(length));
+        coder.encodeObject(QStringLiteral("theBeginning"),
+                           beginning ? lq::ArchiveValue::date(*beginning) : lq::ArchiveValue());
+        coder.encodeObject(QStringLiteral("theEnd"), lq::ArchiveValue::date(end));
+        coder.encodeBool(QStringLiteral("hasAudio"), hasAudio);
+        coder.encodeBool(QStringLiteral("hasVideo"), hasVideo);
+        coder.encodeBool(QStringLiteral("hasSlides"), hasSlides);
+        coder.encodeObject(QStringLiteral("subSessionLengths"),
+                           lq::ArchiveValue::array(std::move(lengthValues)));
+    }
+};
+
+} // namespace
+
+QStringList WrenTimerSession::archiveClassNames() const
+{
+    return sessionClassNames();
+}
+
+lq::ArchivablePtr WrenTimerSession::archiveCopy() const
 {
     // The end of a session still recording comes from a reading that acts on nothing: saving
-    // may run on any thread and must not stop the recording or show alerts.
+    // must not stop the recording or show alerts.
     std::optional<ConsistentDate> end = theEnd();
     const std::optional<ConsistentDate> beginning = theBeginning();
     if (!end) {
@@ -755,18 +792,18 @@ void WrenTimerSession::encodeWithCoder(lq::KeyedArchiver &coder) const
                                          : ConsistentDate::now();
     }
     const std::shared_ptr<LQRecSession> engine = recSession();
-    const QList<double> lengths =
-        engine ? engine->lengths().value_or(subSessionLengths()) : subSessionLengths();
+    auto copy = std::make_shared<SessionArchiveCopy>();
+    if (beginning)
+        copy->beginning = beginning->date();
+    copy->end = end->date();
+    copy->hasAudio = hasAudio();
+    copy->hasVideo = hasVideo();
+    copy->hasSlides = hasSlides();
+    copy->lengths = engine ? engine->lengths().value_or(subSessionLengths()) : subSessionLengths();
+    return copy;
+}
 
-    lq::ArchiveArray lengthValues;
-    for (double length : lengths)
-        lengthValues.append(lq::ArchiveValue::real(length));
-    coder.encodeObject(QStringLiteral("theBeginning"),
-                       beginning ? lq::ArchiveValue::date(beginning->date()) : lq::ArchiveValue());
-    coder.encodeObject(QStringLiteral("theEnd"), lq::ArchiveValue::date(end->date()));
-    coder.encodeBool(QStringLiteral("hasAudio"), hasAudio());
-    coder.encodeBool(QStringLiteral("hasVideo"), hasVideo());
-    coder.encodeBool(QStringLiteral("hasSlides"), hasSlides());
-    coder.encodeObject(QStringLiteral("subSessionLengths"),
-                       lq::ArchiveValue::array(std::move(lengthValues)));
+void WrenTimerSession::encodeWithCoder(lq::KeyedArchiver &coder) const
+{
+    archiveCopy()->encodeWithCoder(coder);
 }

@@ -136,6 +136,8 @@ public:
 
     QString description() const override;
 
+    // The session as it archives now, in a copy that another thread may archive.
+    lq::ArchivablePtr archiveCopy() const;
     QStringList archiveClassNames() const override;
     void encodeWithCoder(lq::KeyedArchiver &coder) const override;
 

@@ -78,8 +78,10 @@ PrefsController::PrefsController(Services services, QObject *parent)
     , m_hidesAutosavePreference(lq::Document::kSavesInBackground)
 {
     setupGeneral();
-    setupAudioDevices();
-    setupVideoDevices();
+    // The device lists wait for the devices' first listing (it ends with devicesChanged), unless
+    // asked for sooner.
+    if (m_services.devices->isListed())
+        makeDeviceLists();
     setupAudioQualities();
     setupVideoQualities();
     m_videoQualitiesFollowCamera = true;
@@ -135,24 +137,28 @@ void PrefsController::setSelectedAudioQualityName(const QString &name)
 
 QMap<QString, QString> PrefsController::videoQualities() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.table.ids;
 }
 
 QStringList PrefsController::videoQualityNames() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.table.names;
 }
 
 QString PrefsController::selectedVideoQualityName() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.selected;
 }
 
 void PrefsController::setSelectedVideoQualityName(const QString &name)
 {
+    ensureDeviceLists();
     {
         std::lock_guard lock(m_mutex);
         m_videoQualities.selected = name;
@@ -162,30 +168,35 @@ void PrefsController::setSelectedVideoQualityName(const QString &name)
 
 QMap<QString, QSize> PrefsController::videoSizes() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.table.sizes;
 }
 
 QMap<QString, QString> PrefsController::audioDevices() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_audioDevices.ids;
 }
 
 QStringList PrefsController::audioDeviceNames() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_audioDevices.names;
 }
 
 QString PrefsController::selectedAudioDeviceName() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_audioDevices.selected;
 }
 
 void PrefsController::setSelectedAudioDeviceName(const QString &name)
 {
+    ensureDeviceLists();
     {
         std::lock_guard lock(m_mutex);
         m_audioDevices.selected = name;
@@ -195,24 +206,28 @@ void PrefsController::setSelectedAudioDeviceName(const QString &name)
 
 QMap<QString, QString> PrefsController::videoDevices() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoDevices.ids;
 }
 
 QStringList PrefsController::videoDeviceNames() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoDevices.names;
 }
 
 QString PrefsController::selectedVideoDeviceName() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoDevices.selected;
 }
 
 void PrefsController::setSelectedVideoDeviceName(const QString &name)
 {
+    ensureDeviceLists();
     {
         std::lock_guard lock(m_mutex);
         m_videoDevices.selected = name;
@@ -261,28 +276,34 @@ QString PrefsController::currentAudioQuality() const
 
 QString PrefsController::currentVideoQuality() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.table.ids.value(m_videoQualities.selected);
 }
 
 QSize PrefsController::currentVideoSize() const
 {
+    ensureDeviceLists();
     std::lock_guard lock(m_mutex);
     return m_videoQualities.table.sizes.value(m_videoQualities.selected);
 }
 
 QString PrefsController::currentAudioDevice() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_audioDevices.selected.isNull() ? QString()
-                                            : m_audioDevices.ids.value(m_audioDevices.selected);
+    ensureDeviceLists();
+    return chosenDeviceId(m_audioDevices);
 }
 
 QString PrefsController::currentVideoDevice() const
 {
+    ensureDeviceLists();
+    return chosenDeviceId(m_videoDevices);
+}
+
+QString PrefsController::chosenDeviceId(const DeviceChoice &choice) const
+{
     std::lock_guard lock(m_mutex);
-    return m_videoDevices.selected.isNull() ? QString()
-                                            : m_videoDevices.ids.value(m_videoDevices.selected);
+    return choice.selected.isNull() ? QString() : choice.ids.value(choice.selected);
 }
 
 bool PrefsController::shouldRecordAudio() const
@@ -458,7 +479,8 @@ void PrefsController::setupAudioQualities()
 void PrefsController::setupVideoQualities()
 {
     const bool modern = lq::Bundle::modernMediaEnginesAvailable();
-    const QString deviceId = currentVideoDevice();
+    // The camera as listed now: the qualities are made again when the list is.
+    const QString deviceId = chosenDeviceId(m_videoDevices);
     const std::optional<lq::CaptureDevice> camera =
         deviceId.isNull() ? std::nullopt : m_services.devices->device(deviceId);
     const bool offersHD = camera && camera->supports1280x720;
@@ -479,9 +501,30 @@ void PrefsController::setupQualities(QualityChoice PrefsController::*choice,
     emitChanged(choice);
 }
 
+void PrefsController::makeDeviceLists()
+{
+    // What their change signals ask for meanwhile is what is being made.
+    m_makingDeviceLists = true;
+    setupAudioDevices();
+    setupVideoDevices();
+    m_makingDeviceLists = false;
+    m_deviceListsMade = true;
+}
+
+void PrefsController::ensureDeviceLists() const
+{
+    if (m_deviceListsMade)
+        return;
+    // Made once, on the main thread, as the devices' change would make them.
+    auto *self = const_cast<PrefsController *>(this);
+    lq::runOnMainThread([self] {
+        if (!self->m_deviceListsMade && !self->m_makingDeviceLists)
+            self->makeDeviceLists();
+    });
+}
+
 void PrefsController::devicesChanged()
 {
-    lq::runOnMainThread([this] { setupAudioDevices(); });
-    lq::runOnMainThread([this] { setupVideoDevices(); });
+    lq::runOnMainThread([this] { makeDeviceLists(); });
     lq::NotificationCenter::defaultCenter().post(kDevicesChangedNotification, this);
 }

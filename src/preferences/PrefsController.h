@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -139,6 +140,11 @@ private:
 
     void setupDevices(DeviceChoice PrefsController::*choice, lq::CaptureDeviceKind kind,
                       const QString &key);
+    // The unique id of the chosen device, as the list stands.
+    QString chosenDeviceId(const DeviceChoice &choice) const;
+    void makeDeviceLists();
+    // Makes the device lists (waiting for the devices' first listing) unless they are made.
+    void ensureDeviceLists() const;
     void setupQualities(QualityChoice PrefsController::*choice, const lq::QualityTable &table,
                         const QString &storedId);
     void emitChanged(DeviceChoice PrefsController::*choice);
@@ -153,4 +159,6 @@ private:
     QualityChoice m_videoQualities;
     bool m_hidesAutosavePreference;
     bool m_videoQualitiesFollowCamera = false;
+    std::atomic<bool> m_deviceListsMade{false};
+    bool m_makingDeviceLists = false; // main thread
 };

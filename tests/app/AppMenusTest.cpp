@@ -215,7 +215,7 @@ TEST_F(AppMenusTest, FileCommandsActOnTheActiveNote)
     const QString path = folder.filePath(QStringLiteral("Saved.lumaquill"));
     panels.choose(path);
     trigger(QStringLiteral("File"), QStringLiteral("Save"));
-    EXPECT_EQ(note->fileUrl(), path);
+    EXPECT_TRUE(runEventLoopUntil([&] { return note->fileUrl() == path; }, 10s));
 
     note->replaceCharacters(TextRange{0, 0}, QStringLiteral("changed"));
     runEventLoopUntil([] { return false; }, 20ms);

@@ -33,6 +33,7 @@ TEST_F(DocumentControllerTest, AFullDiskIsToldAsTheCauseOfAFailedSave)
         ASSERT_TRUE(runEventLoopUntil([note] { return note->isDocumentEdited(); }, 1s));
         const int before = alerts.count();
         save(note);
+        ASSERT_TRUE(runEventLoopUntil([&] { return alerts.count() > before; }, 10s));
         ASSERT_EQ(alerts.count(), before + 1);
         const QString told = alerts.last().request.informativeText;
         EXPECT_TRUE(told.startsWith(QStringLiteral("Failed to create file ")) &&

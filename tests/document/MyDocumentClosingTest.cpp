@@ -149,7 +149,7 @@ TEST_F(MyDocumentClosingTest, TheCloseDecisionRefusesARecordingNoteFirstAndFollo
             alertsWhenDecided = alerts.count() - alertsBefore;
             closingWhenDecided = document->isClosing;
         });
-        ASSERT_TRUE(decided.has_value());
+        ASSERT_TRUE(lq::runEventLoopUntil([&] { return decided.has_value(); }, 10s));
         EXPECT_EQ(*decided, c.closes);
         EXPECT_EQ(document->isClosed(), c.closes);
         EXPECT_FALSE(closingWhenDecided);
@@ -309,6 +309,7 @@ TEST_F(MyDocumentClosingTest, AnAutosaveIsSkippedOrRefusedWithoutWritingAndAlway
                                                          saved = savedNow;
                                                          error = errorNow;
                                                      });
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return completions > 0; }, 10s));
         EXPECT_EQ(completions, 1);
         EXPECT_EQ(saved, c.outcome == Saved);
         EXPECT_EQ(error.code(), c.outcome == Refused ? aborted.code() : 0);

@@ -1,3 +1,4 @@
+#include "document/HeldSave.h"
 #include "document/PackageTestSupport.h"
 #include "document/VersionGate.h"
 #include "platform/foundation/Bundle.h"
@@ -6,38 +7,13 @@
 #include "platform/text/TextFixtures.h"
 #include "support/LogCapture.h"
 
-#include <QThread>
-
-#include <atomic>
-
 using namespace lq;
 using namespace lq::test;
 using namespace std::chrono_literals;
 
 namespace {
 
-class MyDocumentSaveTest : public PackageTest
-{
-protected:
-    // Saves on this thread, or on a worker while this thread serves the main-thread work.
-    static bool save(MyDocument &document, const QString &path, SaveOperation operation,
-                     Error *error, bool onWorker = false)
-    {
-        if (!onWorker)
-            return document.saveToUrl(path, operation, error);
-        std::atomic<bool> done{false};
-        bool saved = false;
-        QThread *worker = QThread::create([&] {
-            saved = document.saveToUrl(path, operation, error);
-            done = true;
-        });
-        worker->start();
-        EXPECT_TRUE(runEventLoopUntil([&] { return done.load(); }, 60s));
-        worker->wait();
-        delete worker;
-        return saved;
-    }
-};
+using MyDocumentSaveTest = PackageTest;
 
 TEST_F(MyDocumentSaveTest, MetaNamesTheVersionsImagesNeedAndCountsEverySave)
 {
@@ -151,27 +127,22 @@ TEST_F(MyDocumentSaveTest, FinishedMediaAreLinkedTheFileBeingRecordedAndLinksAre
 
 TEST_F(MyDocumentSaveTest, AMissingMediaFileIsAskedAboutOnTheMainThread)
 {
-    struct Case
-    {
-        bool onWorker;
-        int answer; // 0 continue, 1 abort
-    };
-    for (const Case c : {Case{false, 0}, Case{false, 1}, Case{true, 0}, Case{true, 1}}) {
-        SCOPED_TRACE(testing::Message() << "worker " << c.onWorker << " answer " << c.answer);
+    // The save's thread asks.
+    for (const int answer : {0, 1}) { // continue, abort
+        SCOPED_TRACE(answer);
         auto document = newDocument();
         const QString kept = addMediaSession(*document, "kept");
         const QString missing = addMediaSession(*document, {});
-        const QString package =
-            at(QStringLiteral("missing-%1-%2.lumaquill").arg(c.onWorker).arg(c.answer));
+        const QString package = at(QStringLiteral("missing-%1.lumaquill").arg(answer));
         const int shownBefore = alerts.count();
-        alerts.addResponse(c.answer);
+        alerts.addResponse(answer);
         Error error;
-        const bool saved = save(*document, package, SaveOperation::SaveAs, &error, c.onWorker);
+        const bool saved = document->saveToUrl(package, SaveOperation::SaveAs, &error);
         ASSERT_EQ(alerts.count(), shownBefore + 1);
         EXPECT_TRUE(alerts.last().onMainThread);
         EXPECT_EQ(alerts.last().request.buttons,
                   QStringList({QStringLiteral("Continue Saving"), QStringLiteral("Abort Saving")}));
-        if (c.answer == 0) {
+        if (answer == 0) {
             ASSERT_TRUE(saved) << error.localizedDescription().toStdString();
             EXPECT_TRUE(QFileInfo::exists(package + QStringLiteral("/recording")));
             EXPECT_TRUE(QFileInfo::exists(package + QStringLiteral("/recording-0.0.mov")));
@@ -230,6 +201,46 @@ TEST_F(MyDocumentSaveTest, TemporaryMediaGoOnlyAfterASaveOfTheNotesOwnFile)
         EXPECT_EQ(QFileInfo::exists(media), !c.deleted);
         EXPECT_TRUE(QFileInfo::exists(stray));
         EXPECT_EQ(document->recordingObject().session(0)->saved(), c.sessionsSaved);
+    }
+}
+
+// What the user does to a media file while a save runs (a crop replaces it, an import in its
+// place removes it) does not reach that save: it stores the file it found as it began, asks
+// about nothing missing, and a replaced file stays for the next save.
+TEST_F(MyDocumentSaveTest, AMediaFileReplacedOrRemovedWhileASaveRunsIsSavedAsTheSaveFoundIt)
+{
+    for (const bool replaced : {true, false}) {
+        SCOPED_TRACE(replaced ? "replaced" : "removed");
+        auto document = newDocument();
+        addMediaSession(*document, "first movie");
+        const QString package = at(QStringLiteral("held-%1.lumaquill").arg(replaced));
+        ASSERT_TRUE(document->saveToUrl(package, SaveOperation::SaveAs, nullptr));
+        const QString fresh = addMediaSession(*document, "new movie");
+        const QString member = package + QStringLiteral("/recording-1.0.mov");
+        const int alertsBefore = alerts.count();
+        std::optional<bool> saved;
+        {
+            HeldSave held(*document, QStringLiteral("recording"));
+            document->save([&saved](bool ok, const Error &) { saved = ok; });
+            ASSERT_TRUE(held.waitUntilHeld(10s));
+            QFile::remove(fresh);
+            if (replaced)
+                writeBytes(fresh, "cropped movie");
+            // The recording's file list changes with the file, as a crop or an import does.
+            document->recordingObject().setRecordingFiles(
+                replaced ? std::optional<QStringList>(QStringList{QFileInfo(fresh).fileName()})
+                         : std::nullopt,
+                1);
+        }
+        ASSERT_EQ(saved, true);
+        EXPECT_EQ(alerts.count(), alertsBefore);
+        EXPECT_EQ(readBytes(member), "new movie");
+        EXPECT_EQ(readBytes(fresh), replaced ? "cropped movie" : "");
+        if (!replaced)
+            continue;
+        ASSERT_TRUE(document->save(nullptr));
+        EXPECT_EQ(readBytes(member), "cropped movie");
+        EXPECT_FALSE(QFileInfo::exists(fresh)) << "now only in the package";
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "document/SharedColorPanel.h"
 #include "document/SpellHighlighter.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/text/TextStorage.h"
 #include "support/FakeTextViewDelegate.h"
@@ -528,13 +529,16 @@ TEST(WrenTextViewTest, SharedColorPanelRecoloursUnlessThePickerHasIt)
 
 TEST(WrenTextViewTest, SpellingIsUnderlinedWithoutChangingTheText)
 {
-    if (!SpellChecker::shared().hasDictionary())
-        GTEST_SKIP() << "No English dictionary for Enchant (hunspell-en-us) is installed.";
     lq::test::TestUserDefaults defaults;
     defaults->setBool("checkSpellingByDefault", true);
     Note note("hello wrold", {11, 0});
     ASSERT_TRUE(note.view.isContinuousSpellCheckingEnabled());
     const lq::AttributedString before = note.storage.attributedString();
+    // The dictionary loads while the note is already there; its words are underlined then.
+    ASSERT_TRUE(lq::runEventLoopUntil([] { return !SpellChecker::shared().isLoading(); },
+                                      std::chrono::seconds(20)));
+    if (!SpellChecker::shared().hasDictionary())
+        GTEST_SKIP() << "No English dictionary for Enchant (hunspell-en-us) is installed.";
     QCoreApplication::processEvents();
 
     const QTextBlock block = note.storage.document()->firstBlock();

@@ -3,6 +3,7 @@
 #include "platform/foundation/ClockSource.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/media/GstCaptureDevices.h"
 #include "platform/update/UpdateFeeds.h"
 #include "shared/ScopedEnvironment.h"
 #include "support/FakeCaptureDevices.h"
@@ -270,6 +271,30 @@ TEST_F(PrefsControllerTest, DeviceChangesFromAnotherThreadRebuildOnTheMainThread
     EXPECT_EQ(offMainRebuilds.load(), 0);
     EXPECT_EQ(posted.load(), 1);
     EXPECT_EQ(controller->audioDeviceNames().size(), 2);
+}
+
+TEST_F(PrefsControllerTest, DevicesStillBeingListedAreThereWhenAskedForOrWhenTheListingEnds)
+{
+    m_environment.set("LUMAQUILL_TEST_DEVICES", QStringLiteral("1"));
+    for (const bool askAtOnce : {true, false}) {
+        SCOPED_TRACE(askAtOnce ? "asked at once" : "asked once listed");
+        // The program's devices, listed on their own thread while the controller is made.
+        lq::GstCaptureDevices devices;
+        PrefsController controller({&devices, &m_updater});
+        std::atomic<int> posted{0};
+        const auto observer = lq::NotificationCenter::defaultCenter().addObserver(
+            this, PrefsController::kDevicesChangedNotification, &controller,
+            [&](const lq::Notification &) { ++posted; });
+        if (askAtOnce) {
+            EXPECT_TRUE(controller.audioDeviceNames().contains(QStringLiteral("Test Microphone")));
+        }
+        EXPECT_TRUE(
+            lq::runEventLoopUntil([&] { return posted.load() > 0; }, std::chrono::seconds(20)));
+        lq::NotificationCenter::defaultCenter().removeObserver(observer);
+        EXPECT_TRUE(controller.audioDeviceNames().contains(QStringLiteral("Test Microphone")));
+        EXPECT_FALSE(controller.currentAudioDevice().isNull());
+        EXPECT_FALSE(controller.currentVideoDevice().isNull());
+    }
 }
 
 TEST_F(PrefsControllerTest, AHotPlugRebuildsTheLists)

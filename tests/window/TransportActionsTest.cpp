@@ -261,7 +261,7 @@ TEST_F(TransportActionsTest, ARevertStopsWhatRunsAndLeavesANoteThatRecordsAndClo
         note.controller->moveVideoToWindowAndShow(true);
         bool closed = false;
         note.document->closeWhenAllowed([&](bool done) { closed = done; });
-        EXPECT_TRUE(closed);
+        EXPECT_TRUE(lq::runEventLoopUntil([&] { return closed; }, std::chrono::seconds(10)));
         EXPECT_FALSE(note.controller->videoWindow().isVisible());
     }
 }

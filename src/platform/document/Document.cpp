@@ -32,20 +32,19 @@ QDateTime modificationTime(const QString &path)
     return QFileInfo(path).lastModified();
 }
 
-// Runs work with mutex held; on the main thread the event loop keeps turning while it waits.
-template <class Mutex>
-void withLock(Mutex &mutex, const std::function<void()> &work)
+} // namespace
+
+void Document::withFileAccessLock(const std::function<void()> &work)
 {
+    // On the main thread the event loop keeps turning while it waits.
     if (isMainThread()) {
-        runEventLoopUntil([&] { return mutex.try_lock(); }, std::chrono::hours(24 * 365));
+        runEventLoopUntil([this] { return m_fileAccess.try_lock(); }, std::chrono::hours(24 * 365));
     } else {
-        mutex.lock();
+        m_fileAccess.lock();
     }
-    std::lock_guard<Mutex> guard(mutex, std::adopt_lock);
+    const std::lock_guard guard(m_fileAccess, std::adopt_lock);
     work();
 }
-
-} // namespace
 
 Document::Document(QObject *parent)
     : QObject(parent), m_undoManager(std::make_unique<UndoManager>())
@@ -58,7 +57,10 @@ Document::Document(QObject *parent)
             [this] { updateChangeCount(ChangeKind::Redone); });
 }
 
-Document::~Document() = default;
+Document::~Document()
+{
+    waitForSaves();
+}
 
 void Document::setFileUrl(const QString &path)
 {
@@ -91,6 +93,7 @@ void Document::updateChangeCount(ChangeKind kind)
     case ChangeKind::Cleared:
         m_changeCount = 0;
         m_autosaveChangeCount = 0;
+        forgetCountsOfRunningSave();
         break;
     }
     changeCountChanged(wasEdited);
@@ -129,79 +132,10 @@ void Document::scheduleAutosave()
         m_autosaveTimer->start(delay * 1000);
 }
 
-bool Document::save(Error *error)
-{
-    return saveToUrl(m_fileUrl, SaveOperation::Save, error);
-}
-
-bool Document::autosave(bool implicitlyCancellable, Error *error)
-{
-    if (!hasUnautosavedChanges())
-        return true;
-    m_implicitlyCancellable = implicitlyCancellable;
-    const bool saved = m_fileUrl.isEmpty()
-                           ? saveToUrl(QString(), SaveOperation::AutosaveElsewhere, error)
-                           : saveToUrl(m_fileUrl, SaveOperation::AutosaveInPlace, error);
-    m_implicitlyCancellable = false;
-    return saved;
-}
-
-void Document::autosaveWithImplicitCancellability(bool implicitlyCancellable, AutosaveDone done)
-{
-    Error error;
-    const bool saved = autosave(implicitlyCancellable, &error);
-    if (done)
-        done(saved, error);
-}
-
-bool Document::saveToUrl(const QString &requestedPath, SaveOperation operation, Error *error)
-{
-    const QString path =
-        operation == SaveOperation::AutosaveElsewhere ? autosaveElsewherePath() : requestedPath;
-    if (path.isEmpty()) {
-        setError(error, Error(QStringLiteral("saving"), -4,
-                              tr("The document has no file to be saved to.")));
-        return false;
-    }
-    bool saved = false;
-    withLock(m_fileAccess, [&] {
-        clearLeftovers(path, false);
-        // Held until the result took the stored file's place.
-        const std::unique_ptr<SaveFolder> target = SaveFolder::makeFresh(path, error);
-        if (!target)
-            return;
-        m_currentOperation = operation;
-        if (!writeToUrl(target->path(), operation, error)) {
-            if (FileOperations::current().exists(target->path()))
-                FileOperations::current().remove(target->path(), nullptr);
-            return;
-        }
-        saved = SafeSaveLocation::commit(target->path(), path, error);
-    });
-    if (!saved)
-        return false;
-
-    const bool wasEdited = isDocumentEdited();
-    if (savesDocumentFile(operation)) {
-        setFileUrl(path);
-        m_changeCount = 0;
-        m_autosaveChangeCount = 0;
-    } else if (operation == SaveOperation::AutosaveElsewhere) {
-        setAutosavedContentsUrl(path);
-        m_autosaveChangeCount = 0;
-    }
-    // The untitled document's autosaved copy is no longer needed.
-    if (savesDocumentFile(operation))
-        discardAutosavedContents();
-    changeCountChanged(wasEdited);
-    didSave(path, operation);
-    return true;
-}
-
 bool Document::openUrl(const QString &path, Error *error)
 {
     bool read = false;
-    withLock(m_fileAccess, [&] {
+    performSynchronousFileAccess([&] {
         clearLeftovers(path, true);
         read = readFromUrl(path, error);
     });
@@ -215,7 +149,7 @@ bool Document::openUrl(const QString &path, Error *error)
 bool Document::reopenAutosavedContents(const QString &path, Error *error)
 {
     bool read = false;
-    withLock(m_fileAccess, [&] {
+    performSynchronousFileAccess([&] {
         clearLeftovers(path, false);
         read = readFromUrl(path, error);
     });
@@ -248,7 +182,7 @@ void Document::discardAutosavedContents()
 bool Document::revertToContentsOfUrl(const QString &path, Error *error)
 {
     bool read = false;
-    withLock(m_fileAccess, [&] { read = readFromUrl(path, error); });
+    performSynchronousFileAccess([&] { read = readFromUrl(path, error); });
     if (!read)
         return false;
     finishRevert(path);
@@ -269,7 +203,13 @@ void Document::continueAsynchronousWorkOnMainThread(std::function<void()> work)
 
 void Document::performSynchronousFileAccess(const std::function<void()> &work)
 {
-    withLock(m_fileAccess, work);
+    if (isMainThread()) {
+        waitForSaves();
+        withFileAccessLock(work);
+        return;
+    }
+    const std::lock_guard writing(m_writing);
+    withFileAccessLock(work);
 }
 
 bool Document::isCompleteFile(const QString &path) const

@@ -7,9 +7,11 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class QTimer;
 class QWidget;
@@ -49,20 +51,34 @@ public:
     bool isDocumentEdited() const { return m_changeCount != 0; }
     bool hasUnautosavedChanges() const { return m_autosaveChangeCount != 0; }
 
-    // Saves to path (the document's own file for Save and AutosaveInPlace; ignored for
-    // AutosaveElsewhere, which picks its place). Leftovers of earlier interrupted saves of the
-    // same path are cleared first, never silently lost.
+    // What a save ended with, told on the main thread: saved, or not (a null error: it was
+    // skipped).
+    using SaveDone = std::function<void(bool saved, const Error &error)>;
+
+    // Starts a save to path (the document's own file for Save and AutosaveInPlace; ignored for
+    // AutosaveElsewhere, which picks its place) and returns at once. The contents are taken on
+    // the main thread as the save begins, so edits made later are not in it and stay unsaved;
+    // the writing and the swap into place run on a worker thread, and done comes back on the
+    // main thread. A save asked for while another runs begins when that one has ended. Leftovers
+    // of earlier interrupted saves of the same path are cleared first, never silently lost.
+    void saveToUrl(const QString &path, SaveOperation operation, SaveDone done);
+    // The same, waiting for the end while the event loop turns.
     bool saveToUrl(const QString &path, SaveOperation operation, Error *error);
+    void save(SaveDone done);
     bool save(Error *error);
-    // Autosaves in place when the document has a file, elsewhere otherwise; does nothing
-    // without unautosaved changes. An implicitly cancellable autosave may be declined by the
-    // writer (autosavingIsImplicitlyCancellable()).
-    virtual bool autosave(bool implicitlyCancellable, Error *error);
-    // What an autosave ended with: saved, or not (a null error: it was skipped).
-    using AutosaveDone = std::function<void(bool saved, const Error &error)>;
+    // Autosaves in place when the document has a file, elsewhere otherwise (decided as the
+    // autosave begins); does nothing without unautosaved changes then. An implicitly cancellable
+    // autosave may be declined by the writer (autosavingIsImplicitlyCancellable()).
+    void autosave(bool implicitlyCancellable, SaveDone done);
+    bool autosave(bool implicitlyCancellable, Error *error);
+    using AutosaveDone = SaveDone;
     // The autosave the timer runs; done is always called, also for a skipped autosave. The base
-    // autosaves at once.
+    // autosaves.
     virtual void autosaveWithImplicitCancellability(bool implicitlyCancellable, AutosaveDone done);
+    // Whether a save runs or waits for its turn.
+    bool isSaving() const { return m_runningSave || !m_saveRequests.empty(); }
+    // Waits, the event loop turning, until no save runs or waits (main thread).
+    void waitForSaves();
 
     // Reads the document from path (opening); the leftovers of an interrupted save of path are
     // looked at first, and a complete newer one is offered.
@@ -74,12 +90,9 @@ public:
     // Reads the stored file again; the undo steps of the old contents are dropped.
     virtual bool revertToContentsOfUrl(const QString &path, Error *error);
 
-    // The operation running now (valid inside the writer).
+    // The operation beginning now (valid inside beginWriting).
     SaveOperation currentSaveOperation() const { return m_currentOperation; }
     bool autosavingIsImplicitlyCancellable() const { return m_implicitlyCancellable; }
-    // The writer has taken what it needs of the live contents; saves run on the main thread,
-    // so input is never blocked and this only records the moment.
-    void unblockUserInteraction() {}
     // Runs work on the main thread without waiting (from a writer on any thread).
     void continueAsynchronousWorkOnMainThread(std::function<void()> work);
     // There is no such attribute here.
@@ -88,7 +101,8 @@ public:
     bool isInViewingMode() const { return false; }
 
     // Runs work while no save or other file access of this document runs (any thread). On the
-    // main thread it never blocks: it keeps the event loop turning while it waits.
+    // main thread it never blocks: it keeps the event loop turning while it waits (a save that
+    // this thread is beginning is not waited for).
     void performSynchronousFileAccess(const std::function<void()> &work);
 
     // The folder untitled documents are autosaved into; tests and the program may set it.
@@ -103,11 +117,11 @@ public:
 
     // Closing. closeWhenAllowed is the one entry point for every close (the window's, the
     // document controller's close and quit): it asks canCloseDocument and closes when the answer
-    // is yes; done(closed) comes now or, after a question to the user, later.
+    // is yes; done(closed) comes now or, after a question to the user or a save, later.
     void closeWhenAllowed(std::function<void(bool closed)> done = {});
     // Whether the document may close now. Unsaved changes of a document with a file are saved
-    // in place without asking; an untitled document asks to save, discard or cancel. A failed
-    // save keeps the document open.
+    // in place without asking (and saved again while keys typed during a save left it edited);
+    // an untitled document asks to save, discard or cancel. A failed save keeps it open.
     virtual void canCloseDocument(std::function<void(bool shouldClose)> decision);
     // Closes without asking: prepareForClose, then the document is closed for good (no more
     // autosaves) and says so once.
@@ -121,9 +135,13 @@ Q_SIGNALS:
     void closed();
 
 protected:
-    // Writes the whole document into target, an empty folder made for this save. On failure
-    // the caller removes it.
-    virtual bool writeToUrl(const QString &target, SaveOperation operation, Error *error) = 0;
+    // The part of a save that runs on a worker thread: writes what beginWriting took.
+    using Writing = std::function<bool(Error *error)>;
+    // On the main thread, as a save begins: takes what the save needs of the live contents and
+    // answers the writing of the whole document into target (an empty folder made for this
+    // save), which then runs on a worker thread; null with an error when the save cannot go on.
+    // On failure the caller removes target.
+    virtual Writing beginWriting(const QString &target, SaveOperation operation, Error *error) = 0;
     virtual bool readFromUrl(const QString &path, Error *error) = 0;
     // After a save took the stored file's place (the work that must wait until the new file
     // is safely stored).
@@ -143,6 +161,39 @@ protected:
     virtual bool prepareSavePanel(FilePanel &panel);
 
 private:
+    struct SaveRequest
+    {
+        QString path;
+        SaveOperation operation;
+        SaveDone done;
+        bool isAutosave = false; // its place and operation are decided as it begins
+        bool implicitlyCancellable = false;
+    };
+    struct RunningSave
+    {
+        SaveRequest request;
+        QString path;
+        // The counts when the contents were taken: a save of the document's file settles these.
+        int changeCount = 0;
+        int autosaveChangeCount = 0;
+        // Set by the worker; read on the main thread once it has ended.
+        bool saved = false;
+        Error error;
+        std::thread worker;
+    };
+
+    void withFileAccessLock(const std::function<void()> &work);
+    // Runs start with a completion and waits for it, the event loop turning.
+    bool waitForSave(const std::function<void(SaveDone)> &start, Error *error);
+    void requestSave(SaveRequest request);
+    void startNextSave();
+    void beginSave(SaveRequest request);
+    void finishSave();
+    void recordSave(const RunningSave &save);
+    // A save running while the change count was cleared leaves the count as it is.
+    void forgetCountsOfRunningSave();
+    // Saves in place until nothing is edited (the user may type while a save runs), then decides.
+    void saveThenDecide(const std::function<void(bool)> &decision);
     void saveBeforeClose(int button, const std::function<void(bool)> &decision);
     void setAutosavedContentsUrl(const QString &path);
     // An untitled document closing without being saved: its autosaved copy goes too.
@@ -160,6 +211,11 @@ private:
     SaveOperation m_currentOperation = SaveOperation::Save;
     bool m_implicitlyCancellable = false;
     std::recursive_mutex m_fileAccess;
+    // Held by a save's worker while it writes, and by file access from other threads.
+    std::mutex m_writing;
+    std::deque<SaveRequest> m_saveRequests;
+    std::unique_ptr<RunningSave> m_runningSave;
+    bool m_beginningSave = false;
     QTimer *m_autosaveTimer = nullptr;
     std::atomic<bool> m_closed{false};
 };

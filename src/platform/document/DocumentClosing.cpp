@@ -32,6 +32,8 @@ void Document::closeWhenAllowed(std::function<void(bool closed)> done)
             done(true);
         return;
     }
+    // The decision looks at what is saved: saves running now end first.
+    waitForSaves();
     canCloseDocument([this, done = std::move(done)](bool shouldClose) {
         if (shouldClose)
             close();
@@ -49,13 +51,7 @@ void Document::canCloseDocument(std::function<void(bool shouldClose)> decision)
     }
     if (!fileUrl().isEmpty()) {
         // A document with a file keeps its changes there, as its autosaves do.
-        Error error;
-        if (save(&error)) {
-            decision(true);
-            return;
-        }
-        tellNotSaved(displayName(), error);
-        decision(false);
+        saveThenDecide(decision);
         return;
     }
     AlertRequest question;
@@ -93,13 +89,31 @@ void Document::saveBeforeClose(int button, const std::function<void(bool)> &deci
         decision(false);
         return;
     }
-    Error error;
-    if (!saveToUrl(*path, SaveOperation::SaveAs, &error)) {
-        tellNotSaved(displayName(), error);
-        decision(false);
-        return;
-    }
-    decision(true);
+    saveToUrl(*path, SaveOperation::SaveAs, [this, decision](bool saved, const Error &error) {
+        if (!saved) {
+            tellNotSaved(displayName(), error);
+            decision(false);
+            return;
+        }
+        if (isDocumentEdited())
+            saveThenDecide(decision);
+        else
+            decision(true);
+    });
+}
+
+void Document::saveThenDecide(const std::function<void(bool)> &decision)
+{
+    save([this, decision](bool saved, const Error &error) {
+        if (!saved) {
+            tellNotSaved(displayName(), error);
+            decision(false);
+        } else if (isDocumentEdited()) {
+            saveThenDecide(decision);
+        } else {
+            decision(true);
+        }
+    });
 }
 
 bool Document::prepareSavePanel(FilePanel &panel)
@@ -118,6 +132,7 @@ void Document::close()
     m_closed = true;
     if (m_autosaveTimer)
         m_autosaveTimer->stop();
+    waitForSaves();
     prepareForClose();
     Q_EMIT closed();
 }

@@ -25,22 +25,6 @@ namespace {
 // between its making and its locking.
 constexpr int kFreshFolderAttempts = 3;
 
-struct FileIdentity
-{
-    bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity &) const = default;
-};
-
-FileIdentity identityOf(const QString &path)
-{
-    struct stat status;
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
-        return {};
-    return {true, status.st_dev, status.st_ino};
-}
-
 const QString kSavingMarker = QStringLiteral(".saving-");
 const QString kReplacedMarker = QStringLiteral(".replaced-");
 
@@ -101,7 +85,8 @@ bool SaveFolder::lock()
         return errno != EWOULDBLOCK; // other errors: a file system without locks
     struct stat opened;
     return ::fstat(m_descriptor, &opened) == 0 &&
-           identityOf(m_path) == FileIdentity{true, opened.st_dev, opened.st_ino};
+           FileIdentity::of(m_path) == FileIdentity{true, static_cast<uint64_t>(opened.st_dev),
+                                                    static_cast<uint64_t>(opened.st_ino)};
 }
 
 std::unique_ptr<SaveFolder> SaveFolder::makeFresh(const QString &destination, Error *error)
@@ -162,11 +147,11 @@ QStringList SafeSaveLocation::replacedVersions(const QString &destination)
 bool SafeSaveLocation::commit(const QString &written, const QString &destination, Error *error)
 {
     FileOperations &files = FileOperations::current();
-    const FileIdentity writtenIdentity = identityOf(written);
+    const FileIdentity writtenIdentity = FileIdentity::of(written);
     // A rename that happened but whose folder sync failed still put the new package in place:
     // it must then count as done, or the old package would be taken for the unused new one.
     const auto tookPlace = [&] {
-        return writtenIdentity.valid && identityOf(destination) == writtenIdentity;
+        return writtenIdentity.valid && FileIdentity::of(destination) == writtenIdentity;
     };
     const auto reportUnsynced = [&](const Error &syncError) {
         log(QStringLiteral("%1 was saved, but it may not be on the disk yet: %2")

@@ -305,6 +305,13 @@ bool LocalFileOperations::copy(const QString &source, const QString &destination
 
 bool LocalFileOperations::hardLink(const QString &existing, const QString &newPath, Error *error)
 {
+    return LocalFileOperations::hardLinkUnsynced(existing, newPath, error) &&
+           sync(parentOf(newPath), error);
+}
+
+bool LocalFileOperations::hardLinkUnsynced(const QString &existing, const QString &newPath,
+                                           Error *error)
+{
     const QString action =
         QStringLiteral("A link to “%1” could not be made at “%2”").arg(existing, newPath);
     if (::link(nativePath(existing).constData(), nativePath(newPath).constData()) != 0) {
@@ -313,7 +320,7 @@ bool LocalFileOperations::hardLink(const QString &existing, const QString &newPa
                     code == EXDEV ? QStringLiteral("because the two lie on different volumes")
                                   : QString());
     }
-    return sync(parentOf(newPath), error);
+    return true;
 }
 
 bool LocalFileOperations::symbolicLink(const QString &target, const QString &linkPath, Error *error)
@@ -515,6 +522,13 @@ bool FailingFileOperations::hardLink(const QString &existing, const QString &new
            LocalFileOperations::hardLink(existing, newPath, error);
 }
 
+bool FailingFileOperations::hardLinkUnsynced(const QString &existing, const QString &newPath,
+                                             Error *error)
+{
+    return !injectFailure(QStringLiteral("hardLink"), newPath, error) &&
+           LocalFileOperations::hardLinkUnsynced(existing, newPath, error);
+}
+
 bool FailingFileOperations::symbolicLink(const QString &target, const QString &linkPath,
                                          Error *error)
 {
@@ -569,6 +583,14 @@ bool FailingFileOperations::makeFolder(const QString &path, Error *error)
 {
     return !injectFailure(QStringLiteral("makeFolder"), path, error) &&
            LocalFileOperations::makeFolder(path, error);
+}
+
+FileIdentity FileIdentity::of(const QString &path)
+{
+    struct stat info;
+    if (!lstatPath(path, &info))
+        return {};
+    return {true, static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 QString temporaryPathBeside(const QString &destination)

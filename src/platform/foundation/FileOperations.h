@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -30,6 +31,10 @@ public:
     // Across file systems fails with an error that isCrossDevice() recognises, after which a
     // caller may copy instead.
     virtual bool hardLink(const QString &existing, const QString &newPath, Error *error) = 0;
+    // The same link without syncing its folder: only for a caller that syncs the folder itself
+    // before anything relies on the link (as the next file it writes there does).
+    virtual bool hardLinkUnsynced(const QString &existing, const QString &newPath,
+                                  Error *error) = 0;
     virtual bool symbolicLink(const QString &target, const QString &linkPath, Error *error) = 0;
     // The target a symbolic link holds, as written; empty with an error when path is no link.
     virtual QString readLink(const QString &path, Error *error) = 0;
@@ -72,6 +77,7 @@ class LocalFileOperations : public FileOperations
 public:
     bool copy(const QString &source, const QString &destination, Error *error) override;
     bool hardLink(const QString &existing, const QString &newPath, Error *error) override;
+    bool hardLinkUnsynced(const QString &existing, const QString &newPath, Error *error) override;
     bool symbolicLink(const QString &target, const QString &linkPath, Error *error) override;
     QString readLink(const QString &path, Error *error) override;
     bool remove(const QString &path, Error *error) override;
@@ -86,6 +92,18 @@ public:
 
 private:
     bool syncFoldersOf(const QString &first, const QString &second, Error *error);
+};
+
+// Which file a path names (device and inode; a link itself, not its target); invalid when
+// nothing is there. Files are never rewritten in place, only replaced, so an unchanged identity
+// means unchanged contents.
+struct FileIdentity
+{
+    bool valid = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+    static FileIdentity of(const QString &path);
 };
 
 // A hidden name beside destination, in its folder, that nothing uses yet: where a file is written
@@ -107,15 +125,16 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxSize, L
 class FailingFileOperations final : public LocalFileOperations
 {
 public:
-    // operation is "copy", "hardLink", "symbolicLink", "readLink", "remove", "move", "replace",
-    // "exchange", "sync", "writeFile" or "makeFolder"; path is the path the call writes (its
-    // destination, the second path exchanged, or the removed or synced path). Steps of a call are
-    // asked about on their own.
+    // operation is "copy", "hardLink" (also for hardLinkUnsynced), "symbolicLink", "readLink",
+    // "remove", "move", "replace", "exchange", "sync", "writeFile" or "makeFolder"; path is the
+    // path the call writes (its destination, the second path exchanged, or the removed or synced
+    // path). Steps of a call are asked about on their own.
     using FailurePredicate = std::function<bool(const QString &operation, const QString &path)>;
     explicit FailingFileOperations(FailurePredicate shouldFail);
 
     bool copy(const QString &source, const QString &destination, Error *error) override;
     bool hardLink(const QString &existing, const QString &newPath, Error *error) override;
+    bool hardLinkUnsynced(const QString &existing, const QString &newPath, Error *error) override;
     bool symbolicLink(const QString &target, const QString &linkPath, Error *error) override;
     QString readLink(const QString &path, Error *error) override;
     bool remove(const QString &path, Error *error) override;

@@ -3,6 +3,8 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/media/GstCaptureDevices.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 
 namespace lq {
@@ -40,8 +42,12 @@ CaptureDevices &CaptureDevices::current()
 {
     if (CaptureDevices *installed = installedDevices.load())
         return *installed;
-    // Made on the main thread, where its change signal is delivered.
-    static GstCaptureDevices *monitor = runOnMainThread([] { return new GstCaptureDevices; });
+    // Made on the main thread, where its change signal is delivered. The program does not end
+    // while the first listing is still starting GStreamer.
+    static GstCaptureDevices *monitor = runOnMainThread([] {
+        qAddPostRoutine([] { monitor->waitUntilListed(); });
+        return new GstCaptureDevices;
+    });
     return *monitor;
 }
 

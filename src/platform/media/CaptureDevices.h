@@ -29,8 +29,10 @@ class CaptureDevices : public QObject
 public:
     using QObject::QObject;
 
-    // The devices of a kind, in the platform's order.
+    // The devices of a kind, in the platform's order; waits for the first listing.
     virtual QList<CaptureDevice> devices(CaptureDeviceKind kind) const = 0;
+    // Whether the first listing of the devices has ended; devicesChanged follows its end.
+    virtual bool isListed() const { return true; }
 
     // The device of a kind marked default, else the first; none when there is no device.
     std::optional<CaptureDevice> defaultDevice(CaptureDeviceKind kind) const;

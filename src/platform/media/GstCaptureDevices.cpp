@@ -11,6 +11,8 @@
 
 #include <gst/gst.h>
 
+#include <thread>
+
 namespace lq {
 
 const QString GstCaptureDevices::kTestMicrophoneId = QStringLiteral("test:audiotestsrc");
@@ -207,19 +209,48 @@ private:
     bool m_started = false;
 };
 
-GstCaptureDevices::GstCaptureDevices(QObject *parent)
-    : CaptureDevices(parent)
-    , m_monitor(testDevicesOnly() ? nullptr : std::make_unique<Monitor>(this))
+GstCaptureDevices::GstCaptureDevices(QObject *parent) : CaptureDevices(parent)
 {
-    m_devices = m_monitor ? m_monitor->devices() : testDevices();
+    // Detached: once it has said that the list is there, the thread uses nothing of this.
+    std::thread([this] {
+        auto monitor = testDevicesOnly() ? nullptr : std::make_unique<Monitor>(this);
+        QList<CaptureDevice> found = monitor ? monitor->devices() : testDevices();
+        std::lock_guard lock(m_mutex);
+        m_monitor = std::move(monitor);
+        m_devices = std::move(found);
+        postToMainThread(this, [this] { Q_EMIT devicesChanged(); });
+        m_listed = true;
+        m_listedChange.notify_all();
+    }).detach();
 }
 
-GstCaptureDevices::~GstCaptureDevices() = default;
+GstCaptureDevices::~GstCaptureDevices()
+{
+    waitUntilListed();
+}
+
+void GstCaptureDevices::waitUntilListed(std::unique_lock<std::mutex> &lock) const
+{
+    m_listedChange.wait(lock, [this] { return m_listed; });
+}
+
+void GstCaptureDevices::waitUntilListed() const
+{
+    std::unique_lock lock(m_mutex);
+    waitUntilListed(lock);
+}
+
+bool GstCaptureDevices::isListed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_listed;
+}
 
 QList<CaptureDevice> GstCaptureDevices::devices(CaptureDeviceKind kind) const
 {
     QList<CaptureDevice> ofKind;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    waitUntilListed(lock);
     for (const CaptureDevice &device : m_devices) {
         if (device.kind == kind)
             ofKind.append(device);
@@ -262,6 +293,10 @@ GstElement *GstCaptureDevices::makeSource(const QString &uniqueId, Error *error)
 
 void GstCaptureDevices::reload()
 {
+    {
+        std::unique_lock lock(m_mutex);
+        waitUntilListed(lock);
+    }
     QList<CaptureDevice> found = m_monitor->devices();
     {
         std::lock_guard lock(m_mutex);

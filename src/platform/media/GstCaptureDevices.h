@@ -3,6 +3,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/media/CaptureDevices.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -15,7 +16,9 @@ namespace lq {
 // needed. With LUMAQUILL_TEST_DEVICES=1 the list holds only a test microphone and two test
 // cameras (one with 1280x720, one without), and with LUMAQUILL_TEST_MUXED_DEVICE=1 as well a
 // test device giving sound and picture together; no other device is opened then. Made on the
-// main thread; any thread may read the list.
+// main thread; any thread may read the list. The first listing starts GStreamer and its device
+// providers, which takes a while: it runs on a thread of its own, so that the program's first
+// window does not wait for it.
 class GstCaptureDevices final : public CaptureDevices
 {
     Q_OBJECT
@@ -24,6 +27,8 @@ public:
     ~GstCaptureDevices() override;
 
     QList<CaptureDevice> devices(CaptureDeviceKind kind) const override;
+    bool isListed() const override;
+    void waitUntilListed() const;
 
     // The unique ids of the test devices.
     static const QString kTestMicrophoneId;
@@ -38,10 +43,13 @@ public:
 
 private:
     void reload();
+    void waitUntilListed(std::unique_lock<std::mutex> &lock) const;
 
     class Monitor;
-    std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<Monitor> m_monitor; // set once, by the first listing
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_listedChange;
+    bool m_listed = false;
     QList<CaptureDevice> m_devices;
 };
 

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace lq {
 
@@ -17,28 +18,27 @@ namespace {
 
 constexpr char16_t kParagraphSeparator = 0x2029;
 
-// Converted attributes of the formats met in one walk, by format index.
+// Converted attributes of the formats met in one walk, by character and paragraph format index;
+// the attributes stay where they are while the cache lives.
 class AttributeCache
 {
 public:
-    TextAttributes attributes(int formatIndex, const QTextCharFormat &format,
-                              const QTextBlock &block)
+    // format() gives the character format, asked for only when the cache has not met it.
+    template <class Format>
+    const TextAttributes &attributes(int formatIndex, const Format &format, const QTextBlock &block)
     {
-        auto found = m_characters.constFind(formatIndex);
-        if (found == m_characters.constEnd())
-            found = m_characters.insert(formatIndex, text_formats::characterAttributes(format));
-        TextAttributes attributes = *found;
         const int blockIndex = block.blockFormatIndex();
-        auto style = m_styles.constFind(blockIndex);
-        if (style == m_styles.constEnd())
-            style = m_styles.insert(blockIndex, text_formats::paragraphStyle(block.blockFormat()));
-        attributes.paragraphStyle = *style;
-        return attributes;
+        const auto key = (uint64_t(uint32_t(formatIndex)) << 32) | uint32_t(blockIndex);
+        const auto [found, added] = m_attributes.try_emplace(key);
+        if (added) {
+            found->second = text_formats::characterAttributes(format());
+            found->second.paragraphStyle = text_formats::paragraphStyle(block.blockFormat());
+        }
+        return found->second;
     }
 
 private:
-    QHash<int, TextAttributes> m_characters;
-    QHash<int, std::optional<TextParagraphStyle>> m_styles;
+    std::unordered_map<uint64_t, TextAttributes> m_attributes;
 };
 
 } // namespace
@@ -75,22 +75,24 @@ void TextStorage::forEachPiece(
     range = clamped(range);
     if (range.length == 0)
         return;
-    for (QTextBlock block = m_document->findBlock(static_cast<int>(range.location));
-         block.isValid() && block.position() < range.end(); block = block.next()) {
+    // Positions are counted along, since asking a block or fragment for its own walks the tree.
+    QTextBlock block = m_document->findBlock(static_cast<int>(range.location));
+    for (qsizetype blockStart = block.position(); block.isValid() && blockStart < range.end();
+         blockStart += block.length(), block = block.next()) {
+        qsizetype position = blockStart;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            const qsizetype from = std::max<qsizetype>(fragment.position(), range.location);
-            const qsizetype to =
-                std::min<qsizetype>(fragment.position() + fragment.length(), range.end());
+            const qsizetype from = std::max(position, range.location);
+            position += fragment.length();
+            const qsizetype to = std::min(position, range.end());
             if (from < to)
-                visit({{from, to - from}, fragment.charFormatIndex(), fragment.charFormat(), false},
-                      block);
+                visit({{from, to - from}, fragment.charFormatIndex(), fragment, {}}, block);
         }
         // A paragraph end carries the character format of the paragraph after it.
-        const qsizetype end = block.position() + block.length() - 1;
+        const qsizetype end = blockStart + block.length() - 1;
         const QTextBlock next = block.next();
         if (end >= range.location && end < range.end() && next.isValid())
-            visit({{end, 1}, next.charFormatIndex(), next.charFormat(), true}, block);
+            visit({{end, 1}, next.charFormatIndex(), {}, next}, block);
     }
 }
 
@@ -98,12 +100,12 @@ TextAttributes TextStorage::attributesAt(qsizetype index, TextRange *effectiveRa
 {
     TextAttributes attributes;
     forEachPiece({index, 1}, [&](const Piece &piece, const QTextBlock &block) {
-        attributes = text_formats::characterAttributes(piece.format);
+        attributes = text_formats::characterAttributes(piece.format());
         attributes.paragraphStyle = text_formats::paragraphStyle(block.blockFormat());
         if (!effectiveRange)
             return;
         *effectiveRange = piece.range;
-        for (auto it = block.begin(); !piece.isParagraphEnd && !it.atEnd(); ++it) {
+        for (auto it = block.begin(); !piece.isParagraphEnd() && !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.contains(static_cast<int>(index)))
                 *effectiveRange = {fragment.position(), fragment.length()};
@@ -117,20 +119,22 @@ void TextStorage::enumerateRuns(
 {
     AttributeCache cache;
     std::optional<TextRange> run;
-    TextAttributes runAttributes;
+    const TextAttributes *runAttributes = nullptr;
     forEachPiece(range, [&](const Piece &piece, const QTextBlock &block) {
-        TextAttributes attributes = cache.attributes(piece.formatIndex, piece.format, block);
-        if (run && attributes == runAttributes) {
+        const TextAttributes &attributes = cache.attributes(
+            piece.formatIndex, [&piece] { return piece.format(); }, block);
+        // The formats of neighbours are mostly the same ones.
+        if (run && (&attributes == runAttributes || attributes == *runAttributes)) {
             run->length += piece.range.length;
             return;
         }
         if (run)
-            visit(*run, runAttributes);
+            visit(*run, *runAttributes);
         run = piece.range;
-        runAttributes = std::move(attributes);
+        runAttributes = &attributes;
     });
     if (run)
-        visit(*run, runAttributes);
+        visit(*run, *runAttributes);
 }
 
 AttributedString TextStorage::attributedSubstring(TextRange range) const
@@ -262,12 +266,13 @@ void TextStorage::modifyAttributes(TextRange range,
     std::vector<std::pair<int, QTextBlockFormat>> blockChanges;
     int lastBlock = -1;
     forEachPiece(range, [&](const Piece &piece, const QTextBlock &block) {
-        TextAttributes attributes = text_formats::characterAttributes(piece.format);
+        const QTextCharFormat format = piece.format();
+        TextAttributes attributes = text_formats::characterAttributes(format);
         TextAttributes changed = attributes;
         change(changed);
         changed.paragraphStyle.reset();
         if (!(changed == attributes))
-            changes.push_back({piece.range, formatFor(changed, piece.format)});
+            changes.push_back({piece.range, formatFor(changed, format)});
         if (block.position() == lastBlock)
             return;
         lastBlock = block.position();

@@ -2,6 +2,7 @@
 
 #include "platform/text/AttributedString.h"
 
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextDocument>
@@ -57,12 +58,18 @@ public:
 
 private:
     TextRange clamped(TextRange range) const;
+    // A fragment, or a paragraph end (which carries the format of the paragraph after it).
     struct Piece
     {
         TextRange range;
         int formatIndex = -1;
-        QTextCharFormat format;
-        bool isParagraphEnd = false;
+        QTextFragment fragment;
+        QTextBlock nextParagraph; // valid for a paragraph end
+        bool isParagraphEnd() const { return nextParagraph.isValid(); }
+        QTextCharFormat format() const
+        {
+            return isParagraphEnd() ? nextParagraph.charFormat() : fragment.charFormat();
+        }
     };
     // Calls visit for each fragment and paragraph end inside range, clipped to it.
     void forEachPiece(TextRange range,

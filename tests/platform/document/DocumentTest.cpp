@@ -47,23 +47,25 @@ public:
     bool failWriting = false;
     QList<lq::SaveOperation> operations;
     QList<QString> saved;
-    // Runs once the save's folder is made, before anything is in it.
+    // Runs as the save begins, once its folder is made and before anything is in it.
     std::function<void()> whileWriting;
 
 protected:
-    bool writeToUrl(const QString &target, lq::SaveOperation operation, lq::Error *error) override
+    Writing beginWriting(const QString &target, lq::SaveOperation operation, lq::Error *) override
     {
         operations.append(operation);
         if (whileWriting)
             std::exchange(whileWriting, {})();
-        const QDir package(target);
-        if (!QDir(target).exists() || !writeAll(package.filePath("a"), contents) || failWriting ||
-            !writeAll(package.filePath("b"), contents) ||
-            !writeAll(package.filePath("complete"), QByteArray())) {
-            lq::setError(error, lq::Error("saving", 5, "Failed to write."));
-            return false;
-        }
-        return true;
+        return [target, contents = contents, fail = failWriting](lq::Error *error) {
+            const QDir package(target);
+            if (!package.exists() || !writeAll(package.filePath("a"), contents) || fail ||
+                !writeAll(package.filePath("b"), contents) ||
+                !writeAll(package.filePath("complete"), QByteArray())) {
+                lq::setError(error, lq::Error("saving", 5, "Failed to write."));
+                return false;
+            }
+            return true;
+        };
     }
     bool readFromUrl(const QString &path, lq::Error *error) override
     {
@@ -315,6 +317,27 @@ TEST_F(DocumentTest, ASaveBeingWrittenIsNotClearedByAnotherSaveOrOpenOfTheSameFi
     }
 }
 
+TEST_F(DocumentTest, ASaveAskedForWhileAnotherRunsBeginsWhenThatOneHasEnded)
+{
+    TestDocument document;
+    const QString stored = path("queued.note");
+    QList<QByteArray> ended;
+    const auto asked = [&](const QByteArray &contents, lq::SaveOperation operation) {
+        document.contents = contents;
+        document.saveToUrl(stored, operation, [&ended, contents](bool saved, const lq::Error &) {
+            ended.append(saved ? contents : "failed");
+        });
+    };
+    asked("first", lq::SaveOperation::SaveAs);
+    asked("second", lq::SaveOperation::Save);
+    EXPECT_TRUE(document.isSaving());
+    EXPECT_EQ(document.operations.size(), 1) << "the second waits for its turn";
+    ASSERT_TRUE(lq::runEventLoopUntil([&] { return !document.isSaving(); }, 10s));
+    EXPECT_EQ(ended, (QList<QByteArray>{"first", "second"}));
+    EXPECT_EQ(readAll(QDir(stored).filePath("a")), "second");
+    EXPECT_TRUE(siblingsOf(stored).isEmpty());
+}
+
 TEST_F(DocumentTest, TheChangeCountFollowsUndoSavesAndReverts)
 {
     TestDocument document;
@@ -466,7 +489,7 @@ TEST_F(DocumentTest, SavingBeforeAnUntitledDocumentClosesKeepsItOpenUnlessTheSav
         std::optional<bool> closed;
         document.closeWhenAllowed([&](bool done) { closed = done; });
 
-        ASSERT_TRUE(closed.has_value());
+        ASSERT_TRUE(lq::runEventLoopUntil([&] { return closed.has_value(); }, 10s));
         EXPECT_EQ(*closed, c.closes);
         EXPECT_EQ(document.isClosed(), c.closes);
         EXPECT_EQ(closedSignals, c.closes ? 1 : 0);
