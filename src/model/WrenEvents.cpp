@@ -509,7 +509,7 @@ public:
         : m_stamps(std::make_shared<std::vector<StampArchiveCopy>>()), m_lengths(lengths)
     {
         m_stamps->reserve(events.size());
-        for (const WrenTimeStampPtr &stamp : events.stamps())
+        for (const WrenTimeStampPtr &stamp : events)
             m_stamps->emplace_back(stamp->fields());
     }
     QStringList archiveClassNames() const override { return eventsClassNames(); }

@@ -512,7 +512,7 @@ TEST_F(MyDocumentWindowSetupTest, TheTextIsSetUpWithoutStampsOrUndo)
         EXPECT_EQ(view->controller(), fake);
         EXPECT_EQ(view->toPlainText(), c.text);
         EXPECT_EQ(view->isContinuousSpellCheckingEnabled(), c.checkSpelling);
-        EXPECT_EQ(view->selectedRange(), TextRange(0, 0));
+        EXPECT_EQ(view->selectedRange(), (TextRange{0, 0}));
         EXPECT_EQ(document->textStorage().document()->documentMargin(), 10.0);
         EXPECT_EQ(view->attributesForNewText({0, 0}).font == defaultFont, c.typingInDefaultFont);
         // Nothing stamped, nothing to undo, nothing edited.
