@@ -15,14 +15,16 @@ cmake --build build/tsan -j "$jobs"
 
 # The engine and model tests under ThreadSanitizer. GLib, GStreamer and Qt are not instrumented:
 # tests/tsan/suppressions.txt silences their internals only, so a report about our own code fails
-# the run. The crash test kills child processes on purpose and is left to the plain run.
+# the run. The crash test kills child processes on purpose and is left to the plain run; so is the
+# crop test, whose decoding of pictures joins threads of the video decoder's own pool that the
+# sanitizer's runtime cannot follow (it stops on an internal check).
 cmake -S . -B build/tsan-tests -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DLQ_SANITIZE=thread -DLQ_BUILD_BENCH=OFF > /dev/null
 cmake --build build/tsan-tests -j "$jobs" --target test_engines_avf test_model
 for program in test_model test_engines_avf; do
     QT_QPA_PLATFORM=offscreen \
         TSAN_OPTIONS="suppressions=$PWD/tests/tsan/suppressions.txt halt_on_error=0 report_signal_unsafe=0" \
-        "build/tsan-tests/tests/$program" --gtest_filter='-CrashSafety*'
+        "build/tsan-tests/tests/$program" --gtest_filter='-CrashSafety*:RecordingCropTest.*'
 done
 
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
