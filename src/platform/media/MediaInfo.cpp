@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 namespace lq {
 namespace {
@@ -199,6 +200,36 @@ std::optional<MediaInfo> emptyMovie(const QString &path)
     return info;
 }
 
+// The length a paused pipeline answers for uri. Streams without an index (MP3 without its header
+// of lengths) are measured by their parser from the first frames, which the discoverer does not
+// always wait for: the query is asked again until the limit.
+constexpr std::chrono::milliseconds kLengthQueryLimit{2000};
+
+double pausedDuration(const QByteArray &uri, std::chrono::milliseconds timeLimit)
+{
+    GstElement *player = gst_element_factory_make("playbin", nullptr);
+    if (!player)
+        return 0;
+    for (const char *sink : {"audio-sink", "video-sink"})
+        g_object_set(player, sink, gst_element_factory_make("fakesink", nullptr), nullptr);
+    g_object_set(player, "uri", uri.constData(), nullptr);
+    gint64 length = 0;
+    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+    if (gst_element_set_state(player, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
+        gst_element_get_state(player, nullptr, nullptr,
+                              GstClockTime(std::chrono::nanoseconds(timeLimit).count())) ==
+            GST_STATE_CHANGE_SUCCESS) {
+        while (!gst_element_query_duration(player, GST_FORMAT_TIME, &length) || length <= 0) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    gst_element_set_state(player, GST_STATE_NULL);
+    gst_object_unref(player);
+    return length > 0 ? double(length) / GST_SECOND : 0;
+}
+
 } // namespace
 
 QString MediaInfo::codecIdForCaps(const QString &caps)
@@ -258,6 +289,8 @@ std::optional<MediaInfo> MediaInfo::probe(const QString &path, std::chrono::mill
             gst_discoverer_info_get_audio_streams(discovered), fillAudio);
         info->videoStreams = readStreams<VideoStreamInfo>(
             gst_discoverer_info_get_video_streams(discovered), fillVideo);
+        if (info->duration <= 0 && !info->audioStreams.isEmpty())
+            info->duration = pausedDuration(uri, std::min(timeLimit, kLengthQueryLimit));
         info->missingPlugins = result == GST_DISCOVERER_MISSING_PLUGINS;
         if (info->audioStreams.isEmpty() && info->videoStreams.isEmpty() && !info->missingPlugins) {
             info.reset();
