@@ -27,7 +27,7 @@ void store(lq::UserDefaults &defaults, const QList<QColor> &colors);
 // Back to the default colours.
 void reset(lq::UserDefaults &defaults);
 
-// One item: the colour exactly (its specification and components).
+// One item: the colour exactly (its colour model and components).
 QByteArray encode(const QColor &color);
 std::optional<QColor> decode(const QByteArray &item);
 

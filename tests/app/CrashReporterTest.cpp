@@ -263,24 +263,6 @@ TEST_F(CrashReporterTest, TheReportArrivesAsOneFormFieldBetweenTwoBoundaries)
     EXPECT_EQ(server.body().count("0xKhTmLbOuNdArY"), 2);
 }
 
-TEST_F(CrashReporterTest, TheMachineIsDescribedByItsCoresClockAndModel)
-{
-    writeLog(QStringLiteral("2026-01-01-000000"), crash("boom"));
-    facts.cores = 4;
-    EXPECT_TRUE(start(Answer::Remind)
-                    .log.startsWith("Model: Unknown (Test Machine)\n"
-                                    "CPU Speed: 4x 2.40 GHz\n"));
-    const std::pair<const char *, const char *> names[] = {
-        {"PowerMac7,2", "PowerMac G5"},
-        {"iMac14,2", "iMac (iMac)"},
-        {"MacBookPro11,1", "Unknown (MacBookPro11,1)"},
-        {"Macmini1,1", "Mac Mini"},
-        {"AAPL,9500", "PowerMac 9500"},
-    };
-    for (const auto &[model, name] : names)
-        EXPECT_EQ(system_info::machineNameForModel(model), name) << model;
-}
-
 TEST_F(CrashReporterTest, FeedbackShowsTheSystemAndLeavesTheCrashDateAlone)
 {
     JXFeedbackProvider::orderFrontFeedbackWindow();
