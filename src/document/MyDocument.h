@@ -166,6 +166,9 @@ public:
                                  const QString &replacement) override;
     void didChangeSelection(WrenTextView *view, lq::TextRange selection) override;
     lq::UndoManager *undoManager() const override { return Document::undoManager(); }
+    // In a list item a break begins the next item, or ends the list on an empty one
+    // (MyDocumentLists.cpp).
+    bool breakParagraph(WrenTextView *view, lq::TextRange range) override;
     // Several ranges of the text before the change, each replaced by its string (no strings: a
     // change of attributes only). Program changes of the text pass here first.
     bool shouldChangeTextInRanges(const std::vector<lq::TextRange> &ranges,

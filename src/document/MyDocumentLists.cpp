@@ -179,6 +179,43 @@ void MyDocument::removeListHelper(TextRange range)
     }
 }
 
+bool MyDocument::breakParagraph(WrenTextView *view, TextRange range)
+{
+    if (view != m_textView || range.length != 0)
+        return false;
+    const QTextBlock line = m_textStorage.document()->findBlock(int(range.location));
+    const std::optional<lq::TextParagraphStyle> style = styleOf(line);
+    const QString content = line.text();
+    const qsizetype markerEnd = content.startsWith(u'\t') ? content.indexOf(u'\t', 1) + 1 : 0;
+    if (!style || style->textLists.isEmpty() || markerEnd <= 0 ||
+        range.location < line.position() + markerEnd)
+        return false;
+    if (markerEnd == content.size()) {
+        // A break on an empty item ends the list there.
+        removeListHelper({line.position(), 0});
+        view->setSelectedRange({line.position(), 0});
+        return true;
+    }
+    const QString format = style->textLists.front();
+    // A number marker is the item's number and a full stop.
+    const int number = format == text_lists::kNumberFormat
+                           ? QStringView(content).mid(1, markerEnd - 3).toInt()
+                           : 0;
+    const QString next = QLatin1Char('\n') + markerText(format, number + 1);
+    const lq::UndoGroup group(undoManager());
+    if (!shouldChangeTextInRange(view, range, next))
+        return true;
+    replaceCharacters(range, next);
+    const qsizetype nextLine = range.location + 1;
+    lq::TextAttributes item;
+    item.paragraphStyle = style;
+    const qsizetype nextEnd = std::min(lineEnd(m_textStorage.document()->findBlock(int(nextLine))),
+                                       m_textStorage.length());
+    addAttributes({nextLine, nextEnd - nextLine}, item);
+    view->setSelectedRange({range.location + next.size(), 0});
+    return true;
+}
+
 bool MyDocument::selectionIsInList() const
 {
     if (!m_textView)

@@ -342,7 +342,9 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (const std::optional<QString> text = typedText(event)) {
-        applyTyping(selectedRange(), *text);
+        const bool breaksParagraph = *text == u'\n';
+        if (!breaksParagraph || !m_delegate || !m_delegate->breakParagraph(this, selectedRange()))
+            applyTyping(selectedRange(), *text);
         event->accept();
         return;
     }

@@ -24,6 +24,9 @@ public:
     virtual void didChangeSelection(WrenTextView *view, lq::TextRange selection) = 0;
     // Where the view registers the inverse of each change; null: the change is not undoable.
     virtual lq::UndoManager *undoManager() const = 0;
+    // A paragraph break typed over range; true when the delegate made it itself (as a list
+    // does), false to leave it to the view.
+    virtual bool breakParagraph(WrenTextView *, lq::TextRange) { return false; }
 };
 
 // Takes slides and media files dropped on the notes (the window's recording controller).

@@ -2,6 +2,7 @@
 #include "platform/text/TextFormats.h"
 #include "platform/text/TextLists.h"
 
+#include <QTest>
 #include <QTextBlock>
 
 using lq::TextParagraphStyle;
@@ -102,6 +103,12 @@ TEST_F(ListsTest, ListAndHighlightStepsUndoAndRedoExactly)
              view->setSelectedRange({0, 7});
              document->toggleList(true);
          }},
+        {"a break at the end of an item begins the next",
+         [&] {
+             view->setSelectedRange({15, 0});
+             QTest::keyClick(view, Qt::Key_Return);
+         }},
+        {"a break on the empty item ends the list", [&] { QTest::keyClick(view, Qt::Key_Return); }},
         {"highlight",
          [&] {
              document->highlightSelected({{4, 3}}, lq::TextColor::rgb(1, 1, 0));
@@ -120,7 +127,8 @@ TEST_F(ListsTest, ListAndHighlightStepsUndoAndRedoExactly)
         expectStampsMatchText(step);
         history.push_back(state());
     }
-    EXPECT_EQ(text(), QStringLiteral("one\ntwo\n"));
+    EXPECT_EQ(text(), QStringLiteral("one\ntwo\n\n"));
+    EXPECT_EQ(lineKinds(*document), QStringLiteral("---."));
     for (size_t back = history.size() - 1; back > 0; --back) {
         view->undo();
         QCoreApplication::processEvents();
@@ -130,6 +138,40 @@ TEST_F(ListsTest, ListAndHighlightStepsUndoAndRedoExactly)
         view->redo();
         QCoreApplication::processEvents();
         expectState(history[forward], "redo");
+    }
+}
+
+TEST_F(ListsTest, ABreakInAListItemBeginsTheNextAndOneOnAnEmptyItemEndsTheList)
+{
+    struct BreakCase
+    {
+        const char *name;
+        bool numbered;
+        qsizetype caret; // in the one-item list of "one"
+        QString typed;   // '|' a break
+        QString result;
+        QString lines;
+    };
+    const std::vector<BreakCase> cases = {
+        {"numbered", true, 7, "|two||after", "\t1.\tone\n\t2.\ttwo\nafter\n", "**-."},
+        {"bullets", false, 6, "|two||after", "\t•\tone\n\t•\ttwo\nafter\n", "**-."},
+        {"inside the item's text", false, 4, "|", "\t•\to\n\t•\tne\n", "**."},
+    };
+    for (const BreakCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(QStringLiteral("one"));
+        view->setSelectedRange({0, 3});
+        document->toggleList(c.numbered);
+        view->setSelectedRange({c.caret, 0});
+        for (const QChar key : c.typed) {
+            if (key == u'|')
+                QTest::keyClick(view, Qt::Key_Return);
+            else
+                QTest::keyClicks(view, QString(key));
+        }
+        EXPECT_EQ(text().toStdString(), c.result.toStdString());
+        EXPECT_EQ(lineKinds(*document).toStdString(), c.lines.toStdString());
+        expectStampsMatchText(c.name);
     }
 }
 
