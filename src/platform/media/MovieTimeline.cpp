@@ -67,19 +67,7 @@ MediaInfo infoFromJson(const QJsonObject &object)
     return info;
 }
 
-bool sameInfo(const MediaInfo &a, const MediaInfo &b)
-{
-    return infoToJson(a) == infoToJson(b);
-}
-
 } // namespace
-
-bool TimelineSegment::operator==(const TimelineSegment &other) const
-{
-    return kind == other.kind && start == other.start && duration == other.duration &&
-           path == other.path && pictureSize == other.pictureSize &&
-           hasPicture == other.hasPicture && sameInfo(info, other.info);
-}
 
 void MovieTimeline::append(TimelineSegment segment)
 {

@@ -33,8 +33,6 @@ struct TimelineSegment
     // The size its picture is shown at; empty without a picture, or when it has none known.
     QSize pictureSize;
     bool hasPicture = false;
-
-    bool operator==(const TimelineSegment &other) const;
 };
 
 // A movie assembled from media files and fillers laid end to end, as an editor shows it: where

@@ -1,4 +1,3 @@
-#include "engines/legacy/WrenExportSettings.h"
 #include "engines/legacy/WrenPlayerSession.h"
 #include "platform/media/MediaInfo.h"
 #include "support/FakeExportProgress.h"
@@ -155,45 +154,6 @@ TEST_F(WrenExportTest, AFailedOrCancelledExportWritesNothingAndTellsOnlyFailures
         EXPECT_TRUE(exported().isEmpty());
         EXPECT_EQ(media(), before);
     }
-}
-
-TEST(WrenExportSettingsTest, PicturesAreFittedIntoTheSizeWithoutBands)
-{
-    struct Case
-    {
-        const char *name;
-        QString type;
-        QList<QSize> pictures;
-        QList<QSize> fitted;
-        std::optional<QSize> frame; // encoded at; none: as they are
-        bool soundOnly;
-    };
-    const QSize box(320, 240);
-    const Case cases[] = {
-        {"4:3 shrinks", kH264, {{640, 480}}, {{320, 240}}, QSize(320, 240), false},
-        {"16:9 keeps its shape", kH264, {{1280, 720}}, {{320, 180}}, QSize(320, 180), false},
-        {"a small picture stays", kMov, {{160, 120}}, {{160, 120}}, {}, false},
-        {"differing pictures all grow",
-         kH264,
-         {{160, 120}, {320, 240}},
-         {{320, 240}, {320, 240}},
-         QSize(320, 240),
-         false},
-        {"a picture without a size takes the box", kMov, {{0, 0}}, {box}, box, false},
-        {"sound alone is never resized", kMovAudio, {{640, 480}}, {{640, 480}}, {}, true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::optional<WrenExportSettings> settings =
-            wrenExportSettings(c.type, c.pictures, box);
-        ASSERT_TRUE(settings);
-        EXPECT_EQ(settings->pictureSizes, c.fitted);
-        EXPECT_EQ(settings->render.frameSize, c.frame);
-        EXPECT_EQ(settings->render.soundOnly, c.soundOnly);
-        // A resized picture cannot be copied.
-        EXPECT_FALSE(c.frame && settings->render.copyWhenPossible);
-    }
-    EXPECT_FALSE(wrenExportSettings(QStringLiteral("ogg_export"), {}, box));
 }
 
 } // namespace
