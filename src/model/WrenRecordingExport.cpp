@@ -13,9 +13,6 @@ bool WrenRecording::exportMedia(const QString &destination, const QString &type,
     const bool modern = factory.runTimeFamily() == Family::Modern && AVFPlayable();
     std::shared_ptr<LQPlaySession> engine =
         factory.makePlaybackEngine(modern ? Family::Modern : Family::Legacy);
-    // While the program has no engine of the legacy family, today's writes the export.
-    if (!engine && !modern)
-        engine = factory.makePlaybackEngine(Family::Modern);
     if (!engine) {
         lq::log(QStringLiteral("Program error, no playback engine to export media with\n"));
         return false;

@@ -65,9 +65,6 @@ public:
     bool exportMedia(const QString &destination, const QString &type, LQExportProgress &progress,
                      std::optional<QSize> size) override;
     void cancelExporting() override;
-    // The engine that writes the exports handed to the legacy family while this build has no
-    // engine of that family: it writes what this engine writes and refuses the rest.
-    static std::unique_ptr<LQPlaySession> legacyExportStandIn();
     bool currentlyPlaying() const override { return m_playing; }
     // The files last given are still being read.
     bool isLoading() const { return m_loading; }
@@ -120,7 +117,6 @@ private:
     // While exporting: the export, or the engine an export was handed to.
     LQMediaExport *m_export = nullptr;
     LQPlaySession *m_fallback = nullptr;
-    bool m_legacyExportStandIn = false;
 
     // While loading: which load is current, and what is to happen once it is done.
     bool m_loading = false;

@@ -22,13 +22,6 @@ constexpr std::chrono::seconds kLoadTimeLimit = 60s;
 
 } // namespace
 
-std::unique_ptr<LQPlaySession> LQPlayerSession::legacyExportStandIn()
-{
-    auto engine = std::make_unique<LQPlayerSession>();
-    engine->m_legacyExportStandIn = true;
-    return engine;
-}
-
 LQExportFacts LQPlayerSession::exportFacts(std::optional<QSize> size) const
 {
     const QList<lq::CompositionTrack> &tracks = m_composition->tracks();
@@ -74,11 +67,6 @@ bool LQPlayerSession::exportMedia(const QString &destination, const QString &typ
     const LQExportPlan plan = planExport(type, facts);
     if (plan.path == LQExportPlan::Path::Modern)
         return run.write(*m_composition, renderSettingsFor(plan, facts), destination);
-    if (m_legacyExportStandIn) {
-        lq::log(
-            QStringLiteral("Program error, cannot export to %1, invalid file type\n").arg(type));
-        return false;
-    }
     return exportThroughFallback(destination, type, progress, size);
 }
 
@@ -87,8 +75,10 @@ bool LQPlayerSession::exportThroughFallback(const QString &destination, const QS
 {
     std::unique_ptr<LQPlaySession> engine =
         LQEngineFactory::current().makePlaybackEngine(LQEngineFactory::Family::Legacy);
-    if (!engine)
-        engine = legacyExportStandIn();
+    if (!engine) {
+        lq::log(QStringLiteral("Program error, no engine to export %1 with\n").arg(type));
+        return false;
+    }
     engine->setTempDir(tempDir());
     m_fallback = engine.get();
     const auto finished = qScopeGuard([this] { m_fallback = nullptr; });

@@ -2,6 +2,7 @@
 
 #include "engines/avf/LQPlayerSession.h"
 #include "engines/avf/LQRecordingSession.h"
+#include "engines/legacy/WrenPlayerSession.h"
 
 std::unique_ptr<LQRecSession> MediaEngineFactory::createRecordingEngine(Family family)
 {
@@ -12,7 +13,7 @@ std::unique_ptr<LQRecSession> MediaEngineFactory::createRecordingEngine(Family f
 
 std::unique_ptr<LQPlaySession> MediaEngineFactory::createPlaybackEngine(Family family)
 {
-    if (family != Family::Modern)
-        return nullptr;
+    if (family == Family::Legacy)
+        return std::make_unique<WrenPlayerSession>();
     return std::make_unique<LQPlayerSession>();
 }

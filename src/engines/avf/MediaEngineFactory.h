@@ -2,8 +2,7 @@
 
 #include "engines/LQEngineFactory.h"
 
-// Makes the program's engines: those of today's media stack. The legacy family has no engines
-// in this build, so asking for it makes none.
+// Makes the program's engines: those of today's media stack, and the legacy family's player.
 class MediaEngineFactory final : public LQEngineFactory
 {
 private:

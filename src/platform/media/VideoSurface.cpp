@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ThreadHandOver.h"
 #include "platform/media/GStreamer.h"
+#include "platform/media/SampleImage.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -102,26 +103,6 @@ void VideoSurface::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, m_current);
 }
-
-namespace {
-
-QImage imageFromSample(GstSample *sample)
-{
-    GstVideoInfo info;
-    if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
-        return {};
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ))
-        return {};
-    const QImage image(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                       GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                       GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGBX8888);
-    QImage copy = image.copy();
-    gst_video_frame_unmap(&frame);
-    return copy;
-}
-
-} // namespace
 
 GstElement *VideoSurface::makeSink(VideoSurface *surface, Error *error)
 {

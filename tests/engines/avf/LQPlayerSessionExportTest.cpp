@@ -1,5 +1,6 @@
 #include "RecordedMovieChecks.h"
 #include "engines/avf/LQPlayerSession.h"
+#include "engines/avf/MediaEngineFactory.h"
 #include "platform/foundation/FileOperations.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/MediaInfo.h"
@@ -283,6 +284,24 @@ TEST_F(PlayerExportTest, WhatThisEngineDoesNotWriteGoesToTheLegacyFamily)
     EXPECT_EQ(requests.first().size, QSize(8, 6));
     // The fallback engine tells its own failures.
     EXPECT_EQ(alerts.count(), 0);
+}
+
+TEST_F(PlayerExportTest, TheProgramsLegacyEngineTakesWhatThisEngineDoesNotWrite)
+{
+    MediaEngineFactory engines;
+    LQEngineFactory *previous = LQEngineFactory::setCurrent(&engines);
+    QTemporaryDir temporary;
+    lq::test::LogCapture log;
+    LQPlayerSession engine;
+    engine.setTempDir(temporary.path());
+    EXPECT_FALSE(exportMedia(engine, {sound(), gap(1.0)}, exported(QStringLiteral("other.ogg")),
+                             QStringLiteral("ogg_export")));
+    LQEngineFactory::setCurrent(previous);
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("Program error, cannot export to ogg_export, invalid file type")));
+    EXPECT_EQ(alerts.count(), 0);
+    // The legacy engine's timeline description went with it.
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty());
 }
 
 } // namespace
