@@ -4,7 +4,7 @@
 #include "support/WidgetPictures.h"
 #include "window/AspectPane.h"
 #include "window/LQVideoView.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/PromotedWindow.h"
 #include "window/SidebarSection.h"
 
