@@ -22,7 +22,10 @@ void QTMovieMiniView::setMovie(MovieFrameSource *movie)
     m_movie = movie;
     m_frameTime.reset();
     if (movie)
-        connect(movie, &MovieFrameSource::currentTimeChanged, this, qOverload<>(&QWidget::update));
+        connect(movie, &MovieFrameSource::currentTimeChanged, this, [this] {
+            m_frameTime.reset();
+            update();
+        });
     update();
 }
 

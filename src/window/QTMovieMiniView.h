@@ -43,7 +43,7 @@ protected:
 
 private:
     QPointer<MovieFrameSource> m_movie;
-    // The frame drawn last and its time, grabbed again only when the time moves.
+    // The frame drawn last and its time; grabbed again after the movie tells of a change.
     QImage m_frame;
     std::optional<double> m_frameTime;
 };

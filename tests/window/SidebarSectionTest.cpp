@@ -129,6 +129,7 @@ TEST_F(SectionDropTest, OneSlidesOrMediaFileIsAddedAndOtherDropsAreNot)
         for (const auto &c : cases) {
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(target->metaObject()->className());
+            EXPECT_TRUE(target->acceptDrops());
             commands.calls.clear();
             const int alertsBefore = alerts.count();
             const auto [entered, accepted] = drop(target, c.files, c.actions);
