@@ -134,6 +134,7 @@ TEST_F(PromotedWindowsTest, TheLegacyEnginesVideoViewsArePromotedAlike)
     std::unique_ptr<QWidget> capture = std::make_unique<QTCaptureMiniView>();
     std::unique_ptr<QWidget> movie = std::make_unique<QTMovieMiniView>();
     openVideoSection(true);
+    window().show();
     for (QWidget *view : {capture.get(), movie.get()}) {
         SCOPED_TRACE(view->metaObject()->className());
         controller->setVideoView(view);
