@@ -7,7 +7,6 @@
 #include "window/QTCaptureMiniView.h"
 #include "window/QTMovieMiniView.h"
 #include "window/SlidesPages.h"
-#include "window/WindowChrome.h"
 
 #include <QApplication>
 #include <QDir>
@@ -237,21 +236,6 @@ TEST(MiniViewsTest, EachViewShowsItsContent)
     EXPECT_NE(shown(*slides, u"mini-slides.png"_s).pixelColor(160, 120),
               camera.pixelColor(160, 120));
     QThreadPool::globalInstance()->waitForDone();
-}
-
-TEST(MiniViewsTest, TheToolbarExtensionDrawsAWhiteTopAndABlackFoot)
-{
-    QWidget window;
-    window.setPalette(QPalette(QColor(200, 210, 220)));
-    ToolbarExtension strip(&window);
-    strip.resize(120, ToolbarExtension::kHeight);
-    strip.setAutoFillBackground(true);
-    const QImage image = shown(strip, u"toolbar-extension.png"_s);
-    for (const int x : {0, 119}) {
-        EXPECT_EQ(image.pixelColor(x, 0), QColor(Qt::white));
-        EXPECT_EQ(image.pixelColor(x, 1), QColor(200, 210, 220));
-        EXPECT_EQ(image.pixelColor(x, ToolbarExtension::kHeight - 1), QColor(Qt::black));
-    }
 }
 
 } // namespace
