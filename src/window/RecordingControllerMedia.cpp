@@ -1,9 +1,10 @@
 // The media sections of the sidebar: opening and shutting them, and where the video view goes.
+#include "platform/media/NaturalSizeHolder.h"
 #include "platform/ui/ImageButton.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
 #include "window/DragFileView.h"
-#include "window/LQVideoView.h"
+#include "window/MiniViewActions.h"
 #include "window/PDFMiniView.h"
 #include "window/PromotedWindow.h"
 #include "window/RecordingController.h"
@@ -109,8 +110,8 @@ void RecordingController::setVideoView(QWidget *view, bool closing)
     if (view) {
         view->setParent(&area);
         area.layout()->addWidget(view);
-        if (auto *videoView = dynamic_cast<MiniViewActions *>(view))
-            videoView->setController(this);
+        if (auto *actions = dynamic_cast<MiniViewActions *>(view))
+            actions->setController(this);
         // The pane takes the video's proportions when they are known.
         const auto *holder = dynamic_cast<const lq::NaturalSizeSource *>(view);
         const std::optional<QSizeF> natural = holder ? holder->naturalSize() : std::nullopt;
