@@ -9,7 +9,7 @@
 #include "window/DragFileView.h"
 #include "window/LumaSplitView.h"
 #include "window/MediaSidebarView.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/SidebarSection.h"
 #include "window/TimeView.h"
 #include "window/TimerBarBack.h"
@@ -136,6 +136,7 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     auto *centralLayout = new QVBoxLayout(central);
     centralLayout->setContentsMargins(0, 0, 0, 0);
     centralLayout->setSpacing(0);
+    centralLayout->addWidget(new ToolbarExtension(central));
     centralLayout->addWidget(mainSplitView, 1);
     centralLayout->addWidget(buildInformationBar());
     setCentralWidget(central);
@@ -304,8 +305,7 @@ QWidget *DocumentWindow::buildSlidesPane()
     slidesDropTarget->setToolTip(tr("Drop a slides PDF or an audio or video file here."));
     auto *dropLayout = new QVBoxLayout(slidesDropTarget);
     dropLayout->setContentsMargins(0, 0, 0, 0);
-    slidesPDFMiniView = new PdfView(slidesDropTarget);
-    slidesPDFMiniView->setToolTip(tr("Double-click to promote Slides to their own window."));
+    slidesPDFMiniView = new PDFMiniView(slidesDropTarget);
     slidesPDFMiniView->hide();
     dropLayout->addWidget(slidesPDFMiniView);
     slidesPane->layout()->addWidget(slidesDropTarget);

@@ -6,7 +6,7 @@ class AspectPane;
 class AudioMeter;
 class BMColorPicker;
 class DragFileView;
-class PdfView;
+class PDFMiniView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -78,7 +78,7 @@ public:
     AspectPane *slidesPane = nullptr;
     // Behind the slide, seen while there is none: takes a dropped slides or media file.
     DragFileView *slidesDropTarget = nullptr;
-    PdfView *slidesPDFMiniView = nullptr;
+    PDFMiniView *slidesPDFMiniView = nullptr;
     lq::ImageButton *prevSlideButton = nullptr;
     lq::ImageButton *nextSlideButton = nullptr;
     QLineEdit *slideNumField = nullptr;

@@ -1,12 +1,8 @@
 #include "window/LQVideoView.h"
 
 #include "platform/media/Letterbox.h"
-#include "window/LQUserInterfaceValidator.h"
 
-#include <QAbstractButton>
 #include <QResizeEvent>
-
-using Button = LQVideoViewController::TransportButton;
 
 LQVideoView::LQVideoView(QWidget *parent) : QWidget(parent)
 {
@@ -30,61 +26,5 @@ void LQVideoView::resizeEvent(QResizeEvent *event)
 
 void LQVideoView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    event->accept();
-    if (m_controller)
-        m_controller->QTMiniViewDoubleClicked();
-}
-
-bool LQVideoView::validateUserInterfaceItem(const QAction *item) const
-{
-    LQUserInterfaceValidator *document = m_controller ? m_controller->recordingDoc() : nullptr;
-    return document && document->validateUserInterfaceItem(item);
-}
-
-void LQVideoView::press(Button button)
-{
-    if (!m_controller)
-        return;
-    if (QAbstractButton *control = m_controller->transportButton(button))
-        control->click();
-}
-
-void LQVideoView::pressRecordButton()
-{
-    press(Button::Record);
-}
-
-void LQVideoView::pressPlayButton()
-{
-    press(Button::Play);
-}
-
-void LQVideoView::pressBackButton()
-{
-    press(Button::Back);
-}
-
-void LQVideoView::pressRWButton()
-{
-    press(Button::Rewind);
-}
-
-void LQVideoView::pressFFButton()
-{
-    press(Button::FastForward);
-}
-
-void LQVideoView::pressPauseButton()
-{
-    press(Button::Pause);
-}
-
-void LQVideoView::pressPrevSlideButton()
-{
-    press(Button::PreviousSlide);
-}
-
-void LQVideoView::pressNextSlideButton()
-{
-    press(Button::NextSlide);
+    sendDoubleClick(event, &LQVideoViewController::QTMiniViewDoubleClicked);
 }

@@ -5,8 +5,8 @@
 class LQUserInterfaceValidator;
 class QAbstractButton;
 
-// What the video view asks of the window controller that installs it. Every call is optional:
-// the defaults do nothing or answer null.
+// What the video view and the sidebar's mini views ask of the window controller that installs
+// them. Every call is optional: the defaults do nothing or answer null.
 class LQVideoViewController
 {
 public:
@@ -16,6 +16,8 @@ public:
 
     // The user double-clicked the video: show it in a window of its own.
     virtual void QTMiniViewDoubleClicked() {}
+    // The user double-clicked the slide: show the slides in a window of their own.
+    virtual void pdfMiniViewDoubleClicked() {}
     virtual QAbstractButton *transportButton(TransportButton) { return nullptr; }
     // The recording's document, which validates menu items.
     virtual LQUserInterfaceValidator *recordingDoc() { return nullptr; }

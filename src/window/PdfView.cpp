@@ -201,9 +201,3 @@ void PdfView::wheelEvent(QWheelEvent *event)
     }
     event->accept();
 }
-
-void PdfView::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    event->accept();
-    Q_EMIT doubleClicked();
-}

@@ -57,13 +57,11 @@ public:
 Q_SIGNALS:
     // The user paged (keys or wheel) to page; never sent for goToPage.
     void pageChanged(int page);
-    void doubleClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     // Where the current page is drawn, in device-independent pixels.

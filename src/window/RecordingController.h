@@ -144,7 +144,6 @@ public:
     int slidesZoomLevel() const { return m_slidesZoomLevel; }
     void moveVideoToWindowAndShow(bool show);
     void promoteSlidesToWindow();
-    void pdfMiniViewDoubleClicked() { promoteSlidesToWindow(); }
     void slidesMenuItemSelected();
     void videoMenuItemSelected();
     void windowKeyChanged(PromotedWindow *window, bool key);
@@ -160,6 +159,7 @@ public:
 
     // LQVideoViewController
     void QTMiniViewDoubleClicked() override { moveVideoToWindowAndShow(true); }
+    void pdfMiniViewDoubleClicked() override { promoteSlidesToWindow(); }
     QAbstractButton *transportButton(TransportButton which) override;
     LQUserInterfaceValidator *recordingDoc() override;
 

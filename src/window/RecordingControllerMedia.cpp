@@ -1,10 +1,11 @@
 // The media sections of the sidebar: opening and shutting them, and where the video view goes.
+#include "platform/media/NaturalSizeHolder.h"
 #include "platform/ui/ImageButton.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
 #include "window/DragFileView.h"
-#include "window/LQVideoView.h"
-#include "window/PdfView.h"
+#include "window/MiniViewActions.h"
+#include "window/PDFMiniView.h"
 #include "window/PromotedWindow.h"
 #include "window/RecordingController.h"
 #include "window/SidebarSection.h"
@@ -41,12 +42,11 @@ void RecordingController::wireSlidesAndMedia()
     connect(w.slideNumField, &QLineEdit::returnPressed, this,
             &RecordingController::slideNumFieldChanged);
     // The views send pageChanged for the user's paging only, so a turn made here never echoes.
-    for (PdfView *view : {w.slidesPDFMiniView, m_slidesPDFView}) {
+    for (PdfView *view : {static_cast<PdfView *>(w.slidesPDFMiniView), m_slidesPDFView}) {
         connect(view, &PdfView::pageChanged, this,
                 [this, view](int page) { slideChanged(view, page); });
     }
-    connect(w.slidesPDFMiniView, &PdfView::doubleClicked, this,
-            &RecordingController::pdfMiniViewDoubleClicked);
+    w.slidesPDFMiniView->setController(this);
     enableSlideButtons(false, false);
 }
 
@@ -110,10 +110,10 @@ void RecordingController::setVideoView(QWidget *view, bool closing)
     if (view) {
         view->setParent(&area);
         area.layout()->addWidget(view);
-        if (auto *videoView = qobject_cast<LQVideoView *>(view))
-            videoView->setController(this);
+        if (auto *actions = dynamic_cast<MiniViewActions *>(view))
+            actions->setController(this);
         // The pane takes the video's proportions when they are known.
-        const auto *holder = dynamic_cast<const lq::NaturalSizeHolder *>(view);
+        const auto *holder = dynamic_cast<const lq::NaturalSizeSource *>(view);
         const std::optional<QSizeF> natural = holder ? holder->naturalSize() : std::nullopt;
         if (auto *pane = qobject_cast<AspectPane *>(&area); pane && natural)
             pane->setAspectRatio(natural->width() / natural->height());

@@ -10,7 +10,7 @@
 #include "shared/FileKinds.h"
 #include "window/AspectPane.h"
 #include "window/DocumentWindow.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/RecordingController.h"
 #include "window/SlidesPages.h"
 

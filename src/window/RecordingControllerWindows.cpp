@@ -3,6 +3,7 @@
 #include "platform/ui/Beeper.h"
 #include "platform/ui/MainMenu.h"
 #include "shared/MenuTitles.h"
+#include "window/AspectRatioSource.h"
 #include "window/DocumentWindow.h"
 #include "window/PdfView.h"
 #include "window/PromotedWindow.h"
@@ -70,8 +71,20 @@ std::optional<QSizeF> naturalSizeOf(const PromotedWindow &window)
 {
     const QList<QWidget *> views = window.contentSubviews();
     const auto *holder =
-        views.isEmpty() ? nullptr : dynamic_cast<const lq::NaturalSizeHolder *>(views.first());
+        views.isEmpty() ? nullptr : dynamic_cast<const lq::NaturalSizeSource *>(views.first());
     return holder ? holder->naturalSize() : std::nullopt;
+}
+
+// The proportions a zoomed video window keeps: its view's own answer when it gives one,
+// otherwise those of the video's natural size.
+std::optional<double> aspectRatioOf(const PromotedWindow &window)
+{
+    const QList<QWidget *> views = window.contentSubviews();
+    if (const auto *view =
+            views.isEmpty() ? nullptr : dynamic_cast<const AspectRatioSource *>(views.first()))
+        return view->aspectRatio();
+    const std::optional<QSizeF> natural = naturalSizeOf(window);
+    return natural ? std::optional(natural->width() / natural->height()) : std::nullopt;
 }
 
 // Adds the View menu's promote items once for all windows; each acts for the active window.
@@ -276,11 +289,8 @@ void RecordingController::zoomVideoOut()
 void RecordingController::zoomIn(PromotedWindow &window, bool slides)
 {
     const std::optional<QSizeF> largest = largestContentSize(window);
-    std::optional<double> ratio;
-    if (const std::optional<QSizeF> natural = naturalSizeOf(window))
-        ratio = natural->width() / natural->height();
     const window_zoom::ZoomIn zoom =
-        window_zoom::zoomedIn(QSizeF(window.contentSize()), largest, slides, ratio);
+        window_zoom::zoomedIn(QSizeF(window.contentSize()), largest, slides, aspectRatioOf(window));
     const QRect visible = window.screen() ? window.screen()->availableGeometry() : QRect();
     const bool wasBeyondRight = window.frameGeometry().right() > visible.right();
     window.setContentSize(zoom.size.toSize());

@@ -41,3 +41,17 @@ void LockBackgroundView::paintEvent(QPaintEvent *)
     gradient.setColorAt(1.0, QColor::fromRgbF(0.835f, 0.835f, 0.844f));
     QPainter(this).fillRect(rect(), gradient);
 }
+
+ToolbarExtension::ToolbarExtension(QWidget *parent) : QWidget(parent)
+{
+    setFixedHeight(kHeight);
+}
+
+void ToolbarExtension::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::white);
+    painter.drawLine(0, 0, width(), 0);
+    painter.setPen(Qt::black);
+    painter.drawLine(0, height() - 1, width(), height() - 1);
+}

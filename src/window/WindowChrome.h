@@ -31,3 +31,17 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
 };
+
+// The strip under the toolbar that carries the toolbar's look down into the window: the window's
+// own background between a white line along its top and a black line along its foot.
+class ToolbarExtension : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kHeight = 4;
+
+    explicit ToolbarExtension(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

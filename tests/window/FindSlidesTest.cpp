@@ -15,7 +15,7 @@
 #include "support/TestUserDefaults.h"
 #include "window/FindSlidesController.h"
 #include "window/NoteWindowFixture.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -9,7 +9,7 @@
 #include "support/WidgetPictures.h"
 #include "window/DocumentWindow.h"
 #include "window/NoteWindowFixture.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/RecordingController.h"
 #include "window/SidebarSection.h"
 

@@ -4,8 +4,10 @@
 #include "support/WidgetPictures.h"
 #include "window/AspectPane.h"
 #include "window/LQVideoView.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/PromotedWindow.h"
+#include "window/QTCaptureMiniView.h"
+#include "window/QTMovieMiniView.h"
 #include "window/SidebarSection.h"
 
 #include <QDir>
@@ -125,6 +127,23 @@ TEST_F(PromotedWindowsTest, DoubleClickPromotesTheVideoAndClosingBringsItBack)
         EXPECT_EQ(video->toolTip(), u"Double-click to promote Video to its own window."_s);
         EXPECT_TRUE(viewItems().contains(u"Promote Video to Window"_s));
     }
+}
+
+TEST_F(PromotedWindowsTest, TheLegacyEnginesVideoViewsArePromotedAlike)
+{
+    std::unique_ptr<QWidget> capture = std::make_unique<QTCaptureMiniView>();
+    std::unique_ptr<QWidget> movie = std::make_unique<QTMovieMiniView>();
+    openVideoSection(true);
+    window().show();
+    for (QWidget *view : {capture.get(), movie.get()}) {
+        SCOPED_TRACE(view->metaObject()->className());
+        controller->setVideoView(view);
+        QTest::mouseDClick(view, Qt::LeftButton);
+        EXPECT_EQ(view->parentWidget(), controller->videoWindow().contentView());
+        controller->videoWindow().close();
+        EXPECT_EQ(view->parentWidget(), sidebarVideoArea());
+    }
+    controller->setVideoView(nullptr);
 }
 
 TEST_F(PromotedWindowsTest, DoubleClickOnTheSlidePromotesTheSlides)

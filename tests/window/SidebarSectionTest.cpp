@@ -1,6 +1,7 @@
 #include "window/SidebarSection.h"
 
 #include "PanesFixture.h"
+#include "window/PDFMiniView.h"
 
 #include <QMimeData>
 #include <QScrollArea>
@@ -66,19 +67,18 @@ class SectionDropTest : public lq::test::PanesTest
 protected:
     // Sends a drag offering actions with the files, then drops it when it was accepted.
     // Answers whether the drag was accepted and whether the drop was.
-    std::pair<bool, bool> drop(const QStringList &files, Qt::DropActions actions)
+    std::pair<bool, bool> drop(QWidget *target, const QStringList &files, Qt::DropActions actions)
     {
         QList<QUrl> urls;
         for (const QString &file : files)
             urls.append(QUrl::fromLocalFile(file));
-        return drop(urls, actions);
+        return drop(target, urls, actions);
     }
 
-    std::pair<bool, bool> drop(const QList<QUrl> &urls, Qt::DropActions actions)
+    std::pair<bool, bool> drop(QWidget *target, const QList<QUrl> &urls, Qt::DropActions actions)
     {
         QMimeData data;
         data.setUrls(urls);
-        QWidget *target = window().slidesSectionView;
         const QPoint at(10, 10);
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
@@ -123,17 +123,23 @@ TEST_F(SectionDropTest, OneSlidesOrMediaFileIsAddedAndOtherDropsAreNot)
          u"Error - Luma Quill can only accept 1 slides or media file, but received 2 files"_s},
         {"move or link only", {pdf}, Qt::MoveAction | Qt::LinkAction, false, false, {}, {}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        commands.calls.clear();
-        const int alertsBefore = alerts.count();
-        const auto [entered, accepted] = drop(c.files, c.actions);
-        EXPECT_EQ(entered, c.entered);
-        EXPECT_EQ(accepted, c.accepted);
-        EXPECT_EQ(commands.calls, c.calls);
-        EXPECT_EQ(alerts.count(), alertsBefore + (c.alert.isEmpty() ? 0 : 1));
-        if (!c.alert.isEmpty()) {
-            EXPECT_EQ(alerts.last().request.messageText, c.alert);
+    // The slides section and the slide shown in it take drops alike.
+    for (QWidget *target : {static_cast<QWidget *>(window().slidesSectionView),
+                            static_cast<QWidget *>(window().slidesPDFMiniView)}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(target->metaObject()->className());
+            EXPECT_TRUE(target->acceptDrops());
+            commands.calls.clear();
+            const int alertsBefore = alerts.count();
+            const auto [entered, accepted] = drop(target, c.files, c.actions);
+            EXPECT_EQ(entered, c.entered);
+            EXPECT_EQ(accepted, c.accepted);
+            EXPECT_EQ(commands.calls, c.calls);
+            EXPECT_EQ(alerts.count(), alertsBefore + (c.alert.isEmpty() ? 0 : 1));
+            if (!c.alert.isEmpty()) {
+                EXPECT_EQ(alerts.last().request.messageText, c.alert);
+            }
         }
     }
 }
@@ -141,7 +147,8 @@ TEST_F(SectionDropTest, OneSlidesOrMediaFileIsAddedAndOtherDropsAreNot)
 TEST_F(SectionDropTest, ADropOfNoFilesSaysSo)
 {
     const auto [entered, accepted] =
-        drop(QList<QUrl>{QUrl(u"https://example.org/talk.pdf"_s)}, Qt::CopyAction);
+        drop(window().slidesSectionView, QList<QUrl>{QUrl(u"https://example.org/talk.pdf"_s)},
+             Qt::CopyAction);
     EXPECT_TRUE(entered);
     EXPECT_FALSE(accepted);
     EXPECT_EQ(alerts.last().request.messageText, u"Error - no files found"_s);

@@ -3,7 +3,7 @@
 #include "platform/foundation/UndoManager.h"
 #include "platform/ui/ImageButton.h"
 #include "support/FakeUiServices.h"
-#include "window/PdfView.h"
+#include "window/PDFMiniView.h"
 #include "window/SidebarSection.h"
 
 #include <QCheckBox>

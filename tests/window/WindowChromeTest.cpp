@@ -1,6 +1,8 @@
 // The chrome of a note's window: the divider's strip along the bottom bar, the bar itself, the
-// edit lock strip's backdrop and the slides pane's drop target, sampled in pictures at scales
-// 1 and 2 that are written into the build folder.
+// strip under the toolbar, the edit lock strip's backdrop and the slides pane's drop target,
+// sampled in pictures at scales 1 and 2 that are written into the build folder.
+#include "window/WindowChrome.h"
+
 #include "PanesFixture.h"
 #include "support/WidgetPictures.h"
 #include "window/DragFileView.h"
@@ -36,6 +38,7 @@ TEST_F(WindowChromeTest, TheChromeIsDrawnWhereTheWindowPutsIt)
     const QWidget &handle = *w.mainSplitView->handle(1);
     const QWidget &drop = *w.slidesDropTarget;
     const QWidget &lock = *w.editLockView;
+    const QWidget &strip = *w.findChild<ToolbarExtension *>();
     const int foot = handle.height() - 1;
     const struct
     {
@@ -51,6 +54,8 @@ TEST_F(WindowChromeTest, TheChromeIsDrawnWhereTheWindowPutsIt)
         {"drop target's foot", drop, {drop.width() / 2, drop.height() - 2}, 74},
         {"lock strip's top", lock, {lock.width() - 2, 0}, 246},
         {"lock strip's foot", lock, {lock.width() - 2, lock.height() - 1}, 213},
+        {"toolbar strip's top", strip, {strip.width() / 2, 0}, 255},
+        {"toolbar strip's foot", strip, {strip.width() / 2, strip.height() - 1}, 0},
     };
     for (const qreal scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
