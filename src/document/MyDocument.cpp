@@ -257,7 +257,9 @@ MyDocument::takeSnapshot(const QString &target, lq::SaveOperation operation, lq:
         meta.dividerPosition = dividerPosition.value_or(0.0);
     }
     meta.setNeedsImages(false);
-    meta.serialNumber = ++m_serialNumber;
+    // A copy leaves the note's own count as it is.
+    meta.serialNumber =
+        operation == lq::SaveOperation::SaveTo ? m_serialNumber + 1 : ++m_serialNumber;
     meta.autorecovery = currentlyAutosaving || lq::isAutosave(operation);
 
     PackageWriter::MediaFiles &media = snapshot->media;
