@@ -74,6 +74,28 @@ QString xmlText(xmlNode *node)
     return text;
 }
 
+// libxml2 drops control characters, which HTML keeps as character references: they pass through
+// it as noncharacters (kept for a program's internal use) and come out as references.
+constexpr char16_t kControlStandIn = 0xFDD0;
+
+bool isStoodIn(char16_t c)
+{
+    return c > 0 && c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+}
+
+QByteArray withControlsStoodIn(const QByteArray &html)
+{
+    QByteArray result;
+    result.reserve(html.size());
+    for (const char c : html) {
+        if (isStoodIn(char16_t(c)))
+            result += QString(QChar(kControlStandIn + char16_t(c))).toUtf8();
+        else
+            result += c;
+    }
+    return result;
+}
+
 bool isWhiteSpace(const QString &text)
 {
     return text.trimmed().isEmpty();
@@ -106,7 +128,7 @@ bool LumaHTMLExporter::exportToFile(const QString &folder, lq::Error *error)
     QFile::remove(folder);
     QDir(folder).removeRecursively();
     const QString pagePath = QDir(folder).filePath(QStringLiteral("index.html"));
-    bool written = QDir().mkpath(folder) && writeFile(pagePath, page.html);
+    bool written = QDir().mkpath(folder) && writeFile(pagePath, withControlsStoodIn(page.html));
     for (const lq::HtmlWriter::File &file : page.files)
         written = written && writeFile(QDir(folder).filePath(file.name), file.data);
     if (!written) {
@@ -291,22 +313,30 @@ std::optional<QString> LumaHTMLExporter::noteTextFromDoc(xmlDoc *doc)
                 }
                 continue;
             }
+            // character is matched with the text, shown goes into the link.
             QString character(c);
+            QString shown = character;
+            qsizetype consumed = 1;
             bool special = false;
             if (c == u'&') {
                 if (const std::optional<QString> entity = specialCharFromString(text.mid(i, 16))) {
-                    character = *entity;
+                    character = shown = *entity;
+                    consumed = entity->size();
                     special = true;
                 }
             } else if (c.isHighSurrogate() && i + 1 < text.size() &&
                        text.at(i + 1).isLowSurrogate()) {
-                character += text.at(i + 1);
+                character = shown = text.mid(i, 2);
+                consumed = 2;
+            } else if (c.unicode() > kControlStandIn && isStoodIn(c.unicode() - kControlStandIn)) {
+                character = QChar(c.unicode() - kControlStandIn);
+                shown = QStringLiteral("&#%1;").arg(int(character.front().unicode()));
             }
             if (!fixUpEventsForChar(character, link, special))
                 return std::nullopt;
-            buffer += characterLink(link, character);
+            buffer += characterLink(link, shown);
             ++link;
-            i += character.size() - 1;
+            i += consumed - 1;
         }
         output += buffer + QLatin1Char('\n');
     }

@@ -1,5 +1,6 @@
 #include "document/PackageTestSupport.h"
 #include "model/WrenEvents.h"
+#include "platform/pdf/PdfTestFiles.h"
 
 #include <QDir>
 
@@ -71,6 +72,77 @@ TEST_F(WebExportTest, AFolderThatHoldsOrLiesInTheNoteIsRefusedAndNothingIsDelete
         EXPECT_EQ(error.localizedDescription(),
                   u"Cannot share into a folder that contains this note."_s);
         EXPECT_EQ(treeOf(root.path()), before);
+    }
+}
+
+TEST_F(WebExportTest, TheMediaFileFollowsTheIncludeOptions)
+{
+    struct Case
+    {
+        const char *name;
+        QVariantMap include;
+        QString type;
+        std::optional<QSize> size;
+        bool silent; // only the sessions' lengths are exported
+        bool videoOnPage;
+    };
+    const Case cases[] = {
+        {"video", kEverything, u"h264_export"_s, QSize(320, 240), false, true},
+        {"sound", {{u"htmlIncludesAudio"_s, true}}, u"m4a_export"_s, std::nullopt, false, false},
+        {"neither", {}, u"m4a_export"_s, std::nullopt, true, false},
+    };
+    addMediaSession(*document, "movie");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        bool exported = false;
+        engines.onExport = [&](FakePlaySession &engine) {
+            exported = true;
+            EXPECT_EQ(engine.exports.first().destination, at(u"page/recording.mp4"_s));
+            EXPECT_EQ(engine.exports.first().type, c.type);
+            EXPECT_EQ(engine.exports.first().size, c.size);
+            ASSERT_EQ(engine.mediaElements.size(), 1);
+            EXPECT_EQ(std::holds_alternative<QString>(engine.mediaElements.first()), !c.silent);
+        };
+        Error error;
+        EXPECT_TRUE(document->exportToHTML(at(u"page"_s), c.include, &error));
+        EXPECT_TRUE(exported);
+        const QString page = html(at(u"page"_s));
+        EXPECT_TRUE(page.contains(u"var noMovie = false"_s));
+        EXPECT_EQ(page.contains(u"No video"_s), !c.videoOnPage);
+    }
+}
+
+TEST_F(WebExportTest, TheExportIsRefusedWhilePlayingOrWithUnreadableSlides)
+{
+    const QString slides = at(u"slides.pdf"_s);
+    ASSERT_TRUE(writePdf(slides, {QSize(200, 100)}));
+    ASSERT_TRUE(document->recordingObject().addSlides(slides));
+    struct Case
+    {
+        const char *name;
+        std::function<void()> setUp;
+        QString message;
+    };
+    const Case cases[] = {
+        {"playing", [&] { document->playing = true; },
+         u"The note cannot be shared while it records or plays."_s},
+        {"unreadable slides",
+         [&] {
+             document->playing = false;
+             writeBytes(document->recordingObject().slidesFileName(), "not a PDF");
+         },
+         u"Failed to read slides"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.setUp();
+        const QString folder = at(u"page"_s);
+        QDir().mkpath(folder);
+        writeBytes(QDir(folder).filePath(u"kept"_s), "kept");
+        Error error;
+        EXPECT_FALSE(document->exportToHTML(folder, kEverything, &error));
+        EXPECT_EQ(error.localizedDescription(), c.message);
+        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(u"kept"_s)));
     }
 }
 

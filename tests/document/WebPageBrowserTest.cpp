@@ -18,8 +18,9 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Typed text that would break the page or run as script if it were not escaped.
-const QString kHostile = u"a</script><script>window.pwned=1</script><!-- \"q\" 'q' & \t\u200F"
-                         "<img src=x onerror=\"window.pwned=2\">\U0001F600z"_s;
+const QString kHostile =
+    u"a</script><script>window.pwned=1</script><!-- \"q\" 'q' & \t\u0007\u001B\u200F"
+    "<img src=x onerror=\"window.pwned=2\">\U0001F600z"_s;
 constexpr double kSecondsPerCharacter = 0.02;
 constexpr double kRecordingSeconds = 3.0;
 constexpr double kSecondSlideAt = 1.5;

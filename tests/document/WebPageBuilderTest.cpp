@@ -108,6 +108,13 @@ TEST_F(WebPageBuilderTest, EveryVisibleCharacterIsOneLinkWithItsOwnMoment)
          {1.5},
          {u"a"_s, u" "_s, u"b"_s, u"c"_s},
          u"var timestamps = [\n{\"time\": 1.500000, \"index\": 0, \"type\": KEY}\n];\n"_s},
+        {"a control character is a reference",
+         u"a\u0007b"_s,
+         {1, 2, 3},
+         {u"a"_s, u"&#7;"_s, u"b"_s},
+         u"var timestamps = [\n{\"time\": 1.000000, \"index\": 0, \"type\": KEY},\n"
+         "{\"time\": 2.000000, \"index\": 1, \"type\": KEY},\n"
+         "{\"time\": 3.000000, \"index\": 2, \"type\": KEY}\n];\n"_s},
         {"a line separator is a line break",
          u"x\u2028y"_s,
          {1, 2, 3},
