@@ -134,7 +134,7 @@ bool MyDocument::exportToHTML(const QString &folderPath, const QVariantMap &incl
     page.takenDateString =
         notesDateText().replace(QLatin1String("Today is"), QLatin1String("Notes from"));
     const double length = recordingObject.length();
-    if (length > 0 && !recording)
+    if (length > 0)
         page.recordedLengthString = information_bar::recordedText(length);
     page.hasAudio = length > 0;
     page.hasVideo = includes(include, "htmlIncludesVideo") && length > 0;

@@ -155,7 +155,9 @@ TEST_F(WebPageBuilderTest, ValuesFromOutsideTheTextAreEscapedAndPlaceholdersStay
     exporter.title = u"Q&A <x> <!-- %textview% -->"_s;
     exporter.takenDateString = u"<script>alert(1)</script>"_s;
     exporter.origFilename = u"a \"b\"&c.zip"_s;
-    const QString html = page(lq::AttributedString(u"<!-- %title% -->"_s), {});
+    lq::TextAttributes hostileFont;
+    hostileFont.font = lq::TextFont{u"</style><script>alert(2)</script>"_s, 12.0};
+    const QString html = page(lq::AttributedString(u"<!-- %title% -->"_s, hostileFont), {});
     lq::UserDefaults::standard().setObject(u"defaultShareAuthorName"_s, QVariant());
     EXPECT_TRUE(
         html.contains(u"<h1 id=\"title\">Q&amp;A &lt;x&gt; &lt;!-- %textview% --&gt;</h1>"_s));
@@ -164,6 +166,8 @@ TEST_F(WebPageBuilderTest, ValuesFromOutsideTheTextAreEscapedAndPlaceholdersStay
     EXPECT_TRUE(html.contains(u"<a href=\"a%20%22b%22%26c.zip\">"_s));
     EXPECT_EQ(linkTexts(html).join(QString()), u"&lt;!-- %title% --&gt;"_s);
     EXPECT_EQ(html.count(u"<script"_s), 2);
+    EXPECT_EQ(html.count(u"</style>"_s), 1);
+    EXPECT_TRUE(html.contains(u"font-family: \""_s));
 }
 
 TEST_F(WebPageBuilderTest, MediaBlocksFollowWhatThePageHas)

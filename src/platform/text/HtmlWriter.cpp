@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMap>
+#include <QRegularExpression>
 
 namespace lq {
 
@@ -28,8 +29,10 @@ QString characterStyle(const TextAttributes &attributes)
     QString style;
     if (attributes.font) {
         const QFont font = displayFont(*attributes.font);
-        QString family = font.family();
-        family.remove(u'"').remove(u'\\');
+        // A family name of a hostile note must not end the style element or its rule.
+        static const QRegularExpression unsafe(QStringLiteral("[^\\w .-]"),
+                                               QRegularExpression::UseUnicodePropertiesOption);
+        const QString family = font.family().remove(unsafe);
         style += QStringLiteral("font-family: \"%1\"; font-size: %2pt;")
                      .arg(family, QString::number(attributes.font->pointSize, 'f', 1));
         if (font.bold())
