@@ -4,6 +4,7 @@
 
 #include "document/LumaHTMLExporter.h"
 #include "model/WrenEvents.h"
+#include "platform/foundation/Bundle.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,10 +34,16 @@ struct LongNote
         exporter.inputEvents = &events;
         exporter.hasAudio = true;
     }
+    // The page with the player's files beside it, as the export leaves it.
     bool write(const QString &folder)
     {
         lq::Error error;
-        return exporter.exportToFile(folder, &error);
+        if (!exporter.exportToFile(folder, &error))
+            return false;
+        const QDir player(lq::Bundle::resourcePath(QStringLiteral("web/webplayer")));
+        for (const QString &name : player.entryList(QDir::Files))
+            QFile::copy(player.filePath(name), QDir(folder).filePath(name));
+        return true;
     }
 
     WrenEvents events;
