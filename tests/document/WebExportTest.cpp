@@ -183,6 +183,9 @@ TEST_F(WebExportTest, TheZippedCopyIsNamedAfterTheNoteAndLeavesTheOpenNoteAsItWa
         QDir().mkpath(folder);
         writeBytes(QDir(folder).filePath(u"planted"_s), "old");
         const uint64_t serial = document->serialNumber();
+        // A save the user aborted keeps autosaves refused until the note itself is saved.
+        const Error aborted(u"saving"_s, 8, u"Saving was aborted."_s);
+        document->setFailedSaveAborted(aborted);
         const QStringList recordingFiles = document->recordingObject().allRecordingFiles();
 
         EXPECT_TRUE(document->exportToHTML(folder, kEverything, &error))
@@ -197,6 +200,8 @@ TEST_F(WebExportTest, TheZippedCopyIsNamedAfterTheNoteAndLeavesTheOpenNoteAsItWa
         EXPECT_TRUE(QFile::exists(unsaved));
         EXPECT_EQ(readBytes(unsaved), "new movie");
         EXPECT_EQ(document->serialNumber(), serial);
+        EXPECT_EQ(document->failedSaveAborted().localizedDescription(),
+                  aborted.localizedDescription());
         EXPECT_EQ(document->recordingObject().allRecordingFiles(), recordingFiles);
         EXPECT_EQ(document->fileUrl(), c.savedAs);
         EXPECT_FALSE(QFile::exists(QDir(tempFolder()).filePath(c.package)));

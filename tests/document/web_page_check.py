@@ -7,6 +7,7 @@ pairs), "playUntil", "underlined" (the first and last link that may be underline
 (the slide shown).
 Prints one line per check; exits 1 when one fails.
 """
+import base64
 import json
 import os
 import re
@@ -167,7 +168,6 @@ def main():
                   "still")
             shot = browser.call("Page.captureScreenshot", format="png")
             with open(screenshot, "wb") as out:
-                import base64
                 out.write(base64.b64decode(shot["data"]))
         finally:
             browser.close()
