@@ -95,6 +95,42 @@ private:
     QLabel *m_time = nullptr;
 };
 
+// Copies the player's script, style and images beside the page; a failed copy does not stop the
+// others.
+bool copyPlayerFiles(const QDir &folder, lq::Error *error)
+{
+    const QString playerFolder = lq::Bundle::resourcePath(QStringLiteral("web/webplayer"));
+    const QFileInfoList playerFiles = QDir(playerFolder).entryInfoList(QDir::Files);
+    if (playerFolder.isEmpty() || playerFiles.isEmpty()) {
+        const lq::Error listing = exportingError(
+            QCoreApplication::translate("MyDocument", "Failed to locate webplayer resources: %1")
+                .arg(QCoreApplication::translate("MyDocument",
+                                                 "The folder “web/webplayer” is missing from the "
+                                                 "program's resources.")));
+        lq::log(QStringLiteral("Failed to share: %1\n").arg(listing.localizedDescription()));
+        lq::setError(error, listing);
+        return false;
+    }
+    bool copied = true;
+    for (const QFileInfo &file : playerFiles) {
+        const QString destination = folder.filePath(file.fileName());
+        QFile::remove(destination);
+        QFile source(file.absoluteFilePath());
+        if (source.copy(destination)) {
+            QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ReadGroup | QFile::ReadOther);
+            continue;
+        }
+        const QString text =
+            QCoreApplication::translate("MyDocument", "Failed to copy webplayer resource file: %1")
+                .arg(source.errorString());
+        lq::log(text + QLatin1Char('\n'));
+        lq::setError(error, exportingError(text));
+        copied = false;
+    }
+    return copied;
+}
+
 } // namespace
 
 bool MyDocument::exportToHTML(const QString &folderPath, const QVariantMap &include,
@@ -179,35 +215,10 @@ bool MyDocument::exportToHTML(const QString &folderPath, const QVariantMap &incl
         return false;
     }
 
-    const QString playerFolder = lq::Bundle::resourcePath(QStringLiteral("web/webplayer"));
-    const QFileInfoList playerFiles = QDir(playerFolder).entryInfoList(QDir::Files);
-    if (playerFolder.isEmpty() || playerFiles.isEmpty()) {
-        const lq::Error listing =
-            exportingError(tr("Failed to locate webplayer resources: %1")
-                               .arg(tr("The folder “web/webplayer” is missing from the "
-                                       "program's resources.")));
-        lq::log(QStringLiteral("Failed to share: %1\n").arg(listing.localizedDescription()));
-        lq::setError(error, listing);
+    if (!copyPlayerFiles(folder, error))
         return false;
-    }
-    bool copied = true;
-    for (const QFileInfo &file : playerFiles) {
-        const QString destination = folder.filePath(file.fileName());
-        QFile::remove(destination);
-        QFile source(file.absoluteFilePath());
-        if (source.copy(destination)) {
-            QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ReadGroup | QFile::ReadOther);
-            continue;
-        }
-        const QString text =
-            tr("Failed to copy webplayer resource file: %1").arg(source.errorString());
-        lq::log(text + QLatin1Char('\n'));
-        lq::setError(error, exportingError(text));
-        copied = false;
-    }
-    if (!copied || !withOriginal)
-        return copied;
+    if (!withOriginal)
+        return true;
 
     const QString copy =
         QDir(tempRecordingDir).filePath(page.title + QLatin1Char('.') + kFileExtension);
