@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build pkg-config g++
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-    libpoppler-qt6-dev libqpdf-dev libplist-dev libplist-utils libxml2-dev libfontconfig-dev
+    libpoppler-qt6-dev libqpdf-dev libplist-dev libplist-utils libxml2-dev libzip-dev libfontconfig-dev
     libenchant-2-dev hunspell-en-us qt6-image-formats-plugins
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libges-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
@@ -16,6 +16,7 @@ packages=(
     xvfb xauth xdotool openbox zip desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev python3
+    chromium python3-websocket
 )
 
 missing=()

@@ -86,6 +86,8 @@ struct MyDocument::Snapshot
     bool hadFile = false;
     bool recordingOrPlaying = false;
     QString tempFolder;
+    // A copy (saved to another place) changes nothing of the note.
+    bool copy = false;
 };
 
 MyDocument::MyDocument(QObject *parent)
@@ -257,7 +259,9 @@ MyDocument::takeSnapshot(const QString &target, lq::SaveOperation operation, lq:
         meta.dividerPosition = dividerPosition.value_or(0.0);
     }
     meta.setNeedsImages(false);
-    meta.serialNumber = ++m_serialNumber;
+    // A copy leaves the note's own count as it is.
+    meta.serialNumber =
+        operation == lq::SaveOperation::SaveTo ? m_serialNumber + 1 : ++m_serialNumber;
     meta.autorecovery = currentlyAutosaving || lq::isAutosave(operation);
 
     PackageWriter::MediaFiles &media = snapshot->media;
@@ -275,6 +279,7 @@ MyDocument::takeSnapshot(const QString &target, lq::SaveOperation operation, lq:
     snapshot->hadFile = !fileUrl().isEmpty();
     snapshot->recordingOrPlaying = recording || playing;
     snapshot->tempFolder = tempRecordingDir;
+    snapshot->copy = operation == lq::SaveOperation::SaveTo;
     return snapshot;
 }
 
@@ -297,9 +302,12 @@ bool MyDocument::writePackage(const Snapshot &snapshot, const QString &target, l
     if (!writer.bringInFiles(
             snapshot.held, snapshot.media,
             [this](const QString &, bool isSlides) { return askToContinueWithout(isSlides); },
-            [&recordingObject](const QString &path) { recordingObject->forgetRecordingFile(path); },
+            [&recordingObject, &snapshot](const QString &path) {
+                if (!snapshot.copy)
+                    recordingObject->forgetRecordingFile(path);
+            },
             &complete, error)) {
-        if (error->code() == 8)
+        if (error->code() == 8 && !snapshot.copy)
             setFailedSaveAborted(*error);
         return false;
     }
@@ -315,7 +323,8 @@ bool MyDocument::writePackage(const Snapshot &snapshot, const QString &target, l
             saved.files.emplace_back(file.path, file.identity);
     }
     m_savedMedia.set(saved);
-    setFailedSaveAborted(lq::Error());
+    if (!snapshot.copy)
+        setFailedSaveAborted(lq::Error());
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <atomic>
 #include <chrono>
@@ -182,6 +183,13 @@ public:
     void setShareable(bool shareable);
     // The text view's link panel, for the selected text.
     void showLinkPanel();
+    // Writes the note as web pages into folderPath (whatever stood there is replaced): the page,
+    // the recording as "recording.mp4", the slide images, the player's files and, asked for, a
+    // zipped copy of the note. include holds the booleans "htmlIncludesAudio",
+    // "htmlIncludesVideo", "htmlIncludesSlides" and "htmlIncludesOriginal". Refused while the
+    // note records or plays, and for a folder that is, holds or lies in the note's package or
+    // temporary folder. A failed or cancelled media export answers false without an error.
+    bool exportToHTML(const QString &folderPath, const QVariantMap &include, lq::Error *error);
 
     // Changes of the text that undo takes back.
     void addAttributes(lq::TextRange range, const lq::TextAttributes &attributes);
@@ -415,6 +423,8 @@ private:
     // the home folder.
     static QString saveFolder();
     void updateInfoBarHelper();
+    // The information bar's date text ("Notes from <day>", or "Today is <day>").
+    QString notesDateText() const;
     bool recordChange(lq::TextRange range, const QString &replacement);
     void highlightOnMainThread(int64_t index, bool skipHighlight);
     void resetHighlightOnMainThread(std::optional<qsizetype> index);

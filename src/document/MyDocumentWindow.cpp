@@ -302,11 +302,7 @@ void MyDocument::updateInfoBarHelper()
         return;
     using namespace information_bar;
     const DocumentWindowOutlets &outlets = m_windowController->outlets();
-    const std::optional<ConsistentDate> began = m_recordingObject->recordingBeginning();
-    const QLocale locale;
-    outlets.notesDateField->setText(notesDateText(
-        began ? std::optional(began->date().toQDateTime().toLocalTime().date()) : std::nullopt,
-        lq::Date::now().toQDateTime().toLocalTime().date(), locale));
+    outlets.notesDateField->setText(notesDateText());
     outlets.notesDateField->adjustSize();
     outlets.charCountField->setText(charactersText(m_textStorage.length()));
     outlets.charCountField->adjustSize();
@@ -323,6 +319,14 @@ void MyDocument::updateInfoBarHelper()
     }
     outlets.recLengthField->setVisible(showLength);
     outlets.recImageView->setVisible(showLength);
+}
+
+QString MyDocument::notesDateText() const
+{
+    const std::optional<ConsistentDate> began = m_recordingObject->recordingBeginning();
+    return information_bar::notesDateText(
+        began ? std::optional(began->date().toQDateTime().toLocalTime().date()) : std::nullopt,
+        lq::Date::now().toQDateTime().toLocalTime().date(), QLocale());
 }
 
 // Save panel
