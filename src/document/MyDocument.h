@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <atomic>
 #include <chrono>
@@ -284,6 +285,13 @@ public:
     // Open panels: the chosen file goes to the window controller's addSlides, or is imported.
     void openAddSlidesDialog();
     void openImportMediaDialog();
+    // Share for the Web: hands the note, and what its recording can offer, to the shared
+    // sharing controller for one share. Nothing while the note cannot be shared (recording or
+    // playing).
+    void openExportWebDialog();
+    // Writes the note as web pages into folderPath with the include options (keys
+    // "htmlIncludesAudio", "htmlIncludesVideo", "htmlIncludesSlides", "htmlIncludesOriginal").
+    bool exportToHTML(const QString &folderPath, const QVariantMap &include, lq::Error *error);
 
     // Slides
     // Adds the PDF at path to the recording; with slides already there the user chooses how.
