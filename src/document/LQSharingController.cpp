@@ -81,14 +81,14 @@ void LQSharingController::showPrefsWindow()
     m_beginningName = defaults().object(kAuthorKey);
     loadNib();
     // Save ends the run accepted; the panel follows once the window is gone.
-    if (m_nib->sharingWindow->exec() == QDialog::Accepted)
+    if (m_views->sharingWindow->exec() == QDialog::Accepted)
         openShareDialog();
 }
 
 void LQSharingController::openShareDialog()
 {
     loadNib();
-    SharingViews &views = *m_nib;
+    SharingViews &views = *m_views;
     lq::FilePanel panel(lq::FilePanel::Kind::Save);
     panel.setCanCreateFolders(true);
     panel.setPrompt(tr("Share"));
@@ -105,12 +105,12 @@ void LQSharingController::openShareDialog()
     if (const std::optional<QString> chosen = lq::PanelPresenter::current().runModal(panel))
         exportTo(*chosen);
     // The rest of the widgets go; the panel takes the accessory with it.
-    m_nib.reset();
+    m_views.reset();
 }
 
 void LQSharingController::exportTo(const QString &folder)
 {
-    const SharingViews &views = *m_nib;
+    const SharingViews &views = *m_views;
     QVariantMap include;
     setInclude(*views.includeAudioCheckbox, QStringLiteral("htmlIncludesAudio"), include);
     setInclude(*views.includeVideoCheckbox, QStringLiteral("htmlIncludesVideo"), include);
@@ -139,15 +139,15 @@ void LQSharingController::exportTo(const QString &folder)
 std::unique_ptr<QWidget> LQSharingController::sharingPrefsView()
 {
     loadNib();
-    std::unique_ptr<QWidget> pane(m_nib->middleSectionView);
+    std::unique_ptr<QWidget> pane(m_views->middleSectionView);
     pane->setParent(nullptr);
     return pane;
 }
 
 void LQSharingController::loadNib()
 {
-    m_nib = std::make_unique<SharingViews>();
-    SharingViews &views = *m_nib;
+    m_views = std::make_unique<SharingViews>();
+    SharingViews &views = *m_views;
     connect(views.browseButton, &QPushButton::clicked, this,
             &LQSharingController::browseButtonPressed);
     connect(views.clearButton, &QPushButton::clicked, this,
@@ -175,8 +175,8 @@ void LQSharingController::loadNib()
 void LQSharingController::loadUnboundDefaults()
 {
     if (const std::optional<QString> folder = storedShareFolder())
-        m_nib->sharePathControl->setText(QDir::toNativeSeparators(*folder));
-    m_nib->authorNameField->setText(defaults().stringForKey(kAuthorKey));
+        m_views->sharePathControl->setText(QDir::toNativeSeparators(*folder));
+    m_views->authorNameField->setText(defaults().stringForKey(kAuthorKey));
 }
 
 void LQSharingController::browseButtonPressed()
@@ -193,13 +193,13 @@ void LQSharingController::browseButtonPressed()
         return;
     defaults().setObject(kLocationKey,
                          lq::ArchivedValues::encodeFolderURL(QUrl::fromLocalFile(*folder)));
-    m_nib->sharePathControl->setText(QDir::toNativeSeparators(*folder));
+    m_views->sharePathControl->setText(QDir::toNativeSeparators(*folder));
 }
 
 void LQSharingController::clearButtonPressed()
 {
     defaults().removeObject(kLocationKey);
-    m_nib->sharePathControl->clear();
+    m_views->sharePathControl->clear();
 }
 
 void LQSharingController::saveButtonPressed()
@@ -225,8 +225,8 @@ void LQSharingController::learnDropboxPressed()
 
 void LQSharingController::includeAudioCheckboxPressed()
 {
-    QCheckBox &video = *m_nib->includeVideoCheckbox;
-    if (m_nib->includeAudioCheckbox->isChecked()) {
+    QCheckBox &video = *m_views->includeVideoCheckbox;
+    if (m_views->includeAudioCheckbox->isChecked()) {
         video.setEnabled(m_videoPossible);
     } else {
         video.setChecked(false);
@@ -247,5 +247,5 @@ void LQSharingController::setInclude(const QCheckBox &box, const QString &key, Q
 
 void LQSharingController::stopModal(int result)
 {
-    m_nib->sharingWindow->done(result);
+    m_views->sharingWindow->done(result);
 }

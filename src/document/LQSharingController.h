@@ -83,7 +83,7 @@ private:
     // Hands the ticked options to the note's export; tells a failure that has an error.
     void exportTo(const QString &folder);
 
-    std::unique_ptr<SharingViews> m_nib;
+    std::unique_ptr<SharingViews> m_views;
     QVariant m_beginningLocation;
     QVariant m_beginningName;
     MyDocument *m_currentDoc = nullptr;
