@@ -295,6 +295,10 @@ public:
     // Open panels: the chosen file goes to the window controller's addSlides, or is imported.
     void openAddSlidesDialog();
     void openImportMediaDialog();
+    // Share for the Web: hands the note, and what its recording can offer, to the shared
+    // sharing controller for one share. Nothing while the note cannot be shared (recording or
+    // playing).
+    void openExportWebDialog();
 
     // Slides
     // Adds the PDF at path to the recording; with slides already there the user chooses how.

@@ -106,8 +106,6 @@ DocumentWindow::DocumentWindow(lq::TextStorage &storage, QWidget *parent) : QMai
     shareButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     shareButton->setIcon(
         QIcon(lq::namedImage(QStringLiteral("Share-Icon-Active"), devicePixelRatioF())));
-    // Nothing shares a note yet.
-    shareButton->setEnabled(false);
     stripLayout->addWidget(shareButton);
     toolbar->addWidget(strip);
     addToolBar(Qt::TopToolBarArea, toolbar);

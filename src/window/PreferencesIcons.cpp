@@ -124,6 +124,19 @@ void folder(QPainter &painter, const QRectF &rect, const QColor &ink)
         QPolygonF{at(rect, 0.36, 0.62), at(rect, 0.5, 0.76), at(rect, 0.64, 0.62)});
 }
 
+// A globe: its outline, a meridian and two parallels.
+void globe(QPainter &painter, const QRectF &rect, const QColor &ink)
+{
+    painter.setPen(QPen(ink, rect.width() * 0.07, Qt::SolidLine, Qt::RoundCap));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF ball(at(rect, 0.1, 0.1), at(rect, 0.9, 0.9));
+    painter.drawEllipse(ball);
+    painter.drawEllipse(QRectF(at(rect, 0.32, 0.1), at(rect, 0.68, 0.9)));
+    painter.drawLine(at(rect, 0.1, 0.5), at(rect, 0.9, 0.5));
+    painter.drawLine(at(rect, 0.18, 0.3), at(rect, 0.82, 0.3));
+    painter.drawLine(at(rect, 0.18, 0.7), at(rect, 0.82, 0.7));
+}
+
 QIcon themed(const char *name, Drawing drawing)
 {
     return QIcon::fromTheme(QString::fromLatin1(name), QIcon(new DrawnIconEngine(drawing)));
@@ -149,6 +162,11 @@ QIcon playback()
 QIcon saving()
 {
     return themed("document-save", folder);
+}
+
+QIcon sharing()
+{
+    return themed("applications-internet", globe);
 }
 
 } // namespace preferences_icons

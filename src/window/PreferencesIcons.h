@@ -11,5 +11,6 @@ QIcon general();
 QIcon recording();
 QIcon playback();
 QIcon saving();
+QIcon sharing();
 
 } // namespace preferences_icons

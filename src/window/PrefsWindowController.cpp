@@ -1,5 +1,6 @@
 #include "window/PrefsWindowController.h"
 
+#include "document/LQSharingController.h"
 #include "shared/WindowFitting.h"
 #include "window/GeneralPane.h"
 #include "window/PlaybackPane.h"
@@ -62,8 +63,8 @@ PrefsWindowController::PrefsWindowController(PrefsController &prefs, QObject *pa
         m_savingView->fill();
         return m_savingView;
     });
-    // The Sharing pane (the web sharing settings) joins here when the sharing controller is
-    // built: a controller of the window's own, made on the pane's first visit, gives the view.
+    addToolbarItem("sharingToolbarItem", tr("Sharing"), preferences_icons::sharing(),
+                   [this] { return sharingView(); });
 
     // Made after the toolbar, so that Tab goes from its items into the pane.
     m_generalView = new GeneralPane(prefs, m_content);
@@ -73,8 +74,7 @@ PrefsWindowController::PrefsWindowController(PrefsController &prefs, QObject *pa
     for (QWidget *pane :
          {static_cast<QWidget *>(m_generalView), static_cast<QWidget *>(m_recordingView),
           static_cast<QWidget *>(m_playbackView), static_cast<QWidget *>(m_savingView)}) {
-        pane->hide();
-        pane->setContentsMargins(kPaneMargin, kPaneMargin, kPaneMargin, kPaneMargin);
+        preparePane(pane);
         m_paneWidth = std::max(m_paneWidth, pane->sizeHint().width());
     }
 
@@ -87,6 +87,23 @@ PrefsWindowController::PrefsWindowController(PrefsController &prefs, QObject *pa
 }
 
 PrefsWindowController::~PrefsWindowController() = default;
+
+void PrefsWindowController::preparePane(QWidget *pane)
+{
+    pane->hide();
+    pane->setParent(m_content);
+    pane->setContentsMargins(kPaneMargin, kPaneMargin, kPaneMargin, kPaneMargin);
+}
+
+QWidget *PrefsWindowController::sharingView()
+{
+    if (!m_sharingView) {
+        m_prefsSharingController = std::make_unique<LQSharingController>();
+        m_sharingView = m_prefsSharingController->sharingPrefsView().release();
+        preparePane(m_sharingView);
+    }
+    return m_sharingView;
+}
 
 QAction *PrefsWindowController::addToolbarItem(const char *name, const QString &title,
                                                const QIcon &icon,

@@ -8,6 +8,7 @@
 #include <memory>
 
 class GeneralPane;
+class LQSharingController;
 class PlaybackPane;
 class PrefsController;
 class QAction;
@@ -18,9 +19,9 @@ class QWidget;
 class RecordingPane;
 class SavingPane;
 
-// The preferences window: a toolbar with an item for each pane, General, Recording, Playback
-// and Saving, and the pane chosen, swapped in with a short resize that keeps the window's top
-// left corner. Made once; closing only hides it, and show brings it back with the pane last
+// The preferences window: a toolbar with an item for each pane, General, Recording, Playback,
+// Saving and Sharing, and the pane chosen, swapped in with a short resize that keeps the window's
+// top left corner. Made once; closing only hides it, and show brings it back with the pane last
 // shown. GUI thread only.
 class PrefsWindowController : public QObject
 {
@@ -46,6 +47,8 @@ private:
     // prepare readies the pane and answers it.
     QAction *addToolbarItem(const char *name, const QString &title, const QIcon &icon,
                             std::function<QWidget *()> prepare);
+    void preparePane(QWidget *pane);
+    QWidget *sharingView();
     QSize paneSize(QWidget *pane) const;
     void resizeWindow(const QSize &size);
 
@@ -57,6 +60,9 @@ private:
     RecordingPane *m_recordingView;
     PlaybackPane *m_playbackView;
     SavingPane *m_savingView;
+    // Made on the Sharing pane's first visit, with the pane it gives.
+    std::unique_ptr<LQSharingController> m_prefsSharingController;
+    QWidget *m_sharingView = nullptr;
     QWidget *m_currentPane = nullptr;
     int m_paneWidth = 0;
     bool m_placed = false;

@@ -378,6 +378,8 @@ void RecordingController::wireUserActions()
         connect(lock, &QToolButton::clicked, this, [this] { m_document.editLockClicked(); });
     connect(w.collapseButton, &QToolButton::clicked, this,
             [this] { m_document.collapseButtonPressed(); });
+    connect(w.shareButton, &QToolButton::clicked, this,
+            [this] { m_document.openExportWebDialog(); });
     // Alt held makes the new list a numbered one.
     connect(w.listButton, &QToolButton::clicked, this, [this] {
         m_document.toggleList(QGuiApplication::keyboardModifiers() & Qt::AltModifier);

@@ -1,6 +1,7 @@
 // The note commands of the menus that take a file or change the media: adding and removing
 // slides, importing media, cropping; and files dropped on the note's window.
 #include "document/ImportMediaDialogs.h"
+#include "document/LQSharingController.h"
 #include "document/WrenTextView.h"
 #include "model/WrenEvents.h"
 #include "model/WrenTimerSession.h"
@@ -11,6 +12,7 @@
 #include "platform/pdf/PdfTestFiles.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/MainMenu.h"
+#include "preferences/ArchivedValues.h"
 #include "support/FakeMediaImportDialog.h"
 #include "support/FakeUiServices.h"
 #include "support/MediaFixtures.h"
@@ -28,6 +30,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest/QTest>
 
 #include <functional>
@@ -334,6 +337,48 @@ std::pair<bool, bool> dropFiles(QWidget &target, const QStringList &files, Qt::D
     QDropEvent dropped(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &dropped);
     return {true, dropped.isAccepted()};
+}
+
+TEST_F(NoteMenuCommandsTest, ShareHandsTheNoteToTheWebExportOnlyWhileItCanBeShared)
+{
+    defaults->setObject(QLatin1String(LQSharingController::kDefaultShareLocationKey),
+                        lq::ArchivedValues::encodeFolderURL(QUrl::fromLocalFile(temp.path())));
+    defaults->setString(QLatin1String(LQSharingController::kDefaultShareAuthorNameKey), u"Ann"_s);
+    LQSharingController &sharing = LQSharingController::sharedSharingController();
+    QList<QVariantMap> exported;
+    sharing.setExporter(
+        [&](MyDocument &doc, const QString &, const QVariantMap &include, lq::Error *error) {
+            EXPECT_EQ(&doc, document);
+            exported.append(include);
+            *error = lq::Error(u"exporting"_s, 0, u"Failed to export HTML: disk full"_s);
+            return false;
+        });
+    const std::function<void()> button = [&] {
+        QTest::mouseClick(note->window().shareButton, Qt::LeftButton);
+    };
+    const std::function<void()> menu = [&] { item("openExportWebDialog")->trigger(); };
+    // Recording and playing make the note unshareable.
+    for (const bool shareable : {true, false}) {
+        document->setShareable(shareable);
+        EXPECT_EQ(enabledWhenShown("openExportWebDialog"), shareable);
+        for (const std::function<void()> &share : {button, menu}) {
+            if (shareable)
+                panels.choose(temp.filePath(u"Lecture"_s));
+            share();
+            EXPECT_EQ(sharing.currentDoc(), nullptr);
+        }
+    }
+    sharing.setExporter({});
+    // A new note has no recording and no slides to offer.
+    const QVariantMap nothing = {{u"htmlIncludesAudio"_s, false},
+                                 {u"htmlIncludesVideo"_s, false},
+                                 {u"htmlIncludesSlides"_s, false},
+                                 {u"htmlIncludesOriginal"_s, false}};
+    EXPECT_EQ(exported, QList<QVariantMap>(2, nothing));
+    EXPECT_EQ(panels.shown().size(), 2);
+    ASSERT_EQ(alerts.count(), 2);
+    EXPECT_EQ(alerts.last().sheetWindow, &note->window());
+    EXPECT_EQ(alerts.last().request.messageText, u"Failed to export HTML: disk full"_s);
 }
 
 TEST_F(NoteMenuCommandsTest, OneSlidesOrMediaFileDroppedOnTheSlidesPaneReachesTheNote)

@@ -31,7 +31,7 @@ TEST_F(PreferencesTest, PicturesOfEachPaneInLightAndDarkPalettes)
 {
     LookGuard guard;
     const QDir folder(QCoreApplication::applicationDirPath());
-    const char *panes[] = {"general", "recording", "playback", "saving"};
+    const char *panes[] = {"general", "recording", "playback", "saving", "sharing"};
     defaults->setString(u"defaultSaveFilename"_s, u"Notes %Y-%m-%d"_s);
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : guard.saved);

@@ -317,7 +317,7 @@ TEST_F(PreferencesTest, PanesSwapUnderAFixedTopLeftCornerAndTheLastOneComesBack)
     const QPoint corner = prefsWindow->geometry().topLeft();
     QSet<int> heights;
     for (const char *item : {"recordingToolbarItem", "playbackToolbarItem", "savingToolbarItem",
-                             "generalToolbarItem"}) {
+                             "sharingToolbarItem", "generalToolbarItem"}) {
         SCOPED_TRACE(item);
         openPane(QString::fromLatin1(item));
         QWidget *pane = window->currentPane();
@@ -350,7 +350,7 @@ TEST_F(PreferencesTest, TheKeyboardGoesFromTheToolbarIntoThePaneAndMnemonicsWork
     EXPECT_EQ(focused(), toolbarButton(u"recordingToolbarItem"_s));
     QTest::keyClick(focused(), Qt::Key_Space);
     EXPECT_TRUE(find<QWidget>(u"recordAudio"_s)->isVisible());
-    for (int i = 0; i < 3; ++i) // past the last two toolbar items
+    for (int i = 0; i < 4; ++i) // past the last three toolbar items
         QTest::keyClick(focused(), Qt::Key_Tab);
     EXPECT_EQ(focused(), find<QWidget>(u"recordAudio"_s));
 

@@ -16,15 +16,20 @@ ReplaceableService<HelpBook> installed;
 
 void HelpBook::openPage(const QString &page)
 {
-    const QString path = Bundle::resourcePath(QStringLiteral("help/") + page);
-    if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    const qsizetype anchorAt = page.indexOf(QLatin1Char('#'));
+    const QString file = page.left(anchorAt);
+    const QString path = Bundle::resourcePath(QStringLiteral("help/") + file);
+    QUrl url = QUrl::fromLocalFile(path);
+    if (anchorAt >= 0)
+        url.setFragment(page.mid(anchorAt + 1));
+    if (!path.isEmpty() && QDesktopServices::openUrl(url))
         return;
     AlertRequest alert;
     alert.messageText =
         QCoreApplication::translate("HelpBook", "The help page could not be shown.");
     alert.informativeText =
         path.isEmpty()
-            ? QCoreApplication::translate("HelpBook", "The page \"%1\" is not installed.").arg(page)
+            ? QCoreApplication::translate("HelpBook", "The page \"%1\" is not installed.").arg(file)
             : QCoreApplication::translate("HelpBook", "No program is set up to show web pages.");
     AlertPresenter::current().runModal(alert);
 }

@@ -10,7 +10,8 @@ class HelpBook
 {
 public:
     virtual ~HelpBook() = default;
-    // An alert tells the user when the page is missing or cannot be shown.
+    // page may end in "#anchor". An alert tells the user when the page is missing or cannot be
+    // shown.
     virtual void openPage(const QString &page);
 
     static HelpBook &current();

@@ -3,6 +3,7 @@
 #include "platform/foundation/Bundle.h"
 #include "support/ScriptedAlertPresenter.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,9 +26,15 @@ TEST(HelpBookTest, AMissingPageIsToldInAnAlert)
               u"The page \"recordingslides.html\" is not installed."_s);
 }
 
-TEST(HelpBookTest, TheSlidesPageIsAmongTheResources)
+TEST(HelpBookTest, ThePagesAndTheAnchorsLinkedToAreAmongTheResources)
 {
-    EXPECT_FALSE(lq::Bundle::resourcePath(u"help/recordingslides.html"_s).isEmpty());
+    const std::pair<QString, QByteArray> pages[] = {{u"recordingslides.html"_s, {}},
+                                                    {u"sharing.html"_s, "id=\"dropbox\""}};
+    for (const auto &[page, anchor] : pages) {
+        QFile file(lq::Bundle::resourcePath(u"help/"_s + page));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.toStdString();
+        EXPECT_TRUE(file.readAll().contains(anchor)) << page.toStdString();
+    }
 }
 
 } // namespace
