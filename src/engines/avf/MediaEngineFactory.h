@@ -2,8 +2,8 @@
 
 #include "engines/LQEngineFactory.h"
 
-// Makes the program's engines: those of today's media stack. The legacy family has no engines
-// in this build, so asking for it makes none.
+// Makes the program's engines: those of today's media stack, or of the legacy family (which has
+// a recording engine only in this build).
 class MediaEngineFactory final : public LQEngineFactory
 {
 private:
