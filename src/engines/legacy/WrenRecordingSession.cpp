@@ -199,6 +199,7 @@ void WrenRecordingSession::removeDevice(Kind kind)
 
 bool WrenRecordingSession::startGraph()
 {
+    bindPreview();
     lq::Error error;
     if (m_graph->start(&error))
         return true;
@@ -228,7 +229,6 @@ void WrenRecordingSession::resetSession()
             old->deleteLater();
         }
         m_startedRecording = false;
-        bindPreview();
     });
 }
 
@@ -274,6 +274,7 @@ bool WrenRecordingSession::startRecording(const QString &fileStem, bool audio, b
         m_currentlyRecording = true;
         m_writingFile = true;
         m_previouslyGotTime = false;
+        bindPreview();
         lq::Error error;
         if (!m_graph->startRecording(first, &error)) {
             lq::log(QStringLiteral("Failed to start recording to %1: %2\n")
@@ -327,9 +328,10 @@ bool WrenRecordingSession::nowInterval(double *seconds)
         return false;
     const std::optional<double> current = currentFileDuration();
     if (!current) {
-        if (m_previouslyGotTime)
-            lq::log(
-                QStringLiteral("Failed to get current recorded duration from %1\n").arg(m_stem));
+        if (m_previouslyGotTime) {
+            lq::log(QStringLiteral("Failed to get current recorded duration from %1\n")
+                        .arg(m_files.paths().value(0)));
+        }
         return false;
     }
     m_previouslyGotTime = true;

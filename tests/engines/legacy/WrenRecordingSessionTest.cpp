@@ -159,7 +159,6 @@ TEST(WrenRecordingSessionTest, ASharedDeviceLosesOnlyItsSoundWhenTheAudioPreview
     lq::VideoSurface view;
     view.resize(320, 240);
     rig.engine.setCaptureView(&view);
-    rig.engine.resetSession();
 
     ASSERT_TRUE(rig.engine.previewAudio());
     ASSERT_TRUE(rig.engine.previewVideo());
