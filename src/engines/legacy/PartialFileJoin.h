@@ -24,7 +24,7 @@ public:
 
     // The engine's merging and cancelMerging flags tell and steer the join.
     PartialFileJoin(PartialFiles &files, LQRecSession &engine);
-    // Waits for a running join.
+    // Cancels a running join and waits for it to end.
     ~PartialFileJoin();
     PartialFileJoin(const PartialFileJoin &) = delete;
     PartialFileJoin &operator=(const PartialFileJoin &) = delete;

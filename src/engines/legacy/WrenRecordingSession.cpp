@@ -73,8 +73,6 @@ WrenRecordingSession::~WrenRecordingSession()
 {
     m_levelTimer.stop();
     m_retryTimer.stop();
-    setCancelMerging(true);
-    m_join.wait();
     delete m_graph;
 }
 
