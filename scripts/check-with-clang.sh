@@ -20,12 +20,15 @@ cmake --build build/tsan -j "$jobs"
 # sanitizer's runtime cannot follow (it stops on an internal check).
 cmake -S . -B build/tsan-tests -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DLQ_SANITIZE=thread -DLQ_BUILD_BENCH=OFF > /dev/null
-cmake --build build/tsan-tests -j "$jobs" --target test_engines_avf test_model
+cmake --build build/tsan-tests -j "$jobs" --target test_engines_avf test_model test_engines_legacy
+tsanOptions="suppressions=$PWD/tests/tsan/suppressions.txt halt_on_error=0 report_signal_unsafe=0"
 for program in test_model test_engines_avf; do
-    QT_QPA_PLATFORM=offscreen \
-        TSAN_OPTIONS="suppressions=$PWD/tests/tsan/suppressions.txt halt_on_error=0 report_signal_unsafe=0" \
+    QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="$tsanOptions" \
         "build/tsan-tests/tests/$program" --gtest_filter='-CrashSafety*:RecordingCropTest.*'
 done
+# The legacy engine's join of partial files runs on a thread of its own.
+QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="$tsanOptions" \
+    build/tsan-tests/tests/test_engines_legacy --gtest_filter='PartialFileJoinTest.*'
 
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DLQ_BUILD_FUZZ=ON -DLQ_BUILD_TESTS=OFF -DLQ_BUILD_BENCH=OFF > /dev/null

@@ -1,5 +1,8 @@
 #include "engines/LQRecSession.h"
 
+#include "platform/foundation/UserDefaults.h"
+#include "shared/RecordingErrors.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -65,4 +68,20 @@ void LQRecSession::sendRecordingStopped()
 {
     if (ownerAnswers(LQRecSessionOwner::Callback::RecordingStopped))
         m_owner->recordingStopped();
+}
+
+bool LQRecSession::mayUseDevice(bool audio, const QString &uniqueId)
+{
+    lq::UserDefaults &defaults = lq::UserDefaults::standard();
+    const QString selectedKey =
+        audio ? QStringLiteral("audioDevice") : QStringLiteral("videoDevice");
+    if (!defaults.boolForKey(QStringLiteral("onlySelectedDevice")) ||
+        !defaults.contains(selectedKey) || defaults.stringForKey(selectedKey) == uniqueId)
+        return true;
+    reportRecordingError(m_errorHandler,
+                         QStringLiteral("Error, selected %1 recording device is not connected. "
+                                        "Please connect it and try again")
+                             .arg(audio ? QStringLiteral("audio") : QStringLiteral("video")),
+                         false);
+    return false;
 }

@@ -90,6 +90,9 @@ protected:
     void sendSessionRecordingCompleted();
     LQRecordingController *ownerController();
     void sendRecordingStopped();
+    // With "onlySelectedDevice" on, a device other than the one the user selected is refused
+    // with a report to the error handler; answers whether uniqueId may be used.
+    bool mayUseDevice(bool audio, const QString &uniqueId);
 
 private:
     bool ownerAnswers(LQRecSessionOwner::Callback callback) const;

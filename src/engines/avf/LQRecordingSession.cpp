@@ -3,7 +3,6 @@
 #include "engines/LQMediaFileNames.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/foundation/UserDefaults.h"
 #include "platform/media/CaptureDevices.h"
 #include "platform/media/GStreamer.h"
 #include "platform/media/Letterbox.h"
@@ -31,8 +30,6 @@ constexpr auto kLevelPeriod = 100ms;
 // How long a rebuild waits for the last file of a session to be finished.
 constexpr auto kWritingWaitLimit = 30s;
 constexpr auto kProbeTimeLimit = 10s;
-
-const QString kOnlySelectedDeviceKey = QStringLiteral("onlySelectedDevice");
 
 } // namespace
 
@@ -429,18 +426,8 @@ bool LQRecordingSession::addDevice(const QString &uniqueId, Kind kind)
 bool LQRecordingSession::addDeviceOnMain(const QString &uniqueId, Kind kind)
 {
     const bool audio = kind == Kind::Audio;
-    lq::UserDefaults &defaults = lq::UserDefaults::standard();
-    const QString selectedKey =
-        audio ? QStringLiteral("audioDevice") : QStringLiteral("videoDevice");
-    if (defaults.boolForKey(kOnlySelectedDeviceKey) && defaults.contains(selectedKey) &&
-        defaults.stringForKey(selectedKey) != uniqueId) {
-        reportRecordingError(errorHandler(),
-                             QStringLiteral("Error, selected %1 recording device is not "
-                                            "connected. Please connect it and try again")
-                                 .arg(audio ? QStringLiteral("audio") : QStringLiteral("video")),
-                             false);
+    if (!mayUseDevice(audio, uniqueId))
         return false;
-    }
     const std::optional<lq::CaptureDevice> device =
         uniqueId.isEmpty() ? std::nullopt : m_services.devices->device(uniqueId);
     if (!device || !m_graph)

@@ -3,11 +3,12 @@
 #include "engines/avf/LQPlayerSession.h"
 #include "engines/avf/LQRecordingSession.h"
 #include "engines/legacy/WrenPlayerSession.h"
+#include "engines/legacy/WrenRecordingSession.h"
 
 std::unique_ptr<LQRecSession> MediaEngineFactory::createRecordingEngine(Family family)
 {
-    if (family != Family::Modern)
-        return nullptr;
+    if (family == Family::Legacy)
+        return std::make_unique<WrenRecordingSession>();
     return std::make_unique<LQRecordingSession>();
 }
 

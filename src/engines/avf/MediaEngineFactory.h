@@ -2,7 +2,7 @@
 
 #include "engines/LQEngineFactory.h"
 
-// Makes the program's engines: those of today's media stack, and the legacy family's player.
+// Makes the program's engines: those of today's media stack, or of the legacy family.
 class MediaEngineFactory final : public LQEngineFactory
 {
 private:

@@ -21,8 +21,9 @@ struct AudioEncoding
 // "hd"; any other token keeps the camera's size and the encoder's rate).
 struct VideoEncoding
 {
-    QSize size;          // invalid keeps the camera's size
-    int kilobitRate = 0; // 0 leaves the encoder's default
+    QSize size;           // invalid keeps the camera's size
+    int kilobitRate = 0;  // 0 leaves the encoder's default
+    int maxFrameRate = 0; // pictures per second at most; 0 keeps the camera's rate
 
     static VideoEncoding forToken(const QString &token);
     friend bool operator==(const VideoEncoding &, const VideoEncoding &) = default;

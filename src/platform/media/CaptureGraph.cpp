@@ -172,7 +172,7 @@ const char *const kRecordingElements[] = {
     "tee",          "queue",     "level",           "fakesink",     "capsfilter",
     "audioconvert", "avenc_aac", "avenc_alac",      "videoconvert", "videoscale",
     "x264enc",      "h264parse", "aspectratiocrop", "qtmux",        "filesink",
-    "splitmuxsink",
+    "splitmuxsink", "videorate",
 };
 
 } // namespace
@@ -336,6 +336,16 @@ void CaptureGraph::switchFile(const QString &nextPath)
     m_requestedPath = nextPath;
     m_duration.awaitNextFile();
     g_signal_emit_by_name(m_branches->writer, "split-now");
+}
+
+void CaptureGraph::failCurrentFile(const Error &error)
+{
+    if (!m_recording || m_stopping)
+        return;
+    std::unique_lock lock(m_locationMutex);
+    const QString path = m_lastLocation.isEmpty() ? m_requestedPath : m_lastLocation;
+    lock.unlock();
+    Q_EMIT fileFinished(path, error);
 }
 
 void CaptureGraph::stopRecording()
@@ -516,6 +526,9 @@ bool CaptureGraph::build(bool recording, Error *error)
                 g_object_set(crop, "aspect-ratio", encoding.size.width(), encoding.size.height(),
                              nullptr);
             }
+            GstElement *rate = encoding.maxFrameRate > 0 ? builder.make("videorate") : nullptr;
+            if (rate)
+                g_object_set(rate, "max-rate", encoding.maxFrameRate, nullptr);
             GstElement *convert = builder.make("videoconvert");
             QString caps = QStringLiteral("video/x-raw, format=(string)I420");
             if (scaled) {
@@ -534,7 +547,7 @@ bool CaptureGraph::build(bool recording, Error *error)
                     g_object_set(encoder, "bitrate", guint(encoding.kilobitRate), nullptr);
             }
             GstElement *parse = builder.make("h264parse");
-            if (builder.chain({tee, head, crop, scale, convert, format, encoder, parse})) {
+            if (builder.chain({tee, head, rate, crop, scale, convert, format, encoder, parse})) {
                 linkToWriter(parse, "video");
                 m_branches->addRecording(head);
             }

@@ -57,6 +57,9 @@ public:
     bool isRecording() const { return m_recording; }
     // Closes the current file at the next possible point and continues into nextPath.
     void switchFile(const QString &nextPath);
+    // Reports the file being written as finished with error while the recording goes on into it,
+    // as a capture layer does for faults that have no cause here (a media discontinuity).
+    void failCurrentFile(const Error &error);
     // Ends the recording with end-of-stream into the writer; fileFinished follows for the last
     // file once it is complete. The previews keep running.
     void stopRecording();
