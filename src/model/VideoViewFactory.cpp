@@ -9,7 +9,7 @@ namespace {
 class PlainViewFactory final : public VideoViewFactory
 {
 public:
-    QWidget *makeVideoView() override { return new QWidget; }
+    QWidget *makeVideoView(Content) override { return new QWidget; }
 };
 
 lq::ReplaceableService<VideoViewFactory> installedFactory;

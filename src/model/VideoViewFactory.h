@@ -7,9 +7,12 @@ class QWidget;
 class VideoViewFactory
 {
 public:
+    // What the view shows: the camera while recording, or the recording played back.
+    enum class Content { Capture, Movie };
+
     virtual ~VideoViewFactory() = default;
     // A new view without a parent; the caller owns it.
-    virtual QWidget *makeVideoView() = 0;
+    virtual QWidget *makeVideoView(Content content) = 0;
 
     static VideoViewFactory &current();
     // Installs a factory (nullptr restores the plain one); answers the previous one.

@@ -7,6 +7,7 @@
 #include "model/PlaybackTimers.h"
 #include "model/RecordingOwner.h"
 #include "model/TimelineMap.h"
+#include "model/VideoViewFactory.h"
 #include "model/WrenSlides.h"
 #include "model/WrenTimeStamp.h"
 #include "model/WrenTimerSession.h"
@@ -351,7 +352,7 @@ private:
     void reportCallRecorderFileError(const QString &detail);
     void switchCaptureView(bool on);
     // A video view from the installed factory, with the promotion tool tip.
-    static QWidget *makeVideoView();
+    static QWidget *makeVideoView(VideoViewFactory::Content content);
     void observeAudioLevel(bool observe);
     // Playback
     bool runPlayRequest(const PlayRequest &request);

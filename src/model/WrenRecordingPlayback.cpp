@@ -97,14 +97,14 @@ void WrenRecording::loadCurrentPlayerSession()
     }
     if (s->hasVideo()) {
         if (!m_movieView)
-            m_movieView = makeVideoView();
+            m_movieView = makeVideoView(VideoViewFactory::Content::Movie);
         m_playerSession->setPlayerView(m_movieView);
     }
 }
 
-QWidget *WrenRecording::makeVideoView()
+QWidget *WrenRecording::makeVideoView(VideoViewFactory::Content content)
 {
-    QWidget *view = VideoViewFactory::current().makeVideoView();
+    QWidget *view = VideoViewFactory::current().makeVideoView(content);
     view->setToolTip(kVideoViewToolTip);
     return view;
 }

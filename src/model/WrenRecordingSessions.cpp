@@ -389,7 +389,7 @@ void WrenRecording::switchCaptureView(bool on)
         m_captureView->deleteLater();
     m_captureView = nullptr;
     if (on) {
-        m_captureView = makeVideoView();
+        m_captureView = makeVideoView(VideoViewFactory::Content::Capture);
     }
     if (m_recordingSession && on)
         m_recordingSession->setCaptureView(m_captureView);

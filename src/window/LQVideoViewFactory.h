@@ -2,9 +2,10 @@
 
 #include "model/VideoViewFactory.h"
 
-// Makes the recording object's video views as LQVideoView.
+// Makes the recording object's video views: LQVideoView for today's engines, the mini views
+// for the legacy family's.
 class LQVideoViewFactory final : public VideoViewFactory
 {
 public:
-    QWidget *makeVideoView() override;
+    QWidget *makeVideoView(Content content) override;
 };

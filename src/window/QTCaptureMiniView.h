@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/media/CapturePreviewHost.h"
 #include "platform/media/NaturalSizeHolder.h"
 #include "window/AspectRatioSource.h"
 #include "window/MiniViewActions.h"
@@ -17,6 +18,7 @@ class VideoSurface;
 class QTCaptureMiniView : public QWidget,
                           public MiniViewActions,
                           public lq::NaturalSizeHolder,
+                          public CapturePreviewHost,
                           public AspectRatioSource
 {
     Q_OBJECT
@@ -24,6 +26,7 @@ public:
     explicit QTCaptureMiniView(QWidget *parent = nullptr);
 
     lq::VideoSurface *preview() const { return m_preview; }
+    lq::VideoSurface *previewSurface() override { return m_preview; }
 
     std::optional<QSizeF> naturalSize() const override { return m_naturalSize; }
     void setNaturalSize(std::optional<QSizeF> size) override { m_naturalSize = size; }

@@ -2,6 +2,7 @@
 
 #include "platform/media/Letterbox.h"
 #include "window/ParentFill.h"
+#include "window/TimelineFrameSource.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -27,6 +28,13 @@ void QTMovieMiniView::setMovie(MovieFrameSource *movie)
             update();
         });
     update();
+}
+
+void QTMovieMiniView::setTimeline(lq::MovieTimeline *timeline)
+{
+    auto source = std::make_unique<TimelineFrameSource>(timeline);
+    setMovie(source.get());
+    m_timelineSource = std::move(source);
 }
 
 std::optional<QSizeF> QTMovieMiniView::naturalSize() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/media/MovieTimelineHost.h"
 #include "platform/media/NaturalSizeHolder.h"
 #include "window/AspectRatioSource.h"
 #include "window/MiniViewActions.h"
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 // The movie of the legacy playback engine in the media sidebar: its picture at the movie's
@@ -19,6 +21,7 @@
 class QTMovieMiniView : public QWidget,
                         public MiniViewActions,
                         public lq::NaturalSizeSource,
+                        public lq::MovieTimelineHost,
                         public AspectRatioSource
 {
     Q_OBJECT
@@ -28,6 +31,8 @@ public:
     // Not owned; null shows black.
     MovieFrameSource *movie() const { return m_movie; }
     void setMovie(MovieFrameSource *movie);
+    // Shows the legacy player's timeline.
+    void setTimeline(lq::MovieTimeline *timeline) override;
 
     std::optional<QSizeF> naturalSize() const override;
     // The natural width over height; none for a movie without a picture.
@@ -43,6 +48,7 @@ protected:
 
 private:
     QPointer<MovieFrameSource> m_movie;
+    std::unique_ptr<MovieFrameSource> m_timelineSource;
     // The frame drawn last and its time; grabbed again after the movie tells of a change.
     QImage m_frame;
     std::optional<double> m_frameTime;

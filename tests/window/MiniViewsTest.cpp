@@ -1,8 +1,10 @@
+#include "engines/legacy/WrenPlayerSession.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/CaptureGraph.h"
 #include "platform/media/GstCaptureDevices.h"
 #include "platform/media/VideoSurface.h"
 #include "platform/pdf/PdfTestFiles.h"
+#include "support/MediaFixtures.h"
 #include "window/PDFMiniView.h"
 #include "window/QTCaptureMiniView.h"
 #include "window/QTMovieMiniView.h"
@@ -236,6 +238,26 @@ TEST(MiniViewsTest, EachViewShowsItsContent)
     EXPECT_NE(shown(*slides, u"mini-slides.png"_s).pixelColor(160, 120),
               camera.pixelColor(160, 120));
     QThreadPool::globalInstance()->waitForDone();
+}
+
+TEST(MiniViewsTest, TheLegacyPlayersMovieShowsThePictureOfTheMomentItWasMovedTo)
+{
+    EventLog parent;
+    auto *view = new QTMovieMiniView(&parent);
+    view->setGeometry(parent.rect());
+    view->show();
+    WrenPlayerSession player;
+    ASSERT_TRUE(player.addMediaPaths({lq::test::MediaFixtures::recordedSession(1, 2.0).front()}));
+    player.setPlayerView(view);
+    EXPECT_EQ(view->naturalSize(), QSizeF(64, 48));
+    player.setCurrentTime(0.3);
+    const QImage early = shown(*view, u"mini-legacy-movie-early.png"_s);
+    player.setCurrentTime(1.6);
+    const QImage later = shown(*view, u"mini-legacy-movie-later.png"_s);
+    EXPECT_NE(early, later); // the ball moved
+    EXPECT_NE(qGray(early.pixel(160, 120)), 0);
+    player.reset();
+    EXPECT_EQ(view->grab().toImage().pixelColor(160, 120), QColor(Qt::black));
 }
 
 } // namespace

@@ -6,11 +6,13 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/media/MediaInfo.h"
+#include "platform/media/MovieTimelineHost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -159,6 +161,12 @@ bool WrenPlayerSession::addMediaFiles(const QStringList &names, const QString &f
 bool WrenPlayerSession::startPlaying(std::optional<double>, bool)
 {
     return false;
+}
+
+void WrenPlayerSession::setPlayerView(QWidget *view)
+{
+    if (auto *host = dynamic_cast<lq::MovieTimelineHost *>(view))
+        host->setTimeline(m_movie.get());
 }
 
 void WrenPlayerSession::setCurrentTime(double seconds)

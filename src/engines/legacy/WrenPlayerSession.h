@@ -33,6 +33,8 @@ public:
     bool currentlyPlaying() const override { return false; }
     // Moves the moment the movie shows.
     void setCurrentTime(double seconds) override;
+    // A view that hosts a timeline (lq::MovieTimelineHost) is given the movie loaded last.
+    void setPlayerView(QWidget *view) override;
     // Crops the files last given with addMediaFiles at offset (none: 0; beyond the end keeps
     // them whole) as today's engine does, then resets. False for a negative offset or without
     // files.

@@ -2,7 +2,7 @@
 
 #include "engines/LQRecordingController.h"
 #include "engines/legacy/CaptureFailure.h"
-#include "engines/legacy/CapturePreviewHost.h"
+#include "platform/media/CapturePreviewHost.h"
 #include "engines/legacy/CompressionOptions.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
