@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -97,40 +98,61 @@ protected:
     bool heldWhileShown = false;
 };
 
-TEST_F(ExportTest, TheTextDialogOffersItsFormatsAndWritesTheChosenOne)
+TEST_F(ExportTest, TheTextDialogWritesTheChosenFormatInPlaceOfWhatWasThere)
 {
     const QString text = u"é 中\u00a0😀\n\uFFFC\nend"_s;
+    enum class Before { Nothing, OldExport, FileAsFolder };
     struct Case
     {
         bool withImage;
         QString format;
-        QString extension;
+        QString name;
+        Before before;
     };
     const Case cases[] = {
-        {false, kPlain, u"txt"_s}, {true, kPlain, u"txt"_s}, {false, kRtf, u"rtf"_s},
-        {true, kRtf, u"rtf"_s},    {true, kRtfd, u"rtfd"_s},
+        {false, kPlain, u"notes.txt"_s, Before::Nothing},
+        {true, kPlain, u"notes.txt"_s, Before::OldExport},
+        {false, kRtf, u"notes.rtf"_s, Before::Nothing},
+        {true, kRtf, u"notes.rtf"_s, Before::OldExport},
+        {true, kRtfd, u"notes.rtfd"_s, Before::Nothing},
+        {true, kRtfd, u"notes.rtfd"_s, Before::OldExport},
+        {true, kPlain, u"file/notes.txt"_s, Before::FileAsFolder},
+        {true, kRtfd, u"file/notes.rtfd"_s, Before::FileAsFolder},
     };
+    writeContents(target(u"file"_s), "a file");
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.format.toStdString() + (c.withImage ? " with image" : ""));
+        SCOPED_TRACE(c.name.toStdString() + (c.withImage ? " with image" : ""));
         openNote(c.withImage);
-        QString expected = text;
-        if (!c.withImage)
-            expected.remove(u"\uFFFC"_s);
-        const QString path = target(u"notes."_s + c.extension);
+        const QString expected = c.withImage ? text : QString(text).remove(u"\uFFFC"_s);
+        const QString path = target(c.name);
+        if (c.before == Before::OldExport && c.format == kRtfd) {
+            QDir().mkpath(path);
+            writeContents(path + u"/stale.png"_s, "old");
+        } else if (c.before == Before::OldExport) {
+            writeContents(path, "old contents");
+        }
+        const int alertsBefore = alerts.count();
         chooseInPanel(c.format, path);
 
         document->openExportTextDialog();
 
         EXPECT_EQ(panels.shown().last().title, u"Export Text"_s);
-        const QStringList formats =
-            c.withImage ? QStringList{kPlain, kRtf, kRtfd} : QStringList{kPlain, kRtf};
-        EXPECT_EQ(offered, formats);
-        EXPECT_EQ(allowedWhileShown, QStringList{c.extension});
+        EXPECT_EQ(offered,
+                  c.withImage ? QStringList({kPlain, kRtf, kRtfd}) : QStringList({kPlain, kRtf}));
+        EXPECT_EQ(allowedWhileShown, QStringList{QFileInfo(path).suffix()});
         expectDialogCleared();
-        EXPECT_EQ(alerts.count(), 0);
-        if (c.extension == u"txt"_s) {
+        // A failure is told, a failed RTFD too; nothing is left beside the destination.
+        const bool fails = c.before == Before::FileAsFolder;
+        ASSERT_EQ(alerts.count(), alertsBefore + (fails ? 1 : 0));
+        EXPECT_EQ(
+            QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{u"file"_s} + (fails ? QStringList() : QStringList{c.name}));
+        if (fails) {
+            EXPECT_FALSE(alerts.last().request.messageText.isEmpty());
+            EXPECT_EQ(alerts.last().request.buttons, QStringList{u"OK"_s});
+        } else if (c.format == kPlain) {
             EXPECT_EQ(contents(path), expected.toUtf8()); // no byte-order mark
-        } else if (c.extension == u"rtf"_s) {
+        } else if (c.format == kRtf) {
             EXPECT_EQ(lq::test::readRtf(contents(path)).text,
                       QString(expected).remove(u"\uFFFC"_s));
         } else {
@@ -139,56 +161,6 @@ TEST_F(ExportTest, TheTextDialogOffersItsFormatsAndWritesTheChosenOne)
             EXPECT_EQ(contents(path + u"/red.png"_s), lq::test::pngBytes(Qt::red));
             EXPECT_TRUE(contents(path + u"/TXT.rtf"_s).contains("\\NeXTGraphic red.png "));
         }
-        QFile::remove(path);
-    }
-}
-
-TEST_F(ExportTest, AnExportReplacesWhatIsThereOrTellsWhyItCannot)
-{
-    struct Case
-    {
-        QString format;
-        QString name;
-        bool blockedByFile; // the folder of the destination is a file
-    };
-    const Case cases[] = {
-        {kPlain, u"old.txt"_s, false},     {kRtf, u"old.rtf"_s, false},
-        {kRtfd, u"old.rtfd"_s, false},     {kPlain, u"file/notes.txt"_s, true},
-        {kRtf, u"file/notes.rtf"_s, true}, {kRtfd, u"file/notes.rtfd"_s, true},
-    };
-    QFile blocker(target(u"file"_s));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name.toStdString());
-        openNote(true);
-        const QString path = target(c.name);
-        if (c.format == kRtfd) {
-            QDir().mkpath(path);
-            writeContents(path + u"/stale.png"_s, "old");
-        } else if (!c.blockedByFile) {
-            writeContents(path, "old contents");
-        }
-        const int alertsBefore = alerts.count();
-        chooseInPanel(c.format, path);
-
-        document->openExportTextDialog();
-
-        expectDialogCleared();
-        ASSERT_EQ(alerts.count(), alertsBefore + (c.blockedByFile ? 1 : 0));
-        if (c.blockedByFile) {
-            EXPECT_FALSE(alerts.last().request.messageText.isEmpty());
-            EXPECT_EQ(alerts.last().request.buttons, QStringList{u"OK"_s});
-        } else if (c.format == kRtfd) {
-            EXPECT_EQ(QDir(path).entryList(QDir::Files, QDir::Name),
-                      QStringList({u"TXT.rtf"_s, u"red.png"_s}));
-        } else {
-            EXPECT_TRUE(contents(path).contains("end"));
-        }
-        // Nothing is left beside it.
-        EXPECT_EQ(
-            QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            QStringList{u"file"_s} + (c.blockedByFile ? QStringList() : QStringList{c.name}));
         QDir(path).removeRecursively();
         QFile::remove(path);
     }
@@ -203,7 +175,7 @@ TEST_F(ExportTest, TheSlidesAreCopiedWhereverTheUserChooses)
     QTemporaryDir sources;
     const QString pdf = sources.filePath(u"slides.pdf"_s);
     ASSERT_TRUE(lq::test::writePdf(pdf, {{300, 200}, {300, 200}}));
-    QFile(target(u"file"_s)).open(QIODevice::WriteOnly);
+    writeContents(target(u"file"_s), "a file");
     for (const Target t : targets) {
         SCOPED_TRACE(int(t));
         open(u"abc"_s);
