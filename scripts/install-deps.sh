@@ -14,6 +14,7 @@ packages=(
     gstreamer1.0-plugins-base-apps
     gstreamer1.0-pulseaudio pulseaudio
     xvfb xauth xdotool openbox zip desktop-file-utils
+    libreoffice-writer-nogui unrtf poppler-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev python3
     chromium python3-websocket

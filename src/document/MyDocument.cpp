@@ -2,6 +2,7 @@
 
 #include "document/BMAttributedString.h"
 #include "document/DocumentWindowController.h"
+#include "document/ExportProgressWindow.h"
 #include "document/MediaSidebar.h"
 #include "document/PackageMember.h"
 #include "document/PackageMeta.h"

@@ -12,6 +12,7 @@
 #include "platform/foundation/Guarded.h"
 #include "platform/media/FragmentedMovieRepair.h"
 #include "platform/text/TextStorage.h"
+#include "shared/ExportDialog.h"
 #include "shared/RecordingErrors.h"
 
 #include <QColor>
@@ -31,6 +32,7 @@
 
 class BMColorPicker;
 class DocumentWindowController;
+class ExportProgressWindow;
 class MediaSidebar;
 class NotesPrintOperation;
 class QAbstractButton;
@@ -327,6 +329,42 @@ public:
     // to the width it had before it was collapsed.
     void collapseButtonPressed();
     void expandSidebar();
+
+public:
+    // Exports (MyDocumentExport.cpp). Main thread.
+
+    // The export dialogs: a save panel with a format pop-up, then the chosen format's writer; a
+    // failure with an error is told in an alert.
+    void openExportTextDialog();
+    void openExportSlidesDialog();
+    // Exports the recording under the progress window; only logs without audio or video.
+    void openExportMediaDialog();
+    // The progress window's Cancel: the running media export stops.
+    void exportingButtonPressed();
+    // The panel and formats of the export dialog that runs; null and empty otherwise.
+    lq::FilePanel *exportPanel() const { return m_exportPanel.get(); }
+    const QList<ExportFormat> &exportFileTypes() const { return m_exportFileTypes; }
+    // Made on first use.
+    ExportProgressWindow &exportingProgressWindow();
+
+    // The writers take the text as it is now; each writes a hidden file beside path that
+    // replaces it only once complete. False with the error.
+    bool exportToPlainTextFile(const QString &path, lq::Error *error);
+    bool exportToRTF(const QString &path, lq::Error *error);
+    bool exportToRTFD(const QString &path, lq::Error *error);
+    // A copy of the slides PDF; a path naming the slides file itself is left as it is.
+    bool exportToPDFFile(const QString &path, lq::Error *error);
+
+private:
+    struct ExportChoice;
+    // Runs the panel titled title with formats, kept in exportPanel and exportFileTypes until
+    // clearExportDialog; nullopt when cancelled.
+    std::optional<ExportChoice> runExportDialog(const QString &title,
+                                                const QList<ExportFormat> &formats);
+    void clearExportDialog();
+    std::unique_ptr<lq::FilePanel> m_exportPanel;
+    QList<ExportFormat> m_exportFileTypes;
+    std::unique_ptr<ExportProgressWindow> m_exportingProgressWindow;
 
 public:
     // Autosave, recording errors, closing and full screen (MyDocumentAutosave.cpp,

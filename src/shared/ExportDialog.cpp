@@ -23,7 +23,6 @@ QStringList extensionOf(const QList<ExportFormat> &formats, int index)
 std::unique_ptr<QWidget> makeAccessory(const QList<ExportFormat> &formats, QComboBox **popUp)
 {
     auto accessory = std::make_unique<QWidget>();
-    accessory->setFixedSize(kAccessoryWidth, kRowHeight);
 
     auto *label = new QLabel(QStringLiteral("File format:"), accessory.get());
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -32,9 +31,12 @@ std::unique_ptr<QWidget> makeAccessory(const QList<ExportFormat> &formats, QComb
                        std::max(kMinimumLabelWidth, labelSize.width()), labelSize.height());
 
     *popUp = new QComboBox(accessory.get());
-    (*popUp)->setGeometry(kPopUpX, 0, kPopUpWidth, kRowHeight);
     for (const ExportFormat &format : formats)
         (*popUp)->addItem(format.name);
+    // Wide enough for its longest title.
+    const int popUpWidth = std::max(kPopUpWidth, (*popUp)->sizeHint().width());
+    (*popUp)->setGeometry(kPopUpX, 0, popUpWidth, kRowHeight);
+    accessory->setFixedSize(std::max(kAccessoryWidth, kPopUpX + popUpWidth), kRowHeight);
     return accessory;
 }
 

@@ -109,6 +109,30 @@ QList<Command> commands()
              return !note.playing && controller && !controller->slidesPath().isEmpty();
          },
          [](MyDocument &note) { note.forgetAllSlideChanges(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Export Text…"),
+         "openExportTextDialog",
+         {},
+         always,
+         [](MyDocument &note) { note.openExportTextDialog(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Export Slides…"),
+         "openExportSlidesDialog",
+         {},
+         [](MyDocument &) {
+             const RecordingController *controller = activeController();
+             return controller && !controller->slidesPath().isEmpty();
+         },
+         [](MyDocument &note) { note.openExportSlidesDialog(); }},
+        {QT_TRANSLATE_NOOP("DocumentMenus", "File"),
+         QT_TRANSLATE_NOOP("DocumentMenus", "Export Audio/Video…"),
+         "openExportMediaDialog",
+         {},
+         [idle](MyDocument &note) {
+             return idle(note) &&
+                    (note.recordingObject().hasAudio() || note.recordingObject().hasVideo());
+         },
+         [](MyDocument &note) { note.openExportMediaDialog(); }},
         {QT_TRANSLATE_NOOP("DocumentMenus", "Recording"),
          QT_TRANSLATE_NOOP("DocumentMenus", "Crop Recording at Playhead…"),
          "trimRecordingFromNow",

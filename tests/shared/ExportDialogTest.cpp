@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using lq::test::ScriptedPanelPresenter;
@@ -32,9 +34,13 @@ TEST(ExportDialogTest, BuildsTheSavePanelWithTheFormatPopUp)
 
     const QWidget *accessory = panel.accessoryView();
     ASSERT_NE(accessory, nullptr);
-    EXPECT_EQ(accessory->size(), QSize(200, 26));
     ASSERT_EQ(dialog.formatPopUp->parentWidget(), accessory);
-    EXPECT_EQ(dialog.formatPopUp->geometry(), QRect(100, 0, 100, 26));
+    // At 100, and wide enough to show its title whole.
+    const QRect popUp = dialog.formatPopUp->geometry();
+    EXPECT_EQ(popUp.topLeft(), QPoint(100, 0));
+    EXPECT_EQ(popUp.height(), 26);
+    EXPECT_GE(popUp.width(), std::max(100, dialog.formatPopUp->sizeHint().width()));
+    EXPECT_EQ(accessory->size(), QSize(std::max(200, popUp.right() + 1), 26));
     EXPECT_EQ(dialog.formatPopUp->count(), 1);
     EXPECT_EQ(dialog.formatPopUp->currentText(), QStringLiteral("QuickTime Movie"));
 

@@ -111,6 +111,18 @@ std::optional<double> discoveredDuration(const QString &path)
     return secondsOf(match.captured(1));
 }
 
+QStringList discoveredStreams(const QString &path)
+{
+    const std::optional<QString> output = outputOf(QStringLiteral("gst-discoverer-1.0"), {path});
+    static const QRegularExpression stream(
+        QStringLiteral("^ *(audio|video) #\\d+: (.+?)(?: \\(.*\\))?$"),
+        QRegularExpression::MultilineOption);
+    QStringList streams;
+    for (const QRegularExpressionMatch &m : stream.globalMatch(output.value_or(QString())))
+        streams.append(m.captured(1) + QStringLiteral(": ") + m.captured(2));
+    return streams;
+}
+
 DecodedEnds decodeToTheEnd(const QString &path, bool sound, bool pictures)
 {
     QString description = QStringLiteral("filesrc location=\"%1\" ! decodebin name=d").arg(path);

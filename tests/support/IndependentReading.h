@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -10,6 +11,9 @@ namespace lq::test {
 
 // The duration GStreamer's own gst-discoverer-1.0 tells; none when it cannot read the file.
 std::optional<double> discoveredDuration(const QString &path);
+// The streams it tells, each as its kind and codec without profile ("video: H.264"); empty when it
+// cannot read the file.
+QStringList discoveredStreams(const QString &path);
 
 struct DecodedEnds
 {

@@ -15,6 +15,7 @@
 #include "preferences/ArchivedValues.h"
 #include "support/FakeMediaImportDialog.h"
 #include "support/FakeUiServices.h"
+#include "support/IndependentReading.h"
 #include "support/MediaFixtures.h"
 #include "support/ScriptedAlertPresenter.h"
 #include "support/ScriptedPanelPresenter.h"
@@ -25,6 +26,7 @@
 #include "window/NoteWindowFixture.h"
 #include "window/TestDeviceEngines.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -249,6 +251,62 @@ TEST_F(NoteMenuCommandsTest, AChosenMediaFileBecomesTheFirstSessionAndUndoTakesI
     EXPECT_EQ(recording.sessionCount(), 0);
     EXPECT_TRUE(recording.recordingFiles().isEmpty());
     MediaImportDialogFactory::setCurrent(previous);
+}
+
+// The exports are offered as the note allows, and the program's engines write the recording in
+// the format chosen: the audio-only formats without pictures.
+TEST_F(NoteMenuCommandsTest, ExportsAreOfferedAsTheNoteAllowsAndWriteTheChosenMedia)
+{
+    lq::test::TestDeviceEngines engines({&preferences, &devices});
+    EXPECT_TRUE(enabledWhenShown("openExportTextDialog"));
+    EXPECT_FALSE(enabledWhenShown("openExportSlidesDialog"));
+    EXPECT_FALSE(enabledWhenShown("openExportMediaDialog"));
+    note->controller->addPath(makeSlides(2, u"slides.pdf"_s));
+    note->activate();
+    EXPECT_TRUE(enabledWhenShown("openExportSlidesDialog"));
+
+    WrenRecording &recording = document->recordingObject();
+    const QString name = u"recording-0.0.mov"_s;
+    ASSERT_TRUE(QFile::copy(lq::test::MediaFixtures::path(lq::test::MediaFixture::H264AacMov, 3.0),
+                            QDir(document->tempRecordingDir).filePath(name)));
+    const auto session = WrenTimerSession::sessionWithLength(3.0);
+    session->setHasAudio(true);
+    session->setHasVideo(true);
+    recording.addSession(session);
+    recording.setRecordingFiles(QStringList{name}, 0);
+    document->playing = true;
+    EXPECT_FALSE(enabledWhenShown("openExportMediaDialog"));
+    document->playing = false;
+    EXPECT_TRUE(enabledWhenShown("openExportMediaDialog"));
+
+    const struct
+    {
+        QString format;
+        QString name;
+        QStringList streams;
+    } cases[] = {
+        {u"AAC Audio (.m4a)"_s, u"sound.m4a"_s, {u"audio: MPEG-4 AAC"_s}},
+        {u"QuickTime Movie - Audio Only (.mov)"_s, u"sound.mov"_s, {u"audio: MPEG-4 AAC"_s}},
+        {u"QuickTime Movie (.mov)"_s, u"movie.mov"_s, {u"video: H.264"_s, u"audio: MPEG-4 AAC"_s}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format.toStdString());
+        const QString path = temp.filePath(c.name);
+        panels.choose([&](lq::FilePanel &panel) -> std::optional<QString> {
+            auto *popUp = panel.accessoryView()->findChild<QComboBox *>();
+            popUp->setCurrentIndex(popUp->findText(c.format));
+            return path;
+        });
+        note->activate();
+        item("openExportMediaDialog")->trigger();
+        QStringList streams = lq::test::discoveredStreams(path);
+        streams.sort();
+        QStringList expected = c.streams;
+        expected.sort();
+        EXPECT_EQ(streams, expected);
+        EXPECT_NEAR(lq::test::discoveredDuration(path).value_or(0.0), 3.0, 0.2);
+    }
+    EXPECT_TRUE(alerts.shown().isEmpty());
 }
 
 TEST_F(NoteMenuCommandsTest, CropIsOfferedForARecordingThatIsNeitherEmptyNorRunning)
