@@ -69,6 +69,16 @@ void BM_ReadFromStorage(benchmark::State &state)
 }
 BENCHMARK(BM_ReadFromStorage)->Unit(benchmark::kMillisecond);
 
+// The part of a read a save takes on the main thread.
+void BM_CopyFromStorage(benchmark::State &state)
+{
+    TextStorage storage;
+    storage.setAttributedString(longNote());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(storage.copyOf({0, storage.length()}));
+}
+BENCHMARK(BM_CopyFromStorage)->Unit(benchmark::kMillisecond);
+
 void BM_ArchiveText(benchmark::State &state)
 {
     for (auto _ : state)

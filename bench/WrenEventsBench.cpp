@@ -139,6 +139,20 @@ void BM_DeleteCharacterInTheMiddle(benchmark::State &state)
     }
 }
 
+// The copy of the stamps a save takes on the main thread before it encodes them on its own.
+void BM_ArchiveCopy(benchmark::State &state)
+{
+    const std::shared_ptr<WrenEvents> store = recordedStore(state.range(0));
+    // The last copy is still being written when the next is taken, as a save's is.
+    lq::ArchivablePtr last;
+    for (auto _ : state) {
+        lq::ArchivablePtr copy = store->archiveCopy();
+        state.PauseTiming();
+        last = std::move(copy);
+        state.ResumeTiming();
+    }
+}
+
 void sizes(benchmark::internal::Benchmark *b)
 {
     b->Arg(10'000)->Arg(100'000)->Arg(1'000'000);
@@ -152,6 +166,7 @@ BENCHMARK(BM_LastEventBeforeEventSlides)->Apply(sizes);
 BENCHMARK(BM_GetEventForCharacter)->Apply(sizes);
 BENCHMARK(BM_InsertCharacterInTheMiddle)->Apply(sizes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DeleteCharacterInTheMiddle)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ArchiveCopy)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -77,7 +77,7 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limi
 // What a save takes of the live note on the main thread, before the user may edit again.
 struct MyDocument::Snapshot
 {
-    lq::AttributedString text;
+    lq::TextCopy text;
     PackageMeta meta;
     lq::ArchivablePtr recording;
     PackageWriter::MediaFiles media;
@@ -243,7 +243,7 @@ MyDocument::takeSnapshot(const QString &target, lq::SaveOperation operation, lq:
         return nullptr;
     }
     auto snapshot = std::make_shared<Snapshot>();
-    snapshot->text = m_textStorage.attributedString();
+    snapshot->text = m_textStorage.copyOf({0, m_textStorage.length()});
     PackageMeta &meta = snapshot->meta;
     meta.playbackMode = playbackMode;
     if (m_windowController) {
@@ -288,11 +288,12 @@ bool MyDocument::writePackage(const Snapshot &snapshot, const QString &target, l
 {
     PackageWriter writer(target);
     PackageMeta meta = snapshot.meta;
+    const lq::AttributedString text = snapshot.text.attributedString();
     const std::shared_ptr<BMAttributedString> portable =
-        BMAttributedString::BMAttributedStringWithMacAttributedString(
-            snapshot.text, snapshot.storedPackage, snapshot.imageNumber);
+        BMAttributedString::BMAttributedStringWithMacAttributedString(text, snapshot.storedPackage,
+                                                                      snapshot.imageNumber);
     meta.setNeedsImages(!portable->imageFiles().isEmpty());
-    if (!writer.writeMember(kTextMember, lq::archivedText(snapshot.text), 6, error) ||
+    if (!writer.writeMember(kTextMember, lq::archivedText(text), 6, error) ||
         !writer.writeMember(kPortableTextMember, portable->archivedData(), 14, error) ||
         !writer.writeMember(kMetaMember, meta.archivedData(), 7, error) ||
         !writer.writeImages(portable->imageFiles(), snapshot.storedPackage, error))

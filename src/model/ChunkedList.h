@@ -13,10 +13,22 @@
 
 // A chunk of a ChunkedList as an item placed in it sees it: from its slot there, the item can
 // tell its position in the list.
+// Where each chunk of a list starts, taken in one walk of its chunks.
+struct ChunkStarts
+{
+    const FenwickTree *sizes = nullptr;
+    std::vector<size_t> starts;
+};
+
 class ListChunk
 {
 public:
     size_t start() const { return m_sizes->prefix(m_ordinal); }
+    // The same read from starts when they are those of this chunk's list.
+    size_t start(const ChunkStarts &starts) const
+    {
+        return starts.sizes == m_sizes ? starts.starts[m_ordinal] : start();
+    }
 
 private:
     template <class, class, class>
@@ -141,6 +153,18 @@ public:
     }
     const T &front() const { return m_chunks.front()->items.front(); }
     const T &back() const { return m_chunks.back()->items.back(); }
+
+    ChunkStarts chunkStarts() const
+    {
+        ChunkStarts starts{&m_sizes, {}};
+        starts.starts.reserve(m_chunks.size());
+        size_t start = 0;
+        for (const Summary &summary : m_summaries) {
+            starts.starts.push_back(start);
+            start += summary.size;
+        }
+        return starts;
+    }
 
     Iterator begin() const { return {&m_chunks, 0, 0}; }
     Iterator end() const

@@ -502,24 +502,30 @@ private:
     WrenTimeStamp::Fields m_fields;
 };
 
+// The stamps' fields and the sessions' lengths at one moment. The fields are taken as plain
+// values, the stamps' archivable copies made only when encoded (on a save's own thread).
 class EventsArchiveCopy final : public lq::Archivable
 {
 public:
-    EventsArchiveCopy(const EventTimeline &events, const WrenEvents::SessionLengths &lengths)
-        : m_stamps(std::make_shared<std::vector<StampArchiveCopy>>()), m_lengths(lengths)
+    EventsArchiveCopy(const EventTimeline &events, const WrenEvents::CharacterList &keys,
+                      const WrenEvents::SessionLengths &lengths)
+        : m_lengths(lengths)
     {
-        m_stamps->reserve(events.size());
+        const ChunkStarts starts = keys.chunkStarts();
+        m_fields.reserve(events.size());
         for (const WrenTimeStampPtr &stamp : events)
-            m_stamps->emplace_back(stamp->fields());
+            m_fields.push_back(stamp->fields(starts));
     }
     QStringList archiveClassNames() const override { return eventsClassNames(); }
     void encodeWithCoder(lq::KeyedArchiver &coder) const override
     {
         // The stamps live in one block: each is handed out under the block's ownership.
+        auto copies =
+            std::make_shared<std::vector<StampArchiveCopy>>(m_fields.begin(), m_fields.end());
         lq::ArchiveArray stamps;
-        stamps.reserve(qsizetype(m_stamps->size()));
-        for (StampArchiveCopy &stamp : *m_stamps)
-            stamps.append(lq::ArchiveValue::object(lq::ArchivablePtr(m_stamps, &stamp)));
+        stamps.reserve(qsizetype(copies->size()));
+        for (StampArchiveCopy &stamp : *copies)
+            stamps.append(lq::ArchiveValue::object(lq::ArchivablePtr(copies, &stamp)));
         lq::ArchiveDictionary lengths;
         for (auto it = m_lengths.cbegin(); it != m_lengths.cend(); ++it)
             lengths.append(
@@ -529,7 +535,7 @@ public:
     }
 
 private:
-    std::shared_ptr<std::vector<StampArchiveCopy>> m_stamps;
+    std::vector<WrenTimeStamp::Fields> m_fields;
     WrenEvents::SessionLengths m_lengths;
 };
 
@@ -542,7 +548,7 @@ QStringList WrenEvents::archiveClassNames() const
 
 lq::ArchivablePtr WrenEvents::archiveCopy() const
 {
-    return std::make_shared<EventsArchiveCopy>(m_events, m_sessionLengths);
+    return std::make_shared<EventsArchiveCopy>(m_events, m_keyEvents, m_sessionLengths);
 }
 
 void WrenEvents::encodeWithCoder(lq::KeyedArchiver &coder) const

@@ -67,6 +67,13 @@ uint32_t WrenTimeStamp::index() const
     return m_chunk ? static_cast<uint32_t>(m_chunk->start() + m_slot) : m_index;
 }
 
+WrenTimeStamp::Fields WrenTimeStamp::fields(const ChunkStarts &starts) const
+{
+    const uint32_t index =
+        m_chunk ? static_cast<uint32_t>(m_chunk->start(starts) + m_slot) : m_index;
+    return {m_type, m_session, m_offset, index};
+}
+
 void WrenTimeStamp::setSession(int32_t session)
 {
     m_session = session;

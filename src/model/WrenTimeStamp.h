@@ -13,6 +13,7 @@ namespace lq {
 class KeyedUnarchiver;
 }
 class ListChunk;
+struct ChunkStarts;
 
 enum WrenTimeStampType : int32_t { WrenTimeStampTypeKey = 1, WrenTimeStampTypeSlide = 2 };
 
@@ -85,6 +86,8 @@ public:
         uint32_t index;
     };
     Fields fields() const { return {m_type, m_session, m_offset, index()}; }
+    // The same, the index read from the starts of its list's chunks.
+    Fields fields(const ChunkStarts &starts) const;
     static void encodeFields(lq::KeyedArchiver &coder, const Fields &fields);
 
     QStringList archiveClassNames() const override;

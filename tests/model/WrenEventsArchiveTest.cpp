@@ -67,6 +67,44 @@ TEST_F(WrenEventsArchiveTest, RoundTripKeepsStampsLengthsAndRebuildsTheCharacter
     EXPECT_EQ(decoded->keyEvents()[3], decoded->getEvent(2));
 }
 
+TEST_F(WrenEventsArchiveTest, EveryStampKeepsItsCharacterAfterEditsAcrossTheList)
+{
+    // Long enough for many chunks of the character list; each edit moves the later ones.
+    constexpr uint32_t kTyped = 5000;
+    const auto typed = [](uint32_t first, uint32_t count, double from) {
+        WrenEvents::StampList stamps;
+        for (uint32_t i = 0; i < count; ++i)
+            stamps.push_back(WrenTimeStamp::initWithKey(first + i, 1, from + i * 0.01));
+        return stamps;
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void(WrenEvents &)> edit;
+    } cases[] = {
+        {"typing in the middle",
+         [&](WrenEvents &s) { s.replaceCharacters(2500, 0, typed(2500, 700, 90)); }},
+        {"deleting at the start", [](WrenEvents &s) { s.replaceCharacters(0, 1200, {}); }},
+        {"pasting over a span",
+         [&](WrenEvents &s) { s.replaceCharacters(100, 3000, typed(100, 10, 95)); }},
+        {"typing at the end",
+         [&](WrenEvents &s) { s.replaceCharacters(kTyped, 0, typed(kTyped, 900, 99)); }},
+    };
+    for (const auto &c : cases) {
+        WrenEvents store;
+        store.replaceCharacters(0, 0, typed(0, kTyped, 0));
+        c.edit(store);
+        const std::shared_ptr<WrenEvents> decoded = decode(lq::KeyedArchiver::archivedData(
+            lq::ArchiveValue::object(std::shared_ptr<WrenEvents>(&store, [](WrenEvents *) {}))));
+        ASSERT_TRUE(decoded) << c.name;
+        ASSERT_EQ(decoded->count(), store.count()) << c.name;
+        for (size_t i = 0; i < store.count(); ++i)
+            ASSERT_EQ(decoded->getEvent(i)->index(), store.getEvent(i)->index())
+                << c.name << " " << i;
+        ASSERT_EQ(decoded->keyEvents().size(), store.keyEvents().size()) << c.name;
+    }
+}
+
 TEST_F(WrenEventsArchiveTest, WithoutSessionsTheLengthsAreEmpty)
 {
     const std::shared_ptr<WrenEvents> decoded = decode(eventsArchive({

@@ -30,6 +30,11 @@ public:
             m_runs.push_back({{0, m_string.size()}, std::move(attributes)});
     }
 
+    // Runs that cover the string in order, with no two equal neighbours.
+    AttributedRuns(QString string, std::vector<Run> runs)
+        : m_string(std::move(string)), m_runs(std::move(runs))
+    {}
+
     const QString &string() const { return m_string; }
     qsizetype length() const { return m_string.size(); }
     const std::vector<Run> &runs() const { return m_runs; }

@@ -18,30 +18,37 @@ namespace {
 
 constexpr char16_t kParagraphSeparator = 0x2029;
 
+} // namespace
+
 // Converted attributes of the formats met in one walk, by character and paragraph format index;
-// the attributes stay where they are while the cache lives.
+// equal attributes have one number, so that runs compare by it.
 class AttributeCache
 {
 public:
     // format() gives the character format, asked for only when the cache has not met it.
     template <class Format>
-    const TextAttributes &attributes(int formatIndex, const Format &format, const QTextBlock &block)
+    size_t number(int formatIndex, const Format &format, const QTextBlock &block)
     {
         const int blockIndex = block.blockFormatIndex();
         const auto key = (uint64_t(uint32_t(formatIndex)) << 32) | uint32_t(blockIndex);
-        const auto [found, added] = m_attributes.try_emplace(key);
+        const auto [found, added] = m_numbers.try_emplace(key);
         if (added) {
-            found->second = text_formats::characterAttributes(format());
-            found->second.paragraphStyle = text_formats::paragraphStyle(block.blockFormat());
+            TextAttributes attributes = text_formats::characterAttributes(format());
+            attributes.paragraphStyle = text_formats::paragraphStyle(block.blockFormat());
+            const auto same = std::find(m_distinct.begin(), m_distinct.end(), attributes);
+            found->second = size_t(same - m_distinct.begin());
+            if (same == m_distinct.end())
+                m_distinct.push_back(std::move(attributes));
         }
         return found->second;
     }
+    const TextAttributes &attributes(size_t number) const { return m_distinct[number]; }
+    std::vector<TextAttributes> takeAttributes() { return std::move(m_distinct); }
 
 private:
-    std::unordered_map<uint64_t, TextAttributes> m_attributes;
+    std::unordered_map<uint64_t, size_t> m_numbers;
+    std::vector<TextAttributes> m_distinct;
 };
-
-} // namespace
 
 TextStorage::TextStorage() : m_document(std::make_unique<QTextDocument>())
 {
@@ -114,43 +121,76 @@ TextAttributes TextStorage::attributesAt(qsizetype index, TextRange *effectiveRa
     return attributes;
 }
 
-void TextStorage::enumerateRuns(
-    TextRange range, const std::function<void(TextRange, const TextAttributes &)> &visit) const
+template <class Visit>
+void TextStorage::enumerateRunNumbers(TextRange range, AttributeCache &cache,
+                                      const Visit &visit) const
 {
-    AttributeCache cache;
     std::optional<TextRange> run;
-    const TextAttributes *runAttributes = nullptr;
+    size_t runNumber = 0;
     forEachPiece(range, [&](const Piece &piece, const QTextBlock &block) {
-        const TextAttributes &attributes = cache.attributes(
+        const size_t number = cache.number(
             piece.formatIndex, [&piece] { return piece.format(); }, block);
-        // The formats of neighbours are mostly the same ones.
-        if (run && (&attributes == runAttributes || attributes == *runAttributes)) {
+        if (run && number == runNumber) {
             run->length += piece.range.length;
             return;
         }
         if (run)
-            visit(*run, *runAttributes);
+            visit(*run, runNumber);
         run = piece.range;
-        runAttributes = &attributes;
+        runNumber = number;
     });
     if (run)
-        visit(*run, *runAttributes);
+        visit(*run, runNumber);
+}
+
+void TextStorage::enumerateRuns(
+    TextRange range, const std::function<void(TextRange, const TextAttributes &)> &visit) const
+{
+    AttributeCache cache;
+    enumerateRunNumbers(
+        range, cache, [&](TextRange run, size_t number) { visit(run, cache.attributes(number)); });
+}
+
+TextCopy TextStorage::copyOf(TextRange range) const
+{
+    range = clamped(range);
+    TextCopy copy;
+    if (range.length * 2 >= length()) {
+        // The raw text is one copy; a selection is gathered fragment by fragment.
+        copy.m_string = m_document->toRawText().mid(range.location, range.length);
+    } else {
+        // Only the range's characters: a copy of the whole text would cost every edit of a
+        // long note.
+        QTextCursor cursor(m_document.get());
+        cursor.setPosition(static_cast<int>(range.location));
+        cursor.setPosition(static_cast<int>(range.end()), QTextCursor::KeepAnchor);
+        copy.m_string = cursor.selectedText();
+    }
+    AttributeCache cache;
+    enumerateRunNumbers(range, cache, [&](TextRange run, size_t number) {
+        copy.m_runs.push_back({run.length, number});
+    });
+    copy.m_attributes = cache.takeAttributes();
+    return copy;
 }
 
 AttributedString TextStorage::attributedSubstring(TextRange range) const
 {
-    range = clamped(range);
-    // Only the range's characters: a copy of the whole text would cost every edit of a long note.
-    QTextCursor cursor(m_document.get());
-    cursor.setPosition(static_cast<int>(range.location));
-    cursor.setPosition(static_cast<int>(range.end()), QTextCursor::KeepAnchor);
-    QString text = cursor.selectedText();
+    return copyOf(range).attributedString();
+}
+
+AttributedString TextCopy::attributedString() const
+{
+    QString text = m_string;
     std::replace(text.begin(), text.end(), QChar(kParagraphSeparator), QChar(u'\n'));
-    AttributedString result;
-    enumerateRuns(range, [&](TextRange run, const TextAttributes &attributes) {
-        result.append(text.mid(run.location - range.location, run.length), attributes);
-    });
-    return result;
+    std::vector<AttributedString::Run> runs;
+    runs.reserve(m_runs.size());
+    qsizetype location = 0;
+    for (const auto &[length, number] : m_runs) {
+        runs.push_back({{location, length}, m_attributes[number]});
+        location += length;
+    }
+    return AttributedString(std::move(text), std::move(runs));
 }
 
 AttributedString TextStorage::attributedString() const

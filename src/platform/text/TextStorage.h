@@ -9,11 +9,29 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTextBlock;
 class QTextCursor;
 
 namespace lq {
+
+class AttributeCache;
+
+// A part of a note's text taken as it stood, quickly: its characters and its runs, numbering
+// the distinct attributes met. Made an attributed string later, on any thread.
+class TextCopy
+{
+public:
+    AttributedString attributedString() const;
+
+private:
+    friend class TextStorage;
+    QString m_string;                                 // paragraph ends as the document holds them
+    std::vector<std::pair<qsizetype, size_t>> m_runs; // length and attributes' number
+    std::vector<TextAttributes> m_attributes;
+};
 
 // The live text of a note: a QTextDocument (shown by the text view as it is) behind the
 // operations of an attributed string. Positions are UTF-16 positions of the plain text: a
@@ -42,6 +60,7 @@ public:
     void enumerateRuns(TextRange range,
                        const std::function<void(TextRange, const TextAttributes &)> &visit) const;
 
+    TextCopy copyOf(TextRange range) const;
     AttributedString attributedSubstring(TextRange range) const;
     AttributedString attributedString() const;
     // Replaces the whole text.
@@ -71,6 +90,10 @@ private:
             return isParagraphEnd() ? nextParagraph.charFormat() : fragment.charFormat();
         }
     };
+    // Calls visit with each longest run of equal attributes inside range and their number in
+    // the cache.
+    template <class Visit>
+    void enumerateRunNumbers(TextRange range, AttributeCache &cache, const Visit &visit) const;
     // Calls visit for each fragment and paragraph end inside range, clipped to it.
     void forEachPiece(TextRange range,
                       const std::function<void(const Piece &, const QTextBlock &)> &visit) const;

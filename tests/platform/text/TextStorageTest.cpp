@@ -51,6 +51,30 @@ TEST(TextStorageTest, AnAttributedStringRoundTripsThroughTheDocument)
     EXPECT_TRUE(storage.attributedSubstring({10, 12}) == sample.substring({10, 12}));
 }
 
+TEST(TextStorageTest, EveryPartOfTheTextCopiesWithItsAttributes)
+{
+    const AttributedString sample = richSample();
+    TextStorage storage;
+    storage.setAttributedString(sample);
+    const qsizetype length = sample.length();
+    const struct
+    {
+        const char *name;
+        TextRange range;
+    } cases[] = {
+        {"the whole text", {0, length}},
+        {"all but the first character", {1, length - 1}},
+        {"more than half, from inside a paragraph", {3, length - 5}},
+        {"a few characters inside a run", {10, 3}},
+        {"across a paragraph end", {5, 6}},
+        {"the picture", {sample.string().indexOf(QChar(0xFFFC)), 1}},
+        {"the last character", {length - 1, 1}},
+        {"nothing", {4, 0}},
+    };
+    for (const auto &c : cases)
+        EXPECT_TRUE(storage.attributedSubstring(c.range) == sample.substring(c.range)) << c.name;
+}
+
 TEST(TextStorageTest, AttributesAtGivesThePieceAndTheParagraphEnd)
 {
     TextStorage storage;
