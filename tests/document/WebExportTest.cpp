@@ -20,22 +20,22 @@ QStringList zipEntries(const QString &path)
 {
     QStringList names;
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, nullptr);
-    if (!archive)
-        return names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+    for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive, 0); ++i) {
         zip_stat_t stat;
         zip_stat_index(archive, zip_uint64_t(i), 0, &stat);
         EXPECT_EQ(stat.comp_method, ZIP_CM_STORE);
         names.append(QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), 0)));
     }
-    zip_close(archive);
+    if (archive)
+        zip_close(archive);
     return names;
 }
 
 class WebExportTest : public PackageTest
 {
 protected:
-    WebExportTest()
+    WebExportTest() { renew(); }
+    void renew()
     {
         document = newDocument();
         document->replaceCharacters(TextRange{0, 0}, u"Notes"_s);
@@ -55,16 +55,9 @@ TEST_F(WebExportTest, AFolderThatHoldsOrLiesInTheNoteIsRefusedAndNothingIsDelete
     ASSERT_TRUE(document->saveToUrl(at(u"Lecture/x.lumaquill"_s), SaveOperation::SaveAs, &error));
     const QString package = document->fileUrl();
     const QMap<QString, QString> before = treeOf(root.path());
-    const QString cases[] = {
-        package,
-        at(u"Lecture"_s),
-        root.path(),
-        package + u"/slides"_s,
-        tempFolder(),
-        tempFolder() + u"/web"_s,
-        at(u"Lecture/../Lecture"_s),
-    };
-    for (const QString &folder : cases) {
+    for (const QString &folder :
+         {package, at(u"Lecture"_s), root.path(), package + u"/slides"_s, tempFolder(),
+          tempFolder() + u"/web"_s, at(u"Lecture/../Lecture"_s)}) {
         SCOPED_TRACE(folder.toStdString());
         error = Error();
         EXPECT_FALSE(document->exportToHTML(folder, kEverything, &error));
@@ -77,23 +70,20 @@ TEST_F(WebExportTest, AFolderThatHoldsOrLiesInTheNoteIsRefusedAndNothingIsDelete
 
 TEST_F(WebExportTest, TheMediaFileFollowsTheIncludeOptions)
 {
-    struct Case
+    const struct
     {
-        const char *name;
         QVariantMap include;
         QString type;
         std::optional<QSize> size;
         bool silent; // only the sessions' lengths are exported
-        bool videoOnPage;
-    };
-    const Case cases[] = {
-        {"video", kEverything, u"h264_export"_s, QSize(320, 240), false, true},
-        {"sound", {{u"htmlIncludesAudio"_s, true}}, u"m4a_export"_s, std::nullopt, false, false},
-        {"neither", {}, u"m4a_export"_s, std::nullopt, true, false},
+    } cases[] = {
+        {kEverything, u"h264_export"_s, QSize(320, 240), false},
+        {{{u"htmlIncludesAudio"_s, true}}, u"m4a_export"_s, std::nullopt, false},
+        {{}, u"m4a_export"_s, std::nullopt, true},
     };
     addMediaSession(*document, "movie");
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type.toStdString() + (c.silent ? " silent" : ""));
         bool exported = false;
         engines.onExport = [&](FakePlaySession &engine) {
             exported = true;
@@ -108,7 +98,7 @@ TEST_F(WebExportTest, TheMediaFileFollowsTheIncludeOptions)
         EXPECT_TRUE(exported);
         const QString page = html(at(u"page"_s));
         EXPECT_TRUE(page.contains(u"var noMovie = false"_s));
-        EXPECT_EQ(page.contains(u"No video"_s), !c.videoOnPage);
+        EXPECT_EQ(page.contains(u"No video"_s), !c.size);
     }
 }
 
@@ -128,54 +118,32 @@ TEST_F(WebExportTest, TheExportIsRefusedWhilePlayingOrWithUnreadableSlides)
     const QString slides = at(u"slides.pdf"_s);
     ASSERT_TRUE(writePdf(slides, {QSize(200, 100)}));
     ASSERT_TRUE(document->recordingObject().addSlides(slides));
-    struct Case
-    {
-        const char *name;
-        std::function<void()> setUp;
-        QString message;
-    };
-    const Case cases[] = {
-        {"playing", [&] { document->playing = true; },
-         u"The note cannot be shared while it records or plays."_s},
-        {"unreadable slides",
-         [&] {
-             document->playing = false;
-             writeBytes(document->recordingObject().slidesFileName(), "not a PDF");
-         },
-         u"Failed to read slides"_s},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        c.setUp();
-        const QString folder = at(u"page"_s);
-        QDir().mkpath(folder);
-        writeBytes(QDir(folder).filePath(u"kept"_s), "kept");
+    const QString kept = at(u"page/kept"_s);
+    QDir().mkpath(at(u"page"_s));
+    writeBytes(kept, "kept");
+    for (const bool playing : {true, false}) {
+        SCOPED_TRACE(playing ? "playing" : "unreadable slides");
+        document->playing = playing;
+        if (!playing)
+            writeBytes(document->recordingObject().slidesFileName(), "not a PDF");
         Error error;
-        EXPECT_FALSE(document->exportToHTML(folder, kEverything, &error));
-        EXPECT_EQ(error.localizedDescription(), c.message);
-        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(u"kept"_s)));
+        EXPECT_FALSE(document->exportToHTML(at(u"page"_s), kEverything, &error));
+        EXPECT_EQ(error.localizedDescription(),
+                  playing ? u"The note cannot be shared while it records or plays."_s
+                          : u"Failed to read slides"_s);
+        EXPECT_TRUE(QFile::exists(kept));
     }
 }
 
 TEST_F(WebExportTest, TheZippedCopyIsNamedAfterTheNoteAndLeavesTheOpenNoteAsItWas)
 {
-    struct Case
-    {
-        const char *name;
-        QString savedAs; // empty: never saved
-        QString package; // in the zip
-    };
-    const Case cases[] = {
-        {"never saved", {}, u"Shared.lumaquill"_s},
-        {"saved", at(u"Lecture.lumaquill"_s), u"Lecture.lumaquill"_s},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        document = newDocument();
-        document->replaceCharacters(TextRange{0, 0}, u"Notes"_s);
+    for (const QString &savedAs : {QString(), at(u"Lecture.lumaquill"_s)}) {
+        SCOPED_TRACE(savedAs.toStdString());
+        const QString package = savedAs.isEmpty() ? u"Shared.lumaquill"_s : u"Lecture.lumaquill"_s;
+        renew();
         Error error;
-        if (!c.savedAs.isEmpty()) {
-            ASSERT_TRUE(document->saveToUrl(c.savedAs, SaveOperation::SaveAs, &error));
+        if (!savedAs.isEmpty()) {
+            ASSERT_TRUE(document->saveToUrl(savedAs, SaveOperation::SaveAs, &error));
         }
         // A session recorded since the save, still in the temporary folder.
         const QString unsaved = addMediaSession(*document, "new movie");
@@ -184,28 +152,25 @@ TEST_F(WebExportTest, TheZippedCopyIsNamedAfterTheNoteAndLeavesTheOpenNoteAsItWa
         writeBytes(QDir(folder).filePath(u"planted"_s), "old");
         const uint64_t serial = document->serialNumber();
         // A save the user aborted keeps autosaves refused until the note itself is saved.
-        const Error aborted(u"saving"_s, 8, u"Saving was aborted."_s);
-        document->setFailedSaveAborted(aborted);
+        document->setFailedSaveAborted(Error(u"saving"_s, 8, u"Saving was aborted."_s));
         const QStringList recordingFiles = document->recordingObject().allRecordingFiles();
 
         EXPECT_TRUE(document->exportToHTML(folder, kEverything, &error))
             << error.localizedDescription().toStdString();
         EXPECT_FALSE(QFile::exists(QDir(folder).filePath(u"planted"_s)));
+        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(u"player.js"_s)));
         EXPECT_TRUE(html(folder).contains(u"<a href=\"Shared.zip\">"_s));
         EXPECT_TRUE(html(folder).contains(
-            u"<h1 id=\"title\">%1</h1>"_s.arg(QFileInfo(c.package).completeBaseName())));
+            u"<h1 id=\"title\">%1</h1>"_s.arg(QFileInfo(package).completeBaseName())));
         const QStringList entries = zipEntries(QDir(folder).filePath(u"Shared.zip"_s));
-        EXPECT_TRUE(entries.contains(c.package + u"/meta"_s)) << entries.join(u' ').toStdString();
-        EXPECT_TRUE(entries.contains(c.package + u"/recording-0.0.mov"_s));
-        EXPECT_TRUE(QFile::exists(unsaved));
+        EXPECT_TRUE(entries.contains(package + u"/meta"_s)) << entries.join(u' ').toStdString();
+        EXPECT_TRUE(entries.contains(package + u"/recording-0.0.mov"_s));
         EXPECT_EQ(readBytes(unsaved), "new movie");
         EXPECT_EQ(document->serialNumber(), serial);
-        EXPECT_EQ(document->failedSaveAborted().localizedDescription(),
-                  aborted.localizedDescription());
+        EXPECT_EQ(document->failedSaveAborted().localizedDescription(), u"Saving was aborted."_s);
         EXPECT_EQ(document->recordingObject().allRecordingFiles(), recordingFiles);
-        EXPECT_EQ(document->fileUrl(), c.savedAs);
-        EXPECT_FALSE(QFile::exists(QDir(tempFolder()).filePath(c.package)));
-        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(u"player.js"_s)));
+        EXPECT_EQ(document->fileUrl(), savedAs);
+        EXPECT_FALSE(QFile::exists(QDir(tempFolder()).filePath(package)));
     }
 }
 

@@ -25,65 +25,45 @@ constexpr double kSecondsPerCharacter = 0.02;
 constexpr double kRecordingSeconds = 3.0;
 constexpr double kSecondSlideAt = 1.5;
 
-QStringList topLevelBoxes(const QString &path)
+struct RealEngines
 {
-    QFile file(path);
-    QStringList types;
-    if (!file.open(QIODevice::ReadOnly))
-        return types;
-    for (std::optional<movie::Box> box = movie::readTopLevelBox(file, 0); box;
-         box = movie::readTopLevelBox(file, box->end))
-        types.append(QString::fromLatin1(box->type));
-    return types;
-}
-
-class WebPageBrowserTest : public PackageTest
-{
-protected:
-    struct Restore
-    {
-        LQEngineFactory *previous;
-        ~Restore() { LQEngineFactory::setCurrent(previous); }
-    };
-
-    // A note of text, every character typed kSecondsPerCharacter after the one before, with a
-    // movie of kRecordingSeconds and two slides, the second shown at kSecondSlideAt.
-    std::unique_ptr<MyDocument> recordedNote(const QString &text)
-    {
-        auto note = newDocument();
-        note->replaceCharacters(TextRange{0, 0}, text);
-        WrenRecording &recording = note->recordingObject();
-        const auto session = WrenTimerSession::sessionWithLength(kRecordingSeconds);
-        session->setHasAudio(true);
-        session->setHasVideo(true);
-        recording.addSession(session);
-        const QString movie = QDir(tempFolder()).filePath(u"recording-0.0.mov"_s);
-        QFile::copy(MediaFixtures::path(MediaFixture::H264AacMov, kRecordingSeconds), movie);
-        recording.setRecordingFiles(QStringList{u"recording-0.0.mov"_s}, 0);
-        recording.setAVFPlayable(true);
-        for (qsizetype i = 0; i < text.size(); ++i)
-            recording.events().insertEvent(
-                WrenTimeStamp::initWithKey(uint32_t(i), 0, double(i) * kSecondsPerCharacter), true);
-        const QString slides = at(u"slides.pdf"_s);
-        EXPECT_TRUE(writePdf(slides, {QSize(400, 300), QSize(400, 300)}, {u"One"_s, u"Two"_s}));
-        EXPECT_TRUE(recording.addSlides(slides));
-        recording.events().insertEvent(WrenTimeStamp::initWithSlide(1, 0, 0.0), false);
-        recording.events().insertEvent(WrenTimeStamp::initWithSlide(2, 0, kSecondSlideAt), false);
-        return note;
-    }
-
-    MediaEngineFactory realEngines;
-    Restore restore{LQEngineFactory::setCurrent(&realEngines)};
+    MediaEngineFactory engines;
+    LQEngineFactory *previous = LQEngineFactory::setCurrent(&engines);
+    ~RealEngines() { LQEngineFactory::setCurrent(previous); }
 };
+
+using WebPageBrowserTest = PackageTest;
 
 TEST_F(WebPageBrowserTest, ThePagePlaysInABrowserAndTheTextStaysText)
 {
     const QString chromium = QStandardPaths::findExecutable(u"chromium"_s);
     if (chromium.isEmpty())
         GTEST_SKIP() << "chromium is not installed: the exported page is not checked in a browser";
+    RealEngines realEngines;
 
+    // Every character typed kSecondsPerCharacter after the one before, with a movie of
+    // kRecordingSeconds and two slides, the second shown at kSecondSlideAt.
     const QString text = u"Intro line\n"_s + kHostile + u"\nend"_s;
-    const std::unique_ptr<MyDocument> note = recordedNote(text);
+    const std::unique_ptr<MyDocument> note = newDocument();
+    note->replaceCharacters(TextRange{0, 0}, text);
+    WrenRecording &recording = note->recordingObject();
+    const auto session = WrenTimerSession::sessionWithLength(kRecordingSeconds);
+    session->setHasAudio(true);
+    session->setHasVideo(true);
+    recording.addSession(session);
+    QFile::copy(MediaFixtures::path(MediaFixture::H264AacMov, kRecordingSeconds),
+                QDir(tempFolder()).filePath(u"recording-0.0.mov"_s));
+    recording.setRecordingFiles(QStringList{u"recording-0.0.mov"_s}, 0);
+    recording.setAVFPlayable(true);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        recording.events().insertEvent(
+            WrenTimeStamp::initWithKey(uint32_t(i), 0, double(i) * kSecondsPerCharacter), true);
+    ASSERT_TRUE(
+        writePdf(at(u"slides.pdf"_s), {QSize(400, 300), QSize(400, 300)}, {u"One"_s, u"Two"_s}));
+    ASSERT_TRUE(recording.addSlides(at(u"slides.pdf"_s)));
+    recording.events().insertEvent(WrenTimeStamp::initWithSlide(1, 0, 0.0), false);
+    recording.events().insertEvent(WrenTimeStamp::initWithSlide(2, 0, kSecondSlideAt), false);
+
     const QString folder = at(u"shared"_s);
     Error error;
     ASSERT_TRUE(note->exportToHTML(folder,
@@ -92,7 +72,13 @@ TEST_F(WebPageBrowserTest, ThePagePlaysInABrowserAndTheTextStaysText)
                                     {u"htmlIncludesSlides"_s, true}},
                                    &error))
         << error.localizedDescription().toStdString();
-    const QStringList boxes = topLevelBoxes(QDir(folder).filePath(u"recording.mp4"_s));
+    // The movie's index comes before its media, so the browser can play while it loads.
+    QFile mp4(QDir(folder).filePath(u"recording.mp4"_s));
+    ASSERT_TRUE(mp4.open(QIODevice::ReadOnly));
+    QStringList boxes;
+    for (auto box = movie::readTopLevelBox(mp4, 0); box;
+         box = movie::readTopLevelBox(mp4, box->end))
+        boxes.append(QString::fromLatin1(box->type));
     ASSERT_TRUE(boxes.contains(u"mdat"_s)) << boxes.join(u' ').toStdString();
     EXPECT_LT(boxes.indexOf(u"moov"_s), boxes.indexOf(u"mdat"_s)) << boxes.join(u' ').toStdString();
     EXPECT_TRUE(QFile::exists(QDir(folder).filePath(u"slides/2.png"_s)));
@@ -103,12 +89,10 @@ TEST_F(WebPageBrowserTest, ThePagePlaysInABrowserAndTheTextStaysText)
     std::vector<int> linkOf;
     for (int i = 0, link = 0; i < text.size(); ++i)
         linkOf.push_back(text.at(i) == u'\n' || text.at(i).isLowSurrogate() ? -1 : link++);
-    const auto typedAt = [](qsizetype index) { return double(index) * kSecondsPerCharacter; };
-    const qsizetype emoji = text.indexOf(u"\U0001F600"_s);
     QJsonArray clicks;
-    for (const qsizetype index :
-         {qsizetype(2), text.indexOf(u"<script>"_s), emoji, text.size() - 1})
-        clicks.append(QJsonArray{linkOf[size_t(index)], typedAt(index)});
+    for (const qsizetype index : {qsizetype(2), text.indexOf(u"<script>"_s),
+                                  text.indexOf(u"\U0001F600"_s), text.size() - 1})
+        clicks.append(QJsonArray{linkOf[size_t(index)], double(index) * kSecondsPerCharacter});
     // Playback stops within a few frames after playUntil.
     const double playUntil = 2.0;
     const auto lastTypedBy = [&](double seconds) {
@@ -128,7 +112,6 @@ TEST_F(WebPageBrowserTest, ThePagePlaysInABrowserAndTheTextStaysText)
     };
     const QString expectedPath = at(u"expected.json"_s);
     writeBytes(expectedPath, QJsonDocument(expected).toJson());
-    const QString picture = QCoreApplication::applicationDirPath() + u"/web-page.png"_s;
 
     QProcess check;
     check.setProcessChannelMode(QProcess::MergedChannels);
@@ -136,7 +119,8 @@ TEST_F(WebPageBrowserTest, ThePagePlaysInABrowserAndTheTextStaysText)
     const QString python =
         QFile::exists(u"/usr/bin/python3"_s) ? u"/usr/bin/python3"_s : u"python3"_s;
     check.start(python, {QStringLiteral(LQ_SOURCE_DIR "/tests/document/web_page_check.py"),
-                         chromium, QDir(folder).filePath(u"index.html"_s), expectedPath, picture});
+                         chromium, QDir(folder).filePath(u"index.html"_s), expectedPath,
+                         QCoreApplication::applicationDirPath() + u"/web-page.png"_s});
     ASSERT_TRUE(check.waitForFinished(120000));
     const QString output = QString::fromUtf8(check.readAll());
     EXPECT_EQ(check.exitCode(), 0) << output.toStdString();

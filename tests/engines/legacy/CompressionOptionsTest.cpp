@@ -4,37 +4,23 @@
 
 namespace {
 
-struct AudioRow
+// Identifiers the table does not know fall back to the defaults; pictures are always at 15 a
+// second; the older MPEG-4 identifiers stand for the H.264 sizes.
+TEST(CompressionOptionsTest, IdentifiersGiveTheirEncodings)
 {
-    const char *identifier;
-    const char *encoder;
-    int bitRate;
-    int channels;
-};
+    const lq::AudioEncoding voice =
+        CompressionOptions::audio(QStringLiteral("QTCompressionOptionsVoiceQualityAACAudio"));
+    EXPECT_EQ(voice.encoder, QStringLiteral("avenc_aac"));
+    EXPECT_EQ(voice.bitRate, 32000);
+    EXPECT_EQ(voice.channels, 1);
+    EXPECT_EQ(
+        CompressionOptions::audio(QStringLiteral("QTCompressionOptionsLosslessALACAudio")).encoder,
+        QStringLiteral("avenc_alac"));
+    const lq::AudioEncoding unknown = CompressionOptions::audio(QStringLiteral("other"));
+    EXPECT_EQ(unknown.encoder, QStringLiteral("avenc_aac"));
+    EXPECT_EQ(unknown.bitRate, 0);
 
-TEST(CompressionOptionsTest, SoundIdentifiersGiveTheirEncoders)
-{
-    const AudioRow rows[] = {
-        {"QTCompressionOptionsVoiceQualityAACAudio", "avenc_aac", 32000, 1},
-        {"QTCompressionOptionsHighQualityAACAudio", "avenc_aac", 64000, 0},
-        {"QTCompressionOptionsLosslessALACAudio", "avenc_alac", 0, 0},
-        {"QTCompressionOptionsSomethingElse", "avenc_aac", 0, 0},
-    };
-    for (const AudioRow &row : rows) {
-        SCOPED_TRACE(row.identifier);
-        const lq::AudioEncoding encoding =
-            CompressionOptions::audio(QString::fromLatin1(row.identifier));
-        EXPECT_EQ(encoding.encoder, QString::fromLatin1(row.encoder));
-        EXPECT_EQ(encoding.bitRate, row.bitRate);
-        EXPECT_EQ(encoding.channels, row.channels);
-    }
-}
-
-TEST(CompressionOptionsTest, PictureIdentifiersGiveTheirSizesAtFifteenPerSecond)
-{
     const std::pair<const char *, QSize> rows[] = {
-        {"QTCompressionOptions120SizeH264Video", QSize(160, 120)},
-        {"QTCompressionOptions240SizeH264Video", QSize(320, 240)},
         {"QTCompressionOptionsSD480SizeH264Video", QSize(640, 480)},
         {"QTCompressionOptions240SizeMPEG4Video", QSize(320, 240)},
         {"unknown", QSize()},

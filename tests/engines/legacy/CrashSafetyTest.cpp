@@ -55,13 +55,11 @@ TEST(CrashSafetyTest, KilledRecordingKeepsEveryPartialFile)
 
     double kept = 0.0;
     int files = 0;
-    for (int number = 0; QFileInfo::exists(stem + QStringLiteral("%1.mov").arg(number)); ++number) {
-        const QString path = stem + QStringLiteral("%1.mov").arg(number);
-        lq::Error error;
-        const std::optional<lq::MediaInfo> info = lq::MediaInfo::probe(path, 10s, &error);
-        const std::optional<double> fragments = lq::FragmentedMovie::playableDuration(path);
-        kept += std::max(info ? info->duration : 0.0, fragments.value_or(0.0));
-        ++files;
+    for (QString path; QFileInfo::exists(path = stem + QStringLiteral("%1.mov").arg(files));
+         ++files) {
+        const auto info = lq::MediaInfo::probe(path, 10s, nullptr);
+        kept += std::max(info ? info->duration : 0.0,
+                         lq::FragmentedMovie::playableDuration(path).value_or(0.0));
     }
     EXPECT_GE(files, 4);
     EXPECT_GE(kept, std::chrono::duration<double>(kRecordedBeforeKill).count() - kMostSecondsLost);

@@ -24,11 +24,6 @@ namespace {
 // One picture of the fixtures lasts a tenth of a second.
 constexpr double kFrame = 0.1;
 
-const QString kM4a = QStringLiteral("m4a_export");
-const QString kMovAudio = QStringLiteral("mov_audio_export");
-const QString kMov = QStringLiteral("mov_export");
-const QString kH264 = QStringLiteral("h264_export");
-
 class WrenExportTest : public testing::Test
 {
 protected:
@@ -47,10 +42,7 @@ protected:
         return engine.exportMedia(destination, type, progress, size);
     }
     QMap<QString, QByteArray> media() const { return lq::test::folderContents(m_notes.path()); }
-    QStringList exported() const
-    {
-        return QDir(exports).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    QStringList exported() const { return QDir(exports).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir m_notes;
     QTemporaryDir m_temp;
@@ -64,28 +56,28 @@ protected:
 
 TEST_F(WrenExportTest, EachTypeWritesWhatItNames)
 {
-    struct Case
+    const struct
     {
         const char *name;
         QList<LQMediaElement> elements;
-        QString type;
+        const char *type;
         std::optional<QSize> size;
         double length;
         QSize frame; // empty: no pictures
-    };
-    const Case cases[] = {
-        {"sound of a movie, a gap and a sound file", {movie, gap(1.5), sound}, kM4a, {}, 5.5, {}},
-        {"movie sound alone, asked at a size", {movie, movie}, kMovAudio, QSize(32, 24), 4.0, {}},
-        {"movie of a gap, a movie and sound", {gap(1.0), movie, sound}, kMov, {}, 5.0, {64, 48}},
-        {"movie copied", {movie, movie}, kMov, {}, 4.0, {64, 48}},
-        {"H.264 fitted without bands", {movie, gap(0.5)}, kH264, QSize(32, 32), 2.5, {32, 24}},
-        {"H.264 of a picture that fits", {movie}, kH264, QSize(320, 240), 2.0, {64, 48}},
+    } cases[] = {
+        {"sound of a movie, a gap and a sound file", {movie, gap(1.5), sound}, "m4a", {}, 5.5, {}},
+        {"movie sound alone, asked at a size", {movie, movie}, "mov_audio", QSize(32, 24), 4, {}},
+        {"movie of a gap, a movie and sound", {gap(1.0), movie, sound}, "mov", {}, 5, {64, 48}},
+        {"movie copied", {movie, movie}, "mov", {}, 4.0, {64, 48}},
+        {"H.264 fitted without bands", {movie, gap(0.5)}, "h264", QSize(32, 32), 2.5, {32, 24}},
+        {"H.264 of a picture that fits", {movie}, "h264", QSize(320, 240), 2.0, {64, 48}},
     };
     const QMap<QString, QByteArray> before = media();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString destination = QDir(exports).filePath(QString::fromLatin1(c.name));
-        ASSERT_TRUE(exportMedia(c.elements, destination, c.type, c.size));
+        ASSERT_TRUE(exportMedia(c.elements, destination,
+                                QString::fromLatin1(c.type) + QStringLiteral("_export"), c.size));
 
         lq::Error error;
         const std::optional<lq::MediaInfo> info = lq::MediaInfo::probe(destination, 10s, &error);
@@ -113,16 +105,14 @@ TEST_F(WrenExportTest, EachTypeWritesWhatItNames)
 TEST_F(WrenExportTest, AFailedOrCancelledExportWritesNothingAndTellsOnlyFailures)
 {
     enum class Trouble { FolderThere, Cancelled, UnknownType, NoDestination };
-    struct Case
+    const QString folder = QDir(exports).filePath(QStringLiteral("folder.mov"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const struct
     {
         Trouble trouble;
         QString alert; // empty: none
         bool programError;
-    };
-    const QString folder = QDir(exports).filePath(QStringLiteral("folder.mov"));
-    const QString destination = QDir(exports).filePath(QStringLiteral("new.mov"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const Case cases[] = {
+    } cases[] = {
         {Trouble::FolderThere,
          QStringLiteral("Error, %1 currently exists and is a directory").arg(folder), false},
         {Trouble::Cancelled, {}, false},
@@ -130,7 +120,7 @@ TEST_F(WrenExportTest, AFailedOrCancelledExportWritesNothingAndTellsOnlyFailures
         {Trouble::NoDestination, {}, true},
     };
     const QMap<QString, QByteArray> before = media();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(int(c.trouble));
         lq::test::LogCapture log;
         lq::test::ScriptedAlertPresenter caseAlerts;
@@ -140,10 +130,9 @@ TEST_F(WrenExportTest, AFailedOrCancelledExportWritesNothingAndTellsOnlyFailures
         };
         const QString target = c.trouble == Trouble::FolderThere     ? folder
                                : c.trouble == Trouble::NoDestination ? QString()
-                                                                     : destination;
-        EXPECT_FALSE(
-            exportMedia({movie, gap(1.0), sound}, target,
-                        c.trouble == Trouble::UnknownType ? QStringLiteral("ogg_export") : kMov));
+                                                                     : exports + "/new.mov";
+        EXPECT_FALSE(exportMedia({movie, gap(1.0), sound}, target,
+                                 c.trouble == Trouble::UnknownType ? "ogg_export" : "mov_export"));
         if (c.alert.isEmpty()) {
             EXPECT_EQ(caseAlerts.count(), 0);
         } else {
