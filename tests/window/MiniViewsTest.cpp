@@ -193,6 +193,7 @@ TEST(MiniViewsTest, EachViewShowsItsContent)
     ColourMovie movie;
     auto *movieView = static_cast<QTMovieMiniView *>(make(Kind::Movie, parent, movie).first);
     // Each second has its own colour, so the centre tells which moment is shown.
+    QColor before;
     for (const double time : {1.0, 5.0, 12.0}) {
         movie.time = time;
         Q_EMIT movie.currentTimeChanged();
@@ -201,6 +202,8 @@ TEST(MiniViewsTest, EachViewShowsItsContent)
         EXPECT_EQ(image.pixelColor(160, 5), QColor(Qt::black));
         EXPECT_EQ(image.pixelColor(160, 120),
                   time < 10 ? movie.frameAt(time).pixelColor(0, 0) : QColor(Qt::black));
+        EXPECT_NE(image.pixelColor(160, 120), before);
+        before = image.pixelColor(160, 120);
     }
 
     auto *capture = static_cast<QTCaptureMiniView *>(make(Kind::Capture, parent, movie).first);
@@ -233,7 +236,7 @@ TEST(MiniViewsTest, TheLegacyPlayersMovieShowsThePictureOfTheMomentItWasMovedTo)
     ColourMovie unused;
     auto *view = static_cast<QTMovieMiniView *>(make(Kind::Movie, parent, unused).first);
     WrenPlayerSession player;
-    ASSERT_TRUE(player.addMediaPaths({lq::test::MediaFixtures::recordedSession(1, 2.0).front()}));
+    ASSERT_TRUE(player.addMediaPaths({lq::test::MediaFixtures::recordedSession(2, 2.0).front()}));
     player.setPlayerView(view);
     EXPECT_EQ(view->naturalSize(), QSizeF(64, 48));
     player.setCurrentTime(0.3);
