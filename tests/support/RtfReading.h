@@ -34,60 +34,46 @@ inline RtfReading readRtf(const QByteArray &rtf)
     RtfReading reading;
     std::vector<std::pair<bool, QHash<QByteArray, int>>> groups(1); // skipped, controls
     bool skipFallback = false;
-    const auto emit = [&](QChar c, bool isFallback) {
-        if (groups.back().first || (isFallback && std::exchange(skipFallback, false)))
-            return;
-        skipFallback = false;
-        reading.text += c;
-        reading.controls.push_back(groups.back().second);
-    };
-    static const QList<QByteArray> destinations{"fonttbl", "colortbl", "fldinst", "NeXTGraphic"};
-    static const QRegularExpression control(QStringLiteral("\\\\([a-zA-Z]+)(-?\\d+)? ?"));
+    static const QStringList destinations{QStringLiteral("fonttbl"), QStringLiteral("colortbl"),
+                                          QStringLiteral("fldinst"), QStringLiteral("NeXTGraphic")};
+    static const QHash<QString, QChar> characters{{QStringLiteral("par"), u'\n'},
+                                                  {QStringLiteral("tab"), u'\t'},
+                                                  {QStringLiteral("line"), QChar(0x2028)}};
+    // A control word and its value, a hex character, an escaped symbol, a group or line, text.
+    static const QRegularExpression token(
+        QStringLiteral(R"(\\([a-zA-Z]+)(-?\d+)? ?|\\'(..)|\\([\\{}*])|([{}\r\n])|(.))"),
+        QRegularExpression::DotMatchesEverythingOption);
     const QString latin = QString::fromLatin1(rtf);
-    for (qsizetype i = 0; i < latin.size();) {
-        const QChar c = latin[i];
-        const QChar next = i + 1 < latin.size() ? latin[i + 1] : QChar();
-        const auto m = c == u'\\' ? control.match(latin, i, QRegularExpression::NormalMatch,
-                                                  QRegularExpression::AnchorAtOffsetMatchOption)
-                                  : QRegularExpressionMatch();
-        if (c == u'{' || c == u'}') {
-            if (c == u'{')
-                groups.push_back(groups.back());
-            else if (groups.size() > 1)
-                groups.pop_back();
-            ++i;
-        } else if (c == u'\\' && (next == u'\\' || next == u'{' || next == u'}')) {
-            emit(next, true);
-            i += 2;
-        } else if (c == u'\\' && next == u'\'') {
-            emit(QChar(latin.mid(i + 2, 2).toInt(nullptr, 16)), true);
-            i += 4;
-        } else if (c == u'\\' && next == u'*') {
-            groups.back().first = true;
-            i += 2;
-        } else if (m.hasMatch()) {
-            i += m.capturedLength();
-            const QByteArray word = m.captured(1).toLatin1();
-            const int value = m.captured(2).isEmpty() ? 1 : m.captured(2).toInt();
-            static const QHash<QByteArray, QChar> characters{
-                {"par", u'\n'}, {"tab", u'\t'}, {"line", QChar(0x2028)}};
-            if (destinations.contains(word)) {
-                groups.back().first = true;
-            } else if (word == "u") {
-                emit(QChar(char16_t(uint16_t(int16_t(value)))), false);
-                skipFallback = true;
-            } else if (characters.contains(word)) {
-                emit(characters[word], false);
-            } else if (word == "pard" || word == "plain") {
-                groups.back().second.clear();
-            } else {
-                groups.back().second.insert(word, value);
-            }
-        } else {
-            if (c != u'\n' && c != u'\r')
-                emit(c, true);
-            ++i;
-        }
+    for (const auto &m : token.globalMatch(latin)) {
+        const QString word = m.captured(1), symbol = m.captured(4), brace = m.captured(5);
+        if (brace == u"{")
+            groups.push_back(groups.back());
+        else if (brace == u"}" && groups.size() > 1)
+            groups.pop_back();
+        auto &[skipped, controls] = groups.back();
+        const QString text = m.captured(6);
+        QChar c = text.isEmpty() ? QChar() : text[0];
+        if (symbol == u"*" || destinations.contains(word))
+            skipped = true;
+        else if (!symbol.isEmpty())
+            c = symbol[0];
+        else if (m.capturedLength(3) == 2)
+            c = QChar(m.captured(3).toInt(nullptr, 16));
+        else if (word == u"u")
+            c = QChar(char16_t(uint16_t(int16_t(m.captured(2).toInt()))));
+        else if (characters.contains(word))
+            c = characters[word];
+        else if (word == u"pard" || word == u"plain")
+            controls.clear();
+        else if (!word.isEmpty())
+            controls.insert(word.toLatin1(), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt());
+        // Only the characters of text or escapes are a \uN's fallback.
+        const bool isFallback = word.isEmpty();
+        if (c.isNull() || skipped || (isFallback && std::exchange(skipFallback, false)))
+            continue;
+        skipFallback = word == u"u";
+        reading.text += c;
+        reading.controls.push_back(controls);
     }
     static const QRegularExpression entry(
         QStringLiteral("\\\\red(\\d+)\\\\green(\\d+)\\\\blue(\\d+);"));
