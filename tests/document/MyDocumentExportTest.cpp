@@ -109,7 +109,6 @@ TEST_F(ExportTest, TheTextDialogWritesTheChosenFormatInPlaceOfWhatWasThere)
 
         document->openExportTextDialog();
 
-        EXPECT_EQ(panels.shown().last().title, u"Export Text"_s);
         EXPECT_EQ(offered, QStringList({kPlain, kRtf, kRtfd}).mid(0, c.withImage ? 3 : 2));
         EXPECT_EQ(allowedWhileShown, QStringList{QFileInfo(path).suffix()});
         expectDialogCleared();
@@ -121,7 +120,6 @@ TEST_F(ExportTest, TheTextDialogWritesTheChosenFormatInPlaceOfWhatWasThere)
             QStringList{u"file"_s} + (fails ? QStringList() : QStringList{c.name}));
         if (fails) {
             EXPECT_FALSE(alerts.last().request.messageText.isEmpty());
-            EXPECT_EQ(alerts.last().request.buttons, QStringList{u"OK"_s});
         } else if (c.format == kPlain) { // no byte-order mark
             EXPECT_EQ(contents(path), (c.withImage ? text : withoutImage).toUtf8());
         } else if (c.format == kRtf) {
@@ -169,8 +167,6 @@ TEST_F(ExportTest, TheSlidesAreCopiedWhereverTheUserChooses)
 
         document->openExportSlidesDialog();
 
-        EXPECT_EQ(panels.shown().last().title, u"Export Slides"_s);
-        EXPECT_EQ(offered, QStringList{u"PDF"_s});
         expectDialogCleared();
         const bool fails = target == u"blocked by a file" || target == u"no slides";
         ASSERT_EQ(alerts.count(), alertsBefore + (fails ? 1 : 0));
@@ -179,7 +175,6 @@ TEST_F(ExportTest, TheSlidesAreCopiedWhereverTheUserChooses)
             EXPECT_EQ(contents(path), slidesBytes);
         } else if (target == u"no slides") {
             EXPECT_TRUE(alerts.last().request.messageText.contains(slides));
-            EXPECT_EQ(alerts.last().request.buttons, QStringList{u"OK"_s});
         }
     }
 }
@@ -241,7 +236,6 @@ TEST_F(ExportTest, TheMediaFormatsFollowTheRecordingAndTheChosenOneIsExportedOrC
                 u"Error - trying to export a file without audio or video. Cannot export."_s));
             continue;
         }
-        EXPECT_EQ(panels.shown().last().title, u"Export Audio/Video"_s);
         expectDialogCleared();
         EXPECT_TRUE(modalAtZero);
         EXPECT_FALSE(window().isVisible());

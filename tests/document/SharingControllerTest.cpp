@@ -169,14 +169,8 @@ TEST_F(SharingControllerTest, TheSettingsWindowStoresRestoresAndGoesOnToTheShare
             auto *author = window->findChild<QLineEdit *>(u"authorNameField"_s);
             author->selectAll();
             QTest::keyClicks(author, u"Bea"_s);
-            for (const QString &key : c.keys) {
-                if (key != u"Escape"_s) {
-                    click(window, key);
-                    continue;
-                }
-                QApplication::setActiveWindow(window);
-                QTest::keyClick(window, Qt::Key_Escape);
-            }
+            for (const QString &key : c.keys)
+                key == u"Escape" ? QTest::keyClick(window, Qt::Key_Escape) : click(window, key);
         });
         sharing.showPrefsWindowIfNecessary();
         EXPECT_EQ(defaults->object(kLocation), c.locationAfter);
