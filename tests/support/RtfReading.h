@@ -9,118 +9,76 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace lq::test {
 
 struct RtfReading
 {
-    // The visible text: "\n" for \par, U+2028 for \line, tabs as they are.
-    QString text;
-    // The control words in force (their last value in the group) at each character of text.
-    std::vector<QHash<QByteArray, int>> controls;
-    // The colour table, index 0 the automatic colour (invalid).
-    QList<QColor> colours;
+    QString text;                                 // "\n" for \par, U+2028 for \line
+    std::vector<QHash<QByteArray, int>> controls; // in force at each character of text
+    QList<QColor> colours{QColor()};              // the colour table, 0 the automatic colour
 
     int control(qsizetype index, const char *word) const
     {
         return controls.at(size_t(index)).value(word, -1);
     }
-    QColor colour(int index) const
-    {
-        return index >= 0 && index < colours.size() ? colours[index] : QColor();
-    }
+    QColor colour(int index) const { return index > 0 ? colours.value(index) : QColor(); }
 };
 
-// Reads rtf: destination groups (font and colour tables, field instructions, pictures, "\*")
-// skipped, \uN with its one fallback character skipped, \'xx as Latin-1.
+// Destinations (tables, field instructions, pictures, "\*") are skipped, as is the one fallback
+// character of \uN; \'xx is Latin-1.
 inline RtfReading readRtf(const QByteArray &rtf)
 {
-    struct Group
-    {
-        bool skipped = false;
-        QHash<QByteArray, int> controls;
-    };
     RtfReading reading;
-    std::vector<Group> groups(1);
-    int fallbackToSkip = 0;
-    const auto emit = [&](QChar c, bool isFallback) {
-        if (groups.back().skipped)
-            return;
-        if (isFallback && fallbackToSkip > 0) {
-            --fallbackToSkip;
-            return;
-        }
-        fallbackToSkip = 0;
-        reading.text += c;
-        reading.controls.push_back(groups.back().controls);
-    };
-    static const QList<QByteArray> destinations{"fonttbl", "colortbl", "fldinst", "NeXTGraphic"};
-    for (qsizetype i = 0; i < rtf.size();) {
-        const char c = rtf[i];
-        if (c == '{') {
+    std::vector<std::pair<bool, QHash<QByteArray, int>>> groups(1); // skipped, controls
+    bool skipFallback = false;
+    static const QStringList destinations{QStringLiteral("fonttbl"), QStringLiteral("colortbl"),
+                                          QStringLiteral("fldinst"), QStringLiteral("NeXTGraphic")};
+    static const QHash<QString, QChar> characters{{QStringLiteral("par"), u'\n'},
+                                                  {QStringLiteral("tab"), u'\t'},
+                                                  {QStringLiteral("line"), QChar(0x2028)}};
+    // A control word and its value, a hex character, an escaped symbol, a group or line, text.
+    static const QRegularExpression token(
+        QStringLiteral(R"(\\([a-zA-Z]+)(-?\d+)? ?|\\'(..)|\\([\\{}*])|([{}\r\n])|(.))"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QString latin = QString::fromLatin1(rtf);
+    for (const auto &m : token.globalMatch(latin)) {
+        const QString word = m.captured(1), symbol = m.captured(4), brace = m.captured(5);
+        if (brace == u"{")
             groups.push_back(groups.back());
-            ++i;
-        } else if (c == '}') {
-            if (groups.size() > 1)
-                groups.pop_back();
-            ++i;
-        } else if (c == '\\' && i + 1 < rtf.size()) {
-            const char next = rtf[i + 1];
-            if (next == '\\' || next == '{' || next == '}') {
-                emit(QLatin1Char(next), true);
-                i += 2;
-            } else if (next == '\'') {
-                emit(QChar(rtf.mid(i + 2, 2).toInt(nullptr, 16)), true);
-                i += 4;
-            } else if (next == '*') {
-                groups.back().skipped = true;
-                i += 2;
-            } else {
-                qsizetype j = i + 1;
-                while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j])))
-                    ++j;
-                const QByteArray word = rtf.mid(i + 1, j - i - 1);
-                const qsizetype digits = j;
-                if (j < rtf.size() && rtf[j] == '-')
-                    ++j;
-                while (j < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[j])))
-                    ++j;
-                bool hasValue = false;
-                const int value = rtf.mid(digits, j - digits).toInt(&hasValue);
-                if (j < rtf.size() && rtf[j] == ' ')
-                    ++j;
-                i = j;
-                if (destinations.contains(word)) {
-                    groups.back().skipped = true;
-                } else if (word == "u") {
-                    emit(QChar(char16_t(uint16_t(int16_t(value)))), false);
-                    fallbackToSkip = 1;
-                } else if (word == "par") {
-                    emit(u'\n', false);
-                } else if (word == "tab") {
-                    emit(u'\t', false);
-                } else if (word == "line") {
-                    emit(QChar(0x2028), false);
-                } else if (word == "pard" || word == "plain") {
-                    groups.back().controls.clear();
-                } else {
-                    groups.back().controls.insert(word, hasValue ? value : 1);
-                }
-            }
-        } else if (c == '\n' || c == '\r') {
-            ++i;
-        } else {
-            emit(QLatin1Char(c), true);
-            ++i;
-        }
+        else if (brace == u"}" && groups.size() > 1)
+            groups.pop_back();
+        auto &[skipped, controls] = groups.back();
+        const QString text = m.captured(6);
+        QChar c = text.isEmpty() ? QChar() : text[0];
+        if (symbol == u"*" || destinations.contains(word))
+            skipped = true;
+        else if (!symbol.isEmpty())
+            c = symbol[0];
+        else if (m.capturedLength(3) == 2)
+            c = QChar(m.captured(3).toInt(nullptr, 16));
+        else if (word == u"u")
+            c = QChar(char16_t(uint16_t(int16_t(m.captured(2).toInt()))));
+        else if (characters.contains(word))
+            c = characters[word];
+        else if (word == u"pard" || word == u"plain")
+            controls.clear();
+        else if (!word.isEmpty())
+            controls.insert(word.toLatin1(), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt());
+        // Only the characters of text or escapes are a \uN's fallback.
+        const bool isFallback = word.isEmpty();
+        if (c.isNull() || skipped || (isFallback && std::exchange(skipFallback, false)))
+            continue;
+        skipFallback = word == u"u";
+        reading.text += c;
+        reading.controls.push_back(controls);
     }
-    static const QRegularExpression table(QStringLiteral("\\\\colortbl;([^}]*)\\}"));
     static const QRegularExpression entry(
         QStringLiteral("\\\\red(\\d+)\\\\green(\\d+)\\\\blue(\\d+);"));
-    reading.colours.append(QColor());
-    const QString latin = QString::fromLatin1(rtf);
-    for (const auto &m : entry.globalMatch(table.match(latin).captured(1)))
+    const QString table = latin.section(QStringLiteral("\\colortbl;"), 1).section(u'}', 0, 0);
+    for (const auto &m : entry.globalMatch(table))
         reading.colours.append(
             QColor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()));
     return reading;
