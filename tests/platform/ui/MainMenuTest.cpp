@@ -64,3 +64,29 @@ TEST(MainMenuTest, CurrentIsClearedWhenTheInstalledMenuGoes)
 }
 
 } // namespace
+
+TEST(MainMenuTest, ShownItemsWithoutAMnemonicGetAFreeOne)
+{
+    lq::MainMenu mainMenu;
+    QMenu *menu = mainMenu.addMenu(QStringLiteral("&File"));
+    for (const char *title :
+         {"&New", "Export Text…", "Export Slides…", "Edit Text", "Exit", "A && B"})
+        menu->addAction(QString::fromUtf8(title));
+    menu->insertSeparator(menu->actions().value(1));
+    const auto titles = [&] {
+        QStringList shown;
+        for (const QAction *item : menu->actions())
+            shown.append(item->text());
+        return shown;
+    };
+    menu->show();
+    const QStringList expected = {"&New",       "",      "&Export Text…", "Export &Slides…",
+                                  "Edit &Text", "E&xit", "A && B"};
+    EXPECT_EQ(titles(), expected);
+    // Shown again after an item was retitled: it takes a free letter again, the others keep theirs.
+    menu->hide();
+    menu->actions().value(2)->setText(QStringLiteral("Export Notes…"));
+    menu->show();
+    EXPECT_EQ(titles().value(2), QStringLiteral("&Export Notes…"));
+    EXPECT_EQ(titles().mid(3), expected.mid(3));
+}
