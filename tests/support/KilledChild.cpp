@@ -1,5 +1,7 @@
 #include "support/KilledChild.h"
 
+#include "platform/foundation/MainThread.h"
+
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QThread>
@@ -28,6 +30,24 @@ ChildTestProcess::~ChildTestProcess()
         return;
     m_process.kill();
     m_process.waitForFinished(10000);
+}
+
+bool ChildTestProcess::waitForLine(const QByteArray &line, std::chrono::milliseconds limit)
+{
+    const QByteArray wanted = '\n' + line + '\n';
+    return runEventLoopUntil(
+        [&] {
+            m_output += m_process.readAllStandardOutput();
+            return m_output.contains(wanted);
+        },
+        limit);
+}
+
+bool ChildTestProcess::killAfter(std::chrono::milliseconds runFor)
+{
+    runEventLoopUntil([] { return false; }, runFor);
+    m_process.kill();
+    return m_process.waitForFinished(5000);
 }
 
 namespace {

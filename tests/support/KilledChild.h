@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <initializer_list>
 #include <utility>
 
@@ -25,10 +26,17 @@ public:
     ChildTestProcess &operator=(const ChildTestProcess &) = delete;
 
     QProcess &process() { return m_process; }
+    // Runs the event loop until the child has written line on a line of its own, for limit at
+    // most; false when it did not. output() holds what it wrote.
+    bool waitForLine(const QByteArray &line, std::chrono::milliseconds limit);
+    const QByteArray &output() const { return m_output; }
+    // Lets the child run for runFor, then kills it with SIGKILL; false when it did not end.
+    bool killAfter(std::chrono::milliseconds runFor);
 
 private:
     QTemporaryDir m_temporaryFolder;
     QProcess m_process;
+    QByteArray m_output;
 };
 
 // Runs the test named test with variable set to value in a ChildTestProcess; once the child

@@ -51,19 +51,9 @@ TEST(CrashSafetyTest, KilledRecordingLeavesPlayableFiles)
             QStringLiteral("CrashSafetyTest.ChildRecordsUntilKilled"),
             {{kChildStemVariable, stem},
              {kChildSwitchBytesVariable, QString::number(test.switchBytes)}});
-        QProcess &child = running.process();
-        QByteArray output;
-        ASSERT_TRUE(lq::runEventLoopUntil(
-            [&] {
-                output += child.readAllStandardOutput();
-                return output.contains("\nrecording\n");
-            },
-            20s))
-            << output.toStdString();
-        lq::runEventLoopUntil([] { return false; }, kRecordedBeforeKill);
-        child.kill();
-        ASSERT_TRUE(child.waitForFinished(5000));
-        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+        ASSERT_TRUE(running.waitForLine("recording", 20s)) << running.output().toStdString();
+        ASSERT_TRUE(running.killAfter(kRecordedBeforeKill));
+        EXPECT_EQ(running.process().exitStatus(), QProcess::CrashExit);
 
         QStringList files = lq::test::sessionFiles(stem);
         // Killed within its first fragment, the last file has no header yet: it holds less than

@@ -40,18 +40,8 @@ TEST(CrashSafetyTest, KilledRecordingKeepsEveryPartialFile)
     lq::test::ChildTestProcess running(
         QStringLiteral("CrashSafetyTest.ChildRecordsAndSavesUntilKilled"),
         {{kChildStemVariable, stem}});
-    QProcess &child = running.process();
-    QByteArray output;
-    ASSERT_TRUE(lq::runEventLoopUntil(
-        [&] {
-            output += child.readAllStandardOutput();
-            return output.contains("\nrecording\n");
-        },
-        20s))
-        << output.toStdString();
-    lq::runEventLoopUntil([] { return false; }, kRecordedBeforeKill);
-    child.kill();
-    ASSERT_TRUE(child.waitForFinished(5000));
+    ASSERT_TRUE(running.waitForLine("recording", 20s)) << running.output().toStdString();
+    ASSERT_TRUE(running.killAfter(kRecordedBeforeKill));
 
     double kept = 0.0;
     int files = 0;

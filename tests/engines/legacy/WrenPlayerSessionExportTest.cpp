@@ -21,8 +21,9 @@ using lq::test::MediaFixtures;
 
 namespace {
 
-// One picture of the fixtures lasts a tenth of a second.
-constexpr double kFrame = 0.1;
+// One picture of the fixtures lasts a tenth of a second; a length within one picture may be off
+// by exactly one, whatever the rounding of the times.
+constexpr double kFrame = 0.1 + 1e-9;
 
 class WrenExportTest : public testing::Test
 {
