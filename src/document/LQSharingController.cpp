@@ -18,12 +18,42 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QUrl>
 
+#include <functional>
+
 namespace {
+
+// Escape in a window answers as its Cancel button does, whichever of its controls has the keys
+// and whether or not the window is active yet (a dialog would only reject itself, as closing it
+// does).
+class EscapeAsCancel final : public QObject
+{
+public:
+    EscapeAsCancel(QWidget &window, std::function<void()> cancel)
+        : QObject(&window), m_cancel(std::move(cancel))
+    {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+            return false;
+        m_cancel();
+        return true;
+    }
+
+private:
+    std::function<void()> m_cancel;
+};
 
 const QString kHtmlType = QStringLiteral("HTML");
 const QString kLocationKey = QLatin1String(LQSharingController::kDefaultShareLocationKey);
@@ -157,8 +187,7 @@ void LQSharingController::loadNib()
     connect(views.cancelButton, &QPushButton::clicked, this,
             &LQSharingController::cancelButtonPressed);
     // Escape answers as Cancel does; closing the window only ends its run.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), views.sharingWindow.get()),
-            &QShortcut::activated, this, &LQSharingController::cancelButtonPressed);
+    new EscapeAsCancel(*views.sharingWindow, [this] { cancelButtonPressed(); });
     connect(views.learnDropboxButton, &QPushButton::clicked, this,
             &LQSharingController::learnDropboxPressed);
     connect(views.includeAudioCheckbox, &QCheckBox::clicked, this,

@@ -108,15 +108,16 @@ TEST(LQVideoViewTest, OnlyADoubleClickAsksForPromotionAndOnlyOnce)
 
 TEST(LQVideoViewTest, PressActionsClickTheControllersButtons)
 {
-    const std::pair<void (LQVideoView::*)(), Button> actions[] = {
-        {&LQVideoView::pressRecordButton, Button::Record},
-        {&LQVideoView::pressPlayButton, Button::Play},
-        {&LQVideoView::pressBackButton, Button::Back},
-        {&LQVideoView::pressRWButton, Button::Rewind},
-        {&LQVideoView::pressFFButton, Button::FastForward},
-        {&LQVideoView::pressPauseButton, Button::Pause},
-        {&LQVideoView::pressPrevSlideButton, Button::PreviousSlide},
-        {&LQVideoView::pressNextSlideButton, Button::NextSlide},
+    using Press = void (*)(LQVideoView &);
+    const std::pair<Press, Button> actions[] = {
+        {[](LQVideoView &v) { v.pressRecordButton(); }, Button::Record},
+        {[](LQVideoView &v) { v.pressPlayButton(); }, Button::Play},
+        {[](LQVideoView &v) { v.pressBackButton(); }, Button::Back},
+        {[](LQVideoView &v) { v.pressRWButton(); }, Button::Rewind},
+        {[](LQVideoView &v) { v.pressFFButton(); }, Button::FastForward},
+        {[](LQVideoView &v) { v.pressPauseButton(); }, Button::Pause},
+        {[](LQVideoView &v) { v.pressPrevSlideButton(); }, Button::PreviousSlide},
+        {[](LQVideoView &v) { v.pressNextSlideButton(); }, Button::NextSlide},
     };
     LQVideoView view;
     Controller controller;
@@ -126,11 +127,11 @@ TEST(LQVideoViewTest, PressActionsClickTheControllersButtons)
         buttons[role] = std::make_unique<QPushButton>();
         clicks[role] = std::make_unique<QSignalSpy>(buttons[role].get(), &QPushButton::clicked);
         controller.buttons[role] = buttons[role].get();
-        (view.*action)(); // no controller yet: nothing
+        action(view); // no controller yet: nothing
     }
     view.setController(&controller);
     for (const auto &[action, role] : actions) {
-        (view.*action)();
+        action(view);
         for (const auto &[otherAction, other] : actions)
             EXPECT_EQ(clicks[other]->count(), other <= role ? 1 : 0);
     }

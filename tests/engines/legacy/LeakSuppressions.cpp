@@ -1,0 +1,2 @@
+// The leak-checker settings of this test program.
+#include "support/TestLeakSuppressions.h"
