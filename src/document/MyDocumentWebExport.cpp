@@ -1,6 +1,6 @@
 // The web export: the note as a folder of web pages that replays it in a browser.
 
-#include "document/BMProgressController.h"
+#include "document/ExportProgressWindow.h"
 #include "document/FolderZipArchive.h"
 #include "document/InformationBar.h"
 #include "document/LumaHTMLExporter.h"
@@ -18,16 +18,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLayout>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QScopeGuard>
 
 namespace {
 
 const QString kMediaFileName = QStringLiteral("recording.mp4");
 const QSize kVideoSize(320, 240);
-constexpr int kProgressSteps = 1000;
 
 lq::Error exportingError(const QString &description)
 {
@@ -61,39 +57,6 @@ bool overlaps(const QString &a, const QString &b)
     return first == second || first.startsWith(second + QLatin1Char('/')) ||
            second.startsWith(first + QLatin1Char('/'));
 }
-
-// The export progress window while the media are written; its Cancel button ends the export.
-class WebExportProgress final : public LQExportProgress
-{
-public:
-    explicit WebExportProgress(WrenRecording &recording)
-        : m_controller(BMProgressController::create(
-              QCoreApplication::translate("MyDocument", "Exporting"),
-              QCoreApplication::translate("MyDocument", "Exporting the recording for the web.")))
-    {
-        QWidget *window = m_controller->progressWindow();
-        m_time = new QLabel(window);
-        auto *cancel = new QPushButton(QCoreApplication::translate("MyDocument", "Cancel"), window);
-        QObject::connect(cancel, &QPushButton::clicked,
-                         [&recording] { recording.cancelExporting(); });
-        window->layout()->addWidget(m_time);
-        window->layout()->addWidget(cancel);
-        m_controller->progressBar()->setRange(0, kProgressSteps);
-        m_controller->show();
-    }
-    ~WebExportProgress() override { m_controller->hide(); }
-
-    void setProgress(double fraction) override
-    {
-        m_controller->progressBar()->setValue(int(fraction * kProgressSteps));
-    }
-    void setTimeRemainingText(const QString &text) override { m_time->setText(text); }
-    void runModalSessionOnce() override { QCoreApplication::processEvents(); }
-
-private:
-    std::unique_ptr<BMProgressController> m_controller;
-    QLabel *m_time = nullptr;
-};
 
 // Copies the player's script, style and images beside the page; a failed copy does not stop the
 // others.
@@ -193,7 +156,9 @@ bool MyDocument::exportToHTML(const QString &folderPath, const QVariantMap &incl
         const QString media = folder.filePath(kMediaFileName);
         bool written = false;
         {
-            WebExportProgress progress(recordingObject);
+            ExportProgressWindow &progress = exportingProgressWindow();
+            progress.beginModalSession();
+            const auto end = qScopeGuard([&progress] { progress.endModalSession(); });
             written =
                 page.hasVideo
                     ? recordingObject.exportMedia(media, kH264ExportType, progress, kVideoSize)
