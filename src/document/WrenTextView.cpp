@@ -40,6 +40,7 @@ WrenTextView::WrenTextView(lq::TextStorage &storage, QWidget *parent)
     }
     setDocument(storage.document());
     setUndoRedoEnabled(false);
+    takeCaretRequests();
 #ifndef NDEBUG
     m_watchdog = true;
 #endif
@@ -348,6 +349,10 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (moveAlongLines(event)) {
+        event->accept();
+        return;
+    }
     // Moves, selections, copy and paste (which arrives at insertFromMimeData). A move down
     // within a long paragraph needs the lines below the caret laid out (a page down passes a
     // page and a line, then comes back one); one to a far place (the end of the paragraph) is
@@ -462,6 +467,7 @@ void WrenTextView::reportSelection()
         return;
     if (!m_editing)
         m_typingAttributes.reset();
+    m_lineMoveX.reset();
     if (!m_delegate)
         return;
     m_reportedSelection = selection;

@@ -87,27 +87,23 @@ protected:
         QCoreApplication::processEvents();
         const int caret = view->textCursor().position();
         // The caret as the view shows it, in the document.
-        const QRect shown = view->cursorRect().translated(view->horizontalScrollBar()->value(),
-                                                          view->verticalScrollBar()->value());
+        const QRect shown = view->caretRect().translated(view->horizontalScrollBar()->value(),
+                                                         view->verticalScrollBar()->value());
         const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
         const QRectF expected = caretRect(*copy, caret);
         EXPECT_NEAR(shown.x(), expected.x(), 1.0) << step;
         EXPECT_NEAR(shown.y(), expected.y(), 1.0) << step;
         EXPECT_NEAR(shown.height(), expected.height(), 1.0) << step;
         // A click on the caret puts it there.
-        EXPECT_EQ(view->cursorForPosition(view->cursorRect().center()).position(), caret) << step;
+        EXPECT_EQ(view->cursorForPosition(view->caretRect().center()).position(), caret) << step;
         auto *layout = qobject_cast<lq::NotesTextLayout *>(view->document()->documentLayout());
         ASSERT_NE(layout, nullptr);
         for (const int position : {0, caret / 2, std::max(0, caret - 300)}) {
-            // As the view lays out where it puts the caret.
-            layout->ensureLaidOut(position);
-            const QRectF ours = caretRect(*view->document(), position);
+            const QRectF ours = layout->caretRect(position);
             const QRectF qts = caretRect(*copy, position);
             EXPECT_NEAR(ours.x(), qts.x(), 1.0) << step << " at " << position;
             EXPECT_NEAR(ours.y(), qts.y(), 1.0) << step << " at " << position;
         }
-        // The view's caret is the one kept laid out again.
-        layout->ensureLaidOut(caret);
     }
 };
 
