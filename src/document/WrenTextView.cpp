@@ -232,14 +232,18 @@ bool WrenTextView::canRedo() const
 void WrenTextView::undo()
 {
     // Refused while the text may not be edited: swallowed here rather than passed on.
-    if (canUndo())
+    if (canUndo()) {
         m_delegate->undoManager()->undo();
+        ensureCursorVisible();
+    }
 }
 
 void WrenTextView::redo()
 {
-    if (canRedo())
+    if (canRedo()) {
         m_delegate->undoManager()->redo();
+        ensureCursorVisible();
+    }
 }
 
 void WrenTextView::cut()
