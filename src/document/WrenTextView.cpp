@@ -40,6 +40,7 @@ WrenTextView::WrenTextView(lq::TextStorage &storage, QWidget *parent)
     }
     setDocument(storage.document());
     setUndoRedoEnabled(false);
+    takeCaretRequests();
 #ifndef NDEBUG
     m_watchdog = true;
 #endif
@@ -231,14 +232,18 @@ bool WrenTextView::canRedo() const
 void WrenTextView::undo()
 {
     // Refused while the text may not be edited: swallowed here rather than passed on.
-    if (canUndo())
+    if (canUndo()) {
         m_delegate->undoManager()->undo();
+        ensureCursorVisible();
+    }
 }
 
 void WrenTextView::redo()
 {
-    if (canRedo())
+    if (canRedo()) {
         m_delegate->undoManager()->redo();
+        ensureCursorVisible();
+    }
 }
 
 void WrenTextView::cut()
@@ -345,6 +350,10 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         const bool breaksParagraph = *text == u'\n';
         if (!breaksParagraph || !m_delegate || !m_delegate->breakParagraph(this, selectedRange()))
             applyTyping(selectedRange(), *text);
+        event->accept();
+        return;
+    }
+    if (moveAlongLines(event)) {
         event->accept();
         return;
     }
@@ -462,6 +471,7 @@ void WrenTextView::reportSelection()
         return;
     if (!m_editing)
         m_typingAttributes.reset();
+    m_lineMoveX.reset();
     if (!m_delegate)
         return;
     m_reportedSelection = selection;

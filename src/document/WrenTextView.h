@@ -103,12 +103,16 @@ public:
     int findIndicatorCount() const { return m_findIndicatorCount; }
     void scrollRangeToVisible(lq::TextRange range);
 
+    // The caret's place in the viewport, as the note's layout has it (WrenTextViewCaret.cpp).
+    QRect caretRect() const;
+
 public Q_SLOTS:
     // From the shared colour panel: the selection takes the colour (attributes only).
     void changeColor(const QColor &color);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
@@ -123,7 +127,21 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *event) override;
 
+private Q_SLOTS:
+    // The text control's requests to show the caret's area and to repaint an area.
+    void showCaretArea(const QRectF &rect);
+    void repaintArea(const QRectF &rect);
+
 private:
+    // The caret's place, line moves and the input method's rectangles come from the note's layout
+    // (WrenTextViewCaret.cpp): Qt's text control reads them from a paragraph's block layout, which
+    // holds no lines where the layout lays a long paragraph out in pieces.
+    void takeCaretRequests();
+    // Home, End, the arrows up and down and the page keys; answers whether the key was one.
+    bool moveAlongLines(const QKeyEvent *event);
+    // Where a page up (-1) or down (1) takes the caret, as Qt's text edit pages: line by line
+    // until a page's height further.
+    int pageMove(int position, qreal x, int direction);
     bool applyEdit(lq::TextRange range, const QString *string, const lq::AttributedString *text);
     // Attributes only: the delegate's check, then change with its undo manager.
     bool applyAttributeChange(lq::TextRange range,
@@ -157,6 +175,8 @@ private:
     bool m_shouldChangeColors = true;
     bool m_watchdog = false;
     lq::TextRange m_reportedSelection;
+    // Where the arrows up and down keep the caret, until it moves otherwise.
+    std::optional<qreal> m_lineMoveX;
     std::optional<lq::TextAttributes> m_typingAttributes;
     bool m_editing = false;
     std::optional<QPoint> m_dragStart;

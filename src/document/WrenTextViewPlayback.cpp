@@ -69,10 +69,10 @@ void WrenTextView::scrollRangeToVisible(lq::TextRange range)
 {
     const QRect shown = viewport()->rect();
     const QTextEdit::ExtraSelection mark = markOver(range, {});
-    QTextCursor start = mark.cursor;
-    m_layout->ensureLaidOut(mark.cursor.selectionStart());
-    start.setPosition(mark.cursor.selectionStart());
-    const QRect target = cursorRect(start);
+    const QRect target =
+        m_layout->caretRect(mark.cursor.selectionStart())
+            .translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value())
+            .toAlignedRect();
     QScrollBar *bar = verticalScrollBar();
     if (target.top() < shown.top())
         bar->setValue(bar->value() + target.top() - shown.top());

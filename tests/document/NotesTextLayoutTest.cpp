@@ -87,27 +87,25 @@ protected:
         QCoreApplication::processEvents();
         const int caret = view->textCursor().position();
         // The caret as the view shows it, in the document.
-        const QRect shown = view->cursorRect().translated(view->horizontalScrollBar()->value(),
-                                                          view->verticalScrollBar()->value());
+        const QRect shown = view->caretRect().translated(view->horizontalScrollBar()->value(),
+                                                         view->verticalScrollBar()->value());
         const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
         const QRectF expected = caretRect(*copy, caret);
         EXPECT_NEAR(shown.x(), expected.x(), 1.0) << step;
         EXPECT_NEAR(shown.y(), expected.y(), 1.0) << step;
         EXPECT_NEAR(shown.height(), expected.height(), 1.0) << step;
+        // The view keeps the caret in sight (an undo too).
+        EXPECT_TRUE(view->viewport()->rect().contains(view->caretRect())) << step;
         // A click on the caret puts it there.
-        EXPECT_EQ(view->cursorForPosition(view->cursorRect().center()).position(), caret) << step;
+        EXPECT_EQ(view->cursorForPosition(view->caretRect().center()).position(), caret) << step;
         auto *layout = qobject_cast<lq::NotesTextLayout *>(view->document()->documentLayout());
         ASSERT_NE(layout, nullptr);
         for (const int position : {0, caret / 2, std::max(0, caret - 300)}) {
-            // As the view lays out where it puts the caret.
-            layout->ensureLaidOut(position);
-            const QRectF ours = caretRect(*view->document(), position);
+            const QRectF ours = layout->caretRect(position);
             const QRectF qts = caretRect(*copy, position);
             EXPECT_NEAR(ours.x(), qts.x(), 1.0) << step << " at " << position;
             EXPECT_NEAR(ours.y(), qts.y(), 1.0) << step << " at " << position;
         }
-        // The view's caret is the one kept laid out again.
-        layout->ensureLaidOut(caret);
     }
 };
 
@@ -146,7 +144,23 @@ TEST_F(NotesTextLayoutTest, AnUndoWalkKeepsTextStampsAndCaretAsQtLaysThemOut)
              view->setSelectedRange({caret.location - 200, 150});
              press(Qt::Key_Delete);
          }},
-        {"moving down a line", [&] { press(Qt::Key_Down); }, false},
+        {"moving along lines as Qt's cursor moves",
+         [&] {
+             const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+             QTextCursor expected(copy.get());
+             expected.setPosition(view->textCursor().position());
+             const std::pair<Qt::Key, QTextCursor::MoveOperation> moves[] = {
+                 {Qt::Key_Down, QTextCursor::Down}, {Qt::Key_Down, QTextCursor::Down},
+                 {Qt::Key_Up, QTextCursor::Up},     {Qt::Key_End, QTextCursor::EndOfLine},
+                 {Qt::Key_Up, QTextCursor::Up},     {Qt::Key_Home, QTextCursor::StartOfLine},
+                 {Qt::Key_Down, QTextCursor::Down}};
+             for (const auto &[key, move] : moves) {
+                 expected.movePosition(move);
+                 press(key);
+                 EXPECT_EQ(view->textCursor().position(), expected.position()) << key;
+             }
+         },
+         false},
         {"typing there", [&] { type(u"m"_s); }},
         {"paging down three times, past what is shown",
          [&] {
@@ -190,8 +204,48 @@ TEST_F(NotesTextLayoutTest, AnUndoWalkKeepsTextStampsAndCaretAsQtLaysThemOut)
     }
 }
 
+// The view's text looks as under Qt's own layout of the same text (pictures of both go into the
+// build folder under name), shown from scrolled down.
+void expectLooksAsQts(WrenTextView *view, const QString &name, TextRange selected, int scrolled)
+{
+    view->clearFocus();
+    view->setSelectedRange(selected);
+    QTextEdit reference;
+    reference.setFocusPolicy(Qt::NoFocus);
+    const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+    reference.setDocument(copy.get());
+    QTextCursor selection(copy.get());
+    selection.setPosition(int(selected.location));
+    selection.setPosition(int(selected.end()), QTextCursor::KeepAnchor);
+    reference.setTextCursor(selection);
+    reference.resize(view->size());
+    reference.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
+    // The same colours whether a view's window is active or not.
+    for (QTextEdit *shown : {static_cast<QTextEdit *>(view), &reference}) {
+        QPalette palette = shown->palette();
+        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+            palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+        shown->setPalette(palette);
+        QCoreApplication::processEvents();
+        shown->verticalScrollBar()->setValue(scrolled);
+    }
+    QCoreApplication::processEvents();
+    const QImage ours = view->viewport()->grab().toImage();
+    const QImage qts = reference.viewport()->grab().toImage();
+    const QDir folder(QCoreApplication::applicationDirPath());
+    ours.save(folder.filePath(name + u".png"_s));
+    qts.save(folder.filePath(name + u"Qt.png"_s));
+    ASSERT_EQ(ours.size(), qts.size());
+    int differing = 0;
+    for (int y = 0; y < ours.height(); ++y)
+        for (int x = 0; x < ours.width(); ++x)
+            differing += ours.pixel(x, y) != qts.pixel(x, y);
+    EXPECT_LT(differing, ours.width() * ours.height() / 1000) << name.toStdString();
+}
+
 // A note with a picture, a list, colours, underlines, a link and a selection looks as under Qt's
-// own layout (pictures of both go into the build folder).
+// own layout.
 TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
 {
     open(QString());
@@ -240,45 +294,55 @@ TEST_F(NotesTextLayoutTest, ANoteLooksAsUnderQtsLayout)
     note.append(u"\uFFFC"_s, picture);
     note.append(u"\nThe last line, after the picture."_s, plain);
     view->replaceCharacters(TextRange{0, 0}, note);
-    view->clearFocus();
-    const TextRange selected{60, 70};
-    view->setSelectedRange(selected);
-
-    QTextEdit reference;
-    reference.setFocusPolicy(Qt::NoFocus);
-    const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
-    reference.setDocument(copy.get());
-    QTextCursor selection(copy.get());
-    selection.setPosition(int(selected.location));
-    selection.setPosition(int(selected.end()), QTextCursor::KeepAnchor);
-    reference.setTextCursor(selection);
-    reference.resize(view->size());
-    reference.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
-    // The same colours whether a view's window is active or not.
-    for (QTextEdit *shown : {static_cast<QTextEdit *>(view), &reference}) {
-        QPalette palette = shown->palette();
-        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-            palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-        shown->setPalette(palette);
-    }
-    QCoreApplication::processEvents();
-    const QImage ours = view->viewport()->grab().toImage();
-    const QImage qts = reference.viewport()->grab().toImage();
-    const QDir folder(QCoreApplication::applicationDirPath());
-    ours.save(folder.filePath(u"NotesLayout.png"_s));
-    qts.save(folder.filePath(u"NotesLayoutQt.png"_s));
-    ASSERT_EQ(ours.size(), qts.size());
-    int differing = 0;
-    for (int y = 0; y < ours.height(); ++y)
-        for (int x = 0; x < ours.width(); ++x)
-            differing += ours.pixel(x, y) != qts.pixel(x, y);
-    EXPECT_LT(differing, ours.width() * ours.height() / 1000);
+    expectLooksAsQts(view, u"NotesLayout"_s, {60, 70}, 0);
 
     // Narrower, the text wraps anew: nothing to scroll sideways.
     view->window()->resize(view->window()->width() - 120, view->window()->height());
     QCoreApplication::processEvents();
     EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+}
+
+// A long paragraph, laid out in pieces, looks as under Qt's own layout where a coloured run and
+// the selection cross from one piece into the next.
+TEST_F(NotesTextLayoutTest, ALongParagraphLooksAsUnderQtsLayout)
+{
+    open(QString());
+    lq::TextAttributes red;
+    red.foregroundColor = lq::TextColor::rgb(0.8, 0.1, 0.1);
+    lq::AttributedString note(longParagraph(1900));
+    note.append(longParagraph(400), red);
+    note.append(longParagraph(5000), lq::TextAttributes());
+    view->replaceCharacters(TextRange{0, 0}, note);
+    const QRectF across =
+        qobject_cast<lq::NotesTextLayout *>(view->document()->documentLayout())->caretRect(2000);
+    expectLooksAsQts(view, u"LongParagraphLayout"_s, {1950, 300},
+                     int(across.top()) - view->viewport()->height() / 2);
+}
+
+// An input method composing in a long paragraph: the candidates' window goes to the caret, and
+// the committed text takes the place of the preedit text.
+TEST_F(NotesTextLayoutTest, AnInputMethodComposesInALongParagraph)
+{
+    open(longParagraph(20000));
+    view->setFocus();
+    view->setSelectedRange({10000, 0});
+    QCoreApplication::processEvents();
+    const QRect caret = view->caretRect();
+    QInputMethodEvent composing(u"\u306B\u307B"_s, {});
+    QCoreApplication::sendEvent(view, &composing);
+    QCoreApplication::processEvents();
+    const QRectF shown =
+        static_cast<QWidget *>(view)->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    EXPECT_NEAR(shown.x(), caret.x(), 1.0);
+    EXPECT_NEAR(shown.y(), caret.y(), 1.0);
+    EXPECT_GT(shown.height(), 0);
+    QInputMethodEvent commit;
+    commit.setCommitString(u"\u65E5\u672C"_s);
+    QCoreApplication::sendEvent(view, &commit);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text().mid(10000, 3), u"\u65E5\u672C"_s + longParagraph(20000).at(10000));
+    expectStampsMatchText("committed");
+    expectLayoutAsQts("committed");
 }
 
 } // namespace

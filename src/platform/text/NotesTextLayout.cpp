@@ -119,25 +119,72 @@ double NotesTextLayout::estimatedHeight(const QTextBlock &block) const
 
 bool NotesTextLayout::isLong(const QTextBlock &block) const
 {
-    return block.length() > kLongParagraph;
+    if (block.length() <= kLongParagraph)
+        return false;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        if (it.fragment().charFormat().objectType() != QTextFormat::NoObject)
+            return false;
+    }
+    return true;
 }
 
 void NotesTextLayout::prepare(int index, const QTextBlock &block)
 {
     Block &record = m_blocks[size_t(index)];
+    const int length = layoutLength(block);
+    if (record.pieces && record.pieces->length() == length)
+        return;
     if (!isLong(block)) {
-        record.paragraph.reset();
+        if (record.pieces)
+            record.laidOut = false;
+        record.pieces.reset();
         return;
     }
-    const int length = layoutLength(block);
-    if (record.paragraph && record.paragraph->length() == length)
-        return;
-    record.paragraph = std::make_unique<ParagraphLines>(length, estimateFor(block));
+    // Its block's layout holds no lines: Qt's cursor moves would read them.
+    block.layout()->clearLayout();
+    record.pieces = std::make_unique<ParagraphPieces>(length, estimateFor(block));
     record.laidOut = false;
+    record.preeditAt = block.layout()->preeditAreaPosition();
+    record.preeditLength = int(block.layout()->preeditAreaText().size());
 }
 
-int NotesTextLayout::laidOutEnd(const QTextBlock &block)
+ParagraphPieces::Frame NotesTextLayout::frameOf(Block &record, const QTextBlock &block) const
 {
+    const QTextBlockFormat format = block.blockFormat();
+    if (!record.direction)
+        record.direction = block.textDirection();
+    const Qt::LayoutDirection direction = *record.direction;
+    const Column area = column();
+
+    ParagraphPieces::Frame frame;
+    frame.font = document()->defaultFont();
+    frame.option = document()->defaultTextOption();
+    frame.option.setTextDirection(direction);
+    frame.option.setTabs(format.tabPositions());
+    const Qt::Alignment alignment = format.hasProperty(QTextFormat::BlockAlignment)
+                                        ? format.alignment()
+                                        : frame.option.alignment();
+    frame.option.setAlignment(visualAlignment(direction, alignment));
+    if (format.nonBreakableLines() || !area.wraps)
+        frame.option.setWrapMode(QTextOption::ManualWrap);
+
+    const qreal indent = format.indent() * document()->indentWidth();
+    const bool rightToLeft = direction == Qt::RightToLeft;
+    const qreal leftMargin = format.leftMargin() + (rightToLeft ? 0 : indent);
+    const qreal rightMargin = format.rightMargin() + (rightToLeft ? indent : 0);
+    const qreal textIndent = format.textIndent();
+    const qreal width = area.right - area.left;
+    frame.left = leftMargin;
+    frame.width = width - leftMargin - rightMargin;
+    frame.firstLeft = leftMargin + (rightToLeft ? 0 : textIndent);
+    frame.firstWidth = frame.width - textIndent;
+    return frame;
+}
+
+int NotesTextLayout::laidOutEnd(int index, const QTextBlock &block) const
+{
+    if (const ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get())
+        return pieces->lines().knownEnd();
     const QTextLayout *layout = block.layout();
     const int count = layout->lineCount();
     if (count == 0)
@@ -149,8 +196,7 @@ int NotesTextLayout::laidOutEnd(const QTextBlock &block)
 bool NotesTextLayout::layOut(int index, const QTextBlock &block, int target)
 {
     Block &record = m_blocks[size_t(index)];
-    const int end = laidOutEnd(block);
-    if (record.laidOut && (!record.paragraph || end > target || end >= layoutLength(block)))
+    if (record.laidOut && !record.pieces)
         return false;
     const double before = m_heights.height(index);
     const double height = fillLines(record, block, target);
@@ -161,71 +207,38 @@ bool NotesTextLayout::layOut(int index, const QTextBlock &block, int target)
 
 double NotesTextLayout::fillLines(Block &record, const QTextBlock &block, int target)
 {
+    const ParagraphPieces::Frame frame = frameOf(record, block);
+    const qreal rightMargin = column().right - column().left - frame.left - frame.width;
+    if (ParagraphPieces *pieces = record.pieces.get()) {
+        pieces->layOut(block, frame, target);
+        m_widest = std::max(m_widest, pieces->widest() + rightMargin);
+        return pieces->lines().height();
+    }
     QTextLayout *layout = block.layout();
-    const QTextBlockFormat format = block.blockFormat();
-    if (!record.direction)
-        record.direction = block.textDirection();
-    const Qt::LayoutDirection direction = *record.direction;
-    const Column area = column();
-
-    QTextOption option = document()->defaultTextOption();
-    option.setTextDirection(direction);
-    option.setTabs(format.tabPositions());
-    const Qt::Alignment alignment =
-        format.hasProperty(QTextFormat::BlockAlignment) ? format.alignment() : option.alignment();
-    option.setAlignment(visualAlignment(direction, alignment));
-    if (format.nonBreakableLines() || !area.wraps)
-        option.setWrapMode(QTextOption::ManualWrap);
-    layout->setTextOption(option);
-    // A long paragraph keeps its shaping between layouts (the caret asks it often).
-    ParagraphLines *paragraph = record.paragraph.get();
-    layout->setCacheEnabled(paragraph != nullptr);
-
-    const qreal indent = format.indent() * document()->indentWidth();
-    const bool rightToLeft = direction == Qt::RightToLeft;
-    const qreal leftMargin = format.leftMargin() + (rightToLeft ? 0 : indent);
-    const qreal rightMargin = format.rightMargin() + (rightToLeft ? indent : 0);
-    const qreal textIndent = format.textIndent();
-    if (paragraph)
-        paragraph->begin();
+    layout->setTextOption(frame.option);
+    layout->setCacheEnabled(false);
     double y = 0;
-    int end = 0;
     layout->beginLayout();
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
         line.setLeadingIncluded(true);
-        qreal left = area.left + leftMargin;
-        qreal right = area.right - rightMargin;
-        if (line.lineNumber() == 0 && rightToLeft)
-            right -= textIndent;
-        else if (line.lineNumber() == 0)
-            left += textIndent;
-        line.setLineWidth(right - left);
-        line.setPosition(QPointF(left - area.left, y));
-        const double height = line.height();
-        y += height;
+        const bool first = line.lineNumber() == 0;
+        line.setLineWidth(first ? frame.firstWidth : frame.width);
+        line.setPosition(QPointF(first ? frame.firstLeft : frame.left, y));
+        y += line.height();
         m_widest = std::max(m_widest, line.x() + line.naturalTextWidth() + rightMargin);
-        end = line.textStart() + line.textLength();
-        if (paragraph) {
-            paragraph->add({line.textStart(), height}, end);
-            if (end > target && paragraph->settled())
-                break;
-        }
     }
     layout->endLayout();
-    if (!paragraph)
-        return y;
-    paragraph->finish(end);
-    return paragraph->height();
+    return y;
 }
 
 bool NotesTextLayout::layOutThrough(int index, const QTextBlock &block, double y)
 {
     prepare(index, block);
     const Block &record = m_blocks[size_t(index)];
-    if (!record.paragraph)
+    if (!record.pieces)
         return layOut(index, block, INT_MAX);
     return layOut(index, block,
-                  std::max(record.paragraph->positionAt(y - top(index)), caretIn(block)));
+                  std::max(record.pieces->lines().positionAt(y - top(index)), caretIn(block)));
 }
 
 int NotesTextLayout::caretIn(const QTextBlock &block) const
@@ -248,6 +261,8 @@ QRectF NotesTextLayout::placedBlockRect(int index, const QTextBlock &block)
 {
     QTextLayout *layout = block.layout();
     layout->setPosition(QPointF(column().left, top(index)));
+    if (const ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get())
+        return QRectF(layout->position(), QSizeF(pieces->widest(), m_heights.height(index)));
     const QRectF lines = layout->boundingRect();
     return QRectF(layout->position() + lines.topLeft(),
                   QSizeF(lines.width(), m_heights.height(index)));
@@ -273,7 +288,9 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
         m_caret = made.from;
     const int last = text->characterCount() - 1;
     const Column area = column();
-    if (area.right - area.left != m_columnWidth || (!edit && from == 0 && charsAdded >= last)) {
+    const bool remeasured =
+        area.right - area.left != m_columnWidth || (!edit && from == 0 && charsAdded >= last);
+    if (remeasured) {
         // A new width, font or margin: the widest line and the estimates are measured anew.
         m_columnWidth = area.right - area.left;
         m_widest = 0;
@@ -297,9 +314,17 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
         Block &record = m_blocks[size_t(first)];
         record.direction.reset();
         record.laidOut = false;
-        if (record.paragraph) {
-            const int at = made.from - firstBlock.position();
-            record.paragraph->edit(at, made.removed, made.added);
+        if (record.pieces && remeasured) {
+            record.pieces.reset();
+        } else if (record.pieces && !edit) {
+            notePreedit(record, firstBlock);
+        } else if (record.pieces && (record.preeditLength > 0 ||
+                                     layoutLength(firstBlock) !=
+                                         record.pieces->length() + made.added - made.removed)) {
+            // Typed while the input method composes: laid out anew.
+            record.pieces.reset();
+        } else if (record.pieces) {
+            record.pieces->edit(made.from - firstBlock.position(), made.removed, made.added);
         }
     } else {
         std::vector<Block> blocks(static_cast<size_t>(fresh));
@@ -323,14 +348,11 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
             continue;
         }
         prepare(i, block);
-        int target = INT_MAX;
-        if (const ParagraphLines *paragraph = m_blocks[size_t(i)].paragraph.get()) {
-            // Through the change, what the view shows, and the caret.
-            target =
-                std::max({made.from + made.added - block.position(),
-                          paragraph->positionAt(m_viewRect.bottom() - top(i)), caretIn(block)});
-        }
-        layOut(i, block, target);
+        // A long one through the change and the caret (what is shown is laid out when drawn).
+        const bool inPieces = m_blocks[size_t(i)].pieces != nullptr;
+        layOut(i, block,
+               inPieces ? std::max(made.from + made.added - block.position(), caretIn(block))
+                        : INT_MAX);
     }
 
     m_idleFrom = std::min(m_idleFrom, first);
@@ -342,9 +364,11 @@ void NotesTextLayout::documentChanged(int from, int charsRemoved, int charsAdded
     if (old == fresh && newHeight == oldHeight) {
         changed.setHeight(newHeight);
         const Block &record = m_blocks[size_t(first)];
-        if (inPlace && record.paragraph && record.laidOut)
-            changed = QRectF(0, oldTop + record.paragraph->changedTop(), kEverything,
-                             record.paragraph->changedBottom() - record.paragraph->changedTop());
+        if (inPlace && record.pieces && record.laidOut && edit) {
+            const ParagraphLines &lines = record.pieces->lines();
+            changed = QRectF(0, oldTop + lines.changedTop(), kEverything,
+                             lines.changedBottom() - lines.changedTop());
+        }
     }
     reportSize();
     Q_EMIT update(changed);
@@ -359,15 +383,35 @@ bool NotesTextLayout::ensureLaidOut(int position, qreal below)
     const int index = block.blockNumber();
     prepare(index, block);
     int target = position - block.position();
-    if (const ParagraphLines *paragraph = m_blocks[size_t(index)].paragraph.get())
-        target = std::max(
-            target, paragraph->positionAt(paragraph->lineTop(paragraph->lineOf(target)) + below));
-    const int before = laidOutEnd(block);
+    if (const ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get()) {
+        const ParagraphLines &lines = pieces->lines();
+        target = std::max(target, lines.positionAt(lines.lineTop(lines.lineOf(target)) + below));
+    }
+    const int before = laidOutEnd(index, block);
     if (layOut(index, block, target)) {
         reportSize();
         Q_EMIT update(lq::below(top(index)));
     }
-    return laidOutEnd(block) != before;
+    return laidOutEnd(index, block) != before;
+}
+
+void NotesTextLayout::notePreedit(Block &record, const QTextBlock &block)
+{
+    const QTextLayout *layout = block.layout();
+    const int at = layout->preeditAreaPosition();
+    const int length = int(layout->preeditAreaText().size());
+    ParagraphPieces &pieces = *record.pieces;
+    if (length == record.preeditLength && (length == 0 || at == record.preeditAt)) {
+        // Only formats changed (a highlighter's, the input method's): the lines stand.
+        pieces.dropPieces();
+    } else if (record.preeditLength == 0 || length == 0 || at == record.preeditAt) {
+        const int from = length > 0 ? at : record.preeditAt;
+        pieces.edit(from, record.preeditLength, length);
+    } else {
+        pieces.edit(0, pieces.length(), layoutLength(block));
+    }
+    record.preeditAt = at;
+    record.preeditLength = length;
 }
 
 void NotesTextLayout::layOutWhileIdle()
@@ -444,16 +488,18 @@ void NotesTextLayout::draw(QPainter *painter, const PaintContext &context)
         if (layOutThrough(index, block, to) && !moved)
             moved = blockTop;
         placedBlockRect(index, block);
-        drawBlock(painter, context, block, clip);
+        drawBlock(painter, context, index, block, clip);
     }
+    if (context.cursorPosition >= 0)
+        m_drawnCaret = caretRect(context.cursorPosition);
     if (moved) {
         reportSize();
         Q_EMIT update(below(*moved));
     }
 }
 
-void NotesTextLayout::drawBlock(QPainter *painter, const PaintContext &context,
-                                const QTextBlock &block, const QRectF &clip) const
+void NotesTextLayout::drawBlock(QPainter *painter, const PaintContext &context, int index,
+                                const QTextBlock &block, const QRectF &clip)
 {
     QTextLayout *layout = block.layout();
     const int position = block.position();
@@ -468,25 +514,36 @@ void NotesTextLayout::drawBlock(QPainter *painter, const PaintContext &context,
                    range.format.hasProperty(QTextFormat::FullWidthSelection) &&
                    block.contains(range.cursor.position())) {
             // A whole line marked where the cursor is.
-            const QTextLine line = layout->lineForTextPosition(range.cursor.position() - position);
-            if (!line.isValid())
+            const std::optional<PlacedLine> placed = placedLineAt(range.cursor.position());
+            if (!placed || !placed->line.isValid())
                 continue;
-            QTextLayout::FormatRange whole{line.textStart(), line.textLength(), range.format};
+            const QTextLine line = placed->line;
+            QTextLayout::FormatRange whole{placed->start - position + line.textStart(),
+                                           line.textLength(), range.format};
             if (whole.start + whole.length == length - 1)
                 ++whole.length;
             selections.append(whole);
         }
     }
-    const QPen pen = painter->pen();
-    painter->setPen(context.palette.color(QPalette::Text));
-    layout->draw(painter, QPointF(), selections, clip);
     int cursor = context.cursorPosition;
     const bool preedit = cursor < -1 && !layout->preeditAreaText().isEmpty();
-    if (preedit || (cursor >= position && cursor < position + length)) {
+    if (preedit || (cursor >= position && cursor < position + length))
         cursor = preedit ? layout->preeditAreaPosition() - (cursor + 2) : cursor - position;
-        bool known = false;
-        const int width = property("cursorWidth").toInt(&known);
-        layout->drawCursor(painter, QPointF(), cursor, known ? width : 1);
+    else
+        cursor = -1;
+    bool known = false;
+    const int cursorWidth = property("cursorWidth").toInt(&known);
+
+    const QPen pen = painter->pen();
+    painter->setPen(context.palette.color(QPalette::Text));
+    Block &record = m_blocks[size_t(index)];
+    if (ParagraphPieces *pieces = record.pieces.get()) {
+        pieces->draw(painter, QPointF(column().left, top(index)), block, frameOf(record, block),
+                     clip, selections, cursor, known ? cursorWidth : 1);
+    } else {
+        layout->draw(painter, QPointF(), selections, clip);
+        if (cursor >= 0)
+            layout->drawCursor(painter, QPointF(), cursor, known ? cursorWidth : 1);
     }
     painter->setPen(pen);
 }
@@ -500,7 +557,7 @@ int NotesTextLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy)
     const QTextBlock block = document()->findBlockByNumber(index);
     self->placedBlockRect(index, block);
     bool exact = false;
-    int position = hitTestIn(block, point, accuracy, &exact);
+    int position = self->hitTestIn(index, block, point, accuracy, &exact);
     if (accuracy == Qt::ExactHit && !exact)
         return -1;
     const int last =
@@ -508,35 +565,176 @@ int NotesTextLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy)
     return std::clamp(position, 0, last);
 }
 
-int NotesTextLayout::hitTestIn(const QTextBlock &block, const QPointF &point,
-                               Qt::HitTestAccuracy accuracy, bool *exact) const
+int NotesTextLayout::hitTestIn(int index, const QTextBlock &block, const QPointF &point,
+                               Qt::HitTestAccuracy accuracy, bool *exact)
 {
     // As Qt's layout hits a block: above it, its start; below it, past its end.
-    const QTextLayout *layout = block.layout();
-    const QRectF lines = layout->boundingRect().translated(layout->position());
-    int position = block.position();
-    if (point.y() < lines.top())
+    const double blockTop = top(index);
+    const int position = block.position();
+    if (point.y() < blockTop)
         return position;
-    if (point.y() > lines.bottom())
+    if (point.y() > blockTop + m_heights.height(index))
         return position + block.length();
-    const QPointF inside = point - layout->position();
-    int offset = 0;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const QRectF rect = line.naturalTextRect();
-        if (rect.top() > inside.y()) {
-            offset = std::min(offset, line.textStart());
-        } else if (rect.bottom() <= inside.y()) {
-            offset = std::max(offset, line.textStart() + line.textLength());
-        } else {
-            *exact = rect.left() <= inside.x() && rect.right() >= inside.x();
-            offset = line.xToCursor(inside.x(), accuracy == Qt::ExactHit
-                                                    ? QTextLine::CursorOnCharacter
-                                                    : QTextLine::CursorBetweenCharacters);
-            break;
+    PlacedLine placed;
+    if (ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get()) {
+        const int number = pieces->lines().lineAt(point.y() - blockTop);
+        placed = placedLine(index, block, std::max(0, number));
+    } else {
+        const QTextLayout *layout = block.layout();
+        const double y = point.y() - layout->position().y();
+        for (int i = 0; i < layout->lineCount() && !placed.layout; ++i) {
+            const QTextLine line = layout->lineAt(i);
+            if (line.y() + line.height() > y || i == layout->lineCount() - 1)
+                placed = PlacedLine{layout, line, layout->position(), position, index, i};
         }
     }
-    return position + offset;
+    if (!placed.layout || !placed.line.isValid())
+        return position;
+    const QPointF inside = point - placed.origin;
+    const QRectF rect = placed.line.naturalTextRect();
+    *exact = rect.left() <= inside.x() && rect.right() >= inside.x() && rect.top() <= inside.y() &&
+             rect.bottom() > inside.y();
+    const int offset = placed.line.xToCursor(inside.x(), accuracy == Qt::ExactHit
+                                                             ? QTextLine::CursorOnCharacter
+                                                             : QTextLine::CursorBetweenCharacters);
+    return placed.start + offset;
+}
+
+void NotesTextLayout::settleHeight(int index)
+{
+    const ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get();
+    if (!pieces || pieces->lines().height() == m_heights.height(index))
+        return;
+    m_heights.setHeight(index, pieces->lines().height());
+    reportSize();
+    Q_EMIT update(below(top(index)));
+}
+
+NotesTextLayout::PlacedLine NotesTextLayout::placedLine(int index, const QTextBlock &block,
+                                                        int number)
+{
+    prepare(index, block);
+    Block &record = m_blocks[size_t(index)];
+    if (ParagraphPieces *pieces = record.pieces.get()) {
+        const ParagraphLines &lines = pieces->lines();
+        // Laid out through the line asked for (the last: through the end).
+        while ((number < 0 || number >= int(lines.lines().size())) &&
+               lines.knownEnd() < pieces->length())
+            layOut(index, block, number < 0 ? INT_MAX : lines.knownEnd());
+        settleHeight(index);
+        if (number < 0)
+            number = int(lines.lines().size()) - 1;
+        const ParagraphPieces::PlacedLine placed =
+            pieces->line(block, frameOf(record, block), number);
+        settleHeight(index);
+        return {placed.layout,
+                placed.line,
+                QPointF(column().left, top(index) + placed.top),
+                block.position() + placed.start,
+                index,
+                placed.number};
+    }
+    if (layOut(index, block, INT_MAX)) {
+        reportSize();
+        Q_EMIT update(below(top(index)));
+    }
+    placedBlockRect(index, block);
+    const QTextLayout *layout = block.layout();
+    if (number < 0)
+        number = layout->lineCount() - 1;
+    return {layout, layout->lineAt(number), layout->position(), block.position(), index, number};
+}
+
+std::optional<NotesTextLayout::PlacedLine> NotesTextLayout::placedLineAt(int position)
+{
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        return std::nullopt;
+    const int index = block.blockNumber();
+    prepare(index, block);
+    const int inBlock = position - block.position();
+    if (const ParagraphPieces *pieces = m_blocks[size_t(index)].pieces.get()) {
+        if (layOut(index, block, inBlock))
+            settleHeight(index);
+        return placedLine(index, block, pieces->lines().lineOf(inBlock));
+    }
+    PlacedLine placed = placedLine(index, block, 0);
+    const QTextLine line = placed.layout->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        return std::nullopt;
+    placed.line = line;
+    placed.number = line.lineNumber();
+    return placed;
+}
+
+QRectF NotesTextLayout::caretRect(int position)
+{
+    const std::optional<PlacedLine> placed = placedLineAt(position);
+    if (!placed || !placed->line.isValid())
+        return {};
+    const QTextLine &line = placed->line;
+    return QRectF(placed->origin.x() + line.cursorToX(position - placed->start),
+                  placed->origin.y() + line.y(), 1, line.height());
+}
+
+int NotesTextLayout::lineStart(int position)
+{
+    const std::optional<PlacedLine> placed = placedLineAt(position);
+    if (!placed || !placed->line.isValid())
+        return position;
+    return placed->start + placed->line.textStart();
+}
+
+int NotesTextLayout::lineEnd(int position)
+{
+    const std::optional<PlacedLine> placed = placedLineAt(position);
+    if (!placed || !placed->line.isValid())
+        return position;
+    const QTextBlock block = document()->findBlockByNumber(placed->index);
+    const int blockEnd = block.position() + block.length() - 1;
+    const QTextLine &line = placed->line;
+    if (line.textLength() == 0)
+        return blockEnd;
+    int end = std::min(placed->start + line.textStart() + line.textLength(), blockEnd);
+    // A line broken after a space ends before it, as Qt's moves do.
+    if (end < blockEnd && document()->characterAt(end - 1).isSpace())
+        --end;
+    return end;
+}
+
+int NotesTextLayout::positionOnNextLine(int position, qreal x, int direction)
+{
+    const std::optional<PlacedLine> placed = placedLineAt(position);
+    if (!placed)
+        return -1;
+    QTextBlock block = document()->findBlockByNumber(placed->index);
+    int index = placed->index;
+    int number = placed->number + direction;
+    const QTextLine &line = placed->line;
+    const bool lastLine = placed->start + line.textStart() + line.textLength() >=
+                          block.position() + block.length() - 1;
+    if (number < 0) {
+        block = block.previous();
+        --index;
+        number = -1;
+    } else if (direction > 0 && lastLine) {
+        block = block.next();
+        ++index;
+        number = 0;
+    }
+    if (!block.isValid())
+        return -1;
+    const PlacedLine next = placedLine(index, block, number);
+    if (!next.layout || !next.line.isValid())
+        return -1;
+    return next.start + next.line.xToCursor(x - next.origin.x());
+}
+
+bool NotesTextLayout::isInPieces(int position) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    return block.isValid() && block.blockNumber() < int(m_blocks.size()) &&
+           m_blocks[size_t(block.blockNumber())].pieces != nullptr;
 }
 
 } // namespace lq

@@ -91,9 +91,10 @@ void ParagraphLines::edit(int position, int removed, int added)
     }
 }
 
-void ParagraphLines::begin()
+void ParagraphLines::begin(int fromLine)
 {
-    m_fresh.clear();
+    m_fresh.assign(m_lines.begin(),
+                   m_lines.begin() + std::clamp<std::ptrdiff_t>(fromLine, 0, resumeLine()));
     m_agreedAt.reset();
 }
 
@@ -119,25 +120,31 @@ bool ParagraphLines::settled() const
 void ParagraphLines::finish(int laidOutEnd)
 {
     const size_t firstChanged = std::min(size_t(m_staleFrom), m_fresh.size());
-    const size_t agreedLines = m_fresh.size();
+    const size_t freshLines = m_fresh.size();
     std::vector<Line> lines = std::move(m_fresh);
+    bool agreed = false;
     if (m_agreedAt) {
-        lines.insert(lines.end(), m_lines.begin() + std::ptrdiff_t(*m_agreedAt), m_lines.end());
+        // The new lines may go on past where they agreed: the old ones stand from their end.
+        const auto from =
+            std::lower_bound(m_lines.begin() + std::ptrdiff_t(*m_agreedAt), m_lines.end(),
+                             laidOutEnd, [](const Line &old, int p) { return old.start < p; });
+        agreed = from != m_lines.end() && from->start == laidOutEnd;
+        if (agreed)
+            lines.insert(lines.end(), from, m_lines.end());
     } else if (size_t(m_staleFrom) >= m_lines.size() && lines.size() < m_lines.size()) {
         // Laid out less far than before, nothing changed: the old lines further on stand.
         lines.insert(lines.end(), m_lines.begin() + std::ptrdiff_t(lines.size()), m_lines.end());
         laidOutEnd = m_knownEnd;
     }
-    if (!m_agreedAt)
+    if (!agreed)
         m_knownEnd = laidOutEnd;
     m_lines = std::move(lines);
     m_staleFrom = int(m_lines.size());
-    const bool agreed = m_agreedAt.has_value();
     m_movedFrom.reset();
     m_agreedAt.reset();
     updateTops();
     m_changedTop = m_tops[std::min(firstChanged, m_lines.size())];
-    m_changedBottom = agreed ? m_tops[agreedLines] : height();
+    m_changedBottom = agreed ? m_tops[freshLines] : height();
 }
 
 void ParagraphLines::updateTops()

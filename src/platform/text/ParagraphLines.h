@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -47,9 +48,17 @@ public:
     // A text change: removed characters at position replaced by added ones.
     void edit(int position, int removed, int added);
 
-    // A new layout: begin(), then add() each line laid out in order (with the position after it)
-    // until settled() once past what is needed, then finish().
-    void begin();
+    // The first line a layout must lay out anew: the first stale one, else the first not known.
+    int resumeLine() const { return std::min(m_staleFrom, int(m_lines.size())); }
+    // Where a line starts (knownEnd() for the one after the last known).
+    int lineStart(int line) const
+    {
+        return size_t(line) < m_lines.size() ? m_lines[size_t(line)].start : m_knownEnd;
+    }
+
+    // A new layout from a line (at most resumeLine()): begin(), then add() each line laid out in
+    // order (with the position after it) until settled() once past what is needed, then finish().
+    void begin(int fromLine);
     void add(Line line, int end);
     // Whether the lines known after those added stand as they are: the new breaks agree with
     // the old ones again, or nothing changed further on.
