@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringView>
-#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <QTextLayout>
 
 #include <memory>
 #include <thread>
@@ -38,17 +40,31 @@ private:
     mutable QHash<QString, bool> m_answers;
 };
 
-// Underlines misspelt words in the layout only: the text and its formats stay as they are; all
-// again once the checker's dictionary has loaded.
-class SpellHighlighter : public QSyntaxHighlighter
+// Underlines misspelt words in the layout only (the formats of each paragraph's layout): the text
+// and its formats stay as they are; all again once the checker's dictionary has loaded. A change
+// within a paragraph checks again only the words about it, so that typing in a long paragraph
+// costs the same as in a short one.
+class SpellHighlighter : public QObject
 {
     Q_OBJECT
 public:
     SpellHighlighter(QTextDocument *document, const SpellChecker &checker);
-
-protected:
-    void highlightBlock(const QString &text) override;
+    // Takes its underlines off.
+    ~SpellHighlighter() override;
 
 private:
+    void highlightAll();
+    void noteChange(int from, int removed, int added);
+    // Within one paragraph: characters replaced at position (in the paragraph).
+    void checkAround(const QTextBlock &block, int position, int removed, int added);
+    // The misspelt words from start to end of the paragraph (word boundaries).
+    QList<QTextLayout::FormatRange> underlines(const QTextBlock &block, int start, int end) const;
+    // Gives the paragraph's layout the underlines, past the input method's preedit text, with its
+    // formats; the caller marks the paragraph changed.
+    void show(const QTextBlock &block, const QList<QTextLayout::FormatRange> &underlines);
+
+    QTextDocument *m_document;
     const SpellChecker &m_checker;
+    QTextCharFormat m_misspelt;
+    int m_blockCount = 0;
 };

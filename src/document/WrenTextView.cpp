@@ -92,7 +92,7 @@ bool WrenTextView::applyEdit(TextRange range, const QString *string, const Attri
     else
         lq::replaceUndoably(m_storage, undo, range, *text);
     setSelectedRange({range.location + replacement.size(), 0});
-    ensureCursorVisible();
+    showCaret();
     return true;
 }
 
@@ -212,6 +212,11 @@ void WrenTextView::setSelectedRange(TextRange range)
     const int end = int(std::clamp<qsizetype>(range.end(), start, length));
     // The caret's line, before the view scrolls to it.
     m_layout->ensureLaidOut(end);
+    // Typing leaves the caret where it goes; Qt's control would lay the paragraph out again for
+    // the caret it already has.
+    const QTextCursor current = textCursor();
+    if (current.anchor() == start && current.position() == end)
+        return;
     cursor.setPosition(int(start));
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(cursor);

@@ -137,6 +137,8 @@ private:
     // (WrenTextViewCaret.cpp): Qt's text control reads them from a paragraph's block layout, which
     // holds no lines where the layout lays a long paragraph out in pieces.
     void takeCaretRequests();
+    // Scrolls the caret into sight.
+    void showCaret();
     // Home, End, the arrows up and down and the page keys; answers whether the key was one.
     bool moveAlongLines(const QKeyEvent *event);
     // Where a page up (-1) or down (1) takes the caret, as Qt's text edit pages: line by line

@@ -36,11 +36,18 @@ void WrenTextView::takeCaretRequests()
 
 void WrenTextView::showCaretArea(const QRectF &rect)
 {
-    const int position = textCursor().position();
-    const QRectF area = m_layout->isInPieces(position)
-                            ? m_layout->caretRect(position).adjusted(-kCaretRoom, 0, kCaretRoom, 0)
-                            : rect;
-    QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection, Q_ARG(QRectF, area));
+    if (m_layout->isInPieces(textCursor().position()))
+        showCaret();
+    else
+        QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection,
+                                  Q_ARG(QRectF, rect));
+}
+
+void WrenTextView::showCaret()
+{
+    const QRectF caret = m_layout->caretRect(textCursor().position());
+    QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection,
+                              Q_ARG(QRectF, caret.adjusted(-kCaretRoom, 0, kCaretRoom, 0)));
 }
 
 void WrenTextView::repaintArea(const QRectF &rect)

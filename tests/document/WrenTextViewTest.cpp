@@ -572,6 +572,71 @@ TEST(WrenTextViewTest, SpellingIsUnderlinedWithoutChangingTheText)
     EXPECT_TRUE(red);
 }
 
+// The misspelt words, paragraph by paragraph, as the layouts underline them.
+std::vector<std::tuple<int, int, int>> underlinedWords(const QTextDocument &text)
+{
+    std::vector<std::tuple<int, int, int>> words;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
+        for (const QTextLayout::FormatRange &range : block.layout()->formats())
+            if (range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline)
+                words.emplace_back(block.blockNumber(), range.start, range.length);
+    return words;
+}
+
+// After each edit, in a long paragraph and about paragraph breaks, the words underlined are
+// those a check of the whole text underlines.
+TEST(WrenTextViewTest, EditsUnderlineTheWordsAWholeCheckWould)
+{
+    lq::test::TestUserDefaults defaults;
+    defaults->setBool("checkSpellingByDefault", true);
+    ASSERT_TRUE(lq::runEventLoopUntil([] { return !SpellChecker::shared().isLoading(); },
+                                      std::chrono::seconds(20)));
+    if (!SpellChecker::shared().hasDictionary())
+        GTEST_SKIP() << "No English dictionary for Enchant (hunspell-en-us) is installed.";
+    Note note;
+    QString text;
+    while (text.size() < 6000)
+        text += "a helo wrold and the teh end, ";
+    note.view.replaceCharacters({0, 0}, text + "\nsecond paragrph here");
+    QCoreApplication::processEvents();
+    const auto select = [&](qsizetype at, qsizetype length) {
+        note.view.setSelectedRange({at, length});
+    };
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"a letter into a word", [&] { select(3002, 0), note.type("l"); }},
+        {"a space splitting a word", [&] { select(3010, 0), note.type(" "); }},
+        {"deleting a space joining words",
+         [&] { select(3020, 0), QTest::keyClick(&note.view, Qt::Key_Backspace); }},
+        {"a word replaced", [&] { select(2990, 5), note.type("wrongg"); }},
+        {"a paragraph break",
+         [&] { select(3100, 0), QTest::keyClick(&note.view, Qt::Key_Return); }},
+        {"paragraphs joined", [&] { QTest::keyClick(&note.view, Qt::Key_Backspace); }},
+        {"a paste of two lines",
+         [&] {
+             select(3200, 3);
+             QGuiApplication::clipboard()->setText("fine\nwrongg text");
+             note.key(QKeySequence::Paste);
+         }},
+        {"undone", [&] { note.key(QKeySequence::Undo); }},
+        {"at the end", [&] { select(note.text().size(), 0), note.type(" mispelt"); }},
+    };
+    for (const Step &step : steps) {
+        step.act();
+        QCoreApplication::processEvents();
+        const std::unique_ptr<QTextDocument> copy(note.storage.document()->clone());
+        SpellHighlighter whole(copy.get(), SpellChecker::shared());
+        QCoreApplication::processEvents();
+        const auto underlined = underlinedWords(*note.storage.document());
+        EXPECT_EQ(underlined, underlinedWords(*copy)) << step.name;
+        EXPECT_FALSE(underlined.empty()) << step.name;
+    }
+}
+
 } // namespace
 
 namespace {
