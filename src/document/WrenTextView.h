@@ -149,6 +149,8 @@ private:
     bool applyAttributeChange(lq::TextRange range,
                               const std::function<void(lq::UndoManager *)> &change);
     std::optional<lq::TextRange> deletionRange(const QKeyEvent *event) const;
+    // Where the character (grapheme) at position ends.
+    int nextCharacterEnd(int position) const;
     std::optional<QString> typedText(const QKeyEvent *event) const;
     // Typed text (keys, input method) at range.
     bool applyTyping(lq::TextRange range, const QString &text);
