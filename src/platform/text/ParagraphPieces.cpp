@@ -54,7 +54,8 @@ bool ParagraphPieces::layOutFrom(const QTextBlock &block, const Frame &frame, in
 {
     const int paragraphEnd = length();
     m_lines.begin(fromLine);
-    int position = m_lines.lineStart(std::min(fromLine, m_lines.resumeLine()));
+    const int from = m_lines.lineStart(std::min(fromLine, m_lines.resumeLine()));
+    int position = from;
     int end = position;
     std::vector<Piece> made;
     const int limit = target > INT_MAX - kPieceCharacters ? INT_MAX : target + kPieceCharacters;
@@ -100,20 +101,22 @@ bool ParagraphPieces::layOutFrom(const QTextBlock &block, const Frame &frame, in
         if (count == 0)
             break;
         made.push_back({position, end, count, std::move(layout)});
+        // Those far before the target were laid out for their breaks only.
+        if (made.size() > kMostPieces / 2)
+            made.erase(made.begin());
         position = end;
         window = kPieceCharacters;
     }
     m_lines.finish(end);
     const bool laidOut = !made.empty();
-    keep(std::move(made));
+    keep(std::move(made), from);
     return laidOut;
 }
 
-void ParagraphPieces::keep(std::vector<Piece> made)
+void ParagraphPieces::keep(std::vector<Piece> made, int from)
 {
     if (made.empty())
         return;
-    const int from = made.front().start;
     const int to = made.back().end;
     std::erase_if(m_pieces,
                   [&](const Piece &piece) { return piece.start < to && piece.end > from; });

@@ -98,7 +98,8 @@ private:
     // The piece holding the line that starts at position, or none.
     const Piece *pieceAt(int position) const;
     double topOf(const Piece &piece) const;
-    void keep(std::vector<Piece> made);
+    // Keeps the pieces made, in place of those that lay from from to their end.
+    void keep(std::vector<Piece> made, int from);
 
     ParagraphLines m_lines;
     // By position, apart.
