@@ -219,14 +219,6 @@ ParagraphPieces::PlacedLine ParagraphPieces::line(const QTextBlock &block, const
             number};
 }
 
-ParagraphPieces::PlacedLine ParagraphPieces::lineAt(const QTextBlock &block, const Frame &frame,
-                                                    int position)
-{
-    if (m_lines.lines().empty() || m_lines.knownEnd() <= position)
-        layOut(block, frame, position);
-    return line(block, frame, m_lines.lineOf(position));
-}
-
 void ParagraphPieces::draw(QPainter *painter, QPointF origin, const QTextBlock &block,
                            const Frame &frame, QRectF clip,
                            const QList<QTextLayout::FormatRange> &selections, int cursor,

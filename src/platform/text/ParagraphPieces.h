@@ -71,8 +71,6 @@ public:
     bool layOut(const QTextBlock &block, const Frame &frame, int target);
     // The line numbered number (known), its piece made when it has none.
     PlacedLine line(const QTextBlock &block, const Frame &frame, int number);
-    // The line holding position (the last line known past them).
-    PlacedLine lineAt(const QTextBlock &block, const Frame &frame, int position);
 
     // Draws the lines within clip, the paragraph's top left at origin (both in the painter's
     // coordinates), with selections and the caret (a position, or -1) in its positions.
