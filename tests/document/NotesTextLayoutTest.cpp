@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -62,8 +63,9 @@ QRectF caretRect(const QTextDocument &text, int position)
     return QRectF(origin.x() + line.cursorToX(inBlock), origin.y() + line.y(), 1, line.height());
 }
 
-// Where Qt's text edit takes the caret on Page Down: line by line until a page further down.
-void pageDown(const QTextDocument &text, QTextCursor &cursor, int pageHeight)
+// Where Qt's text edit takes the caret on Page Down (or Up): line by line until a page further.
+void page(const QTextDocument &text, QTextCursor &cursor, int pageHeight,
+          QTextCursor::MoveOperation move)
 {
     qreal last = caretRect(text, cursor.position()).top();
     qreal distance = 0;
@@ -72,10 +74,10 @@ void pageDown(const QTextDocument &text, QTextCursor &cursor, int pageHeight)
         const qreal y = caretRect(text, cursor.position()).top();
         distance += std::abs(y - last);
         last = y;
-        moved = cursor.movePosition(QTextCursor::Down);
+        moved = cursor.movePosition(move);
     } while (moved && distance < pageHeight);
     if (moved)
-        cursor.movePosition(QTextCursor::Up);
+        cursor.movePosition(move == QTextCursor::Down ? QTextCursor::Up : QTextCursor::Down);
 }
 
 class NotesTextLayoutTest : public lq::test::EditingTest
@@ -162,16 +164,22 @@ TEST_F(NotesTextLayoutTest, AnUndoWalkKeepsTextStampsAndCaretAsQtLaysThemOut)
          },
          false},
         {"typing there", [&] { type(u"m"_s); }},
-        {"paging down three times, past what is shown",
+        {"paging down and up, past what is shown",
          [&] {
              const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
              QTextCursor expected(copy.get());
              expected.setPosition(view->textCursor().position());
-             for (int page = 0; page < 3; ++page) {
-                 pageDown(*copy, expected, view->viewport()->height());
-                 press(Qt::Key_PageDown);
+             const std::pair<Qt::Key, QTextCursor::MoveOperation> pages[] = {
+                 {Qt::Key_PageDown, QTextCursor::Down},
+                 {Qt::Key_PageDown, QTextCursor::Down},
+                 {Qt::Key_PageUp, QTextCursor::Up},
+                 {Qt::Key_PageDown, QTextCursor::Down},
+                 {Qt::Key_PageDown, QTextCursor::Down}};
+             for (const auto &[key, move] : pages) {
+                 page(*copy, expected, view->viewport()->height(), move);
+                 press(key);
+                 EXPECT_EQ(view->textCursor().position(), expected.position()) << key;
              }
-             EXPECT_EQ(view->textCursor().position(), expected.position());
          },
          false},
         {"typing far down", [&] { type(u"f"_s); }},
@@ -202,6 +210,70 @@ TEST_F(NotesTextLayoutTest, AnUndoWalkKeepsTextStampsAndCaretAsQtLaysThemOut)
             expectLayoutAsQts(step);
         }
     }
+}
+
+// Edits anywhere in a long paragraph of words of every length, with tabs, a line separator and
+// a word longer than a line, and a narrower window: every line of it starts where Qt's own
+// layout of the same text starts it, at the same height (lines far from the edits too).
+TEST_F(NotesTextLayoutTest, EditsInALongParagraphBreakEveryLineAsQtDoes)
+{
+    std::mt19937 random(7);
+    const auto word = [&] {
+        return QString(int(1 + random() % 12), QChar(u'a' + int(random() % 26))) +
+               (random() % 40 == 0 ? u"\t"_s : u" "_s);
+    };
+    QString text;
+    while (text.size() < 12000)
+        text += word();
+    text.insert(6000, QString(300, u'x'));
+    text.insert(9000, QChar(0x2028));
+    open(text);
+    auto *layout = qobject_cast<lq::NotesTextLayout *>(view->document()->documentLayout());
+    ASSERT_NE(layout, nullptr);
+
+    const auto expectLinesAsQts = [&](const std::string &step) {
+        QCoreApplication::processEvents();
+        const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+        const QTextBlock block = copy->firstBlock();
+        const double top = copy->documentLayout()->blockBoundingRect(block).top();
+        const QTextLayout *qt = block.layout();
+        ASSERT_GT(qt->lineCount(), 100) << step;
+        int wrong = 0;
+        for (int i = 0; i < qt->lineCount(); ++i) {
+            const QTextLine line = qt->lineAt(i);
+            const int start = line.textStart();
+            wrong += layout->lineStart(start) != start ||
+                     std::abs(layout->caretRect(start).y() - (top + line.y())) > 1.0;
+        }
+        EXPECT_EQ(wrong, 0) << step;
+    };
+    expectLinesAsQts("opened");
+    for (int step = 0; step < 12; ++step) {
+        const int at = int(random() % quint32(text.size() - 100));
+        switch (step % 4) {
+        case 0:
+            view->setSelectedRange({at, 0});
+            type(word());
+            break;
+        case 1:
+            view->setSelectedRange({at, int(1 + random() % 60)});
+            press(Qt::Key_Backspace);
+            break;
+        case 2:
+            view->setSelectedRange({at, 5});
+            QGuiApplication::clipboard()->setText(word() + word() + word());
+            QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+            break;
+        default:
+            // Far away from the last edit, before the lines there were laid out again.
+            view->setSelectedRange({int(text.size()) - at / 2, 0});
+            type(u"q"_s);
+            break;
+        }
+        expectLinesAsQts("edit " + std::to_string(step));
+    }
+    view->window()->resize(view->window()->width() - 90, view->window()->height());
+    expectLinesAsQts("narrower");
 }
 
 // The view's text looks as under Qt's own layout of the same text (pictures of both go into the

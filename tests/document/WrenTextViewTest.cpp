@@ -642,6 +642,13 @@ TEST(WrenTextViewTest, EditsUnderlineTheWordsAWholeCheckWould)
         EXPECT_EQ(underlined, underlinedWords(*copy)) << step.name;
         EXPECT_FALSE(underlined.empty()) << step.name;
     }
+    // Checking turned off takes the underlines away; turned on, they come back.
+    const auto before = underlinedWords(*note.storage.document());
+    note.view.setContinuousSpellCheckingEnabled(false);
+    EXPECT_TRUE(underlinedWords(*note.storage.document()).empty());
+    note.view.setContinuousSpellCheckingEnabled(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(underlinedWords(*note.storage.document()), before);
 }
 
 } // namespace
