@@ -43,7 +43,7 @@ public:
         return callback == Callback::DidStartRecordingToOutputFile ||
                callback == Callback::SessionRecordingCompleted;
     }
-    void didStartRecordingToOutputFile(const QUrl &) override { ++started; }
+    void didStartRecordingToOutputFile(const QUrl &, double) override { ++started; }
     void sessionRecordingCompleted(LQRecSession *) override { ++completed; }
     int started = 0;
     int completed = 0;

@@ -47,10 +47,10 @@ bool LQRecSession::ownerAnswers(LQRecSessionOwner::Callback callback) const
     return m_owner && m_owner->answers(callback);
 }
 
-void LQRecSession::sendDidStartRecordingToOutputFile(const QUrl &url)
+void LQRecSession::sendDidStartRecordingToOutputFile(const QUrl &url, double secondsAgo)
 {
     if (ownerAnswers(LQRecSessionOwner::Callback::DidStartRecordingToOutputFile))
-        m_owner->didStartRecordingToOutputFile(url);
+        m_owner->didStartRecordingToOutputFile(url, secondsAgo);
 }
 
 void LQRecSession::sendSessionRecordingCompleted()

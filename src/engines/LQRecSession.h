@@ -86,7 +86,7 @@ Q_SIGNALS:
 
 protected:
     // The owner callbacks, each sent only when the owner is set and answers it.
-    void sendDidStartRecordingToOutputFile(const QUrl &url);
+    void sendDidStartRecordingToOutputFile(const QUrl &url, double secondsAgo);
     void sendSessionRecordingCompleted();
     LQRecordingController *ownerController();
     void sendRecordingStopped();

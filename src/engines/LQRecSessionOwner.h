@@ -20,9 +20,10 @@ public:
 
     virtual bool answers(Callback) const { return false; }
 
-    // The first media file of a session has begun to be written (not later files of it). The
-    // address is the first file's or the stem's, depending on the engine.
-    virtual void didStartRecordingToOutputFile(const QUrl &) {}
+    // The first media file of a session has begun to be written (not later files of it), its
+    // first sample captured secondsAgo before this call. The address is the first file's or the
+    // stem's, depending on the engine.
+    virtual void didStartRecordingToOutputFile(const QUrl &, double /*secondsAgo*/) {}
     // The last file of a session is finished after a stop.
     virtual void sessionRecordingCompleted(LQRecSession *) {}
     // The window controller, asked to stop the recording after a fatal capture error.

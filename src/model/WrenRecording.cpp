@@ -377,15 +377,17 @@ bool WrenRecording::answers(LQRecSessionOwner::Callback) const
     return true;
 }
 
-void WrenRecording::didStartRecordingToOutputFile(const QUrl &)
+void WrenRecording::didStartRecordingToOutputFile(const QUrl &, double secondsAgo)
 {
+    // The session's time starts with the first sample of the media, however late this report.
+    const ConsistentDate firstSample = ConsistentDate::now().addTimeInterval(-secondsAgo);
     if (m_startingSession)
-        m_writingBeganDuringStart = true;
+        m_mediaBeganDuringStart = firstSample;
     if (!recording())
         return;
     setRecordingSpinningUp(false);
     if (SessionPtr current = session(currentSession()))
-        current->resetSession();
+        current->resetSession(firstSample);
 }
 
 void WrenRecording::sessionRecordingCompleted(LQRecSession *)

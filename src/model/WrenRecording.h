@@ -288,7 +288,7 @@ public:
 
     // Engine owner callbacks
     bool answers(LQRecSessionOwner::Callback callback) const override;
-    void didStartRecordingToOutputFile(const QUrl &url) override;
+    void didStartRecordingToOutputFile(const QUrl &url, double secondsAgo) override;
     void sessionRecordingCompleted(LQRecSession *engine) override;
     void recordingStopped() override;
     // Session owner callbacks
@@ -449,9 +449,10 @@ private:
     bool m_fastforwarding = false;
     bool m_rewinding = false;
     bool m_usingCallRecorder = false;
-    // The engine reported that writing began while the session was still being started.
     bool m_startingSession = false;
-    bool m_writingBeganDuringStart = false;
+    // When the first sample was captured, as the engine reported it while the session was still
+    // being started.
+    std::optional<ConsistentDate> m_mediaBeganDuringStart;
     // The clock stopped but the engine did not: the next stop retries the engine alone.
     bool m_engineStopFailed = false;
     bool m_stopRequestedByEngine = false;

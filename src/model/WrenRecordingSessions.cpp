@@ -54,7 +54,7 @@ bool WrenRecording::startSession(bool audio, bool video)
     const int32_t number = sessionCount();
     m_currentSession = number;
     m_startingSession = true;
-    m_writingBeganDuringStart = false;
+    m_mediaBeganDuringStart.reset();
     m_usingCallRecorder = lq::UserDefaults::standard().boolForKey(kUseCallRecorderKey);
     if (m_usingCallRecorder) {
         if (!askAboutCallRecorder() || !runScript(kCallRecorderStartEvent))
@@ -76,7 +76,7 @@ bool WrenRecording::startSession(bool audio, bool video)
         session->setRecSession(m_recordingSession);
     // Until the engine writes, the session stands at its start: what is typed meanwhile is
     // stamped there, never after what is typed once the clock runs.
-    const bool waitsForMedia = withMedia && !m_writingBeganDuringStart;
+    const bool waitsForMedia = withMedia && !m_mediaBeganDuringStart;
     if (!session->startSession(number >= 1 ? intervalForPreviousSessions() : 0.0, waitsForMedia)) {
         if (withMedia) {
             m_recordingSession->stopRecording(nullptr);
@@ -84,6 +84,8 @@ bool WrenRecording::startSession(bool audio, bool video)
         }
         return failStart();
     }
+    if (m_mediaBeganDuringStart)
+        session->resetSession(*m_mediaBeganDuringStart);
     if (video)
         m_videoRecorded = true;
     if (m_controller)

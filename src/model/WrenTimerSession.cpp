@@ -472,17 +472,17 @@ bool WrenTimerSession::trimFrom(double offset)
     return true;
 }
 
-void WrenTimerSession::resetSession()
+void WrenTimerSession::resetSession(const ConsistentDate &beginning)
 {
     std::optional<lq::Date> playStart;
     {
         std::lock_guard lock(m_mutex);
-        m_theBeginning = ConsistentDate::now();
+        m_theBeginning = beginning;
         m_waitingForMedia = false;
         playStart = m_playStart;
     }
     if (playStart)
-        setClockTime(*playStart);
+        setClockTime(playStart->addingTimeInterval(beginning.elapsed()));
     rescheduleTickIfRunning();
 }
 

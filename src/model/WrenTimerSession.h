@@ -98,8 +98,9 @@ public:
     // Sets the end offset seconds after the beginning, undoably; false for a negative offset
     // or without a beginning.
     bool trimFrom(double offset = 0.0);
-    // The session's time runs from now again: the engine has begun writing its media.
-    void resetSession();
+    // The session's time runs from beginning: the engine has begun writing its media, whose first
+    // sample was captured then.
+    void resetSession(const ConsistentDate &beginning);
 
     std::shared_ptr<LQRecSession> recSession() const;
     // Keeps the outgoing engine's file lengths and hands them to the player.

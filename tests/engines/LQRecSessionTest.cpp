@@ -28,7 +28,7 @@ public:
     explicit CountingOwner(std::set<Callback> answered = {}) : m_answered(std::move(answered)) {}
 
     bool answers(Callback callback) const override { return m_answered.count(callback) > 0; }
-    void didStartRecordingToOutputFile(const QUrl &url) override { started.append(url); }
+    void didStartRecordingToOutputFile(const QUrl &url, double) override { started.append(url); }
     void sessionRecordingCompleted(LQRecSession *engine) override { completed.append(engine); }
     LQRecordingController *controller() override { return this; }
     void recordingStopped() override { ++stoppedReports; }

@@ -216,7 +216,7 @@ TEST_F(StampingTest, SlideStampsGoInTimeOrderEvenWhenTheClockRestarts)
     clock.advance(5.0);
     ASSERT_TRUE(recording.recordSlideEventForSlide(2));
     // The engine begins writing: the session's time starts again from 0.
-    recording.didStartRecordingToOutputFile(QUrl());
+    recording.didStartRecordingToOutputFile(QUrl(), 0.0);
     clock.advance(0.5);
     ASSERT_TRUE(recording.recordSlideEventForSlide(3));
     clock.advance(6.0);

@@ -420,7 +420,7 @@ TEST_F(WrenTimerSessionTest, ResetSessionRestartsTheClockFromTheDisplayStart)
     ASSERT_TRUE(timers.fireNext());
     EXPECT_NEAR(displayed(session), 12.0, 1e-6);
     clock.advance(0.4);
-    session.resetSession();
+    session.resetSession(ConsistentDate::now());
     EXPECT_NEAR(displayed(session), 10.0, 1e-6);
     EXPECT_NEAR(session.theBeginning()->timeIntervalSinceDate(firstBeginning), 2.4, 1e-6);
     EXPECT_NEAR(now(session), 0.0, 1e-9);

@@ -106,7 +106,7 @@ void FakeRecSession::reportWritingStarted()
 {
     if (!m_files.isEmpty())
         sendDidStartRecordingToOutputFile(
-            QUrl::fromLocalFile(QFileInfo(m_stem).dir().filePath(m_files.first())));
+            QUrl::fromLocalFile(QFileInfo(m_stem).dir().filePath(m_files.first())), 0.0);
 }
 
 void FakeRecSession::finishWriting()

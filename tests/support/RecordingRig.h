@@ -28,7 +28,7 @@ class RecordingOwner final : public LQRecSessionOwner, public LQRecordingControl
 {
 public:
     bool answers(Callback) const override { return true; }
-    void didStartRecordingToOutputFile(const QUrl &url) override { started.append(url); }
+    void didStartRecordingToOutputFile(const QUrl &url, double) override { started.append(url); }
     void sessionRecordingCompleted(LQRecSession *) override { ++completed; }
     LQRecordingController *controller() override { return this; }
     void recordingStopped() override { ++stopped; }

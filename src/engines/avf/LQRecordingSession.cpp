@@ -261,13 +261,13 @@ void LQRecordingSession::sizeCheck()
     m_graph->switchFile(nextFile());
 }
 
-void LQRecordingSession::onFileStarted(const QString &path)
+void LQRecordingSession::onFileStarted(const QString &path, double secondsAgo)
 {
     std::unique_lock lock(m_lock);
     const bool first = !m_recFiles.isEmpty() && m_recFiles.first() == path;
     lock.unlock();
     if (first)
-        sendDidStartRecordingToOutputFile(QUrl::fromLocalFile(path));
+        sendDidStartRecordingToOutputFile(QUrl::fromLocalFile(path), secondsAgo);
 }
 
 void LQRecordingSession::onFileFinished(const QString &path, const lq::Error &error)

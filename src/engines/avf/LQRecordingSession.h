@@ -90,7 +90,7 @@ private:
     void updateAudioLevels();
     void stopForError();
     void reportError(const QString &path, const lq::Error &error);
-    void onFileStarted(const QString &path);
+    void onFileStarted(const QString &path, double secondsAgo);
     void onFileFinished(const QString &path, const lq::Error &error);
     // A finished file's length, read in the background, for the session it belongs to.
     void setFileLength(int session, const QString &path, double seconds);

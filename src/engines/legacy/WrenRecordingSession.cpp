@@ -2,11 +2,11 @@
 
 #include "engines/LQRecordingController.h"
 #include "engines/legacy/CaptureFailure.h"
-#include "platform/media/CapturePreviewHost.h"
 #include "engines/legacy/CompressionOptions.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/media/CaptureDevices.h"
+#include "platform/media/CapturePreviewHost.h"
 #include "platform/media/FragmentedMovie.h"
 #include "platform/media/MovieIndex.h"
 #include "platform/media/NaturalSizeHolder.h"
@@ -377,12 +377,12 @@ void WrenRecordingSession::startMerge()
 
 // The graph's reports ------------------------------------------------------------------------
 
-void WrenRecordingSession::onFileStarted(const QString &path)
+void WrenRecordingSession::onFileStarted(const QString &path, double secondsAgo)
 {
     m_startedRecording = true;
     const QStringList paths = m_files.paths();
     if (!paths.isEmpty() && paths.first() == path)
-        sendDidStartRecordingToOutputFile(QUrl::fromLocalFile(m_stem));
+        sendDidStartRecordingToOutputFile(QUrl::fromLocalFile(m_stem), secondsAgo);
 }
 
 void WrenRecordingSession::onFileFinished(const QString &path, const lq::Error &error)

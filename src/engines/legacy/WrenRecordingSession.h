@@ -74,7 +74,7 @@ private:
     void finishSession();
     void updateAudioLevels();
     void stopForError();
-    void onFileStarted(const QString &path);
+    void onFileStarted(const QString &path, double secondsAgo);
     void onFileFinished(const QString &path, const lq::Error &error);
     std::optional<double> currentFileDuration() const;
 

@@ -161,6 +161,15 @@ GstPadProbeReturn openFragmentedHeader(GstPad *, GstPadProbeInfo *info, gpointer
     return GST_PAD_PROBE_OK;
 }
 
+// Seconds from a running time of the pipeline to its present; 0 when the clock cannot tell.
+double secondsSince(GstElement *pipeline, GstClockTime runningTime)
+{
+    const GstClockTime now = gst_element_get_current_running_time(pipeline);
+    return GST_CLOCK_TIME_IS_VALID(now) && now > runningTime
+               ? double(now - runningTime) / double(GST_SECOND)
+               : 0.0;
+}
+
 Error errorOf(GError *failure)
 {
     return Error(QString::fromUtf8(g_quark_to_string(failure->domain)), failure->code,
@@ -596,10 +605,14 @@ void CaptureGraph::onMessage(GstMessage *message)
     if (gst_structure_has_name(structure, "splitmuxsink-fragment-opened")) {
         m_fileOpened = true;
         GstClockTime runningTime = GST_CLOCK_TIME_NONE;
+        double secondsAgo = 0.0;
         if (gst_structure_get_clock_time(structure, "running-time", &runningTime) &&
-            GST_CLOCK_TIME_IS_VALID(runningTime))
+            GST_CLOCK_TIME_IS_VALID(runningTime)) {
             m_duration.startFile(int64_t(runningTime));
-        Q_EMIT fileStarted(path);
+            // The message comes late when the writer or the main thread was held up.
+            secondsAgo = secondsSince(m_pipeline, runningTime);
+        }
+        Q_EMIT fileStarted(path, secondsAgo);
     } else if (gst_structure_has_name(structure, "splitmuxsink-fragment-closed")) {
         onFragmentClosed(path);
     }

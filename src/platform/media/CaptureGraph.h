@@ -79,7 +79,9 @@ public:
     static std::optional<double> meanLevel(const QList<double> &levels);
 
 Q_SIGNALS:
-    void fileStarted(const QString &path);
+    // secondsAgo: how long before the signal, on the pipeline's clock, the file's first data was
+    // captured.
+    void fileStarted(const QString &path, double secondsAgo);
     // error is null for a cleanly finished file. A device that fails while recording finishes
     // the file with its error; a failing writer abandons it.
     void fileFinished(const QString &path, const lq::Error &error);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -47,6 +49,9 @@ TEST(RecordAndPlayBackTest, ASessionRecordedFromTheTestMicrophonePlaysBackToItsE
         ASSERT_TRUE(recording.startSession(true, false));
         QElapsedTimer recorded;
         recorded.start();
+        // A main thread held up as writing begins, as on a loaded machine, hears of it late: the
+        // session must still span all the media.
+        std::this_thread::sleep_for(500ms);
         lq::runEventLoopUntil([&] { return recorded.elapsed() >= 5000; }, 10s);
         ASSERT_TRUE(recording.stopSession());
         ASSERT_TRUE(
