@@ -1,13 +1,23 @@
 // Saving and opening a long note: 10^6 characters in 20,000 paragraphs, 10^6 time stamps and
 // 1 GB of media that the save finds already in the package. The save is measured against
 // linking a copy of the same package with "cp -al", and by how long it keeps the main thread
-// from its events; the open decodes every archive and lays the text into the text document.
+// from its events; the open decodes every archive and lays the text into the text document, and
+// as the user has it, goes on to the note's window taking a key and painting it.
 
 #include "document/MyDocument.h"
+#include "document/WrenTextView.h"
 #include "model/WrenEvents.h"
 #include "model/WrenRecording.h"
 #include "model/WrenTimerSession.h"
 #include "platform/foundation/Log.h"
+#include "preferences/PrefsController.h"
+#include "support/FakeCaptureDevices.h"
+#include "support/FakeEngineFactory.h"
+#include "support/FakeUpdater.h"
+#include "support/NoteWindowBench.h"
+#include "support/TestUserDefaults.h"
+#include "window/DocumentWindow.h"
+#include "window/RecordingController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +26,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -180,6 +191,39 @@ void BM_OpenPackage(benchmark::State &state)
     }
 }
 BENCHMARK(BM_OpenPackage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// From the package to its note's window with a key typed into the notes and painted.
+void BM_OpenPackageIntoWindow(benchmark::State &state)
+{
+    constexpr qint64 kPaintLimitNs = 10'000'000'000;
+    useTemporaryFolders();
+    lq::test::TestUserDefaults defaults;
+    lq::test::FakeCaptureDevices devices;
+    lq::test::FakeUpdater updater;
+    lq::test::FakeEngineFactory engines;
+    PrefsController preferences(PrefsController::Services{&devices, &updater});
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        auto opened = std::make_unique<MyDocument>();
+        if (!opened->openUrl(note().package, nullptr)) {
+            state.SkipWithError("the open failed");
+            return;
+        }
+        auto made = std::make_unique<RecordingController>(*opened, preferences);
+        RecordingController *controller = made.get();
+        opened->addWindowController(std::move(made));
+        controller->window().show();
+        WrenTextView *view = opened->textView();
+        PaintWatch watch(view->viewport());
+        QTest::keyClick(view, Qt::Key_A);
+        if (!waitForPaint(watch, clock, 0, kPaintLimitNs))
+            state.SkipWithError("the key was not painted");
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        opened->close();
+    }
+}
+BENCHMARK(BM_OpenPackageIntoWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
 } // namespace
 

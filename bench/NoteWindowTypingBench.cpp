@@ -24,6 +24,7 @@
 #include "support/FakeEngineFactory.h"
 #include "support/FakeUpdater.h"
 #include "support/NoteText.h"
+#include "support/NoteWindowBench.h"
 #include "support/TestUserDefaults.h"
 #include "window/DocumentWindow.h"
 #include "window/RecordingController.h"
@@ -64,41 +65,6 @@ QString textOf(Shape shape)
         return listText(2000);
     }
     return {};
-}
-
-// The XDG folders of the bench's own: notes make their temporary folders in the cache folder.
-void useTemporaryFolders()
-{
-    static QTemporaryDir home;
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        qputenv(name, path.toUtf8());
-    }
-}
-
-// Notes whether the viewport painted since the last reset.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QWidget *viewport) { viewport->installEventFilter(this); }
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
-// Runs the event loop until the viewport painted or the limit passed; answers whether it did.
-bool waitForPaint(PaintWatch &watch, const QElapsedTimer &clock, qint64 start)
-{
-    while (!watch.painted && clock.nsecsElapsed() - start < kPaintLimitNs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return watch.painted;
 }
 
 double percentile(std::vector<double> list, double p)
@@ -192,7 +158,7 @@ void BM_TypeInNoteWindow(benchmark::State &state)
         const qint64 start = clock.nsecsElapsed();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A);
         const qint64 edited = clock.nsecsElapsed();
-        if (waitForPaint(watch, clock, start))
+        if (waitForPaint(watch, clock, start, kPaintLimitNs))
             times.push_back(double(clock.nsecsElapsed() - start) / 1e6);
         else
             ++unpainted;
