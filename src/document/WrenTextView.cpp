@@ -18,7 +18,6 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTextBoundaryFinder>
 #include <QTextCursor>
 
 using lq::AttributedString;
@@ -286,7 +285,7 @@ std::optional<TextRange> WrenTextView::deletionRange(const QKeyEvent *event) con
         return pair ? TextRange{position - 2, 2} : TextRange{position - 1, 1};
     }
     if (event->matches(QKeySequence::Delete))
-        return TextRange{position, nextCharacterEnd(position) - position};
+        return TextRange{position, characterEdge(position, 1) - position};
     if (event->matches(QKeySequence::DeleteStartOfWord)) {
         cursor.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
@@ -302,24 +301,6 @@ std::optional<TextRange> WrenTextView::deletionRange(const QKeyEvent *event) con
         cursor.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
     }
     return TextRange{cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
-}
-
-int WrenTextView::nextCharacterEnd(int position) const
-{
-    // From the characters about it: Qt's cursor would find the paragraph's every boundary.
-    const QTextDocument *text = document();
-    const int last = text->characterCount() - 1;
-    for (int window = 16; position < last; window *= 2) {
-        const int end = std::min(last, position + window);
-        QString characters(end - position, Qt::Uninitialized);
-        for (int i = position; i < end; ++i)
-            characters[i - position] = text->characterAt(i);
-        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, characters);
-        const qsizetype next = graphemes.toNextBoundary();
-        if (next > 0 && (next < characters.size() || end == last))
-            return position + int(next);
-    }
-    return position;
 }
 
 std::optional<QString> WrenTextView::typedText(const QKeyEvent *event) const
@@ -377,7 +358,7 @@ void WrenTextView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (moveAlongLines(event)) {
+    if (moveCaret(event)) {
         event->accept();
         return;
     }

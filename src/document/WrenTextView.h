@@ -139,8 +139,10 @@ private:
     void takeCaretRequests();
     // Scrolls the caret into sight.
     void showCaret();
-    // Home, End, the arrows up and down and the page keys; answers whether the key was one.
-    bool moveAlongLines(const QKeyEvent *event);
+    // The arrows, Home, End and the page keys; answers whether the key was one.
+    bool moveCaret(const QKeyEvent *event);
+    // The edge of the character (grapheme) after (direction 1) or before (-1) position.
+    int characterEdge(int position, int direction) const;
     // Where a page up (-1) or down (1) takes the caret, as Qt's text edit pages: line by line
     // until a page's height further.
     int pageMove(int position, qreal x, int direction);
@@ -149,8 +151,6 @@ private:
     bool applyAttributeChange(lq::TextRange range,
                               const std::function<void(lq::UndoManager *)> &change);
     std::optional<lq::TextRange> deletionRange(const QKeyEvent *event) const;
-    // Where the character (grapheme) at position ends.
-    int nextCharacterEnd(int position) const;
     std::optional<QString> typedText(const QKeyEvent *event) const;
     // Typed text (keys, input method) at range.
     bool applyTyping(lq::TextRange range, const QString &text);

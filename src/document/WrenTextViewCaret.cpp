@@ -4,7 +4,11 @@
 
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextBoundaryFinder>
+#include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -87,9 +91,9 @@ QVariant WrenTextView::inputMethodQuery(Qt::InputMethodQuery query) const
                                                     -verticalScrollBar()->value());
 }
 
-bool WrenTextView::moveAlongLines(const QKeyEvent *event)
+bool WrenTextView::moveCaret(const QKeyEvent *event)
 {
-    enum Move { Up, Down, LineStart, LineEnd, PageUp, PageDown };
+    enum Move { Left, Right, Up, Down, LineStart, LineEnd, PageUp, PageDown };
     struct Key
     {
         QKeySequence::StandardKey move;
@@ -97,6 +101,8 @@ bool WrenTextView::moveAlongLines(const QKeyEvent *event)
         Move kind;
     };
     static const Key keys[] = {
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Left},
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Right},
         {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Up},
         {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Down},
         {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
@@ -121,6 +127,18 @@ bool WrenTextView::moveAlongLines(const QKeyEvent *event)
     const qreal x = m_lineMoveX.value_or(m_layout->caretRect(position).x());
     int target = position;
     switch (key->kind) {
+    case Left:
+    case Right: {
+        // Logical moves, as Qt's cursor makes them: a selection collapses to its edge.
+        const bool rightToLeft = document()->findBlock(position).textDirection() == Qt::RightToLeft;
+        const int direction = (key->kind == Right) != rightToLeft ? 1 : -1;
+        if (!select && cursor.hasSelection())
+            target = direction > 0 ? std::max(position, cursor.anchor())
+                                   : std::min(position, cursor.anchor());
+        else
+            target = characterEdge(position, direction);
+        break;
+    }
     case Up:
     case Down:
         target = m_layout->positionOnNextLine(position, x, key->kind == Up ? -1 : 1);
@@ -140,10 +158,36 @@ bool WrenTextView::moveAlongLines(const QKeyEvent *event)
         return true;
     cursor.setPosition(target, select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
     setTextCursor(cursor);
-    if (key->kind != LineStart && key->kind != LineEnd)
+    if (key->kind == Up || key->kind == Down || key->kind == PageUp || key->kind == PageDown)
         m_lineMoveX = x;
     ensureCursorVisible();
     return true;
+}
+
+int WrenTextView::characterEdge(int position, int direction) const
+{
+    // From the characters about it: Qt's cursor would find the boundaries of the whole paragraph.
+    const QTextDocument *text = document();
+    const int last = text->characterCount() - 1;
+    for (int window = 16; direction > 0 ? position < last : position > 0; window *= 2) {
+        const int start = direction > 0 ? position : std::max(0, position - window);
+        const int end = direction > 0 ? std::min(last, position + window) : position;
+        QString characters(end - start, Qt::Uninitialized);
+        for (int i = start; i < end; ++i)
+            characters[i - start] = text->characterAt(i);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, characters);
+        if (direction > 0) {
+            const qsizetype next = graphemes.toNextBoundary();
+            if (next > 0 && (next < characters.size() || end == last))
+                return start + int(next);
+        } else {
+            graphemes.toEnd();
+            const qsizetype previous = graphemes.toPreviousBoundary();
+            if (previous > 0 || (previous == 0 && start == 0))
+                return start + int(previous);
+        }
+    }
+    return position;
 }
 
 int WrenTextView::pageMove(int position, qreal x, int direction)

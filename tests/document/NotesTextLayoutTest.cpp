@@ -276,6 +276,65 @@ TEST_F(NotesTextLayoutTest, EditsInALongParagraphBreakEveryLineAsQtDoes)
     expectLinesAsQts("narrower");
 }
 
+// Left and Right, with Shift and without, go where Qt's cursor goes: by whole characters (an
+// emoji, a letter and its accent), logically in a right-to-left paragraph, across a paragraph
+// break, a selection collapsing to its edge, in a short paragraph and in a long one.
+TEST_F(NotesTextLayoutTest, LeftAndRightMoveAsQtsCursorMoves)
+{
+    struct Case
+    {
+        const char *name;
+        QString text;
+        TextRange selection;
+    };
+    const Case cases[] = {
+        {"an emoji", u"ab\U0001F600c\U0001F600"_s, {2, 0}},
+        {"accent marks", u"ae\u0301x\u0301\u0302y"_s, {1, 0}},
+        {"right to left", u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"_s, {3, 0}},
+        {"a paragraph break", u"ab\ncd"_s, {2, 0}},
+        {"a selection", u"abcdefgh"_s, {2, 3}},
+        {"a long paragraph",
+         longParagraph(3000) + u"e\u0301\U0001F600"_s + longParagraph(3000),
+         {2999, 0}},
+    };
+    struct Key
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QTextCursor::MoveOperation move;
+    };
+    const Key keys[] = {
+        {Qt::Key_Right, Qt::NoModifier, QTextCursor::Right},
+        {Qt::Key_Right, Qt::NoModifier, QTextCursor::Right},
+        {Qt::Key_Left, Qt::ShiftModifier, QTextCursor::Left},
+        {Qt::Key_Left, Qt::NoModifier, QTextCursor::Left},
+        {Qt::Key_Right, Qt::ShiftModifier, QTextCursor::Right},
+        {Qt::Key_Right, Qt::ShiftModifier, QTextCursor::Right},
+        {Qt::Key_Right, Qt::NoModifier, QTextCursor::Right},
+        {Qt::Key_Left, Qt::NoModifier, QTextCursor::Left},
+        {Qt::Key_Left, Qt::NoModifier, QTextCursor::Left},
+        {Qt::Key_Left, Qt::NoModifier, QTextCursor::Left},
+        {Qt::Key_Left, Qt::NoModifier, QTextCursor::Left},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.text);
+        view->setSelectedRange(c.selection);
+        const std::unique_ptr<QTextDocument> copy = qtLaidOutCopy(*view->document());
+        QTextCursor expected(copy.get());
+        expected.setPosition(int(c.selection.location));
+        expected.setPosition(int(c.selection.end()), QTextCursor::KeepAnchor);
+        for (const Key &key : keys) {
+            expected.movePosition(key.move, key.modifiers & Qt::ShiftModifier
+                                                ? QTextCursor::KeepAnchor
+                                                : QTextCursor::MoveAnchor);
+            QTest::keyClick(view, key.key, key.modifiers);
+            EXPECT_EQ(view->textCursor().position(), expected.position());
+            EXPECT_EQ(view->textCursor().anchor(), expected.anchor());
+        }
+    }
+}
+
 // The view's text looks as under Qt's own layout of the same text (pictures of both go into the
 // build folder under name), shown from scrolled down.
 void expectLooksAsQts(WrenTextView *view, const QString &name, TextRange selected, int scrolled)
