@@ -616,10 +616,8 @@ TEST(WrenTextViewTest, EditsUnderlineTheWordsAWholeCheckWould)
     };
     const Step steps[] = {
         {"a letter into a word", [&] { select(3002, 0), note.type("l"); }},
-        {"a space splitting a word", [&] { select(3010, 0), note.type(" "); }},
         {"deleting a space joining words",
          [&] { select(3020, 0), QTest::keyClick(&note.view, Qt::Key_Backspace); }},
-        {"a word replaced", [&] { select(2990, 5), note.type("wrongg"); }},
         {"a paragraph break",
          [&] { select(3100, 0), QTest::keyClick(&note.view, Qt::Key_Return); }},
         {"paragraphs joined", [&] { QTest::keyClick(&note.view, Qt::Key_Backspace); }},
@@ -630,7 +628,6 @@ TEST(WrenTextViewTest, EditsUnderlineTheWordsAWholeCheckWould)
              note.key(QKeySequence::Paste);
          }},
         {"undone", [&] { note.key(QKeySequence::Undo); }},
-        {"at the end", [&] { select(note.text().size(), 0), note.type(" mispelt"); }},
     };
     for (const Step &step : steps) {
         step.act();
