@@ -2,6 +2,7 @@
 
 #include "document/UndoableTextChanges.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/text/DocumentCharacters.h"
 
 #include <QLocale>
 #include <QTextBlock>
@@ -102,11 +103,8 @@ QString textOf(const QTextBlock &block, int start, int end)
 {
     if (start == 0 && end >= block.length() - 1)
         return block.text();
-    const QTextDocument *document = block.document();
-    QString text(end - start, Qt::Uninitialized);
-    for (int i = start; i < end; ++i)
-        text[i - start] = document->characterAt(block.position() + i);
-    return text;
+    return lq::documentCharacters(*block.document(), block.position() + start,
+                                  block.position() + end);
 }
 
 bool isUnderline(const QTextLayout::FormatRange &range)

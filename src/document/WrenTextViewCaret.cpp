@@ -1,5 +1,6 @@
 #include "document/WrenTextView.h"
 #include "platform/foundation/Log.h"
+#include "platform/text/DocumentCharacters.h"
 #include "platform/text/NotesTextLayout.h"
 
 #include <QKeyEvent>
@@ -172,9 +173,7 @@ int WrenTextView::characterEdge(int position, int direction) const
     for (int window = 16; direction > 0 ? position < last : position > 0; window *= 2) {
         const int start = direction > 0 ? position : std::max(0, position - window);
         const int end = direction > 0 ? std::min(last, position + window) : position;
-        QString characters(end - start, Qt::Uninitialized);
-        for (int i = start; i < end; ++i)
-            characters[i - start] = text->characterAt(i);
+        const QString characters = lq::documentCharacters(*text, start, end);
         QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, characters);
         if (direction > 0) {
             const qsizetype next = graphemes.toNextBoundary();

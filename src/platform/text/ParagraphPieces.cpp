@@ -1,5 +1,7 @@
 #include "platform/text/ParagraphPieces.h"
 
+#include "platform/text/DocumentCharacters.h"
+
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -146,13 +148,18 @@ std::unique_ptr<QTextLayout> ParagraphPieces::textLayout(const QTextBlock &block
 
     const QTextDocument *document = block.document();
     const int base = block.position();
-    QString text(end - start, Qt::Uninitialized);
-    for (int i = start; i < end; ++i) {
-        const bool inPreedit = i >= preeditAt && i - preeditAt < preeditLength;
-        text[i - start] =
-            inPreedit ? preedit.at(i - preeditAt)
-                      : document->characterAt(base + (i < preeditAt ? i : i - preeditLength));
-    }
+    // The block's characters before the preedit text, the preedit text, the characters after it.
+    const int ownEnd = std::min(end, preeditAt);
+    QString text =
+        start < ownEnd ? documentCharacters(*document, base + start, base + ownEnd) : QString();
+    const int preeditFrom = std::max(start, preeditAt);
+    const int preeditTo = std::min(end, preeditAt + preeditLength);
+    if (preeditTo > preeditFrom)
+        text += preedit.mid(preeditFrom - preeditAt, preeditTo - preeditFrom);
+    const int after = std::max(start, preeditAt + preeditLength);
+    if (after < end)
+        text +=
+            documentCharacters(*document, base + after - preeditLength, base + end - preeditLength);
 
     QList<QTextLayout::FormatRange> formats;
     const auto add = [&](int from, int to, const QTextCharFormat &format) {
